@@ -1,0 +1,31 @@
+# Installs the Debian packages given as arguments that are not installed yet; silent when every
+# one is there. Works as root or through sudo.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Needs root or sudo to install: ${missing[*]}" >&2; return 1; }
+    sudo=(sudo)
+  fi
+  echo "Installing ${missing[*]} ..."
+  export DEBIAN_FRONTEND=noninteractive
+  if ! "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    "${sudo[@]}" apt-get update -qq >/dev/null
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+# What building the program needs.
+ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3-dev libplist-dev
+  nlohmann-json3-dev)
+# What building and running the tests needs on top.
+ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git)
+# What building the benchmarks needs on top.
+ORVEL_BENCH_PACKAGES=(libbenchmark-dev)

@@ -1,0 +1,12 @@
+#include "core/Date.h"
+
+#include <chrono>
+
+namespace orvel {
+
+Date Date::now() {
+  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+  return fromUnixTime(std::chrono::duration<double>(sinceEpoch).count());
+}
+
+}  // namespace orvel

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "core/MainQueue.h"
+
+namespace orvel {
+
+// The main queue over GLib's default main context.
+class GlibMainQueue final : public MainQueue {
+ public:
+  void post(Task task) override;
+  [[nodiscard]] TaskHandle postDelayed(double seconds, Task task) override;
+  double now() const override;
+};
+
+}  // namespace orvel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvel {
+
+// Trims Unicode white space and line breaks (spaces, tabs, newlines, no-break and other
+// separator spaces) from both ends of UTF-8 text.
+std::string_view trimmedWhitespace(std::string_view text);
+
+// True when the text is nothing but white space and line breaks.
+bool isBlank(std::string_view text);
+
+// Removes percent-encoding; none when an escape is malformed or the result is not UTF-8.
+std::optional<std::string> removingPercentEncoding(std::string_view text);
+
+// Removes well-formed percent escapes and keeps everything else as it stands.
+std::string lenientPercentDecoded(std::string_view text);
+
+bool isValidUTF8(std::string_view text);
+
+std::string asciiLowercased(std::string_view text);
+
+}  // namespace orvel

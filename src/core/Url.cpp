@@ -1,0 +1,173 @@
+#include "core/Url.h"
+
+#include <glib.h>
+
+#include <memory>
+
+#include "core/Text.h"
+
+namespace orvel {
+namespace {
+
+bool isUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~';
+}
+
+bool isURLCharacter(unsigned char c) {
+  static constexpr std::string_view kReserved = ":/?#[]@!$&'()*+,;=%";
+  return isUnreserved(c) || kReserved.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::optional<std::string> optionalString(const char* text) {
+  return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+struct UriUnref {
+  void operator()(GUri* uri) const { g_uri_unref(uri); }
+};
+
+}  // namespace
+
+std::string percentEncoded(std::string_view text, std::string_view allowed) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (isUnreserved(byte) || allowed.find(c) != std::string_view::npos) {
+      result += c;
+    } else {
+      result += '%';
+      result += kHex[byte >> 4];
+      result += kHex[byte & 0x0F];
+    }
+  }
+  return result;
+}
+
+std::optional<Url> Url::parse(std::string_view text) {
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  for (char c : text) {
+    if (!isURLCharacter(static_cast<unsigned char>(c))) {
+      return std::nullopt;
+    }
+  }
+  Url url;
+  url.text_ = std::string(text);
+  GError* error = nullptr;
+  std::unique_ptr<GUri, UriUnref> uri(
+      g_uri_parse(url.text_.c_str(),
+                  static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_HAS_PASSWORD), &error));
+  if (!uri) {
+    g_clear_error(&error);
+    return std::nullopt;
+  }
+  url.scheme_ = asciiLowercased(g_uri_get_scheme(uri.get()));
+  url.user_ = optionalString(g_uri_get_user(uri.get()));
+  url.password_ = optionalString(g_uri_get_password(uri.get()));
+  if (const char* host = g_uri_get_host(uri.get())) {
+    url.host_ = lenientPercentDecoded(host);
+  }
+  url.port_ = g_uri_get_port(uri.get());
+  url.path_ = g_uri_get_path(uri.get());
+  url.query_ = optionalString(g_uri_get_query(uri.get()));
+  url.fragment_ = optionalString(g_uri_get_fragment(uri.get()));
+  return url;
+}
+
+std::optional<Url> Url::fileURL(std::string_view absolutePath) {
+  if (absolutePath.empty() || absolutePath.front() != '/') {
+    return std::nullopt;
+  }
+  return parse("file://" + percentEncoded(absolutePath, "/!$&'()*+,;=:@"));
+}
+
+std::string Url::path() const {
+  return lenientPercentDecoded(path_);
+}
+
+std::vector<std::string> Url::pathComponents() const {
+  std::vector<std::string> components;
+  std::string_view rest = path_;
+  if (!rest.empty() && rest.front() == '/') {
+    components.emplace_back("/");
+  }
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view segment = rest.substr(0, slash);
+    if (!segment.empty()) {
+      components.push_back(lenientPercentDecoded(segment));
+    }
+    if (slash == std::string_view::npos) {
+      break;
+    }
+    rest.remove_prefix(slash + 1);
+  }
+  return components;
+}
+
+std::string Url::lastPathComponent() const {
+  std::vector<std::string> components = pathComponents();
+  return components.empty() ? std::string() : components.back();
+}
+
+std::string Url::pathExtension() const {
+  const std::string name = lastPathComponent();
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || name == "/") {
+    return {};
+  }
+  return name.substr(dot + 1);
+}
+
+std::vector<Url::QueryItem> Url::queryItems() const {
+  std::vector<QueryItem> items;
+  if (!query_) {
+    return items;
+  }
+  std::string_view rest = *query_;
+  for (;;) {
+    const std::size_t ampersand = rest.find('&');
+    const std::string_view piece = rest.substr(0, ampersand);
+    const std::size_t equals = piece.find('=');
+    QueryItem item;
+    item.name = lenientPercentDecoded(piece.substr(0, equals));
+    if (equals != std::string_view::npos) {
+      item.value = lenientPercentDecoded(piece.substr(equals + 1));
+    }
+    items.push_back(std::move(item));
+    if (ampersand == std::string_view::npos) {
+      break;
+    }
+    rest.remove_prefix(ampersand + 1);
+  }
+  return items;
+}
+
+std::optional<Url> Url::replacingQueryItems(const std::vector<QueryItem>& items) const {
+  // The query sits between the first "?" and the first "#"; a "?" after the "#" belongs to the
+  // fragment.
+  const std::size_t hash = text_.find('#');
+  std::size_t question = text_.find('?');
+  if (question > hash) {
+    question = std::string::npos;
+  }
+  const std::size_t queryEnd = hash == std::string::npos ? text_.size() : hash;
+  const std::size_t queryStart = question == std::string::npos ? queryEnd : question;
+  std::string query;
+  static constexpr std::string_view kAllowedInQueryItem = "!$'()*+,;:@/?";
+  for (const QueryItem& item : items) {
+    query += query.empty() ? '?' : '&';
+    query += percentEncoded(item.name, kAllowedInQueryItem);
+    if (item.value) {
+      query += '=';
+      query += percentEncoded(*item.value, kAllowedInQueryItem);
+    }
+  }
+  return parse(text_.substr(0, queryStart) + query + text_.substr(queryEnd));
+}
+
+}  // namespace orvel

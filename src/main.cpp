@@ -1,0 +1,60 @@
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "Version.h"
+#include "media/StreamingProviderRegistry.h"
+
+namespace {
+
+constexpr std::string_view kUnsupportedLink =
+    "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
+
+void printUsage(std::FILE* stream) {
+  std::fprintf(stream,
+               "Usage: orvel-player [URL or FILE]\n"
+               "       orvel-player --print-media TEXT\n"
+               "       orvel-player --version\n");
+}
+
+int printMedia(std::string_view text) {
+  auto media = orvel::StreamingProviderRegistry::shared().resolve(text);
+  if (!media) {
+    std::cerr << kUnsupportedLink << '\n';
+    return 1;
+  }
+  nlohmann::ordered_json json;
+  json["providerID"] = media->providerID;
+  json["providerName"] = media->providerName;
+  json["mediaID"] = media->mediaID;
+  json["playbackURL"] = media->playbackURL.absoluteString();
+  json["defaultTitle"] = media->defaultTitle;
+  json["canResumeWithURLParameter"] = media->canResumeWithURLParameter;
+  std::cout << json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("orvel-player %s\n", orvel::kVersion);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--print-media") == 0) {
+    if (argc != 3) {
+      printUsage(stderr);
+      return 2;
+    }
+    return printMedia(argv[2]);
+  }
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    printUsage(stdout);
+    return 0;
+  }
+  std::fprintf(stderr, "orvel-player: the player window is not built yet; try --print-media.\n");
+  printUsage(stderr);
+  return 2;
+}

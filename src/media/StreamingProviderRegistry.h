@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "media/StreamingProvider.h"
+
+namespace orvel {
+
+// Turns pasted, dropped or stored text into a media source; the first provider that accepts the
+// text wins, so YouTube comes before Disney+ and both before the file types.
+class StreamingProviderRegistry {
+ public:
+  static const StreamingProviderRegistry& shared();
+
+  explicit StreamingProviderRegistry(std::vector<std::unique_ptr<StreamingProvider>> providers);
+
+  std::optional<StreamingMedia> resolve(std::string_view input, StartTime startTime = {}) const;
+  // The provider that owns a stored media ID, by its prefix.
+  const StreamingProvider* provider(std::string_view mediaID) const;
+  const std::vector<std::unique_ptr<StreamingProvider>>& providers() const { return providers_; }
+
+  // The absolute URL that pasted text stands for, or none when it holds no link.
+  static std::optional<std::string> normalizedInput(std::string_view input);
+
+ private:
+  std::vector<std::unique_ptr<StreamingProvider>> providers_;
+};
+
+}  // namespace orvel
