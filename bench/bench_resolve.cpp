@@ -58,7 +58,8 @@ void resolveMixedCorpus(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * inputs.size()));
-  state.counters["resolved"] = static_cast<double>(resolved) / static_cast<double>(state.iterations());
+  state.counters["resolved"] =
+      static_cast<double>(resolved) / static_cast<double>(state.iterations());
 }
 BENCHMARK(resolveMixedCorpus)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,7 @@
 #include "core/PropertyList.h"
 
+#include "core/BinaryPlistReader.h"
+
 #include <plist/plist.h>
 
 #include <cmath>
@@ -10,8 +12,52 @@ namespace orvel {
 namespace {
 
 // Values nest only a few levels in practice; the limit keeps hostile data from exhausting the
-// stack in the recursive conversions below.
-constexpr int kMaxDepth = 64;
+// stack in the recursive conversions, and what is written can always be read back.
+constexpr int kMaxDepth = BinaryPlistReader::kMaxDepth;
+
+// libplist 2.2 cuts a string at its first NUL and silently mangles invalid UTF-8 on the way to
+// UTF-16, so such text is refused rather than stored as something else.
+bool isEncodable(std::string_view text) {
+  std::size_t index = 0;
+  while (index < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[index]);
+    if (lead == 0) {
+      return false;
+    }
+    std::size_t extra = 0;
+    std::uint32_t point = lead;
+    if (lead < 0x80) {
+      extra = 0;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+      point = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+      point = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+      point = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (text.size() - index <= extra) {
+      return false;
+    }
+    for (std::size_t next = 1; next <= extra; ++next) {
+      const auto continuation = static_cast<unsigned char>(text[index + next]);
+      if ((continuation & 0xC0) != 0x80) {
+        return false;
+      }
+      point = (point << 6) | (continuation & 0x3F);
+    }
+    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (point < kSmallest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+      return false;
+    }
+    index += extra + 1;
+  }
+  return true;
+}
 
 struct PlistFree {
   void operator()(plist_t node) const { plist_free(node); }
@@ -37,7 +83,7 @@ plist_t toNode(const PropertyList& value, int depth) {
     return std::isfinite(*real) ? plist_new_real(*real) : nullptr;
   }
   if (const std::string* text = std::get_if<std::string>(&storage)) {
-    return plist_new_string(text->c_str());
+    return isEncodable(*text) ? plist_new_string(text->c_str()) : nullptr;
   }
   if (const PropertyList::Data* data = std::get_if<PropertyList::Data>(&storage)) {
     return plist_new_data(reinterpret_cast<const char*>(data->data()), data->size());
@@ -56,6 +102,9 @@ plist_t toNode(const PropertyList& value, int depth) {
   const auto& dictionary = std::get<PropertyList::Dictionary>(storage);
   PlistPtr node(plist_new_dict());
   for (const auto& [key, element] : dictionary) {
+    if (!isEncodable(key)) {
+      return nullptr;
+    }
     plist_t child = toNode(element, depth + 1);
     if (!child) {
       return nullptr;
@@ -63,80 +112,6 @@ plist_t toNode(const PropertyList& value, int depth) {
     plist_dict_set_item(node.get(), key.c_str(), child);
   }
   return node.release();
-}
-
-std::optional<PropertyList> fromNode(plist_t node, int depth) {
-  if (!node || depth > kMaxDepth) {
-    return std::nullopt;
-  }
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      std::uint8_t flag = 0;
-      plist_get_bool_val(node, &flag);
-      return PropertyList(flag != 0);
-    }
-    case PLIST_UINT: {
-      std::uint64_t integer = 0;
-      plist_get_uint_val(node, &integer);
-      return PropertyList(static_cast<std::int64_t>(integer));
-    }
-    case PLIST_REAL: {
-      double real = 0;
-      plist_get_real_val(node, &real);
-      return PropertyList(real);
-    }
-    case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
-      return PropertyList(std::string(text ? text : ""));
-    }
-    case PLIST_DATA: {
-      char* bytes = nullptr;
-      std::uint64_t length = 0;
-      plist_get_data_val(node, &bytes, &length);
-      std::unique_ptr<char, decltype(&std::free)> owned(bytes, &std::free);
-      const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes);
-      return PropertyList(bytes ? PropertyList::Data(begin, begin + length) : PropertyList::Data());
-    }
-    case PLIST_ARRAY: {
-      PropertyList::Array array;
-      const std::uint32_t count = plist_array_get_size(node);
-      array.reserve(count);
-      for (std::uint32_t index = 0; index < count; ++index) {
-        auto element = fromNode(plist_array_get_item(node, index), depth + 1);
-        if (!element) {
-          return std::nullopt;
-        }
-        array.push_back(std::move(*element));
-      }
-      return PropertyList(std::move(array));
-    }
-    case PLIST_DICT: {
-      PropertyList::Dictionary dictionary;
-      plist_dict_iter iterator = nullptr;
-      plist_dict_new_iter(node, &iterator);
-      std::unique_ptr<void, decltype(&std::free)> ownedIterator(iterator, &std::free);
-      for (;;) {
-        char* key = nullptr;
-        plist_t child = nullptr;
-        plist_dict_next_item(node, iterator, &key, &child);
-        if (!key) {
-          break;
-        }
-        std::unique_ptr<char, decltype(&std::free)> ownedKey(key, &std::free);
-        auto element = fromNode(child, depth + 1);
-        if (!element) {
-          return std::nullopt;
-        }
-        dictionary.insert_or_assign(std::string(key), std::move(*element));
-      }
-      return PropertyList(std::move(dictionary));
-    }
-    default:
-      // Dates, UIDs and the like are never written by this program.
-      return std::nullopt;
-  }
 }
 
 }  // namespace
@@ -188,13 +163,7 @@ std::optional<PropertyList::Data> PropertyList::binary() const {
 }
 
 std::optional<PropertyList> PropertyList::fromBinary(const std::uint8_t* bytes, std::size_t size) {
-  if (!bytes || size < 8 || size > std::numeric_limits<std::uint32_t>::max()) {
-    return std::nullopt;
-  }
-  plist_t node = nullptr;
-  plist_from_bin(reinterpret_cast<const char*>(bytes), static_cast<std::uint32_t>(size), &node);
-  PlistPtr owned(node);
-  return fromNode(owned.get(), 0);
+  return BinaryPlistReader::read(bytes, size);
 }
 
 }  // namespace orvel

@@ -49,7 +49,8 @@ class PropertyList {
 
   bool operator==(const PropertyList& other) const { return storage_ == other.storage_; }
 
-  // The binary property-list form; none when a real is not finite or nesting is too deep.
+  // The binary property-list form; none when a real is not finite, a string or key is not UTF-8
+  // or holds a NUL, or nesting is too deep.
   std::optional<Data> binary() const;
   static std::optional<PropertyList> fromBinary(const std::uint8_t* bytes, std::size_t size);
   static std::optional<PropertyList> fromBinary(const Data& bytes) {

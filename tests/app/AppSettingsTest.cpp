@@ -41,10 +41,10 @@ class AppSettingsTest : public testing::Test {
   AppSettings& open() {
     settings.reset();
     tokens.clear();
-    for (const char* name : {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces",
-                             "setEightyTransparency", "setHoverTransparency",
-                             "setFillPlayerWindow", "setLockAspectRatio16x9", "recentVideosUpdated",
-                             "watchHistoryUpdated", "openRecentVideo"}) {
+    for (const char* name :
+         {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces", "setEightyTransparency",
+          "setHoverTransparency", "setFillPlayerWindow", "setLockAspectRatio16x9",
+          "recentVideosUpdated", "watchHistoryUpdated", "openRecentVideo"}) {
       tokens.push_back(center.addObserver(
           name, [this](const Notification& notification) { posted.push_back(notification); }));
     }
@@ -132,7 +132,8 @@ TEST_F(AppSettingsTest, StoredSwitchesThatDifferFromTheDefaultAreAnnouncedAtStar
   auto& store = open();
   EXPECT_TRUE(store.hoverTransparencyEnabled());
   EXPECT_FALSE(store.fillPlayerWindowEnabled());
-  EXPECT_EQ(postedNames(), (std::vector<std::string>{"setHoverTransparency", "setFillPlayerWindow"}));
+  EXPECT_EQ(postedNames(),
+            (std::vector<std::string>{"setHoverTransparency", "setFillPlayerWindow"}));
   EXPECT_EQ(*posted[0].value<bool>("enabled"), true);
   EXPECT_EQ(defaults.object("settings.fillPlayerWindowEnabled"), PropertyList(false));
 }
@@ -341,11 +342,13 @@ TEST_F(AppSettingsTest, CountsTheBytesTheHistoryTakes) {
   const auto dataSize = [&](std::string_view key) {
     return defaults.object(key)->get<PropertyList::Data>()->size();
   };
-  const auto plistSize = [&](std::string_view key) { return defaults.object(key)->binary()->size(); };
-  EXPECT_EQ(store.storedHistoryUsageBytes(),
-            dataSize("settings.recentVideos") + dataSize("settings.watchHistoryVideos") +
-                plistSize("settings.deletedRecentVideoIDs") +
-                plistSize("settings.deletedWatchHistoryVideoIDs"));
+  const auto plistSize = [&](std::string_view key) {
+    return defaults.object(key)->binary()->size();
+  };
+  EXPECT_EQ(store.storedHistoryUsageBytes(), dataSize("settings.recentVideos") +
+                                                 dataSize("settings.watchHistoryVideos") +
+                                                 plistSize("settings.deletedRecentVideoIDs") +
+                                                 plistSize("settings.deletedWatchHistoryVideoIDs"));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 namespace orvel {
 namespace {
 
-std::string text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string text(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 TEST(RecentVideoItem, StoresEveryFieldAndReadsItBack) {
   std::vector<RecentVideoItem> items = {
@@ -70,10 +72,9 @@ TEST(RecentVideoItem, RefusesTheWholeListWhenOneRecordIsBad) {
       EXPECT_FALSE(decoded.error().empty());
     }
   }
-  EXPECT_EQ(RecentVideoItem::decodeList(
-                R"([{"videoID":"a","lastPosition":1,"lastPlayedAt":2}])")
-                .error(),
-            "record 0: \"title\" is missing");
+  EXPECT_EQ(
+      RecentVideoItem::decodeList(R"([{"videoID":"a","lastPosition":1,"lastPlayedAt":2}])").error(),
+      "record 0: \"title\" is missing");
   EXPECT_FALSE(RecentVideoItem::decodeList(std::string(200000, '[')));
 }
 

@@ -5,7 +5,9 @@
 namespace orvel {
 namespace {
 
-std::optional<std::string> link(std::string_view text) { return LinkDetector::firstLink(text); }
+std::optional<std::string> link(std::string_view text) {
+  return LinkDetector::firstLink(text);
+}
 
 TEST(LinkDetector, FindsTheFirstLinkOfEachKind) {
   EXPECT_EQ(link("see https://youtu.be/abc now"), "https://youtu.be/abc");

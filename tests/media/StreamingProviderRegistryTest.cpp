@@ -10,7 +10,9 @@ std::optional<std::string> normalized(std::string_view text) {
   return StreamingProviderRegistry::normalizedInput(text);
 }
 
-const StreamingProviderRegistry& registry() { return StreamingProviderRegistry::shared(); }
+const StreamingProviderRegistry& registry() {
+  return StreamingProviderRegistry::shared();
+}
 
 TEST(StreamingProviderRegistry, HoldsTheFiveProvidersInOrder) {
   std::vector<std::string> ids;

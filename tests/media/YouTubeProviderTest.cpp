@@ -5,7 +5,9 @@
 namespace orvel {
 namespace {
 
-std::optional<std::string> idOf(std::string_view link) { return YouTubeProvider::videoID(link); }
+std::optional<std::string> idOf(std::string_view link) {
+  return YouTubeProvider::videoID(link);
+}
 
 TEST(YouTubeProvider, FindsTheVideoIDInEveryLinkShape) {
   EXPECT_EQ(idOf("https://www.youtube.com/watch?v=dQw4w9WgXcQ"), "dQw4w9WgXcQ");
@@ -50,7 +52,8 @@ TEST(YouTubeProvider, ResolvesAVideoToItsCanonicalWatchURL) {
   EXPECT_EQ(media->providerID, "youtube");
   EXPECT_EQ(media->providerName, "YouTube");
   EXPECT_EQ(media->mediaID, "dQw4w9WgXcQ");
-  EXPECT_EQ(media->playbackURL.absoluteString(), "https://www.youtube.com/watch?v=dQw4w9WgXcQ&t=95");
+  EXPECT_EQ(media->playbackURL.absoluteString(),
+            "https://www.youtube.com/watch?v=dQw4w9WgXcQ&t=95");
   EXPECT_EQ(media->defaultTitle, "YouTube Video");
   EXPECT_TRUE(media->canResumeWithURLParameter);
   EXPECT_EQ(provider.resolve("https://youtu.be/abc", 0)->playbackURL.absoluteString(),
@@ -59,7 +62,8 @@ TEST(YouTubeProvider, ResolvesAVideoToItsCanonicalWatchURL) {
 
 TEST(YouTubeProvider, AListMakesItAPlaylistThatKeepsTheWholePageURL) {
   YouTubeProvider provider;
-  auto media = provider.resolve("https://www.youtube.com/watch?v=abc&list=PL123&t=5&index=2&t=9", 95);
+  auto media =
+      provider.resolve("https://www.youtube.com/watch?v=abc&list=PL123&t=5&index=2&t=9", 95);
   ASSERT_TRUE(media);
   EXPECT_EQ(media->mediaID, "youtube-playlist:PL123");
   EXPECT_EQ(media->defaultTitle, "YouTube Playlist");
