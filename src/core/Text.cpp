@@ -3,10 +3,8 @@
 #include <cstdint>
 
 namespace orvel {
-namespace {
 
-// Decodes the UTF-8 sequence at text[index]; returns its length, or 0 when it is malformed.
-std::size_t decodeAt(std::string_view text, std::size_t index, char32_t& codePoint) {
+std::size_t decodeUTF8(std::string_view text, std::size_t index, char32_t& codePoint) {
   const auto byte = static_cast<unsigned char>(text[index]);
   std::size_t length = 0;
   if (byte < 0x80) {
@@ -65,6 +63,8 @@ bool isWhitespaceOrNewline(char32_t c) {
   }
 }
 
+namespace {
+
 int hexValue(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
@@ -89,7 +89,7 @@ std::size_t whitespaceBefore(std::string_view text, std::size_t end) {
     }
   }
   char32_t codePoint = 0;
-  const std::size_t length = decodeAt(text, start, codePoint);
+  const std::size_t length = decodeUTF8(text, start, codePoint);
   return length == end - start && isWhitespaceOrNewline(codePoint) ? length : 0;
 }
 
@@ -99,7 +99,7 @@ std::string_view trimmedWhitespace(std::string_view text) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     char32_t codePoint = 0;
-    const std::size_t length = decodeAt(text, begin, codePoint);
+    const std::size_t length = decodeUTF8(text, begin, codePoint);
     if (length == 0 || !isWhitespaceOrNewline(codePoint)) {
       break;
     }
@@ -166,7 +166,7 @@ std::string lenientPercentDecoded(std::string_view text) {
 bool isValidUTF8(std::string_view text) {
   for (std::size_t index = 0; index < text.size();) {
     char32_t codePoint = 0;
-    const std::size_t length = decodeAt(text, index, codePoint);
+    const std::size_t length = decodeUTF8(text, index, codePoint);
     if (length == 0) {
       return false;
     }

@@ -21,6 +21,13 @@ std::string lenientPercentDecoded(std::string_view text);
 
 bool isValidUTF8(std::string_view text);
 
+// Decodes the UTF-8 sequence that starts at text[index]; returns its length in bytes, or 0 when
+// it is malformed (codePoint is then meaningless).
+std::size_t decodeUTF8(std::string_view text, std::size_t index, char32_t& codePoint);
+
+// White space and line breaks as trimmedWhitespace understands them.
+bool isWhitespaceOrNewline(char32_t codePoint);
+
 std::string asciiLowercased(std::string_view text);
 
 }  // namespace orvel

@@ -50,13 +50,29 @@ std::optional<Url> Url::parse(std::string_view text) {
   if (text.empty()) {
     return std::nullopt;
   }
-  for (char c : text) {
-    if (!isURLCharacter(static_cast<unsigned char>(c))) {
+  // Characters beyond ASCII are taken as UTF-8 and percent-encoded, as browsers do with a link
+  // typed with accents; anything else outside the URL character set refuses the text.
+  std::string encoded;
+  encoded.reserve(text.size());
+  for (std::size_t index = 0; index < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[index]);
+    if (byte < 0x80) {
+      if (!isURLCharacter(byte)) {
+        return std::nullopt;
+      }
+      encoded += text[index++];
+      continue;
+    }
+    char32_t codePoint = 0;
+    const std::size_t length = decodeUTF8(text, index, codePoint);
+    if (length == 0 || isWhitespaceOrNewline(codePoint)) {
       return std::nullopt;
     }
+    encoded += percentEncoded(text.substr(index, length), "");
+    index += length;
   }
   Url url;
-  url.text_ = std::string(text);
+  url.text_ = std::move(encoded);
   GError* error = nullptr;
   std::unique_ptr<GUri, UriUnref> uri(
       g_uri_parse(url.text_.c_str(),
@@ -147,7 +163,7 @@ std::vector<Url::QueryItem> Url::queryItems() const {
   return items;
 }
 
-std::optional<Url> Url::replacingQueryItems(const std::vector<QueryItem>& items) const {
+std::optional<Url> Url::replacingPercentEncodedQuery(std::optional<std::string_view> query) const {
   // The query sits between the first "?" and the first "#"; a "?" after the "#" belongs to the
   // fragment.
   const std::size_t hash = text_.find('#');
@@ -157,17 +173,13 @@ std::optional<Url> Url::replacingQueryItems(const std::vector<QueryItem>& items)
   }
   const std::size_t queryEnd = hash == std::string::npos ? text_.size() : hash;
   const std::size_t queryStart = question == std::string::npos ? queryEnd : question;
-  std::string query;
-  static constexpr std::string_view kAllowedInQueryItem = "!$'()*+,;:@/?";
-  for (const QueryItem& item : items) {
-    query += query.empty() ? '?' : '&';
-    query += percentEncoded(item.name, kAllowedInQueryItem);
-    if (item.value) {
-      query += '=';
-      query += percentEncoded(*item.value, kAllowedInQueryItem);
-    }
+  std::string text = text_.substr(0, queryStart);
+  if (query) {
+    text += '?';
+    text += *query;
   }
-  return parse(text_.substr(0, queryStart) + query + text_.substr(queryEnd));
+  text += text_.substr(queryEnd);
+  return parse(text);
 }
 
 }  // namespace orvel

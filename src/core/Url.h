@@ -9,9 +9,10 @@
 namespace orvel {
 
 // An absolute URL. Parsing accepts only the characters a URL may hold (no spaces, quotes, angle
-// brackets, control characters or raw non-ASCII) and well-formed percent escapes, so text that
-// merely contains a link does not parse as one. `absoluteString` is the text as given; the
-// components are those of GLib's parser, percent-decoded where the name says so.
+// brackets or control characters) and well-formed percent escapes, so text that merely contains
+// a link does not parse as one; UTF-8 beyond ASCII is percent-encoded. `absoluteString` is the
+// text as given (with that encoding); the components are those of GLib's parser,
+// percent-decoded where the name says so.
 class Url {
  public:
   struct QueryItem {
@@ -49,9 +50,8 @@ class Url {
   const std::optional<std::string>& fragment() const { return fragment_; }
   bool isFileURL() const { return scheme_ == "file"; }
 
-  // The same URL with its query replaced by these items (encoded as needed); no query when the
-  // list is empty.
-  std::optional<Url> replacingQueryItems(const std::vector<QueryItem>& items) const;
+  // The same URL with this query, already percent-encoded, in place of its own; none removes it.
+  std::optional<Url> replacingPercentEncodedQuery(std::optional<std::string_view> query) const;
 
   bool operator==(const Url& other) const { return text_ == other.text_; }
 

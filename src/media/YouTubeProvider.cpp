@@ -26,6 +26,24 @@ Url canonicalURL(std::string_view path, std::string_view name, std::string_view 
   return url ? *url : *Url::parse("https://" + std::string(MediaHosts::kYouTubeCanonicalHost));
 }
 
+// The link's own query with every "t" item replaced by one that holds the start time; the other
+// items keep their encoding as written.
+std::string queryWithStartTime(const Url& url, std::int64_t startTime) {
+  std::string query;
+  std::string_view rest = url.query() ? std::string_view(*url.query()) : std::string_view();
+  while (!rest.empty()) {
+    const std::size_t ampersand = rest.find('&');
+    const std::string_view piece = rest.substr(0, ampersand);
+    rest = ampersand == std::string_view::npos ? std::string_view() : rest.substr(ampersand + 1);
+    if (piece.empty() || lenientPercentDecoded(piece.substr(0, piece.find('='))) == "t") {
+      continue;
+    }
+    query += piece;
+    query += '&';
+  }
+  return query + "t=" + std::to_string(startTime);
+}
+
 }  // namespace
 
 bool YouTubeProvider::supports(const Url& url) {
@@ -81,9 +99,8 @@ std::optional<StreamingMedia> YouTubeProvider::resolve(std::string_view input,
       const std::string listID = *list->value;
       Url playback = *url;
       if (startTime && *startTime >= 1) {
-        std::erase_if(items, [](const Url::QueryItem& item) { return item.name == "t"; });
-        items.push_back({"t", std::to_string(*startTime)});
-        if (auto rebuilt = url->replacingQueryItems(items)) {
+        if (auto rebuilt =
+                url->replacingPercentEncodedQuery(queryWithStartTime(*url, *startTime))) {
           playback = *rebuilt;
         }
       }

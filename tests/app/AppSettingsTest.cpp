@@ -187,6 +187,21 @@ TEST_F(AppSettingsTest, ACorruptListIsDroppedWithOneLogLineAndTheOtherListIsKept
   EXPECT_TRUE(defaults.object("settings.recentVideos"));
 }
 
+TEST_F(AppSettingsTest, StartUpAnnouncesSwitchesBeforeListsAndKeepsTombstonedEntries) {
+  defaults.set("settings.recentVideos", PropertyList::Data{'x'});
+  defaults.set("settings.watchHistoryVideos", storedList({item("b", 2), item("b", 1)}));
+  defaults.set("settings.deletedWatchHistoryVideoIDs", PropertyList::stringArray({"b"}));
+  defaults.set("settings.eightyTransparencyEnabled", true);
+  LogCapture log;
+  auto& store = open();
+  EXPECT_EQ(postedNames(),
+            (std::vector<std::string>{"setEightyTransparency", "watchHistoryUpdated"}));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].rfind("[AppSettings] Failed to decode recentVideos: ", 0), 0u);
+  // A tombstone keeps new records out; it does not delete what is stored.
+  EXPECT_EQ(ids(store.watchHistoryVideos()), (std::vector<std::string>{"b"}));
+}
+
 TEST_F(AppSettingsTest, AStoredListIsNormalisedAndWrittenBackAtStartUp) {
   std::vector<RecentVideoItem> stored;
   for (int index = 0; index < 30; ++index) {
@@ -239,6 +254,16 @@ TEST_F(AppSettingsTest, RecordingUpdatesAnEntryAndKeepsWhatItIsNotGiven) {
   store.recordRecentVideo("abc", "x", INFINITY, std::nullopt);
   EXPECT_EQ(store.recentVideos()[0].lastPosition, 0);
   EXPECT_EQ(decodedList(defaults, "settings.recentVideos"), store.recentVideos());
+}
+
+TEST_F(AppSettingsTest, AVideoOnlyInTheHistoryKeepsItsTitleWhenRecordedWithoutOne) {
+  auto& store = open();
+  store.recordRecentVideo("abc", "Stored title", 1, std::nullopt);
+  store.clearRecentVideos();
+  store.clearTombstones("abc");
+  store.recordRecentVideo("abc", std::nullopt, 2, std::nullopt);
+  EXPECT_EQ(store.recentVideos()[0].title, "Stored title");
+  EXPECT_EQ(store.watchHistoryVideos()[0].title, "Stored title");
 }
 
 TEST_F(AppSettingsTest, ANewVideoWithoutATitleIsNamedAfterItsProvider) {
@@ -309,6 +334,12 @@ TEST_F(AppSettingsTest, StarsAreClampedAndTakeBackAThumbsDownInBothLists) {
   }
   EXPECT_EQ(decodedList(defaults, "settings.recentVideos"), store.recentVideos());
 
+  // The history changes before the recent list; the rating and the cleared thumbs-down are two
+  // announced changes of each list.
+  EXPECT_EQ(postedNames(),
+            (std::vector<std::string>{"watchHistoryUpdated", "watchHistoryUpdated",
+                                      "recentVideosUpdated", "recentVideosUpdated"}));
+
   const auto writes = defaults.writeCount();
   posted.clear();
   store.setWatchLaterStars("unknown", 3);
@@ -316,7 +347,10 @@ TEST_F(AppSettingsTest, StarsAreClampedAndTakeBackAThumbsDownInBothLists) {
   EXPECT_EQ(defaults.writeCount(), writes);
   EXPECT_TRUE(posted.empty());
 
+  posted.clear();
   store.setWatchHistoryNote("a", "  keep my spaces ");
+  EXPECT_EQ(postedNames(),
+            (std::vector<std::string>{"watchHistoryUpdated", "recentVideosUpdated"}));
   EXPECT_EQ(store.watchHistoryVideos()[0].watchNote, "  keep my spaces ");
   EXPECT_EQ(store.recentVideos()[0].watchNote, "  keep my spaces ");
 }

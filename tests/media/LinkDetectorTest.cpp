@@ -33,5 +33,37 @@ TEST(LinkDetector, IgnoresWhatOnlyLooksLikeALink) {
   EXPECT_EQ(link("file:///home/a.mkv"), std::nullopt);
 }
 
+TEST(LinkDetector, TakesLettersBeyondASCIIIntoTheLinkButNotSpacesOrQuotes) {
+  EXPECT_EQ(link("voir https://www.disneyplus.com/fr-fr/vid\xC3\xA9o/x, merci"),
+            "https://www.disneyplus.com/fr-fr/vid%C3%A9o/x");
+  EXPECT_EQ(link("\xE2\x80\x9Chttps://youtu.be/abc\xE2\x80\x9D"), "https://youtu.be/abc");
+  EXPECT_EQ(link("https://youtu.be/abc\xE3\x80\x82next"), "https://youtu.be/abc");
+  EXPECT_EQ(link("https://youtu.be/abc\xC2\xA0"
+                 "after"),
+            "https://youtu.be/abc");
+}
+
+// Pasted text can be a megabyte of anything; every shape must stay linear.
+TEST(LinkDetector, ReadsHostileTextInLinearTime) {
+  const std::size_t size = 1 << 20;
+  std::string closers = "https://a.example/" + std::string(size, ')');
+  EXPECT_EQ(link(closers), "https://a.example/");
+  std::string failingDomains;
+  while (failingDomains.size() < size) {
+    failingDomains += "a.co:x/(";
+  }
+  EXPECT_EQ(link(failingDomains), std::nullopt);
+  std::string failingSchemes;
+  while (failingSchemes.size() < size) {
+    failingSchemes += "x:// ";
+  }
+  EXPECT_EQ(link(failingSchemes), std::nullopt);
+  std::string hosts;
+  while (hosts.size() < size) {
+    hosts += "a.b.";
+  }
+  EXPECT_EQ(link(hosts), std::nullopt);
+}
+
 }  // namespace
 }  // namespace orvel

@@ -63,6 +63,15 @@ TEST(StreamingProviderRegistry, ResolvesWithTheFirstProviderThatAccepts) {
   ASSERT_TRUE(file);
   EXPECT_EQ(file->providerID, "mkv");
 
+  // A link with accented letters resolves whole, never cut short.
+  auto accented = registry().resolve("regarde https://www.disneyplus.com/fr-fr/vid\xC3\xA9o/x !");
+  ASSERT_TRUE(accented);
+  EXPECT_EQ(accented->mediaID, "disneyplus:/fr-fr/vid%C3%A9o/x");
+  auto localFile = registry().resolve("file:///home/me/Vid\xC3\xA9os/a.mkv");
+  ASSERT_TRUE(localFile);
+  EXPECT_EQ(localFile->mediaID, "mkv:file:///home/me/Vid%C3%A9os/a.mkv");
+  EXPECT_EQ(localFile->defaultTitle, "a");
+
   EXPECT_FALSE(registry().resolve("clip.webm"));
   EXPECT_FALSE(registry().resolve("dQw4w9WgXcQ"));
   EXPECT_FALSE(registry().resolve("https://example.com/page.html"));

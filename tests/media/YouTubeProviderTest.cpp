@@ -75,6 +75,12 @@ TEST(YouTubeProvider, AListMakesItAPlaylistThatKeepsTheWholePageURL) {
   EXPECT_EQ(untouched->playbackURL.absoluteString(),
             "https://www.youtube.com/playlist?list=PL9&t=5#top");
 
+  // The other items keep their encoding as written.
+  auto encoded = provider.resolve("https://www.youtube.com/watch?list=PL%2B1&si=a%20b&&t=1", 30);
+  EXPECT_EQ(encoded->playbackURL.absoluteString(),
+            "https://www.youtube.com/watch?list=PL%2B1&si=a%20b&t=30");
+  EXPECT_EQ(encoded->mediaID, "youtube-playlist:PL+1");
+
   // An empty list value is a plain video link.
   EXPECT_EQ(provider.resolve("https://www.youtube.com/watch?v=abc&list=", {})->mediaID, "abc");
 }
