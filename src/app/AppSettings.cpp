@@ -167,6 +167,39 @@ std::set<std::string> AppSettings::loadStringSet(std::string_view key) const {
 
 // ---- Changes ------------------------------------------------------------------------------
 
+// Writes made inside share one transaction of the defaults store; their announcements wait until
+// it is committed, so that an observer never hears of a change before it is stored.
+class AppSettings::Transaction {
+ public:
+  explicit Transaction(AppSettings& settings) : settings_(settings) {
+    ++settings_.openTransactions_;
+    batch_.emplace(settings_.defaults_);
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction() {
+    batch_.reset();
+    if (--settings_.openTransactions_ == 0) {
+      auto announcements = std::exchange(settings_.deferredAnnouncements_, {});
+      for (auto& [name, userInfo] : announcements) {
+        settings_.center_.post(std::move(name), std::move(userInfo));
+      }
+    }
+  }
+
+ private:
+  AppSettings& settings_;
+  std::optional<Defaults::Batch> batch_;
+};
+
+void AppSettings::announce(std::string name, UserInfo userInfo) {
+  if (openTransactions_ > 0) {
+    deferredAnnouncements_.emplace_back(std::move(name), std::move(userInfo));
+  } else {
+    center_.post(std::move(name), std::move(userInfo));
+  }
+}
+
 void AppSettings::setEnabled(Switch which, bool enabled) {
   willChange_.notify();
   bool& value = switchValues_[index(which)];
@@ -175,7 +208,7 @@ void AppSettings::setEnabled(Switch which, bool enabled) {
   }
   const SwitchInfo& info = kSwitches[index(which)];
   defaults_.set(info.key, PropertyList(enabled));
-  center_.post(std::string(info.notification), {{"enabled", enabled}});
+  announce(std::string(info.notification), {{"enabled", enabled}});
 }
 
 void AppSettings::setResendAPIKey(std::string key) {
@@ -207,11 +240,11 @@ void AppSettings::publish(const VideoList& list, std::vector<RecentVideoItem> vi
     return;
   }
   defaults_.set(list.key, PropertyList(std::move(*encoded)));
-  center_.post(std::string(list.notification));
+  announce(std::string(list.notification), {});
 }
 
 void AppSettings::persistDeletedVideoIDs() {
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   auto asArray = [](const std::set<std::string>& ids) {
     return PropertyList::stringArray(std::vector<std::string>(ids.begin(), ids.end()));
   };
@@ -261,7 +294,7 @@ void AppSettings::recordRecentVideo(const std::string& videoID,
   if (!std::isfinite(position) || position < 0) {
     position = 0;
   }
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   for (const VideoList* list : {&recentList(), &historyList()}) {
     if (!(this->*list->tombstones).contains(videoID)) {
       recordInto(*list, videoID, resolved, position, now, sourceURL);
@@ -301,7 +334,7 @@ void AppSettings::removeHistoryVideo(const std::string& videoID) {
 }
 
 void AppSettings::removeVideo(const VideoList& list, const std::string& videoID) {
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   (this->*list.tombstones).insert(videoID);
   persistDeletedVideoIDs();
   std::vector<RecentVideoItem> videos = this->*list.videos;
@@ -310,7 +343,7 @@ void AppSettings::removeVideo(const VideoList& list, const std::string& videoID)
 }
 
 void AppSettings::clearRecentVideos() {
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   for (const RecentVideoItem& item : recentVideos_) {
     deletedRecentVideoIDs_.insert(item.videoID);
   }
@@ -320,7 +353,7 @@ void AppSettings::clearRecentVideos() {
 
 void AppSettings::setWatchLaterStars(const std::string& videoID, int stars) {
   stars = std::clamp(stars, 0, 5);
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   for (const VideoList* list : {&historyList(), &recentList()}) {
     std::vector<RecentVideoItem> videos = this->*list->videos;
     auto found = std::find_if(videos.begin(), videos.end(),
@@ -338,7 +371,7 @@ void AppSettings::setWatchLaterStars(const std::string& videoID, int stars) {
 }
 
 void AppSettings::setWatchHistoryNote(const std::string& videoID, const std::string& note) {
-  Defaults::Batch batch(defaults_);
+  Transaction transaction(*this);
   for (const VideoList* list : {&historyList(), &recentList()}) {
     std::vector<RecentVideoItem> videos = this->*list->videos;
     auto found = std::find_if(videos.begin(), videos.end(),

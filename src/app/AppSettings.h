@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/PlaybackRequest.h"
@@ -120,11 +121,13 @@ class AppSettings {
 
  private:
   struct VideoList;
+  class Transaction;
 
   static std::size_t index(Switch which) { return static_cast<std::size_t>(which); }
   static const VideoList& recentList();
   static const VideoList& historyList();
 
+  void announce(std::string name, UserInfo userInfo);
   void loadPersistedValues();
   void loadVideoList(const VideoList& list);
   std::set<std::string> loadStringSet(std::string_view key) const;
@@ -147,6 +150,8 @@ class AppSettings {
   std::optional<PlaybackRequest> pendingPlaybackRequest_;
   std::array<bool, 6> switchValues_{};
   std::string resendAPIKey_;
+  int openTransactions_ = 0;
+  std::vector<std::pair<std::string, UserInfo>> deferredAnnouncements_;
 };
 
 }  // namespace orvel

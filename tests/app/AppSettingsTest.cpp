@@ -235,6 +235,19 @@ TEST_F(AppSettingsTest, RecordingKeepsBothListsNewestFirstWithinTheirCaps) {
   EXPECT_EQ(decodedList(defaults, "settings.watchHistoryVideos"), store.watchHistoryVideos());
 }
 
+TEST_F(AppSettingsTest, ObserversHearOfAChangeOnlyOnceItIsCommitted) {
+  auto& store = open();
+  std::vector<int> depths;
+  auto token = center.addObserver("watchHistoryUpdated", [&](const Notification&) {
+    depths.push_back(defaults.batchDepth());
+    EXPECT_EQ(decodedList(defaults, "settings.watchHistoryVideos"), store.watchHistoryVideos());
+  });
+  store.recordRecentVideo("a", "A", 1, std::nullopt);
+  store.removeHistoryVideo("a");
+  store.setWatchHistoryNote("zzz", "nothing");
+  EXPECT_EQ(depths, (std::vector<int>{0, 0}));
+}
+
 TEST_F(AppSettingsTest, RecordingUpdatesAnEntryAndKeepsWhatItIsNotGiven) {
   auto& store = open();
   store.recordRecentVideo("abc", "  First - YouTube ", -3, "https://youtu.be/abc");
