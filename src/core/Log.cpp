@@ -26,9 +26,14 @@ void logLine(std::string_view component, std::string_view message) {
   line += component;
   line += "] ";
   line += message;
-  std::lock_guard lock(sinkMutex());
-  if (currentSink()) {
-    currentSink()(line);
+  LogSink sink;
+  {
+    std::lock_guard lock(sinkMutex());
+    sink = currentSink();
+  }
+  // Called outside the lock, so that a sink may log in turn.
+  if (sink) {
+    sink(line);
     return;
   }
   std::fputs(line.c_str(), stdout);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,9 +30,21 @@ class ObserverList {
     state_->entries.push_back({id, std::make_shared<Callback>(std::move(callback))});
     std::weak_ptr<State> weak = state_;
     return ObserverToken([weak, id] {
-      if (auto state = weak.lock()) {
+      auto state = weak.lock();
+      if (!state) {
+        return;
+      }
+      // The callback is destroyed once the lock is released: its captures may own tokens of
+      // this same list, and cancelling those takes the lock again.
+      std::shared_ptr<Callback> removed;
+      {
         std::lock_guard stateLock(state->mutex);
-        std::erase_if(state->entries, [id](const Entry& entry) { return entry.id == id; });
+        auto found = std::find_if(state->entries.begin(), state->entries.end(),
+                                  [id](const Entry& entry) { return entry.id == id; });
+        if (found != state->entries.end()) {
+          removed = std::move(found->callback);
+          state->entries.erase(found);
+        }
       }
     });
   }

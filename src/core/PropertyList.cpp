@@ -1,12 +1,12 @@
 #include "core/PropertyList.h"
 
-#include "core/BinaryPlistReader.h"
-
 #include <plist/plist.h>
 
 #include <cmath>
-#include <limits>
 #include <memory>
+#include <string_view>
+
+#include "core/BinaryPlistReader.h"
 
 namespace orvel {
 namespace {

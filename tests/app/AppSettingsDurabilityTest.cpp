@@ -3,10 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "app/AppSettings.h"
 #include "core/SqliteDefaults.h"
+#include "support/TemporaryFolder.h"
 
 namespace orvel {
 namespace {
@@ -14,9 +13,8 @@ namespace {
 // A player killed outright right after a playback was recorded keeps the record and the
 // tombstones: every change is committed before control returns.
 TEST(AppSettingsDurability, ARecordSurvivesTheProcessBeingKilled) {
-  char folder[] = "/tmp/orvel-durability-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string path = std::string(folder) + "/defaults.sqlite3";
+  TemporaryFolder folder;
+  const std::string path = folder.file("defaults.sqlite3");
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
 
@@ -53,7 +51,6 @@ TEST(AppSettingsDurability, ARecordSurvivesTheProcessBeingKilled) {
   EXPECT_EQ(settings.watchHistoryVideos().size(), 2u);
   EXPECT_EQ(settings.deletedRecentVideoIDs(), (std::set<std::string>{"gone"}));
   EXPECT_EQ(settings.deletedWatchHistoryVideoIDs(), (std::set<std::string>{}));
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
