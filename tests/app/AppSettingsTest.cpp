@@ -138,6 +138,21 @@ TEST_F(AppSettingsTest, StoredSwitchesThatDifferFromTheDefaultAreAnnouncedAtStar
   EXPECT_EQ(defaults.object("settings.fillPlayerWindowEnabled"), PropertyList(false));
 }
 
+TEST_F(AppSettingsTest, EverySwitchLoadsFromItsOwnKeyAndAnnouncesUnderItsOwnName) {
+  for (const auto& info : AppSettings::switches()) {
+    defaults.set(info.key, !info.initial);
+  }
+  auto& store = open();
+  std::vector<std::string> expected;
+  for (const auto& info : AppSettings::switches()) {
+    EXPECT_EQ(store.isEnabled(info.which), !info.initial) << info.key;
+    expected.emplace_back(info.notification);
+  }
+  EXPECT_EQ(postedNames(), expected);
+  EXPECT_EQ(expected.front(), "setAlwaysOnTop");
+  EXPECT_EQ(expected.back(), "setLockAspectRatio16x9");
+}
+
 TEST_F(AppSettingsTest, AStoredValueOfTheWrongTypeIsLoggedAndLeftAlone) {
   defaults.set("settings.alwaysOnTopEnabled", "maybe");
   defaults.set("settings.recentVideos", "not data");
