@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/BinaryPlistReader.h"
+#include "core/Text.h"
 
 namespace orvel {
 namespace {
@@ -18,45 +19,7 @@ constexpr int kMaxDepth = BinaryPlistReader::kMaxDepth;
 // libplist 2.2 cuts a string at its first NUL and silently mangles invalid UTF-8 on the way to
 // UTF-16, so such text is refused rather than stored as something else.
 bool isEncodable(std::string_view text) {
-  std::size_t index = 0;
-  while (index < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[index]);
-    if (lead == 0) {
-      return false;
-    }
-    std::size_t extra = 0;
-    std::uint32_t point = lead;
-    if (lead < 0x80) {
-      extra = 0;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      point = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      point = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      point = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (text.size() - index <= extra) {
-      return false;
-    }
-    for (std::size_t next = 1; next <= extra; ++next) {
-      const auto continuation = static_cast<unsigned char>(text[index + next]);
-      if ((continuation & 0xC0) != 0x80) {
-        return false;
-      }
-      point = (point << 6) | (continuation & 0x3F);
-    }
-    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (point < kSmallest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-      return false;
-    }
-    index += extra + 1;
-  }
-  return true;
+  return text.find('\0') == std::string_view::npos && isValidUTF8(text);
 }
 
 struct PlistFree {
