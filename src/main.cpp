@@ -6,6 +6,7 @@
 
 #include "Version.h"
 #include "media/StreamingProviderRegistry.h"
+#include "platform/EngineVersions.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ int printMedia(std::string_view text) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("orvel-player %s\n", orvel::kVersion);
+    std::printf("orvel-player %s (%s)\n", orvel::kVersion, orvel::engineVersions().c_str());
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "--print-media") == 0) {
