@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Cancellable.h"
+#include "media/StreamingMedia.h"
+
+namespace orvel {
+
+// One report of the native player: where it is, how long the media is, and its state (1 playing,
+// 2 paused, 3 opening or buffering, 0 ended, -1 failed).
+struct PlaybackSnapshot {
+  std::string sessionID;
+  std::string mediaID;
+  double time = 0;
+  double duration = 0;
+  int state = 3;
+  bool operator==(const PlaybackSnapshot&) const = default;
+};
+
+// The native player that shows what the web view cannot (MKV), as the session drives it.
+class NativePlayer {
+ public:
+  virtual ~NativePlayer() = default;
+
+  virtual void play(const StreamingMedia& media, double startTime, double volume) = 0;
+  // Ends playback; snapshots still in flight carry the old session and are stale.
+  virtual void stop() = 0;
+  virtual void togglePlayPause() = 0;
+  virtual void seek(double seconds) = 0;
+  virtual void setVolume(double volume) = 0;
+  virtual void setZoom(double zoom) = 0;
+
+  [[nodiscard]] virtual ObserverToken observeUpdates(
+      std::function<void(const PlaybackSnapshot&)> observer) = 0;
+  virtual const std::optional<PlaybackSnapshot>& snapshot() const = 0;
+  virtual const std::string& sessionID() const = 0;
+};
+
+}  // namespace orvel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvel {
+
+struct Alert {
+  enum class Style { informational, warning };
+  Style style = Style::informational;
+  std::string title;
+  std::string message;
+  // The first is the default button.
+  std::vector<std::string> buttons;
+};
+
+// The player window's modal dialogs.
+class PlayerDialogs {
+ public:
+  virtual ~PlayerDialogs() = default;
+
+  // Shows the alert; `done` gets the index of the button that closed it.
+  virtual void showAlert(const Alert& alert, std::function<void(std::size_t button)> done) = 0;
+  // An alert with a text field; `done` gets the text when the first button closed it.
+  virtual void promptForText(const Alert& alert, const std::string& placeholder,
+                             std::function<void(std::optional<std::string> text)> done) = 0;
+};
+
+}  // namespace orvel

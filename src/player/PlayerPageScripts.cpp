@@ -1,0 +1,199 @@
+#include "player/PlayerPageScripts.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "media/MediaHosts.h"
+
+namespace orvel::PlayerPageScripts {
+
+namespace {
+
+std::string youTubeHostArray() {
+  std::string array = "[";
+  for (std::string_view host : MediaHosts::kYouTubeHosts) {
+    if (array.size() > 1) {
+      array += ", ";
+    }
+    array += jsString(host);
+  }
+  return array + "]";
+}
+
+// The report routine and its triggers. The host constants are filled in from the media hosts so
+// the page and the resolver agree on what counts as YouTube and Disney+.
+constexpr std::string_view kProgressScriptBody = R"JS(
+  var handlers = window.webkit && window.webkit.messageHandlers;
+  if (!handlers || !handlers.videoProgress) { return; }
+  var host = (location.hostname || '').toLowerCase();
+  var onYouTube = youTubeHosts.some(function (h) { return host === h || host.endsWith('.' + h); });
+  var youTubeInHost = youTubeHosts.some(function (h) { return host.indexOf(h) >= 0; });
+  var onDisney = host === disneyDomain || host.endsWith('.' + disneyDomain);
+  function pathExtension() {
+    var path = location.pathname || '';
+    var dot = path.lastIndexOf('.');
+    return dot < 0 ? '' : path.slice(dot + 1).toLowerCase();
+  }
+  var extension = pathExtension();
+  var isFilePage = extension === 'mp4' || extension === 'webm';
+  function post(channel, body) {
+    try { if (handlers[channel]) { handlers[channel].postMessage(body); } } catch (e) {}
+  }
+  window.nativeVideoZoom = 1;
+  window.setNativeVideoZoom = function (value) {
+    if (onYouTube) { return; }
+    var zoom = Number(value);
+    if (isNaN(zoom)) { zoom = 1; }
+    zoom = Math.min(3, Math.max(1, zoom));
+    window.nativeVideoZoom = zoom;
+    if (document.documentElement) { document.documentElement.style.background = '#000'; }
+    if (document.body) { document.body.style.background = '#000'; }
+    var videos = document.querySelectorAll('video');
+    for (var i = 0; i < videos.length; i++) {
+      videos[i].style.background = '#000';
+      videos[i].style.transformOrigin = 'center center';
+      videos[i].style.transform = 'scale(' + zoom + ')';
+    }
+  };
+  function mediaID() {
+    if (youTubeInHost) {
+      var v = new URLSearchParams(location.search).get('v');
+      if (v) { return v; }
+      var segments = (location.pathname || '').split('/').filter(function (s) { return s.length > 0; });
+      return segments.length ? segments[segments.length - 1] : '';
+    }
+    if (onDisney) { return 'disneyplus:' + (location.pathname || '/'); }
+    if (isFilePage) { return extension + ':' + location.href; }
+    return '';
+  }
+  function report() {
+    var video = document.querySelector('video');
+    if (!video) { return; }
+    if (video.error) {
+      var code = video.error.code;
+      if (code !== 1 && video.nativeReportedError !== code) {
+        video.nativeReportedError = code;
+        post('playerBridge', {event: 'mediaError', code: code,
+                              sourceURL: window.nativeSourceURL || location.href});
+      }
+      return;
+    }
+    video.nativeReportedError = undefined;
+    if (video.readyState < 1) { return; }
+    if (window.nativeResumeTime > 0) {
+      var start = window.nativeResumeTime;
+      if (isFinite(video.duration)) { start = Math.min(start, video.duration); }
+      video.currentTime = start;
+      window.nativeResumeTime = 0;
+    }
+    if (isFilePage) {
+      video.classList.remove('media-document', 'audio');
+      if (!video.nativePrepared) {
+        video.nativePrepared = true;
+        video.controls = false;
+        video.setAttribute('style', 'position:fixed;inset:0;width:100vw;height:100vh;max-width:none;max-height:none;margin:0;object-fit:contain');
+        video.addEventListener('ended', function () {
+          if (!video.error) { post('playerBridge', {event: 'mediaEnded', sourceURL: location.href}); }
+        });
+      }
+    }
+    window.setNativeVideoZoom(window.nativeVideoZoom);
+    var id = mediaID();
+    if (!id) { return; }
+    var heading = document.querySelector('ytd-watch-metadata h1 yt-formatted-string');
+    var title = heading && heading.textContent && heading.textContent.trim() ? heading.textContent : document.title;
+    title = (title || '').trim();
+    var time = Number(video.currentTime);
+    if (isNaN(time)) { time = 0; }
+    post('videoProgress', {videoId: id, currentTime: time, title: title});
+    if (/^(mp4|webm|disneyplus):/.test(id)) {
+      var duration = isFinite(video.duration) ? video.duration : 0;
+      var state = video.ended ? 0 : (video.paused ? 2 : 1);
+      post('playerBridge', {event: 'mediaTime', videoId: id, currentTime: time, duration: duration,
+                            state: state, title: title});
+    }
+  }
+  window.nativePostPlaybackProgress = report;
+  report();
+  setInterval(report, 1000);
+  var present = document.querySelector('video');
+  if (present) {
+    ['error', 'loadedmetadata', 'pause', 'seeking', 'seeked', 'ended'].forEach(function (name) {
+      present.addEventListener(name, report);
+    });
+  }
+  document.addEventListener('visibilitychange', report);
+  ['pagehide', 'beforeunload', 'yt-navigate-start', 'yt-navigate-finish'].forEach(function (name) {
+    window.addEventListener(name, report);
+  });
+  if (isFilePage && window.MutationObserver && document.documentElement) {
+    new MutationObserver(report).observe(document.documentElement, {childList: true, subtree: true});
+  }
+)JS";
+
+}  // namespace
+
+const std::string& styleScript() {
+  static const std::string source =
+      "var style = document.createElement('style');\nstyle.textContent = `"
+      "::-webkit-scrollbar { display: none !important; }\n"
+      "html, body { overflow: hidden !important; margin: 0 !important; background: #000 "
+      "!important; }\n"
+      ".ytp-subtitles-button { display: none !important; }"
+      "`;\ndocument.head.appendChild(style);";
+  return source;
+}
+
+const std::string& progressScript() {
+  static const std::string source =
+      "(function () {\n  var youTubeHosts = " + youTubeHostArray() +
+      ";\n  var disneyDomain = " + jsString(MediaHosts::kDisneyPlusDomain) + ";" +
+      std::string(kProgressScriptBody) + "})();\n";
+  return source;
+}
+
+std::string resumeScript(double startTime, std::string_view sourceURL) {
+  std::string source;
+  try {
+    source = nlohmann::json(std::string(sourceURL)).dump();
+  } catch (const nlohmann::json::exception&) {
+    source = "null";
+  }
+  const double start = std::isfinite(startTime) && startTime > 0 ? startTime : 0;
+  return std::string(kResumeScriptPrefix) + jsNumber(start) +
+         "; window.nativeSourceURL = " + source + ";";
+}
+
+std::string jsString(std::string_view text) {
+  try {
+    std::string array = nlohmann::json::array({std::string(text)}).dump();
+    return array.substr(1, array.size() - 2);
+  } catch (const nlohmann::json::exception&) {
+    return "\"\"";
+  }
+}
+
+std::string jsNumber(double value) {
+  if (!std::isfinite(value)) {
+    return "0.0";
+  }
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  std::string text = buffer;
+  // Shortest text that reads back as the same number.
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    if (std::strtod(buffer, nullptr) == value) {
+      text = buffer;
+      break;
+    }
+  }
+  if (text.find_first_of(".eEn") == std::string::npos) {
+    text += ".0";
+  }
+  return text;
+}
+
+}  // namespace orvel::PlayerPageScripts

@@ -1,0 +1,885 @@
+#include "player/PlayerSession.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "core/Log.h"
+#include "core/Url.h"
+#include "media/MediaHosts.h"
+#include "media/URLHelper.h"
+#include "player/PlayerPageScripts.h"
+
+namespace orvel {
+
+namespace {
+
+bool isReadableRegularFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), R_OK) == 0;
+}
+
+// Start times ride in URLs as whole seconds.
+StartTime wholeSeconds(double seconds) {
+  if (!std::isfinite(seconds) || seconds <= 0 || seconds > 9e15) {
+    return StartTime{0};
+  }
+  return static_cast<std::int64_t>(seconds);
+}
+
+// The file name of a media ID of the form "<kind>:file:///...", if it is one.
+std::optional<std::string> fileNameOfMediaID(const std::string& mediaID) {
+  auto colon = mediaID.find(':');
+  if (colon == std::string::npos) {
+    return std::nullopt;
+  }
+  auto url = Url::parse(std::string_view(mediaID).substr(colon + 1));
+  if (!url || !url->isFileURL()) {
+    return std::nullopt;
+  }
+  return url->lastPathComponent();
+}
+
+bool hasPrefix(const std::optional<std::string>& text, std::string_view prefix) {
+  return text && text->starts_with(prefix);
+}
+
+constexpr std::string_view kPageVideo = "var v=document.querySelector('video'); ";
+
+}  // namespace
+
+PlayerSession::PlayerSession(Dependencies dependencies)
+    : deps_(std::move(dependencies)),
+      loader_(deps_.queue, deps_.web,
+              PlayerPageLoader::Hooks{
+                  .readPlayerPage = deps_.readPlayerPage,
+                  .setStatusMessage =
+                      [this](const std::string& text, std::optional<double> clearAfter) {
+                        setStatusMessage(text, clearAfter);
+                      },
+                  .isYouTubeActive = [this] { return isYouTubeActive_; },
+                  .playerVolume = [this] { return playerVolume_; },
+                  .isEqualizerEnabled = [] { return false; },
+              }) {
+  loadStoredValues();
+  tokens_.push_back(deps_.native.observeUpdates(
+      [this](const PlaybackSnapshot& snapshot) { acceptSnapshot(snapshot); }));
+  tokens_.push_back(deps_.center.addObserver("openRecentVideo", [this](const Notification& note) {
+    const std::string* videoID = note.value<std::string>("videoID");
+    if (!videoID) {
+      return;
+    }
+    double time = 0;
+    if (const double* real = note.value<double>("time")) {
+      time = *real;
+    } else if (const std::int64_t* whole = note.value<std::int64_t>("time")) {
+      time = static_cast<double>(*whole);
+    }
+    std::optional<std::string> source;
+    if (const std::string* text = note.value<std::string>("sourceURL")) {
+      source = *text;
+    }
+    deps_.settings.takePendingPlaybackRequest();
+    playRecentVideo(*videoID, time, source);
+  }));
+  tokens_.push_back(
+      deps_.center.addObserver("openURL", [this](const Notification&) { promptForURL(); }));
+}
+
+void PlayerSession::loadStoredValues() {
+  if (auto stored = deps_.defaults.object(kPositionsKey)) {
+    if (const auto* dictionary = stored->get<PropertyList::Dictionary>()) {
+      for (const auto& [videoID, value] : *dictionary) {
+        if (const double* real = value.get<double>(); real && std::isfinite(*real)) {
+          playbackPositions_[videoID] = *real;
+        } else if (const std::int64_t* whole = value.get<std::int64_t>()) {
+          playbackPositions_[videoID] = static_cast<double>(*whole);
+        }
+      }
+    } else {
+      logLine("Player", std::string("Ignoring stored positions of type ") + stored->typeName());
+    }
+  }
+  if (auto stored = deps_.defaults.object(kLastURLKey)) {
+    if (const std::string* text = stored->get<std::string>(); text && Url::parse(*text)) {
+      pendingInitialURL_ = *text;
+    }
+  }
+}
+
+ObserverToken PlayerSession::observeChanges(std::function<void()> observer) {
+  return changeObservers_.add(std::move(observer));
+}
+
+void PlayerSession::changed() {
+  changeObservers_.notify();
+}
+
+void PlayerSession::runOnMain(std::function<void()> work) {
+  deps_.queue.post(lifetime_.guard(std::move(work)));
+}
+
+bool PlayerSession::isNativeMediaActive() const {
+  return hasPrefix(currentVideoID_, "mkv:");
+}
+
+bool PlayerSession::isFailedSourceCurrent() const {
+  return failedSourceURL_ && failedSourceURL_ == currentSourceURL_;
+}
+
+// MARK: - Wiring
+
+void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
+  bridge.isPlayerShellActive = [this] { return loader_.playerPageLoaded(); };
+  bridge.onPageReady = [this] {
+    const bool fill = deps_.settings.fillPlayerWindowEnabled();
+    deps_.web.evaluate(std::string("window.setNativeFillPlayerWindow && "
+                                   "window.setNativeFillPlayerWindow(") +
+                           (fill ? "true" : "false") + ");",
+                       nullptr);
+  };
+  bridge.onPlayerReady = [this] {
+    runOnMain([this] {
+      loader_.handlePlayerReady();
+      changed();
+    });
+  };
+  bridge.onProgress = [this](const std::string& videoID, double time,
+                             std::optional<std::string> title) {
+    runOnMain([this, videoID, time, title] {
+      if (isNativeMediaActive() || isFailedSourceCurrent()) {
+        return;
+      }
+      updatePlaybackPosition(videoID, time, title);
+    });
+  };
+  bridge.onPlayerStateChange = [this](int state, double time, double duration) {
+    runOnMain([this, state, time, duration] {
+      if (failedSourceURL_) {
+        return;
+      }
+      playerState_ = state;
+      if (duration > 0) {
+        playerDuration_ = duration;
+      }
+      if (!isScrubbing_) {
+        playerCurrentTime_ = time;
+      }
+      if (state == 0 && !hasPrefix(currentVideoID_, "youtube-playlist:")) {
+        advancePlaylist();
+      }
+      changed();
+    });
+  };
+  bridge.onPlayerTick = [this](const std::string& videoID, double time, double duration,
+                               const std::string& title, int state) {
+    runOnMain([this, videoID, time, duration, title, state] {
+      if (isFailedSourceCurrent()) {
+        return;
+      }
+      if (!isYouTubeActive_ && videoID != currentVideoID_) {
+        return;
+      }
+      playerState_ = state;
+      if (duration > 0) {
+        playerDuration_ = duration;
+      }
+      if (!isScrubbing_) {
+        playerCurrentTime_ = time;
+      }
+      if (!title.empty()) {
+        currentVideoTitle_ = title;
+      }
+      if (duration > 0 && !videoID.empty() && (state == 1 || state == 2) && time >= 0) {
+        updatePlaybackPosition(videoID, time, title.empty() ? std::nullopt : std::optional(title));
+      }
+      changed();
+    });
+  };
+  bridge.onPlaylistPosition = [this](const std::string& listID, std::int64_t index) {
+    runOnMain([this, listID, index] {
+      if (currentVideoID_ != "youtube-playlist:" + listID || !currentSourceURL_) {
+        return;
+      }
+      auto url = Url::parse(*currentSourceURL_);
+      if (!url) {
+        return;
+      }
+      std::string query;
+      for (const Url::QueryItem& item : url->queryItems()) {
+        if (item.name == "index") {
+          continue;
+        }
+        query += (query.empty() ? "" : "&") + percentEncoded(item.name, "") +
+                 (item.value ? "=" + percentEncoded(*item.value, "") : "");
+      }
+      query += (query.empty() ? "" : "&") + std::string("index=") + std::to_string(index + 1);
+      if (auto rebuilt = url->replacingPercentEncodedQuery(query)) {
+        currentSourceURL_ = rebuilt->absoluteString();
+      }
+    });
+  };
+  bridge.onMediaEnded = [this](std::optional<std::string> source) {
+    runOnMain([this, source] {
+      if (failedSourceURL_ || (source && source != currentSourceURL_)) {
+        return;
+      }
+      advancePlaylist();
+    });
+  };
+  bridge.onPlayerError = [this](const std::string& message) {
+    runOnMain([this, message] { setStatusMessage(message, 6.0); });
+  };
+  bridge.onSourceError = [this](const std::string& source, const std::string& message) {
+    runOnMain([this, source, message] {
+      if (source == currentSourceURL_) {
+        reportSourceFailure(source, message);
+      }
+    });
+  };
+  bridge.onNavigationError = [this](const std::string& message) {
+    std::optional<std::string> source = currentSourceURL_;
+    runOnMain([this, source, message] {
+      if (source && source == currentSourceURL_) {
+        reportSourceFailure(*source, message);
+      }
+    });
+  };
+  bridge.onMainFrameNavigationStarted = [this] {
+    if (!loader_.isPlayerShellLoading()) {
+      loader_.invalidatePlayerShell();
+    }
+  };
+  bridge.onWebContentProcessTerminated = [this] {
+    runOnMain([this] { handleProcessTerminated(); });
+  };
+}
+
+void PlayerSession::handleProcessTerminated() {
+  loader_.invalidatePlayerShell();
+  playerState_ = -1;
+  changed();
+  if (isNativeMediaActive() || !currentSourceURL_) {
+    return;
+  }
+  if (auto media = deps_.registry.resolve(*currentSourceURL_)) {
+    loadMedia(*media, playerCurrentTime_, false);
+  }
+}
+
+void PlayerSession::configurePlayback() {
+  if (auto request = deps_.settings.takePendingPlaybackRequest()) {
+    playRecentVideo(request->videoID, request->time, request->sourceURL);
+    return;
+  }
+  if (pendingInitialURL_) {
+    std::string url = std::exchange(pendingInitialURL_, std::nullopt).value();
+    loadStreamingURL(url, false);
+    return;
+  }
+  loader_.loadPlayerPage();
+}
+
+// MARK: - Switching media
+
+void PlayerSession::loadStreamingURL(const std::string& text, bool rememberAsLast) {
+  auto media = deps_.registry.resolve(text);
+  if (!media) {
+    setStatusMessage(kUnsupportedLink, 8.0);
+    return;
+  }
+  double start = 0;
+  if (auto stored = playbackPositions_.find(media->mediaID);
+      stored != playbackPositions_.end() && stored->second >= 1) {
+    start = stored->second;
+    if (auto resumed = deps_.registry.resolve(text, wholeSeconds(start))) {
+      media = std::move(resumed);
+    }
+  }
+  loadMedia(*media, start, rememberAsLast);
+}
+
+void PlayerSession::loadVideo(const std::string& videoID, double startTime, bool rememberAsLast) {
+  const StreamingProvider* provider = deps_.registry.provider(videoID);
+  if (!provider) {
+    return;
+  }
+  auto url = provider->playbackURL(videoID, wholeSeconds(startTime));
+  if (!url) {
+    return;
+  }
+  auto media = deps_.registry.resolve(url->absoluteString());
+  if (!media) {
+    return;
+  }
+  loadMedia(*media, startTime, rememberAsLast);
+}
+
+void PlayerSession::playRecentVideo(const std::string& videoID, double startTime,
+                                    const std::optional<std::string>& sourceURL) {
+  if (sourceURL) {
+    auto media = deps_.registry.resolve(*sourceURL);
+    if (media && media->mediaID == videoID) {
+      StartTime rounded = std::isfinite(startTime) && startTime > 0 && startTime < 9e15
+                              ? StartTime{std::llround(startTime)}
+                              : StartTime{};
+      if (auto resumed = deps_.registry.resolve(*sourceURL, rounded)) {
+        loadMedia(*resumed, startTime, true);
+        return;
+      }
+    }
+  }
+  loadVideo(videoID, startTime, true);
+}
+
+std::string PlayerSession::sourceURL(const StreamingMedia& media) const {
+  if (media.providerID == "youtube" && !media.mediaID.starts_with("youtube-playlist:")) {
+    return "https://" + std::string(MediaHosts::kYouTubeCanonicalHost) +
+           "/watch?v=" + media.mediaID;
+  }
+  return media.playbackURL.absoluteString();
+}
+
+void PlayerSession::loadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast) {
+  syncPlaylistPosition(media.mediaID);
+  double start = savedPosition(media.mediaID).value_or(startTime);
+  if (media.playbackURL.isFileURL() && !isReadableRegularFile(media.playbackURL.path())) {
+    reportSourceFailure(media.playbackURL.absoluteString(), kUnreadableFile);
+    return;
+  }
+  if (rememberAsLast && deps_.settings.clearTombstones(media.mediaID)) {
+    deps_.settings.persistDeletedVideoIDs();
+  }
+  runOnMain(
+      [this, media, start, rememberAsLast] { finishLoadMedia(media, start, rememberAsLast); });
+}
+
+void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTime,
+                                    bool rememberAsLast) {
+  const std::string source = sourceURL(media);
+  const bool isRetry = failedSourceURL_ == source;
+  failedSourceURL_.reset();
+  showsSourceError_ = false;
+
+  const bool isYouTube = media.providerID == "youtube";
+  const bool shellReady = loader_.playerPageLoaded() && loader_.playerReady();
+  if (!isRetry && currentVideoID_ == media.mediaID && currentSourceURL_ == source &&
+      playerState_ > 0 && (!isYouTube || shellReady)) {
+    currentVideoID_ = media.mediaID;
+    currentSourceURL_ = source;
+    applyHistoryNotice(historyEntry(media.mediaID));
+    if (rememberAsLast) {
+      setLastURL(source);
+    }
+    changed();
+    return;
+  }
+
+  deps_.native.stop();
+  auto entry = historyEntry(media.mediaID);
+  currentVideoID_ = media.mediaID;
+  currentSourceURL_ = source;
+  currentVideoTitle_ = media.defaultTitle;
+  playerCurrentTime_ = 0;
+  playerDuration_ = 0;
+  playerState_ = -1;
+  videoZoom_ = 1.0;
+  deps_.native.setZoom(1.0);
+
+  if (isYouTube) {
+    statusMessage_.clear();
+    std::int64_t index = 1;
+    for (const Url::QueryItem& item : media.playbackURL.queryItems()) {
+      if (item.name == "index" && item.value) {
+        try {
+          std::size_t used = 0;
+          long long parsed = std::stoll(*item.value, &used);
+          index = used == item.value->size() ? parsed : 1;
+        } catch (const std::exception&) {
+          index = 1;
+        }
+        break;
+      }
+    }
+    isYouTubeActive_ = true;
+    loader_.queueYouTubeLoad({.mediaID = media.mediaID,
+                              .start = std::isfinite(startTime) ? std::trunc(startTime) : 0,
+                              .autoplay = true,
+                              .playlistIndex = std::max<std::int64_t>(index - 1, 0)});
+    loader_.ensurePlayerPage();
+    loader_.dispatchPendingYouTubeLoad();
+  } else {
+    replaceResumeScript(startTime, source);
+    isYouTubeActive_ = false;
+    loader_.clearPendingYouTubeLoad();
+    loader_.invalidatePlayerShell();
+    statusMessage_.clear();
+    if (media.providerID == "mkv") {
+      deps_.web.loadHTML("", std::nullopt);
+      const double nativeStart = std::isfinite(startTime) && startTime > 0
+                                     ? static_cast<double>(*wholeSeconds(startTime))
+                                     : 0;
+      deps_.native.play(media, nativeStart, playerVolume_);
+    } else if (media.playbackURL.isFileURL()) {
+      deps_.web.loadFile(media.playbackURL.absoluteString());
+    } else {
+      deps_.web.loadRequest(media.playbackURL.absoluteString(),
+                            YouTubeScriptMessageHandler::kInPlaceLoadTimeout);
+    }
+  }
+  applyHistoryNotice(entry);
+  if (rememberAsLast) {
+    setLastURL(source);
+  }
+  changed();
+}
+
+void PlayerSession::replaceResumeScript(double startTime, const std::string& source) {
+  std::vector<UserScript> scripts;
+  for (UserScript& script : deps_.web.userScripts()) {
+    if (!script.source.starts_with(PlayerPageScripts::kResumeScriptPrefix)) {
+      scripts.push_back(std::move(script));
+    }
+  }
+  scripts.push_back(UserScript{.source = PlayerPageScripts::resumeScript(startTime, source),
+                               .time = UserScript::Time::documentStart,
+                               .frames = UserScript::Frames::mainFrame});
+  deps_.web.setUserScripts(std::move(scripts));
+}
+
+// MARK: - Positions and history
+
+std::optional<double> PlayerSession::savedPosition(const std::string& videoID) const {
+  if (auto found = playbackPositions_.find(videoID); found != playbackPositions_.end()) {
+    return found->second;
+  }
+  auto fileName = fileNameOfMediaID(videoID);
+  if (!fileName) {
+    return std::nullopt;
+  }
+  for (const auto& [storedID, position] : playbackPositions_) {
+    if (fileNameOfMediaID(storedID) == fileName) {
+      return position;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> PlayerSession::webViewMediaID() const {
+  auto url = deps_.web.currentURL();
+  if (!url) {
+    return std::nullopt;
+  }
+  auto media = deps_.registry.resolve(*url);
+  return media ? std::optional(media->mediaID) : std::nullopt;
+}
+
+void PlayerSession::updatePlaybackPosition(const std::string& videoID, double time,
+                                           std::optional<std::string> title) {
+  if (!currentVideoID_ || !std::isfinite(time) || time < 1) {
+    return;
+  }
+  if (playlistIndex() && videoID != currentVideoID_) {
+    return;
+  }
+  currentVideoID_ = videoID;
+  if (auto url = deps_.web.currentURL()) {
+    if (auto media = deps_.registry.resolve(*url); media && media->mediaID == videoID) {
+      currentSourceURL_ = media->playbackURL.absoluteString();
+    }
+  }
+  playbackPositions_[videoID] = time;
+  std::string lastURL = currentSourceURL_ ? *currentSourceURL_ : URLHelper::makeWatchURL(videoID);
+  {
+    Defaults::Batch batch(deps_.defaults);
+    writePositions();
+    setLastURL(lastURL);
+  }
+  deps_.settings.recordRecentVideo(videoID, title, time, lastURL);
+}
+
+void PlayerSession::writePositions() {
+  PropertyList::Dictionary dictionary;
+  for (const auto& [videoID, position] : playbackPositions_) {
+    dictionary.emplace(videoID, PropertyList(position));
+  }
+  deps_.defaults.set(kPositionsKey, PropertyList(std::move(dictionary)));
+}
+
+void PlayerSession::setLastURL(const std::string& url) {
+  deps_.defaults.set(kLastURLKey, url);
+}
+
+std::optional<std::string> PlayerSession::activeVideoID() const {
+  return currentVideoID_ ? currentVideoID_ : webViewMediaID();
+}
+
+void PlayerSession::flushPlaybackPositionToDefaults() {
+  Defaults::Batch batch(deps_.defaults);
+  writePositions();
+  persistLastOpenedVideoFallback();
+}
+
+void PlayerSession::persistLastOpenedVideoFallback() {
+  auto videoID = activeVideoID();
+  if (!videoID) {
+    return;
+  }
+  if (currentSourceURL_) {
+    setLastURL(*currentSourceURL_);
+    return;
+  }
+  StartTime start;
+  if (auto position = savedPosition(*videoID); position && *position >= 1) {
+    start = std::llround(*position);
+  }
+  setLastURL(URLHelper::makeWatchURL(*videoID, start));
+}
+
+void PlayerSession::persistCurrentPlaybackPosition() {
+  const auto& snapshot = deps_.native.snapshot();
+  if (snapshot && snapshot->mediaID == currentVideoID_) {
+    updatePlaybackPosition(snapshot->mediaID, snapshot->time, currentVideoTitle_);
+    return;
+  }
+  deps_.web.evaluate("window.nativePostPlaybackProgress && window.nativePostPlaybackProgress();",
+                     nullptr);
+}
+
+void PlayerSession::pauseAndPersistCurrentPlayback(std::function<void()> done) {
+  runOnMain([this, done = std::move(done)] {
+    deps_.web.evaluate(
+        "if (window.ytPause) { window.ytPause(); } "
+        "if (window.nativePostPlaybackProgress) { window.nativePostPlaybackProgress(); } "
+        "var v = document.querySelector('video'); "
+        "if (v) { v.pause(); v.currentTime = v.currentTime || 0; }",
+        [done](const ScriptResult&) {
+          if (done) {
+            done();
+          }
+        });
+  });
+}
+
+std::optional<RecentVideoItem> PlayerSession::historyEntry(const std::string& videoID) const {
+  for (const auto* list : {&deps_.settings.watchHistoryVideos(), &deps_.settings.recentVideos()}) {
+    for (const RecentVideoItem& item : *list) {
+      if (item.videoID == videoID) {
+        return item;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+void PlayerSession::applyHistoryNotice(const std::optional<RecentVideoItem>& entry) {
+  historyNoticeClearTask_.cancel();
+  if (entry && entry->isThumbsDown) {
+    showHistoryAlert("This video was marked thumbs down",
+                     "\u201c" + entry->title + "\u201d is in your history as a thumbs-down video.");
+    statusMessage_ = "History note: thumbs down";
+    ++statusMessageToken_;
+  } else if (entry && entry->watchLaterStars >= 1) {
+    const int stars = entry->watchLaterStars;
+    showTemporaryHistoryNotice(
+        "Watched earlier: rated " + std::to_string(stars) + " " + (stars == 1 ? "star" : "stars"),
+        180);
+  } else {
+    statusMessage_.clear();
+  }
+  changed();
+}
+
+void PlayerSession::showHistoryAlert(const std::string& title, const std::string& message) {
+  deps_.dialogs.showAlert(
+      Alert{.style = Alert::Style::warning, .title = title, .message = message, .buttons = {"OK"}},
+      [](std::size_t) {});
+}
+
+void PlayerSession::setStatusMessage(const std::string& text, std::optional<double> clearAfter) {
+  const std::uint64_t token = ++statusMessageToken_;
+  statusMessage_ = text;
+  statusClearTask_.cancel();
+  if (clearAfter) {
+    statusClearTask_ = deps_.queue.postDelayed(*clearAfter, lifetime_.guard([this, token] {
+      if (statusMessageToken_ == token) {
+        statusMessage_.clear();
+        changed();
+      }
+    }));
+  }
+  changed();
+}
+
+void PlayerSession::showTemporaryHistoryNotice(const std::string& text, double duration) {
+  historyNoticeClearTask_.cancel();
+  const std::uint64_t token = ++statusMessageToken_;
+  statusMessage_ = text;
+  historyNoticeClearTask_ = deps_.queue.postDelayed(duration, lifetime_.guard([this, token] {
+    if (statusMessageToken_ == token) {
+      statusMessage_.clear();
+      changed();
+    }
+    historyNoticeClearTask_ = TaskHandle();
+  }));
+  changed();
+}
+
+void PlayerSession::promptForURL() {
+  if (windowHooks_.suspendAlwaysOnTopForOverlay) {
+    windowHooks_.suspendAlwaysOnTopForOverlay();
+  }
+  Alert alert{.style = Alert::Style::informational,
+              .title = "Open Streaming URL",
+              .message =
+                  "Enter a YouTube, Disney+, MP4, or WebM URL. You can also drop a video "
+                  "file onto the player.",
+              .buttons = {"Open", "Cancel"}};
+  deps_.dialogs.promptForText(
+      alert, "https://www.youtube.com/watch?v=dQw4w9WgXcQ or https://www.disneyplus.com/video/…",
+      lifetime_.guard([this](std::optional<std::string> text) {
+        if (windowHooks_.restoreAlwaysOnTopAfterOverlay) {
+          windowHooks_.restoreAlwaysOnTopAfterOverlay();
+        }
+        if (text) {
+          loadStreamingURL(*text, true);
+        }
+      }));
+}
+
+// MARK: - Queue and failures
+
+void PlayerSession::syncPlaylistPosition(const std::string&) {}
+
+void PlayerSession::advancePlaylist() {}
+
+void PlayerSession::reportSourceFailure(const std::string& source, const std::string& message) {
+  if (failedSourceURL_ == source) {
+    return;
+  }
+  failedSourceURL_ = source;
+  std::string name = currentVideoTitle_;
+  if (auto url = Url::parse(source); url && url->isFileURL()) {
+    name = url->lastPathComponent();
+  } else if (source.starts_with("file:")) {
+    name = "Video";
+  }
+  sourceErrorMessage_ = name + "\n\n" + message;
+  pauseAndPersistCurrentPlayback();
+  deps_.native.stop();
+  playerState_ = -1;
+  statusClearTask_.cancel();
+  ++statusMessageToken_;
+  statusMessage_ = message;
+  showsSourceError_ = true;
+  if (windowHooks_.makeWindowSolid) {
+    windowHooks_.makeWindowSolid();
+  }
+  changed();
+  deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
+                                .title = "Unable to read video",
+                                .message = sourceErrorMessage_,
+                                .buttons = {"Retry", "Cancel"}},
+                          lifetime_.guard([this](std::size_t button) {
+                            showsSourceError_ = false;
+                            if (button == 0) {
+                              retryFailedSource();
+                            }
+                            changed();
+                          }));
+}
+
+void PlayerSession::retryFailedSource() {
+  if (!failedSourceURL_) {
+    return;
+  }
+  auto media = deps_.registry.resolve(*failedSourceURL_);
+  if (!media) {
+    return;
+  }
+  const bool wasCurrent = failedSourceURL_ == currentSourceURL_;
+  failedSourceURL_.reset();
+  if (wasCurrent) {
+    playerState_ = -1;
+  }
+  auto stored = playbackPositions_.find(media->mediaID);
+  loadMedia(*media, stored == playbackPositions_.end() ? 0 : stored->second, true);
+}
+
+// MARK: - Transport
+
+void PlayerSession::togglePlayPause() {
+  if (isFailedSourceCurrent()) {
+    retryFailedSource();
+  } else if (isNativeMediaActive()) {
+    deps_.native.togglePlayPause();
+  } else if (isYouTubeActive_) {
+    loader_.evaluatePlayer(playerState_ == 1 ? "window.ytPause();" : "window.ytPlay();");
+  } else {
+    loader_.evaluatePlayer(std::string(kPageVideo) +
+                           "if(v) { v.paused ? v.play() : v.pause(); "
+                           "window.nativePostPlaybackProgress && "
+                           "window.nativePostPlaybackProgress(); }");
+  }
+}
+
+void PlayerSession::seek(double seconds) {
+  if (!std::isfinite(seconds)) {
+    return;
+  }
+  if (isNativeMediaActive()) {
+    deps_.native.seek(seconds);
+  } else if (isYouTubeActive_) {
+    loader_.evaluatePlayer("window.ytSeek(" + PlayerPageScripts::jsNumber(seconds) + ");");
+  } else {
+    loader_.evaluatePlayer(std::string(kPageVideo) +
+                           "if(v) v.currentTime=" + PlayerPageScripts::jsNumber(seconds) + ";");
+  }
+}
+
+void PlayerSession::setVolume(double volume) {
+  if (!std::isfinite(volume)) {
+    return;
+  }
+  playerVolume_ = std::clamp(volume, 0.0, 100.0);
+  if (isNativeMediaActive()) {
+    deps_.native.setVolume(playerVolume_);
+  } else if (isYouTubeActive_) {
+    loader_.evaluatePlayer("window.ytSetVolume(" + std::to_string(static_cast<int>(playerVolume_)) +
+                           ");");
+  } else {
+    loader_.evaluatePlayer(std::string(kPageVideo) + "if(v) v.volume=" +
+                           PlayerPageScripts::jsNumber(playerVolume_ / 100) + ";");
+  }
+  changed();
+}
+
+void PlayerSession::setVideoZoom(double zoom) {
+  if (!std::isfinite(zoom)) {
+    return;
+  }
+  videoZoom_ = zoom;
+  deps_.native.setZoom(zoom);
+  loader_.evaluatePlayer("window.setNativeVideoZoom && window.setNativeVideoZoom(" +
+                         PlayerPageScripts::jsNumber(zoom) + ");");
+  changed();
+}
+
+bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
+  constexpr std::uint16_t kSpace = 49, kLeft = 123, kRight = 124;
+  if (!currentVideoID_ || showingPlaylist_) {
+    return false;
+  }
+  if (keyCode == kSpace) {
+    togglePlayPause();
+    return true;
+  }
+  if (keyCode != kLeft && keyCode != kRight) {
+    return false;
+  }
+  const double delta = keyCode == kRight ? 5.0 : -5.0;
+  if (isNativeMediaActive()) {
+    const double duration = std::max(playerDuration_, 0.0);
+    playerCurrentTime_ = std::clamp(std::max(playerCurrentTime_, 0.0) + delta, 0.0, duration);
+    seek(playerCurrentTime_);
+    changed();
+  } else if (isYouTubeActive_) {
+    loader_.evaluatePlayer("window.ytSeekRelative(" + PlayerPageScripts::jsNumber(delta) + ");");
+  } else {
+    loader_.evaluatePlayer(
+        std::string(kPageVideo) +
+        "if(v) { v.currentTime=Math.max(0, Math.min(Number.isFinite(v.duration) ? v.duration : "
+        "Infinity, v.currentTime +" +
+        PlayerPageScripts::jsNumber(delta) +
+        ")); window.nativePostPlaybackProgress && window.nativePostPlaybackProgress(); }");
+  }
+  return true;
+}
+
+void PlayerSession::setScrubbing(bool scrubbing) {
+  isScrubbing_ = scrubbing;
+  changed();
+}
+
+void PlayerSession::setDropTargeted(bool targeted) {
+  if (isDropTargeted_ != targeted) {
+    isDropTargeted_ = targeted;
+    changed();
+  }
+}
+
+// MARK: - Native snapshots
+
+void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
+  if (snapshot.mediaID != currentVideoID_ || snapshot.sessionID != deps_.native.sessionID()) {
+    return;
+  }
+  if (windowHooks_.refreshHoverState &&
+      !(windowHooks_.isHoverTransparencyEnabled && windowHooks_.isHoverTransparencyEnabled())) {
+    windowHooks_.refreshHoverState();
+  }
+  playerState_ = snapshot.state;
+  playerDuration_ = snapshot.duration;
+  if (!isScrubbing_) {
+    playerCurrentTime_ = snapshot.time;
+  }
+  if ((snapshot.state == 1 || snapshot.state == 2) && snapshot.duration > 0) {
+    updatePlaybackPosition(snapshot.mediaID, snapshot.time, currentVideoTitle_);
+  } else if (snapshot.state == 0) {
+    runOnMain([this, snapshot] {
+      if (!failedSourceURL_ && snapshot.mediaID == currentVideoID_ &&
+          snapshot.sessionID == deps_.native.sessionID()) {
+        advancePlaylist();
+      }
+    });
+  } else if (snapshot.state == -1) {
+    reportSourceFailure(currentSourceURL_.value_or(std::string()), kNativeFailure);
+  }
+  changed();
+}
+
+// MARK: - Leaving
+
+void PlayerSession::applicationWillTerminate() {
+  isTerminating_ = true;
+  flushPlaybackPositionToDefaults();
+  persistCurrentPlaybackPosition();
+}
+
+void PlayerSession::playerWindowWillClose() {
+  flushPlaybackPositionToDefaults();
+  persistLastOpenedVideoFallback();
+  persistCurrentPlaybackPosition();
+  deps_.native.stop();
+  if (isTerminating_ || !windowHooks_.terminateApplication) {
+    pauseAndPersistCurrentPlayback();
+    return;
+  }
+  // The page's last progress report arrives before the answer to the pause script, so quitting
+  // on that answer keeps it; a page that never answers does not keep the program alive.
+  auto quit = std::make_shared<std::function<void()>>();
+  *quit = lifetime_.guard([this, quit] {
+    if (!*quit) {
+      return;
+    }
+    *quit = nullptr;
+    quitFallbackTask_.cancel();
+    runOnMain([this] { windowHooks_.terminateApplication(); });
+  });
+  quitFallbackTask_ = deps_.queue.postDelayed(kQuitFallbackSeconds, [quit] {
+    if (*quit) {
+      (*quit)();
+    }
+  });
+  pauseAndPersistCurrentPlayback([quit] {
+    if (*quit) {
+      (*quit)();
+    }
+  });
+}
+
+}  // namespace orvel

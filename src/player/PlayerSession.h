@@ -1,0 +1,199 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "core/Cancellable.h"
+#include "core/Defaults.h"
+#include "core/Lifetime.h"
+#include "core/MainQueue.h"
+#include "core/NotificationCenter.h"
+#include "core/ObserverList.h"
+#include "media/StreamingMedia.h"
+#include "media/StreamingProviderRegistry.h"
+#include "player/NativePlayer.h"
+#include "player/PlayerDialogs.h"
+#include "player/PlayerPageLoader.h"
+#include "player/WebEngine.h"
+#include "player/YouTubeScriptMessageHandler.h"
+
+namespace orvel {
+
+// The playback core of the player window: turns links, history entries and stored positions
+// into the current media, picks the engine that shows it (the YouTube player page, the web view
+// itself, or the native player for MKV), and turns the engines' reports into resume positions,
+// the last-opened URL and history records. Views render its state and forward input; they never
+// decide playback.
+class PlayerSession {
+ public:
+  static constexpr const char* kLastURLKey = "lastURL";
+  static constexpr const char* kPositionsKey = "lastPlaybackPositions";
+  static constexpr double kQuitFallbackSeconds = 2.0;
+  static constexpr const char* kIdleStatus = "Drop a streaming URL to play";
+  static constexpr const char* kUnsupportedLink =
+      "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
+  static constexpr const char* kUnreadableFile =
+      "The file is missing, its drive is disconnected, or it cannot be read. Reconnect the drive "
+      "or check the file's permissions, then retry.";
+  static constexpr const char* kNativeFailure =
+      "The source could not be read or decoded. Check that the file or network location is "
+      "available and the video is not damaged.";
+
+  struct Dependencies {
+    MainQueue& queue;
+    Defaults& defaults;
+    AppSettings& settings;
+    NotificationCenter& center;
+    const StreamingProviderRegistry& registry;
+    WebEngine& web;
+    NativePlayer& native;
+    PlayerDialogs& dialogs;
+    // The player page's HTML, or none when it cannot be read.
+    std::function<std::optional<std::string>()> readPlayerPage;
+  };
+
+  // What the session asks of the window around it; every hook may be left empty.
+  struct WindowHooks {
+    std::function<void()> suspendAlwaysOnTopForOverlay;
+    std::function<void()> restoreAlwaysOnTopAfterOverlay;
+    // A failed source makes the window solid and clickable again.
+    std::function<void()> makeWindowSolid;
+    std::function<void()> refreshHoverState;
+    std::function<bool()> isHoverTransparencyEnabled;
+    std::function<void()> terminateApplication;
+  };
+
+  explicit PlayerSession(Dependencies dependencies);
+  PlayerSession(const PlayerSession&) = delete;
+  PlayerSession& operator=(const PlayerSession&) = delete;
+
+  void setWindowHooks(WindowHooks hooks) { windowHooks_ = std::move(hooks); }
+
+  // Wires the page bridge to this session; the handler must outlive the session's use of it.
+  void connect(YouTubeScriptMessageHandler& bridge);
+  // The first time the player view is shown: plays the pending request, the last URL, or warms
+  // up the player page.
+  void configurePlayback();
+
+  void loadStreamingURL(const std::string& text, bool rememberAsLast);
+  void playRecentVideo(const std::string& videoID, double startTime,
+                       const std::optional<std::string>& sourceURL);
+  void loadVideo(const std::string& videoID, double startTime, bool rememberAsLast);
+  void loadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast);
+
+  std::optional<double> savedPosition(const std::string& videoID) const;
+  void updatePlaybackPosition(const std::string& videoID, double time,
+                              std::optional<std::string> title);
+  void persistCurrentPlaybackPosition();
+  void flushPlaybackPositionToDefaults();
+  void persistLastOpenedVideoFallback();
+  // `done` runs once the page has answered the pause script.
+  void pauseAndPersistCurrentPlayback(std::function<void()> done = nullptr);
+  std::optional<std::string> activeVideoID() const;
+
+  std::optional<RecentVideoItem> historyEntry(const std::string& videoID) const;
+  void applyHistoryNotice(const std::optional<RecentVideoItem>& entry);
+  void showHistoryAlert(const std::string& title, const std::string& message);
+  void showTemporaryHistoryNotice(const std::string& text, double duration);
+  void setStatusMessage(const std::string& text, std::optional<double> clearAfter);
+
+  void promptForURL();
+
+  // The play queue arrives with the playlist; until then nothing is queued.
+  void syncPlaylistPosition(const std::string& videoID);
+  std::optional<std::size_t> playlistIndex() const { return std::nullopt; }
+  void advancePlaylist();
+  void reportSourceFailure(const std::string& sourceURL, const std::string& message);
+  void retryFailedSource();
+
+  void togglePlayPause();
+  void seek(double seconds);
+  void setVolume(double volume);
+  void setVideoZoom(double zoom);
+  // Space, Left and Right from the player window; true when handled.
+  bool handlePlaybackKey(std::uint16_t keyCode);
+  void setScrubbing(bool scrubbing);
+  void setDropTargeted(bool targeted);
+
+  void applicationWillTerminate();
+  // Closing the player window saves everything and quits the program.
+  void playerWindowWillClose();
+
+  // The state views render.
+  const std::optional<std::string>& currentVideoID() const { return currentVideoID_; }
+  const std::optional<std::string>& currentSourceURL() const { return currentSourceURL_; }
+  const std::string& currentVideoTitle() const { return currentVideoTitle_; }
+  const std::optional<std::string>& failedSourceURL() const { return failedSourceURL_; }
+  bool showsSourceError() const { return showsSourceError_; }
+  const std::string& sourceErrorMessage() const { return sourceErrorMessage_; }
+  const std::map<std::string, double>& playbackPositions() const { return playbackPositions_; }
+  int playerState() const { return playerState_; }
+  double playerCurrentTime() const { return playerCurrentTime_; }
+  double playerDuration() const { return playerDuration_; }
+  double playerVolume() const { return playerVolume_; }
+  bool isScrubbing() const { return isScrubbing_; }
+  double videoZoom() const { return videoZoom_; }
+  const std::string& statusMessage() const { return statusMessage_; }
+  bool isYouTubeActive() const { return isYouTubeActive_; }
+  bool isDropTargeted() const { return isDropTargeted_; }
+  bool showingPlaylist() const { return showingPlaylist_; }
+  bool isNativeMediaActive() const;
+  const PlayerPageLoader& pageLoader() const { return loader_; }
+  PlayerPageLoader& pageLoader() { return loader_; }
+
+  // Views re-render when told.
+  [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer);
+
+ private:
+  void loadStoredValues();
+  void writePositions();
+  void setLastURL(const std::string& url);
+  std::string sourceURL(const StreamingMedia& media) const;
+  void finishLoadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast);
+  void replaceResumeScript(double startTime, const std::string& sourceURL);
+  std::optional<std::string> webViewMediaID() const;
+  bool isFailedSourceCurrent() const;
+  void acceptSnapshot(const PlaybackSnapshot& snapshot);
+  void handleProcessTerminated();
+  void changed();
+  void runOnMain(std::function<void()> work);
+
+  Dependencies deps_;
+  WindowHooks windowHooks_;
+  PlayerPageLoader loader_;
+
+  std::optional<std::string> currentVideoID_;
+  std::optional<std::string> currentSourceURL_;
+  std::string currentVideoTitle_;
+  std::optional<std::string> failedSourceURL_;
+  bool showsSourceError_ = false;
+  std::string sourceErrorMessage_;
+  std::map<std::string, double> playbackPositions_;
+  std::optional<std::string> pendingInitialURL_;
+  int playerState_ = -1;
+  double playerCurrentTime_ = 0;
+  double playerDuration_ = 0;
+  double playerVolume_ = 100;
+  bool isScrubbing_ = false;
+  double videoZoom_ = 1.0;
+  std::string statusMessage_ = kIdleStatus;
+  std::uint64_t statusMessageToken_ = 0;
+  TaskHandle historyNoticeClearTask_;
+  TaskHandle statusClearTask_;
+  bool isYouTubeActive_ = false;
+  bool isDropTargeted_ = false;
+  bool showingPlaylist_ = false;
+  bool isTerminating_ = false;
+  TaskHandle quitFallbackTask_;
+
+  ObserverList<> changeObservers_;
+  std::vector<ObserverToken> tokens_;
+  Lifetime lifetime_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvel {
+
+struct UserScript {
+  enum class Time { documentStart, documentEnd };
+  enum class Frames { mainFrame, allFrames };
+  std::string source;
+  Time time = Time::documentEnd;
+  Frames frames = Frames::mainFrame;
+  bool operator==(const UserScript&) const = default;
+};
+
+// The outcome of evaluating a script: an error text, or the value (a string result as it is,
+// anything else as JSON).
+struct ScriptResult {
+  std::optional<std::string> error;
+  std::optional<std::string> stringValue;
+};
+
+// The player's one web view, as the session drives it.
+class WebEngine {
+ public:
+  using Completion = std::function<void(const ScriptResult&)>;
+
+  virtual ~WebEngine() = default;
+
+  virtual void loadHTML(const std::string& html, const std::optional<std::string>& baseURL) = 0;
+  // A local file, with read access granted to that file only.
+  virtual void loadFile(const std::string& fileURL) = 0;
+  virtual void loadRequest(const std::string& url, double timeoutSeconds) = 0;
+  // Evaluates in the main frame; the completion, when given, runs on the main loop later.
+  virtual void evaluate(const std::string& script, Completion completion) = 0;
+  virtual std::optional<std::string> currentURL() const = 0;
+
+  virtual std::vector<UserScript> userScripts() const = 0;
+  virtual void setUserScripts(std::vector<UserScript> scripts) = 0;
+};
+
+}  // namespace orvel

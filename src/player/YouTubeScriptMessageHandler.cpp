@@ -1,0 +1,286 @@
+#include "player/YouTubeScriptMessageHandler.h"
+
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "core/Text.h"
+#include "core/Url.h"
+
+namespace orvel {
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::optional<Json> parseObject(std::string_view body) {
+  Json json = Json::parse(body, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) {
+    return std::nullopt;
+  }
+  return json;
+}
+
+const Json* field(const Json& object, const char* key) {
+  auto found = object.find(key);
+  return found == object.end() ? nullptr : &*found;
+}
+
+std::optional<double> realField(const Json& object, const char* key) {
+  const Json* value = field(object, key);
+  if (!value || !value->is_number()) {
+    return std::nullopt;
+  }
+  double number = value->get<double>();
+  return std::isfinite(number) ? std::optional(number) : std::nullopt;
+}
+
+// Pages post numbers as JavaScript numbers; an integral value counts as an integer whatever its
+// JSON spelling, anything fractional or out of range does not.
+std::optional<std::int64_t> integerField(const Json& object, const char* key) {
+  const Json* value = field(object, key);
+  if (!value) {
+    return std::nullopt;
+  }
+  if (value->is_number_integer() && !value->is_number_unsigned()) {
+    return value->get<std::int64_t>();
+  }
+  if (value->is_number_unsigned()) {
+    auto number = value->get<std::uint64_t>();
+    if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return static_cast<std::int64_t>(number);
+    }
+    return std::nullopt;
+  }
+  if (value->is_number_float()) {
+    double number = value->get<double>();
+    if (std::isfinite(number) && std::trunc(number) == number && number >= -9.2e18 &&
+        number <= 9.2e18) {
+      return static_cast<std::int64_t>(number);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> stringField(const Json& object, const char* key) {
+  const Json* value = field(object, key);
+  if (!value || !value->is_string()) {
+    return std::nullopt;
+  }
+  return value->get<std::string>();
+}
+
+NavigationDecision cancelled() {
+  NavigationDecision decision;
+  decision.allow = false;
+  return decision;
+}
+
+int clampedState(std::int64_t state) {
+  return state < -1000 || state > 1000 ? -1 : static_cast<int>(state);
+}
+
+}  // namespace
+
+void YouTubeScriptMessageHandler::didReceiveScriptMessage(std::string_view channel,
+                                                          std::string_view body) {
+  if (channel == "videoProgress") {
+    handleProgress(body);
+  } else if (channel == "playerBridge") {
+    handleBridge(body);
+  }
+}
+
+void YouTubeScriptMessageHandler::handleProgress(std::string_view body) {
+  auto object = parseObject(body);
+  if (!object) {
+    return;
+  }
+  auto videoID = stringField(*object, "videoId");
+  auto time = realField(*object, "currentTime");
+  if (!videoID || !time || !onProgress) {
+    return;
+  }
+  onProgress(*videoID, *time, stringField(*object, "title"));
+}
+
+void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
+  auto object = parseObject(body);
+  if (!object) {
+    return;
+  }
+  auto event = stringField(*object, "event");
+  if (!event) {
+    return;
+  }
+  const Json& message = *object;
+  auto text = [&](const char* key) { return stringField(message, key).value_or(std::string()); };
+  auto real = [&](const char* key) { return realField(message, key).value_or(0.0); };
+  auto tickID = [&] {
+    std::string playlistID = text("playlistId");
+    return playlistID.empty() ? text("videoId") : "youtube-playlist:" + playlistID;
+  };
+
+  if (*event == "ready") {
+    if (onPlayerReady) {
+      onPlayerReady();
+    }
+  } else if (*event == "state") {
+    int state = clampedState(integerField(message, "state").value_or(-1));
+    double time = real("currentTime");
+    double duration = real("duration");
+    if (onPlayerStateChange) {
+      onPlayerStateChange(state, time, duration);
+    }
+    if ((state == 1 || state == 2) && onPlayerTick) {
+      onPlayerTick(tickID(), time, duration, text("title"), state);
+    }
+  } else if (*event == "time" || *event == "mediaTime") {
+    std::string playlistID = text("playlistId");
+    auto index = integerField(message, "playlistIndex");
+    if (!playlistID.empty() && index && *index >= 0 && onPlaylistPosition) {
+      onPlaylistPosition(playlistID, *index);
+    }
+    if (onPlayerTick) {
+      onPlayerTick(tickID(), real("currentTime"), real("duration"), text("title"),
+                   clampedState(integerField(message, "state").value_or(-1)));
+    }
+  } else if (*event == "playlistEnded") {
+    if (onMediaEnded) {
+      onMediaEnded(std::nullopt);
+    }
+  } else if (*event == "mediaEnded") {
+    auto sourceURL = stringField(message, "sourceURL");
+    if (sourceURL && onMediaEnded) {
+      onMediaEnded(*sourceURL);
+    }
+  } else if (*event == "mediaError") {
+    auto sourceURL = stringField(message, "sourceURL");
+    auto errorText = mediaErrorMessage(integerField(message, "code"));
+    if (sourceURL && errorText && onSourceError) {
+      onSourceError(*sourceURL, *errorText);
+    }
+  } else if (*event == "error") {
+    if (onPlayerError) {
+      onPlayerError(playerErrorMessage(integerField(message, "code").value_or(-1)));
+    }
+  }
+}
+
+void YouTubeScriptMessageHandler::didStartProvisionalNavigation(NavigationID navigation) {
+  activeNavigation = navigation;
+  if (onMainFrameNavigationStarted) {
+    onMainFrameNavigationStarted();
+  }
+}
+
+void YouTubeScriptMessageHandler::didFinishNavigation() {
+  if (onPageReady) {
+    onPageReady();
+  }
+}
+
+void YouTubeScriptMessageHandler::didFailNavigation(NavigationID navigation,
+                                                    const NavigationError& error) {
+  if (activeNavigation != navigation || !isReported(error) || !onNavigationError) {
+    return;
+  }
+  onNavigationError("The video page could not be loaded. " + error.description);
+}
+
+void YouTubeScriptMessageHandler::webContentProcessDidTerminate() {
+  activeNavigation.reset();
+  if (onWebContentProcessTerminated) {
+    onWebContentProcessTerminated();
+  }
+}
+
+NavigationDecision YouTubeScriptMessageHandler::openElsewhere(const std::string& url) const {
+  if (isPlayerShellActive()) {
+    NavigationDecision decision = cancelled();
+    if (mayOpenExternally(url)) {
+      decision.openExternally = url;
+    }
+    return decision;
+  }
+  NavigationDecision decision = cancelled();
+  decision.loadInPlace = url;
+  return decision;
+}
+
+NavigationDecision YouTubeScriptMessageHandler::decidePolicy(const NavigationAction& action) const {
+  using Frame = NavigationAction::TargetFrame;
+  if (isPlayerShellActive() && action.isLinkActivation && action.targetFrame != Frame::sub &&
+      action.url) {
+    NavigationDecision decision = cancelled();
+    if (mayOpenExternally(*action.url)) {
+      decision.openExternally = *action.url;
+    }
+    return decision;
+  }
+  if (action.targetFrame != Frame::none || !action.url) {
+    return NavigationDecision{};
+  }
+  return openElsewhere(*action.url);
+}
+
+NavigationDecision YouTubeScriptMessageHandler::createWebView(
+    const std::optional<std::string>& url) const {
+  if (!url) {
+    return cancelled();
+  }
+  return openElsewhere(*url);
+}
+
+std::string YouTubeScriptMessageHandler::playerErrorMessage(std::int64_t code) {
+  switch (code) {
+    case 2:
+      return "Invalid video ID";
+    case 5:
+      return "Playback error (HTML5)";
+    case 100:
+      return "Video not found";
+    case 101:
+    case 150:
+      return "This video can't be embedded";
+    case 152:
+      return "Embed origin rejected";
+    case 145:
+    case 153:
+      return "Origin error — check embed setup";
+    default:
+      return "Player error " + std::to_string(code);
+  }
+}
+
+std::optional<std::string> YouTubeScriptMessageHandler::mediaErrorMessage(
+    std::optional<std::int64_t> code) {
+  switch (code.value_or(0)) {
+    case 1:
+      return std::nullopt;
+    case 2:
+      return "The video source could not be read. Check the connection or reconnect the drive, "
+             "then retry.";
+    case 3:
+      return "The video could not be decoded. It may be damaged or use an unsupported codec.";
+    case 4:
+      return "The video source or format is not supported, or the source is unavailable.";
+    default:
+      return "The video source could not be read. Check the file or URL, then retry.";
+  }
+}
+
+bool YouTubeScriptMessageHandler::isReported(const NavigationError& error) {
+  return error.kind == NavigationError::Kind::other;
+}
+
+bool YouTubeScriptMessageHandler::mayOpenExternally(std::string_view url) {
+  auto parsed = Url::parse(url);
+  if (!parsed) {
+    return false;
+  }
+  const std::string& scheme = parsed->scheme();
+  return scheme == "http" || scheme == "https" || scheme == "mailto";
+}
+
+}  // namespace orvel

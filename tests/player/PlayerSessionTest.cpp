@@ -1,0 +1,348 @@
+#include "player/PlayerSession.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/FakeDialogs.h"
+#include "support/FakeNativePlayer.h"
+#include "support/FakeWebEngine.h"
+#include "support/ManualMainQueue.h"
+#include "support/MemoryDefaults.h"
+#include "support/TemporaryFolder.h"
+
+namespace orvel {
+namespace {
+
+constexpr const char* kVideo = "https://www.youtube.com/watch?v=dQw4w9WgXcQ";
+
+// A session over fakes of both engines and in-memory defaults. The shell answers the `ytLoad`
+// probe, as a loaded player page does.
+struct SessionFixture : ::testing::Test {
+  ManualMainQueue queue;
+  MemoryDefaults defaults;
+  NotificationCenter center;
+  std::optional<AppSettings> settings;
+  FakeWebEngine web{queue};
+  FakeNativePlayer native;
+  FakeDialogs dialogs;
+  YouTubeScriptMessageHandler bridge;
+  std::optional<PlayerSession> session;
+  int terminations = 0;
+  TemporaryFolder folder;
+
+  SessionFixture() {
+    web.answer = [](const std::string& script) {
+      ScriptResult result;
+      if (script == "typeof window.ytLoad") {
+        result.stringValue = "function";
+      }
+      return result;
+    };
+  }
+
+  PlayerSession& start() {
+    if (!settings) {
+      settings.emplace(defaults, center, [] { return Date{1000}; });
+    }
+    session.emplace(PlayerSession::Dependencies{
+        .queue = queue,
+        .defaults = defaults,
+        .settings = *settings,
+        .center = center,
+        .registry = StreamingProviderRegistry::shared(),
+        .web = web,
+        .native = native,
+        .dialogs = dialogs,
+        .readPlayerPage = [] { return std::optional<std::string>("<html></html>"); },
+    });
+    PlayerSession::WindowHooks hooks;
+    hooks.terminateApplication = [this] { ++terminations; };
+    session->setWindowHooks(hooks);
+    session->connect(bridge);
+    return *session;
+  }
+
+  void bridgeMessage(const std::string& body) {
+    bridge.didReceiveScriptMessage("playerBridge", body);
+    queue.runUntilIdle();
+  }
+
+  void storePositions(const std::map<std::string, double>& positions) {
+    PropertyList::Dictionary dictionary;
+    for (const auto& [id, position] : positions) {
+      dictionary.emplace(id, PropertyList(position));
+    }
+    defaults.set(PlayerSession::kPositionsKey, PropertyList(std::move(dictionary)));
+  }
+
+  std::optional<double> storedPosition(const std::string& id) const {
+    auto found = defaults.values().find(PlayerSession::kPositionsKey);
+    if (found == defaults.values().end()) {
+      return std::nullopt;
+    }
+    const auto& dictionary = *found->second.get<PropertyList::Dictionary>();
+    auto entry = dictionary.find(id);
+    return entry == dictionary.end() ? std::nullopt : std::optional(*entry->second.get<double>());
+  }
+
+  std::optional<std::string> storedLastURL() const {
+    auto found = defaults.values().find(PlayerSession::kLastURLKey);
+    return found == defaults.values().end() ? std::nullopt
+                                            : std::optional(*found->second.get<std::string>());
+  }
+
+  std::string makeFile(const std::string& relativePath) {
+    std::string path = folder.file(relativePath);
+    std::ofstream(path) << "not really a video";
+    return path;
+  }
+
+  std::string fileLink(const std::string& relativePath) {
+    return Url::fileURL(makeFile(relativePath))->absoluteString();
+  }
+
+  // Plays a video on the YouTube shell as far as "ready" and the first "playing" state.
+  void playYouTube(const std::string& link) {
+    session->loadStreamingURL(link, true);
+    queue.runUntilIdle();
+    bridgeMessage(R"({"event":"ready"})");
+    bridgeMessage(R"({"event":"state","state":1,"videoId":"dQw4w9WgXcQ","duration":200})");
+  }
+};
+
+TEST_F(SessionFixture, AStoredPositionResumesInWholeSeconds) {
+  storePositions({{"dQw4w9WgXcQ", 95.4}});
+  start().loadStreamingURL(kVideo, true);
+  queue.runUntilIdle();
+  bridgeMessage(R"({"event":"ready"})");
+  EXPECT_EQ(web.scriptsStartingWith("window.ytLoad("),
+            std::vector<std::string>{"window.ytLoad(\"dQw4w9WgXcQ\", 95, true, 0);"});
+  EXPECT_EQ(session->currentSourceURL(), kVideo);
+  EXPECT_EQ(storedLastURL(), kVideo);
+}
+
+TEST_F(SessionFixture, TheVideoAlreadyPlayingIsNotRestarted) {
+  start();
+  playYouTube(kVideo);
+  ASSERT_EQ(web.scriptsStartingWith("window.ytLoad(").size(), 1u);
+  session->loadStreamingURL("https://youtu.be/dQw4w9WgXcQ", true);
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytLoad(").size(), 1u);
+  EXPECT_EQ(session->playerState(), 1);
+}
+
+TEST_F(SessionFixture, ReportsUnderOneSecondRecordNothing) {
+  start();
+  playYouTube(kVideo);
+  bridgeMessage(R"({"event":"time","videoId":"dQw4w9WgXcQ","currentTime":0.6,"duration":200,
+                    "state":1,"title":"Song"})");
+  EXPECT_FALSE(storedPosition("dQw4w9WgXcQ"));
+  EXPECT_TRUE(settings->recentVideos().empty());
+  bridgeMessage(R"({"event":"time","videoId":"dQw4w9WgXcQ","currentTime":1.0,"duration":200,
+                    "state":1,"title":"Song"})");
+  EXPECT_EQ(storedPosition("dQw4w9WgXcQ"), 1.0);
+  ASSERT_EQ(settings->recentVideos().size(), 1u);
+  EXPECT_EQ(settings->recentVideos()[0].title, "Song");
+  EXPECT_EQ(session->currentVideoTitle(), "Song");
+}
+
+TEST_F(SessionFixture, OpeningByHandLetsADeletedVideoBeRecordedAgain) {
+  start();
+  settings->recordRecentVideo("dQw4w9WgXcQ", "Song", 12, kVideo);
+  settings->removeRecentVideo("dQw4w9WgXcQ");
+  settings->removeHistoryVideo("dQw4w9WgXcQ");
+  ASSERT_TRUE(settings->deletedRecentVideoIDs().contains("dQw4w9WgXcQ"));
+  session->loadStreamingURL(kVideo, true);
+  EXPECT_FALSE(settings->deletedRecentVideoIDs().contains("dQw4w9WgXcQ"));
+  EXPECT_FALSE(settings->deletedWatchHistoryVideoIDs().contains("dQw4w9WgXcQ"));
+}
+
+TEST_F(SessionFixture, AMovedFileResumesAtItsOldPosition) {
+  std::filesystem::create_directory(folder.file("new"));
+  std::string path = makeFile("new/clip.webm");
+  storePositions({{"webm:file:///old/place/clip.webm", 42.5}, {"webm:file:///x/other.webm", 7}});
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  ASSERT_EQ(web.loads.size(), 1u);
+  EXPECT_EQ(web.loads[0].kind, FakeWebEngine::Load::Kind::file);
+  ASSERT_EQ(web.installed.size(), 1u);
+  EXPECT_TRUE(web.installed[0].source.starts_with("window.nativeResumeTime = 42.5; "))
+      << web.installed[0].source;
+  EXPECT_EQ(web.installed[0].time, UserScript::Time::documentStart);
+}
+
+TEST_F(SessionFixture, ResumeScriptsReplaceEachOtherAndKeepTheRest) {
+  start();
+  web.installed = {{"style()", UserScript::Time::documentEnd, UserScript::Frames::allFrames}};
+  session->loadStreamingURL(fileLink("a.webm"), true);
+  queue.runUntilIdle();
+  session->loadStreamingURL(fileLink("b.mp4"), true);
+  queue.runUntilIdle();
+  ASSERT_EQ(web.installed.size(), 2u);
+  EXPECT_EQ(web.installed[0].source, "style()");
+  EXPECT_NE(web.installed[1].source.find("b.mp4\";"), std::string::npos);
+}
+
+TEST_F(SessionFixture, UnsupportedTextIsExplainedForEightSeconds) {
+  start().loadStreamingURL("just some words", true);
+  EXPECT_EQ(session->statusMessage(), PlayerSession::kUnsupportedLink);
+  queue.advance(7.9);
+  EXPECT_EQ(session->statusMessage(), PlayerSession::kUnsupportedLink);
+  queue.advance(0.2);
+  EXPECT_EQ(session->statusMessage(), "");
+}
+
+TEST_F(SessionFixture, AMissingFileFailsWithTheUnableToReadAlertAndRetries) {
+  start().loadStreamingURL(Url::fileURL(folder.file("gone.mkv"))->absoluteString(), true);
+  queue.runUntilIdle();
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_EQ(dialogs.alerts[0].title, "Unable to read video");
+  EXPECT_EQ(dialogs.alerts[0].message,
+            std::string("gone.mkv\n\n") + PlayerSession::kUnreadableFile);
+  EXPECT_EQ(dialogs.alerts[0].buttons, (std::vector<std::string>{"Retry", "Cancel"}));
+  EXPECT_EQ(session->statusMessage(), PlayerSession::kUnreadableFile);
+  EXPECT_TRUE(native.plays.empty());
+
+  // The same failure again changes nothing; a retry after the file is back plays it.
+  session->loadStreamingURL(Url::fileURL(folder.file("gone.mkv"))->absoluteString(), true);
+  EXPECT_EQ(dialogs.alerts.size(), 1u);
+  makeFile("gone.mkv");
+  dialogs.alertAnswers[0](0);
+  queue.runUntilIdle();
+  ASSERT_EQ(native.plays.size(), 1u);
+  EXPECT_FALSE(session->failedSourceURL());
+}
+
+TEST_F(SessionFixture, HistoryNoticesNameTheStarsAndWarnOfThumbsDown) {
+  start();
+  settings->recordRecentVideo("dQw4w9WgXcQ", "Song", 12, kVideo);
+  settings->setWatchLaterStars("dQw4w9WgXcQ", 1);
+  session->loadStreamingURL(kVideo, true);
+  queue.runUntilIdle();
+  bridgeMessage(R"({"event":"ready"})");
+  EXPECT_EQ(session->statusMessage(), "Watched earlier: rated 1 star");
+  queue.advance(179);
+  EXPECT_EQ(session->statusMessage(), "Watched earlier: rated 1 star");
+  queue.advance(2);
+  EXPECT_EQ(session->statusMessage(), "");
+
+  settings->recordRecentVideo("abcdefghijk", "Other", 12, std::nullopt);
+  settings->setWatchLaterStars("abcdefghijk", 3);
+  session->loadVideo("abcdefghijk", 0, true);
+  queue.runUntilIdle();
+  EXPECT_EQ(session->statusMessage(), "Watched earlier: rated 3 stars");
+
+  auto history = settings->watchHistoryVideos();
+  for (auto& entry : history) {
+    entry.isThumbsDown = entry.videoID == "dQw4w9WgXcQ";
+  }
+  settings->setWatchHistoryVideos(history);
+  session->loadStreamingURL(kVideo, true);
+  queue.runUntilIdle();
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_EQ(dialogs.alerts[0].title, "This video was marked thumbs down");
+  EXPECT_EQ(dialogs.alerts[0].message,
+            "\u201cSong\u201d is in your history as a thumbs-down video.");
+  queue.advance(500);
+  EXPECT_EQ(session->statusMessage(), "History note: thumbs down");
+}
+
+TEST_F(SessionFixture, NativeSnapshotsOfAnOldSessionAreDropped) {
+  std::string path = makeFile("film.mkv");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  ASSERT_EQ(native.plays.size(), 1u);
+  PlaybackSnapshot stale{"an-old-session", native.plays[0].mediaID, 50, 100, 1};
+  native.publish(stale);
+  EXPECT_EQ(session->playerState(), -1);
+  EXPECT_FALSE(storedPosition(native.plays[0].mediaID));
+
+  native.publish(30, 100, 1);
+  EXPECT_EQ(session->playerState(), 1);
+  EXPECT_EQ(storedPosition(native.plays[0].mediaID), 30.0);
+
+  native.publish(0, 0, -1);
+  EXPECT_EQ(session->failedSourceURL(), session->currentSourceURL());
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_EQ(dialogs.alerts[0].message, std::string("film.mkv\n\n") + PlayerSession::kNativeFailure);
+}
+
+TEST_F(SessionFixture, ADeadWebProcessReopensTheSourceWhereItWas) {
+  std::string path = makeFile("talk.webm");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  bridgeMessage(R"({"event":"state","state":1,"currentTime":33.0,"duration":90})");
+  defaults.remove(PlayerSession::kLastURLKey);
+  bridge.webContentProcessDidTerminate();
+  queue.runUntilIdle();
+  ASSERT_EQ(web.loads.size(), 2u);
+  EXPECT_NE(web.installed.back().source.find("nativeResumeTime = 33.0;"), std::string::npos);
+  EXPECT_FALSE(storedLastURL());
+}
+
+TEST_F(SessionFixture, PageReportsForAFailedSourceAreIgnored) {
+  std::string path = makeFile("a.webm");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  ASSERT_TRUE(session->currentSourceURL());
+  const std::string source = *session->currentSourceURL();
+  bridgeMessage(R"({"event":"mediaError","code":4,"sourceURL":")" + source + R"("})");
+  ASSERT_EQ(session->failedSourceURL(), source);
+  bridge.didReceiveScriptMessage(
+      "videoProgress", R"({"videoId":"webm:)" + source + R"(","currentTime":20,"title":"A"})");
+  queue.runUntilIdle();
+  EXPECT_TRUE(settings->recentVideos().empty());
+  // Another page's error is not this media's failure.
+  bridgeMessage(R"({"event":"mediaError","code":4,"sourceURL":"https://elsewhere/x.mp4"})");
+  EXPECT_EQ(dialogs.alerts.size(), 1u);
+}
+
+TEST_F(SessionFixture, StartupPlaysThePendingRequestBeforeTheLastURL) {
+  defaults.set(PlayerSession::kLastURLKey, std::string(kVideo));
+  settings.emplace(defaults, center, [] { return Date{1000}; });
+  settings->requestPlayback("abcdefghijk", 30, std::nullopt);
+  start().configurePlayback();
+  queue.runUntilIdle();
+  EXPECT_EQ(session->currentVideoID(), "abcdefghijk");
+  EXPECT_FALSE(settings->pendingPlaybackRequest());
+}
+
+TEST_F(SessionFixture, StartupWithNothingToPlayWarmsUpThePlayerPage) {
+  start().configurePlayback();
+  ASSERT_EQ(web.loads.size(), 1u);
+  EXPECT_EQ(web.loads[0].baseURL, "https://orvel-player.invalid/");
+}
+
+TEST_F(SessionFixture, ClosingTheWindowSavesAndThenQuits) {
+  start();
+  playYouTube(kVideo);
+  bridgeMessage(R"({"event":"time","videoId":"dQw4w9WgXcQ","currentTime":61,"duration":200,
+                    "state":1})");
+  defaults.remove(PlayerSession::kLastURLKey);
+  session->playerWindowWillClose();
+  EXPECT_EQ(storedLastURL(), kVideo);
+  EXPECT_EQ(storedPosition("dQw4w9WgXcQ"), 61.0);
+  EXPECT_EQ(terminations, 0);
+  queue.runUntilIdle();
+  EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(SessionFixture, KeysNeedMediaAndStayInsideTheNativeDuration) {
+  start();
+  EXPECT_FALSE(session->handlePlaybackKey(49));
+  session->loadStreamingURL(fileLink("film.mkv"), true);
+  queue.runUntilIdle();
+  native.publish(2, 100, 1);
+  EXPECT_TRUE(session->handlePlaybackKey(123));
+  EXPECT_EQ(native.seeks.back(), 0.0);
+  native.publish(98, 100, 1);
+  EXPECT_TRUE(session->handlePlaybackKey(124));
+  EXPECT_EQ(native.seeks.back(), 100.0);
+  EXPECT_TRUE(session->handlePlaybackKey(49));
+  EXPECT_EQ(native.toggles, 1);
+  EXPECT_FALSE(session->handlePlaybackKey(36));
+}
+
+}  // namespace
+}  // namespace orvel
