@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "chrome/WindowGeometry.h"
+
+namespace orvel {
+
+// The player's top-level window as its behaviour drives it.
+class PlayerWindow {
+ public:
+  virtual ~PlayerWindow() = default;
+
+  // Realised and shown, so its frame and state can be changed.
+  virtual bool isUsable() const = 0;
+  virtual Rect frame() const = 0;
+  virtual void setFrame(const Rect& frame) = 0;
+  // The monitors, the main one first.
+  virtual std::vector<Screen> screens() const = 0;
+  virtual void setKeepAbove(bool above) = 0;
+  virtual void setSticky(bool sticky) = 0;
+  virtual void present() = 0;
+  // A modal dialog of the window is up.
+  virtual bool hasAttachedSheet() const = 0;
+  virtual bool isMouseButtonPressed() const = 0;
+  virtual void setReceivesMouseEvents(bool receives) = 0;
+  // Called with the new frame after every move and resize.
+  virtual void setFrameObserver(std::function<void(const Rect&)> observer) = 0;
+};
+
+}  // namespace orvel

@@ -1,0 +1,161 @@
+#include "player/PlayerWindowBehaviour.h"
+
+#include <utility>
+
+namespace orvel {
+
+PlayerWindowBehaviour::PlayerWindowBehaviour(MainQueue& queue, Defaults& defaults,
+                                             AppSettings& settings, NotificationCenter& center,
+                                             PlayerWindow& window, StatusMessage statusMessage)
+    : queue_(queue),
+      defaults_(defaults),
+      settings_(settings),
+      window_(window),
+      statusMessage_(std::move(statusMessage)) {
+  tokens_.push_back(center.addObserver("setAlwaysOnTop", [this](const Notification& note) {
+    if (const bool* enabled = note.value<bool>("enabled")) {
+      setAlwaysOnTop(*enabled);
+    }
+  }));
+}
+
+void PlayerWindowBehaviour::scheduleWindowSetup(int retryCount) {
+  if (retryCount < 1) {
+    return;
+  }
+  setupTask_ = queue_.postDelayed(kSetupRetryDelay, lifetime_.guard([this, retryCount] {
+    if (window_.isUsable()) {
+      configureWindow();
+    } else {
+      scheduleWindowSetup(retryCount - 1);
+    }
+  }));
+}
+
+void PlayerWindowBehaviour::configureWindow() {
+  if (!window_.isUsable()) {
+    scheduleWindowSetup(kSetupRetries);
+    return;
+  }
+  // Asked before the configuration starts storing the frame, so a first start is recognised.
+  const bool hasStoredFrame = defaults_.object(kFrameKey).has_value();
+  applyWindowConfiguration();
+  if (!hasStoredFrame) {
+    auto screens = window_.screens();
+    if (auto best = WindowGeometry::bestScreen(screens, window_.frame())) {
+      const Rect& visible = screens[*best].visibleFrame;
+      window_.setFrame(Rect{visible.midX() - kDefaultWidth / 2, visible.midY() - kDefaultHeight / 2,
+                            kDefaultWidth, kDefaultHeight});
+    }
+  }
+  clampToVisibleScreen(true);
+  window_.setReceivesMouseEvents(true);
+  applyAlwaysOnTopState();
+  window_.present();
+}
+
+void PlayerWindowBehaviour::applyWindowConfiguration() {
+  if (!configured_) {
+    configured_ = true;
+    restoreWindowFrameIfNeeded();
+    startPersistingWindowFrame();
+    // The player follows the user from workspace to workspace.
+    window_.setSticky(true);
+  }
+  isAlwaysOnTop_ = settings_.alwaysOnTopEnabled();
+  applyAlwaysOnTopState();
+}
+
+void PlayerWindowBehaviour::applyAlwaysOnTopState() {
+  if (!window_.isUsable()) {
+    return;
+  }
+  queue_.post(lifetime_.guard([this] {
+    const bool suspended = showingPlaylist_ || overlayPresentationCount_ > 0;
+    const bool possible = !suspended && !window_.hasAttachedSheet();
+    const bool above = possible && isAlwaysOnTop_;
+    if (keptAbove_ != above) {
+      keptAbove_ = above;
+      window_.setKeepAbove(above);
+    }
+  }));
+}
+
+void PlayerWindowBehaviour::setAlwaysOnTop(bool on) {
+  isAlwaysOnTop_ = on;
+  if (!window_.isUsable()) {
+    return;
+  }
+  queue_.post(lifetime_.guard([this, on] {
+    applyAlwaysOnTopState();
+    if (on && !window_.isMouseButtonPressed()) {
+      window_.present();
+    }
+  }));
+  statusMessage_(on ? "Always on top enabled" : "Always on top disabled", 2.0);
+}
+
+void PlayerWindowBehaviour::suspendAlwaysOnTopForOverlay() {
+  ++overlayPresentationCount_;
+  if (window_.isUsable() && keptAbove_ != false) {
+    keptAbove_ = false;
+    window_.setKeepAbove(false);
+  }
+}
+
+void PlayerWindowBehaviour::restoreAlwaysOnTopAfterOverlay() {
+  if (overlayPresentationCount_ > 0) {
+    --overlayPresentationCount_;
+  }
+  applyAlwaysOnTopState();
+}
+
+void PlayerWindowBehaviour::setShowingPlaylist(bool showing) {
+  showingPlaylist_ = showing;
+  applyAlwaysOnTopState();
+}
+
+void PlayerWindowBehaviour::restoreWindowFrameIfNeeded() {
+  auto stored = defaults_.object(kFrameKey);
+  const std::string* text = stored ? stored->get<std::string>() : nullptr;
+  if (!text) {
+    return;
+  }
+  auto frame = WindowGeometry::parseRectangle(*text);
+  if (!frame || frame->width <= 0 || frame->height <= 0) {
+    return;
+  }
+  window_.setFrame(*frame);
+  clampToVisibleScreen(true);
+}
+
+void PlayerWindowBehaviour::startPersistingWindowFrame() {
+  auto persist = lifetime_.guard([this](const Rect& frame) {
+    defaults_.set(kFrameKey, WindowGeometry::rectangleString(frame));
+  });
+  window_.setFrameObserver(persist);
+  persist(window_.frame());
+}
+
+std::optional<Rect> PlayerWindowBehaviour::allowedArea(const Rect& frame) const {
+  auto screens = window_.screens();
+  auto best = WindowGeometry::bestScreen(screens, frame);
+  if (!best) {
+    return std::nullopt;
+  }
+  return WindowGeometry::allowedArea(screens[*best], WindowGeometry::kScreenMargin);
+}
+
+void PlayerWindowBehaviour::clampToVisibleScreen(bool centerIfOffscreen) {
+  const Rect frame = window_.frame();
+  auto area = allowedArea(frame);
+  if (!area) {
+    return;
+  }
+  Rect clamped = WindowGeometry::clampToVisibleScreen(frame, *area, centerIfOffscreen);
+  if (clamped != frame) {
+    window_.setFrame(clamped);
+  }
+}
+
+}  // namespace orvel

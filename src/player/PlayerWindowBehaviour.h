@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "core/Cancellable.h"
+#include "core/Defaults.h"
+#include "core/Lifetime.h"
+#include "core/MainQueue.h"
+#include "core/NotificationCenter.h"
+#include "player/PlayerWindow.h"
+
+namespace orvel {
+
+// How the player window sits on the desktop: set up once it is shown, kept above other windows
+// while the user wants it (and no dialog is up), and its frame remembered between runs.
+class PlayerWindowBehaviour {
+ public:
+  static constexpr const char* kFrameKey = "playerWindowFrame";
+  static constexpr double kSetupRetryDelay = 0.05;
+  static constexpr int kSetupRetries = 10;
+  static constexpr double kDefaultWidth = 1024;
+  static constexpr double kDefaultHeight = 576;
+
+  using StatusMessage = std::function<void(const std::string& text, double clearAfter)>;
+
+  PlayerWindowBehaviour(MainQueue& queue, Defaults& defaults, AppSettings& settings,
+                        NotificationCenter& center, PlayerWindow& window,
+                        StatusMessage statusMessage);
+
+  void configureWindow();
+  void scheduleWindowSetup(int retryCount);
+
+  void setAlwaysOnTop(bool on);
+  void applyAlwaysOnTopState();
+  void reassertAlwaysOnTopState() { applyAlwaysOnTopState(); }
+  void suspendAlwaysOnTopForOverlay();
+  void restoreAlwaysOnTopAfterOverlay();
+  void setShowingPlaylist(bool showing);
+
+  bool isAlwaysOnTop() const { return isAlwaysOnTop_; }
+  // The level last given to the window: true while it is kept above.
+  bool isKeptAbove() const { return keptAbove_.value_or(false); }
+  int overlayPresentationCount() const { return overlayPresentationCount_; }
+
+ private:
+  void applyWindowConfiguration();
+  void restoreWindowFrameIfNeeded();
+  void startPersistingWindowFrame();
+  std::optional<Rect> allowedArea(const Rect& frame) const;
+  void clampToVisibleScreen(bool centerIfOffscreen);
+
+  MainQueue& queue_;
+  Defaults& defaults_;
+  AppSettings& settings_;
+  PlayerWindow& window_;
+  StatusMessage statusMessage_;
+  bool configured_ = false;
+  bool isAlwaysOnTop_ = true;
+  std::optional<bool> keptAbove_;
+  int overlayPresentationCount_ = 0;
+  bool showingPlaylist_ = false;
+  TaskHandle setupTask_;
+  std::vector<ObserverToken> tokens_;
+  Lifetime lifetime_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,108 @@
+#include "player/PlayerWindowBehaviour.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakePlayerWindow.h"
+#include "support/ManualMainQueue.h"
+#include "support/MemoryDefaults.h"
+
+namespace orvel {
+namespace {
+
+struct WindowFixture : ::testing::Test {
+  ManualMainQueue queue;
+  MemoryDefaults defaults;
+  NotificationCenter center;
+  std::optional<AppSettings> settings;
+  FakePlayerWindow window;
+  std::vector<std::string> messages;
+  std::optional<PlayerWindowBehaviour> behaviour;
+
+  PlayerWindowBehaviour& start() {
+    settings.emplace(defaults, center);
+    behaviour.emplace(queue, defaults, *settings, center, window,
+                      [this](const std::string& text, double) { messages.push_back(text); });
+    return *behaviour;
+  }
+
+  std::optional<std::string> storedFrame() const {
+    auto found = defaults.values().find(PlayerWindowBehaviour::kFrameKey);
+    return found == defaults.values().end() ? std::nullopt
+                                            : std::optional(*found->second.get<std::string>());
+  }
+};
+
+TEST_F(WindowFixture, TheFirstWindowIs1024By576CentredAndRemembered) {
+  start().configureWindow();
+  queue.runUntilIdle();
+  EXPECT_EQ(window.currentFrame, (Rect{208, 162, 1024, 576}));
+  EXPECT_EQ(storedFrame(), "{{208, 162}, {1024, 576}}");
+  EXPECT_TRUE(window.sticky);
+  EXPECT_EQ(window.levels, std::vector<bool>{true});
+
+  window.setFrame(Rect{300, 200, 800, 450});
+  EXPECT_EQ(storedFrame(), "{{300, 200}, {800, 450}}");
+}
+
+TEST_F(WindowFixture, AStoredFrameIsRestoredInsideTheScreen) {
+  defaults.set(PlayerWindowBehaviour::kFrameKey, std::string("{{1300, 100}, {640, 360}}"));
+  start().configureWindow();
+  EXPECT_EQ(window.currentFrame, (Rect{788, 100, 640, 360}));
+
+  window.currentFrame = Rect{0, 0, 200, 200};
+  defaults.set(PlayerWindowBehaviour::kFrameKey, std::string("{{10, 10}, {0, 300}}"));
+  start().configureWindow();
+  EXPECT_EQ(window.currentFrame, (Rect{12, 12, 200, 200}));
+}
+
+TEST_F(WindowFixture, SetUpWaitsForTheWindowAboutHalfASecond) {
+  window.usable = false;
+  start().configureWindow();
+  queue.advance(0.3);
+  EXPECT_EQ(window.presents, 0);
+  window.usable = true;
+  queue.advance(0.06);
+  EXPECT_EQ(window.presents, 1);
+
+  window.usable = false;
+  window.presents = 0;
+  behaviour->configureWindow();
+  queue.advance(5);
+  EXPECT_EQ(window.presents, 0);
+  EXPECT_EQ(queue.pendingCount(), 0u);
+}
+
+TEST_F(WindowFixture, OverlappingOverlaysKeepTheNormalLevelUntilBothClose) {
+  start().configureWindow();
+  queue.runUntilIdle();
+  behaviour->suspendAlwaysOnTopForOverlay();
+  behaviour->suspendAlwaysOnTopForOverlay();
+  EXPECT_FALSE(behaviour->isKeptAbove());
+  behaviour->restoreAlwaysOnTopAfterOverlay();
+  queue.runUntilIdle();
+  EXPECT_FALSE(behaviour->isKeptAbove());
+  behaviour->restoreAlwaysOnTopAfterOverlay();
+  behaviour->restoreAlwaysOnTopAfterOverlay();
+  queue.runUntilIdle();
+  EXPECT_TRUE(behaviour->isKeptAbove());
+  EXPECT_EQ(behaviour->overlayPresentationCount(), 0);
+  EXPECT_EQ(window.levels, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(WindowFixture, TheSwitchIsFollowedAndAnnounced) {
+  start().configureWindow();
+  queue.runUntilIdle();
+  settings->setEnabled(AppSettings::Switch::alwaysOnTop, false);
+  queue.runUntilIdle();
+  EXPECT_FALSE(behaviour->isKeptAbove());
+  EXPECT_EQ(messages, std::vector<std::string>{"Always on top disabled"});
+
+  // Without a window only the wish changes.
+  window.usable = false;
+  behaviour->setAlwaysOnTop(true);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(behaviour->isAlwaysOnTop());
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "player/PlayerWindow.h"
+
+namespace orvel {
+
+// A window on imaginary screens; records what its behaviour did to it.
+class FakePlayerWindow final : public PlayerWindow {
+ public:
+  bool isUsable() const override { return usable; }
+  Rect frame() const override { return currentFrame; }
+  void setFrame(const Rect& frame) override {
+    currentFrame = frame;
+    ++frameChanges;
+    if (frameObserver) {
+      frameObserver(frame);
+    }
+  }
+  std::vector<Screen> screens() const override { return screenList; }
+  void setKeepAbove(bool above) override { levels.push_back(above); }
+  void setSticky(bool value) override { sticky = value; }
+  void present() override { ++presents; }
+  bool hasAttachedSheet() const override { return sheet; }
+  bool isMouseButtonPressed() const override { return buttonPressed; }
+  void setReceivesMouseEvents(bool receives) override { receivesMouseEvents = receives; }
+  void setFrameObserver(std::function<void(const Rect&)> observer) override {
+    frameObserver = std::move(observer);
+  }
+
+  bool usable = true;
+  Rect currentFrame{0, 0, 200, 200};
+  int frameChanges = 0;
+  std::vector<Screen> screenList{Screen{Rect{0, 0, 1440, 900}}};
+  std::vector<bool> levels;
+  bool sticky = false;
+  int presents = 0;
+  bool sheet = false;
+  bool buttonPressed = false;
+  bool receivesMouseEvents = false;
+  std::function<void(const Rect&)> frameObserver;
+};
+
+}  // namespace orvel
