@@ -1,0 +1,39 @@
+#include "player/PlaybackKeys.h"
+
+#include "core/Text.h"
+
+namespace orvel {
+
+PlaybackKeys::Verdict PlaybackKeys::classify(const KeyPress& press) {
+  if (!press.keyCode || !press.windowIsActive || press.modalShown || press.focusTakesKeys ||
+      press.hasModifiers) {
+    return Verdict::passThrough;
+  }
+  if (*press.keyCode != kSpace && *press.keyCode != kLeftArrow && *press.keyCode != kRightArrow) {
+    return Verdict::passThrough;
+  }
+  if (*press.keyCode == kSpace && press.isAutoRepeat) {
+    return Verdict::swallow;
+  }
+  return Verdict::handle;
+}
+
+std::optional<std::string> droppedURLString(const DropPayload& payload,
+                                            const StreamingProviderRegistry& registry) {
+  for (const auto* list : {&payload.fileURLs, &payload.urls}) {
+    for (const std::string& url : *list) {
+      if (registry.resolve(url)) {
+        return url;
+      }
+    }
+  }
+  if (!payload.texts.empty()) {
+    std::string text(trimmedWhitespace(payload.texts.front()));
+    if (!text.empty() && registry.resolve(text)) {
+      return text;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace orvel

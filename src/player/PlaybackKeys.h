@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/StreamingProviderRegistry.h"
+
+namespace orvel {
+
+// Playback keys of the player window, under the key codes the session speaks.
+namespace PlaybackKeys {
+
+inline constexpr std::uint16_t kSpace = 49;
+inline constexpr std::uint16_t kLeftArrow = 123;
+inline constexpr std::uint16_t kRightArrow = 124;
+
+// What the window knows about one key press.
+struct KeyPress {
+  // The playback key code, or none for any other key.
+  std::optional<std::uint16_t> keyCode;
+  bool isAutoRepeat = false;
+  // Shift, Control, Alt or Super held.
+  bool hasModifiers = false;
+  bool windowIsActive = true;
+  // A dialog of the window, or any modal window of the program, is up.
+  bool modalShown = false;
+  // The focused widget takes these keys itself: a text field or a slider.
+  bool focusTakesKeys = false;
+};
+
+enum class Verdict { passThrough, swallow, handle };
+
+// Space, Left and Right belong to playback only when nothing else in the window wants them; a
+// held Space toggles once.
+Verdict classify(const KeyPress& press);
+
+}  // namespace PlaybackKeys
+
+// What a drag carries, in the order it is tried: file URLs, URLs, then plain text.
+struct DropPayload {
+  std::vector<std::string> fileURLs;
+  std::vector<std::string> urls;
+  std::vector<std::string> texts;
+};
+
+// The first dropped item that resolves to media, as the text to open; none when nothing does.
+std::optional<std::string> droppedURLString(const DropPayload& payload,
+                                            const StreamingProviderRegistry& registry);
+
+}  // namespace orvel
