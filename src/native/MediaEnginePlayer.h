@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "core/Url.h"
+
+namespace orvel {
+
+// What an engine player is doing, in the engine's own terms; the playback maps it to the
+// snapshot state codes.
+enum class MediaEngineState { stopped, opening, buffering, playing, paused, ended, error };
+
+// One player of the native media engine. Every call is made on the main thread and none blocks
+// on the engine: requests are handed to the engine in the order they are made, and the readings
+// are the engine's latest known values.
+class MediaEnginePlayer {
+ public:
+  using StateObserver = std::function<void(MediaEngineState)>;
+
+  virtual ~MediaEnginePlayer() = default;
+
+  // Chooses what `play` opens; none forgets it. Opening waits for `play`.
+  virtual void setMedia(std::optional<Url> url) = 0;
+  virtual bool hasMedia() const = 0;
+
+  // Opens the media if it is not open yet, else resumes it.
+  virtual void play() = 0;
+  virtual void pause() = 0;
+  virtual void stop() = 0;
+
+  virtual bool isPlaying() const = 0;
+  virtual MediaEngineState state() const = 0;
+  virtual bool isSeekable() const = 0;
+
+  // Position and media length in milliseconds; the length is 0 while unknown.
+  virtual std::int64_t time() const = 0;
+  virtual void setTime(std::int64_t milliseconds) = 0;
+  virtual std::int64_t length() const = 0;
+
+  // Output volume 0...100; none when the player has no audio output to control.
+  virtual std::optional<int> volume() const = 0;
+  virtual void setVolume(int volume) = 0;
+
+  // Gains in dB, one per band of the engine's band set in its order; none removes the
+  // equalizer.
+  virtual void setEqualizer(std::optional<std::vector<double>> amplifications) = 0;
+
+  // Called with every state the player enters, on any thread. Once this returns, the observer
+  // it replaced is neither running nor called again, so clearing it is enough to detach.
+  virtual void setStateObserver(StateObserver observer) = 0;
+};
+
+}  // namespace orvel
