@@ -83,10 +83,14 @@ const std::array<AppSettings::SwitchInfo, 6>& AppSettings::switches() {
   return kSwitches;
 }
 
-AppSettings& AppSettings::shared() {
+Defaults& AppSettings::sharedDefaults() {
   static std::unique_ptr<SqliteDefaults> defaults =
       SqliteDefaults::open(SqliteDefaults::standardPath());
-  static AppSettings settings(*defaults, NotificationCenter::shared());
+  return *defaults;
+}
+
+AppSettings& AppSettings::shared() {
+  static AppSettings settings(sharedDefaults(), NotificationCenter::shared());
   return settings;
 }
 

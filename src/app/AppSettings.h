@@ -49,6 +49,8 @@ class AppSettings {
 
   // The program's one store, over the per-user defaults file, created on first use.
   static AppSettings& shared();
+  // The per-user defaults file under the shared store; other parts keep their keys there too.
+  static Defaults& sharedDefaults();
 
   // Loads the stored switches, lists and tombstones at once.
   AppSettings(Defaults& defaults, NotificationCenter& center, WallClock clock = &Date::now);

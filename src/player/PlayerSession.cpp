@@ -284,6 +284,12 @@ void PlayerSession::configurePlayback() {
   loader_.loadPlayerPage();
 }
 
+void PlayerSession::openAtLaunch(const std::string& text) {
+  deps_.settings.takePendingPlaybackRequest();
+  pendingInitialURL_.reset();
+  loadStreamingURL(text, true);
+}
+
 // MARK: - Switching media
 
 void PlayerSession::loadStreamingURL(const std::string& text, bool rememberAsLast) {

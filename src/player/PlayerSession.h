@@ -79,6 +79,8 @@ class PlayerSession {
   // The first time the player view is shown: plays the pending request, the last URL, or warms
   // up the player page.
   void configurePlayback();
+  // Started with something to open: that wins over the pending request and the last URL.
+  void openAtLaunch(const std::string& text);
 
   void loadStreamingURL(const std::string& text, bool rememberAsLast);
   void playRecentVideo(const std::string& videoID, double startTime,

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "native/MKVPlayback.h"
+#include "player/NativePlayer.h"
+
+namespace orvel {
+
+// The MKV playback as the player session's native player.
+class MKVNativePlayer final : public NativePlayer {
+ public:
+  MKVNativePlayer(MainQueue& queue, MediaEngine& engine);
+
+  void play(const StreamingMedia& media, double startTime, double volume) override {
+    playback_.play(media, startTime, volume);
+  }
+  void stop() override { playback_.stop(); }
+  void togglePlayPause() override { playback_.togglePlayPause(); }
+  void seek(double seconds) override { playback_.seek(seconds); }
+  void setVolume(double volume) override { playback_.setVolume(volume); }
+  void setZoom(double zoom) override;
+
+  [[nodiscard]] ObserverToken observeUpdates(
+      std::function<void(const PlaybackSnapshot&)> observer) override {
+    return updates_.add(std::move(observer));
+  }
+  const std::optional<PlaybackSnapshot>& snapshot() const override;
+  const std::string& sessionID() const override { return playback_.sessionID(); }
+
+  MKVPlayback& playback() { return playback_; }
+
+ private:
+  static PlaybackSnapshot converted(const MKVPlayback::Snapshot& snapshot);
+
+  MKVPlayback playback_;
+  ObserverList<const PlaybackSnapshot&> updates_;
+  mutable std::optional<PlaybackSnapshot> snapshot_;
+  ObserverToken forwarding_;
+};
+
+}  // namespace orvel

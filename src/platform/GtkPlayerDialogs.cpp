@@ -1,0 +1,74 @@
+#include "platform/GtkPlayerDialogs.h"
+
+namespace orvel {
+
+GtkPlayerDialogs::~GtkPlayerDialogs() = default;
+
+Gtk::MessageDialog* GtkPlayerDialogs::makeDialog(const Alert& alert) {
+  auto dialog = std::make_unique<Gtk::MessageDialog>(
+      parent_, alert.title, false,
+      alert.style == Alert::Style::warning ? Gtk::MessageType::WARNING : Gtk::MessageType::INFO,
+      Gtk::ButtonsType::NONE, true);
+  dialog->set_secondary_text(alert.message);
+  for (std::size_t index = 0; index < alert.buttons.size(); ++index) {
+    dialog->add_button(alert.buttons[index], static_cast<int>(index));
+  }
+  if (!alert.buttons.empty()) {
+    dialog->set_default_response(0);
+  }
+  dialog->set_hide_on_close(true);
+  Gtk::MessageDialog* raw = dialog.get();
+  open_.insert(std::move(dialog));
+  return raw;
+}
+
+void GtkPlayerDialogs::finish(Gtk::MessageDialog* dialog) {
+  dialog->hide();
+  // Deleted on a later turn: the response handler is still running on it.
+  Glib::signal_idle().connect_once([this, dialog] {
+    for (auto it = open_.begin(); it != open_.end(); ++it) {
+      if (it->get() == dialog) {
+        open_.erase(it);
+        break;
+      }
+    }
+  });
+}
+
+void GtkPlayerDialogs::showAlert(const Alert& alert, std::function<void(std::size_t)> done) {
+  Gtk::MessageDialog* dialog = makeDialog(alert);
+  const std::size_t cancelIndex = alert.buttons.empty() ? 0 : alert.buttons.size() - 1;
+  dialog->signal_response().connect([this, dialog, done, cancelIndex](int response) {
+    // Closing with Escape or the window manager counts as the last button (Cancel or OK).
+    std::size_t button = response >= 0 ? static_cast<std::size_t>(response) : cancelIndex;
+    finish(dialog);
+    if (done) {
+      done(button);
+    }
+  });
+  dialog->show();
+}
+
+void GtkPlayerDialogs::promptForText(const Alert& alert, const std::string& placeholder,
+                                     std::function<void(std::optional<std::string>)> done) {
+  Gtk::MessageDialog* dialog = makeDialog(alert);
+  auto* entry = Gtk::make_managed<Gtk::Entry>();
+  entry->set_placeholder_text(placeholder);
+  entry->set_size_request(304, 24);
+  entry->set_activates_default(true);
+  dialog->get_message_area()->append(*entry);
+  dialog->signal_response().connect([this, dialog, entry, done](int response) {
+    std::optional<std::string> text;
+    if (response == 0) {
+      text = std::string(entry->get_text());
+    }
+    finish(dialog);
+    if (done) {
+      done(text);
+    }
+  });
+  dialog->show();
+  entry->grab_focus();
+}
+
+}  // namespace orvel

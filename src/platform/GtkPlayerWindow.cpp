@@ -1,0 +1,207 @@
+#include "platform/GtkPlayerWindow.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <gdk/x11/gdkx.h>
+
+#include <cmath>
+
+namespace orvel {
+
+namespace {
+
+GdkSurface* surfaceOf(const Gtk::Window& window) {
+  auto* native = GTK_NATIVE(const_cast<GtkWindow*>(window.gobj()));
+  return native ? gtk_native_get_surface(native) : nullptr;
+}
+
+bool isX11(GdkSurface* surface) {
+  return surface && GDK_IS_X11_SURFACE(surface);
+}
+
+Display* xdisplayOf(GdkSurface* surface) {
+  return gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+}
+
+double scaleOf(GdkSurface* surface) {
+  int scale = gdk_surface_get_scale_factor(surface);
+  return scale > 0 ? scale : 1;
+}
+
+}  // namespace
+
+GtkPlayerWindow::GtkPlayerWindow(Gtk::Window& window, std::function<bool()> modalShown)
+    : window_(window), modalShown_(std::move(modalShown)) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (display && GDK_IS_X11_DISPLAY(display)) {
+    xeventHandler_ = g_signal_connect(display, "xevent", G_CALLBACK(onXEvent), this);
+  }
+}
+
+GtkPlayerWindow::~GtkPlayerWindow() {
+  if (xeventHandler_) {
+    g_signal_handler_disconnect(gdk_display_get_default(), xeventHandler_);
+  }
+}
+
+bool GtkPlayerWindow::isUsable() const {
+  GdkSurface* surface = surfaceOf(window_);
+  return isX11(surface) && window_.get_visible() && gdk_surface_get_mapped(surface);
+}
+
+Rect GtkPlayerWindow::frame() const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return Rect{0, 0, static_cast<double>(window_.get_width()),
+                static_cast<double>(window_.get_height())};
+  }
+  Display* display = xdisplayOf(surface);
+  ::Window xid = gdk_x11_surface_get_xid(surface);
+  ::Window root = 0, child = 0;
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth);
+  XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child);
+  const double scale = scaleOf(surface);
+  return Rect{x / scale, y / scale, width / scale, height / scale};
+}
+
+void GtkPlayerWindow::setFrame(const Rect& frame) {
+  GdkSurface* surface = surfaceOf(window_);
+  const int width = static_cast<int>(std::lround(frame.width));
+  const int height = static_cast<int>(std::lround(frame.height));
+  window_.set_default_size(width, height);
+  if (!isX11(surface)) {
+    return;
+  }
+  const double scale = scaleOf(surface);
+  XMoveResizeWindow(xdisplayOf(surface), gdk_x11_surface_get_xid(surface),
+                    static_cast<int>(std::lround(frame.x * scale)),
+                    static_cast<int>(std::lround(frame.y * scale)),
+                    static_cast<unsigned>(std::max(1L, std::lround(frame.width * scale))),
+                    static_cast<unsigned>(std::max(1L, std::lround(frame.height * scale))));
+  XFlush(xdisplayOf(surface));
+}
+
+std::vector<Screen> GtkPlayerWindow::screens() const {
+  std::vector<Screen> result;
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) {
+    return result;
+  }
+  GdkMonitor* primary =
+      GDK_IS_X11_DISPLAY(display) ? gdk_x11_display_get_primary_monitor(display) : nullptr;
+  GListModel* monitors = gdk_display_get_monitors(display);
+  for (guint index = 0; index < g_list_model_get_n_items(monitors); ++index) {
+    auto* monitor = static_cast<GdkMonitor*>(g_list_model_get_item(monitors, index));
+    GdkRectangle area{};
+    if (GDK_IS_X11_DISPLAY(display)) {
+      gdk_x11_monitor_get_workarea(monitor, &area);
+    } else {
+      gdk_monitor_get_geometry(monitor, &area);
+    }
+    Screen screen{Rect{static_cast<double>(area.x), static_cast<double>(area.y),
+                       static_cast<double>(area.width), static_cast<double>(area.height)}};
+    if (monitor == primary) {
+      result.insert(result.begin(), screen);
+    } else {
+      result.push_back(screen);
+    }
+    g_object_unref(monitor);
+  }
+  return result;
+}
+
+void GtkPlayerWindow::sendState(bool add, const char* state) const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return;
+  }
+  Display* display = xdisplayOf(surface);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = gdk_x11_surface_get_xid(surface);
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = add ? 1 : 0;
+  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, state, False));
+  event.xclient.data.l[3] = 1;  // a normal application
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display);
+}
+
+void GtkPlayerWindow::setKeepAbove(bool above) {
+  sendState(above, "_NET_WM_STATE_ABOVE");
+}
+
+void GtkPlayerWindow::setSticky(bool sticky) {
+  sendState(sticky, "_NET_WM_STATE_STICKY");
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return;
+  }
+  // Window managers that keep desktops apart honour "every desktop" rather than the sticky state.
+  Display* display = xdisplayOf(surface);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = gdk_x11_surface_get_xid(surface);
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_DESKTOP", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = sticky ? 0xFFFFFFFFL : 0;
+  event.xclient.data.l[1] = 1;
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display);
+}
+
+void GtkPlayerWindow::present() {
+  window_.present();
+}
+
+bool GtkPlayerWindow::isMouseButtonPressed() const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return false;
+  }
+  Display* display = xdisplayOf(surface);
+  ::Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask);
+  return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
+void GtkPlayerWindow::setReceivesMouseEvents(bool receives) {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!surface) {
+    return;
+  }
+  if (receives) {
+    gdk_surface_set_input_region(surface, nullptr);
+  } else {
+    cairo_region_t* empty = cairo_region_create();
+    gdk_surface_set_input_region(surface, empty);
+    cairo_region_destroy(empty);
+  }
+}
+
+gboolean GtkPlayerWindow::onXEvent(GdkDisplay*, gpointer xevent, gpointer self) {
+  auto* player = static_cast<GtkPlayerWindow*>(self);
+  auto* event = static_cast<XEvent*>(xevent);
+  if (event->type != ConfigureNotify || !player->frameObserver_) {
+    return FALSE;
+  }
+  GdkSurface* surface = surfaceOf(player->window_);
+  if (!isX11(surface) || event->xconfigure.window != gdk_x11_surface_get_xid(surface)) {
+    return FALSE;
+  }
+  Rect current = player->frame();
+  if (current != player->lastReported_) {
+    player->lastReported_ = current;
+    player->frameObserver_(current);
+  }
+  return FALSE;
+}
+
+}  // namespace orvel

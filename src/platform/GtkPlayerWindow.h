@@ -1,0 +1,48 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <functional>
+#include <vector>
+
+#include "player/PlayerWindow.h"
+
+namespace orvel {
+
+// The player's top-level GTK window, handled through X11 where GTK 4 has no API: keep-above and
+// every-workspace are window-manager states, the frame is moved and read in root coordinates, and
+// moves are seen through the display's X events.
+class GtkPlayerWindow final : public PlayerWindow {
+ public:
+  // `modalShown` tells whether a dialog of the player is up.
+  GtkPlayerWindow(Gtk::Window& window, std::function<bool()> modalShown);
+  ~GtkPlayerWindow() override;
+  GtkPlayerWindow(const GtkPlayerWindow&) = delete;
+  GtkPlayerWindow& operator=(const GtkPlayerWindow&) = delete;
+
+  bool isUsable() const override;
+  Rect frame() const override;
+  void setFrame(const Rect& frame) override;
+  std::vector<Screen> screens() const override;
+  void setKeepAbove(bool above) override;
+  void setSticky(bool sticky) override;
+  void present() override;
+  bool hasAttachedSheet() const override { return modalShown_ && modalShown_(); }
+  bool isMouseButtonPressed() const override;
+  void setReceivesMouseEvents(bool receives) override;
+  void setFrameObserver(std::function<void(const Rect&)> observer) override {
+    frameObserver_ = std::move(observer);
+  }
+
+ private:
+  void sendState(bool add, const char* state) const;
+  static gboolean onXEvent(GdkDisplay* display, gpointer xevent, gpointer self);
+
+  Gtk::Window& window_;
+  std::function<bool()> modalShown_;
+  std::function<void(const Rect&)> frameObserver_;
+  Rect lastReported_;
+  gulong xeventHandler_ = 0;
+};
+
+}  // namespace orvel

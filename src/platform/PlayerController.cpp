@@ -1,0 +1,159 @@
+#include "platform/PlayerController.h"
+
+#include "app/AppSettings.h"
+#include "core/GlibMainQueue.h"
+#include "core/Log.h"
+#include "media/StreamingProviderRegistry.h"
+#include "platform/GtkPlayerDialogs.h"
+#include "platform/GtkPlayerWindow.h"
+#include "platform/PlayerView.h"
+#include "platform/Resources.h"
+#include "platform/WebKitWebEngine.h"
+#include "player/PlayerSession.h"
+#include "player/PlayerWindowBehaviour.h"
+
+namespace orvel {
+
+namespace {
+
+// Alerts drop the window from the keep-on-top level while they are up.
+class OverlayAwareDialogs final : public PlayerDialogs {
+ public:
+  OverlayAwareDialogs(PlayerDialogs& dialogs, PlayerWindowBehaviour*& behaviour)
+      : dialogs_(dialogs), behaviour_(behaviour) {}
+
+  void showAlert(const Alert& alert, std::function<void(std::size_t)> done) override {
+    if (behaviour_) {
+      behaviour_->suspendAlwaysOnTopForOverlay();
+    }
+    dialogs_.showAlert(alert, [this, done](std::size_t button) {
+      if (behaviour_) {
+        behaviour_->restoreAlwaysOnTopAfterOverlay();
+      }
+      if (done) {
+        done(button);
+      }
+    });
+  }
+  void promptForText(const Alert& alert, const std::string& placeholder,
+                     std::function<void(std::optional<std::string>)> done) override {
+    dialogs_.promptForText(alert, placeholder, std::move(done));
+  }
+
+ private:
+  PlayerDialogs& dialogs_;
+  PlayerWindowBehaviour*& behaviour_;
+};
+
+void openWithDesktop(const std::string& url) {
+  g_app_info_launch_default_for_uri_async(url.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+struct PlayerController::Parts {
+  GlibMainQueue queue;
+  Gtk::Window window;
+  GtkPlayerDialogs gtkDialogs{window};
+  PlayerWindowBehaviour* behaviourLink = nullptr;
+  OverlayAwareDialogs dialogs{gtkDialogs, behaviourLink};
+  YouTubeScriptMessageHandler bridge;
+  WebKitWebEngine web{bridge};
+  std::unique_ptr<NativePlayer> native;
+  std::optional<PlayerSession> session;
+  std::optional<GtkPlayerWindow> playerWindow;
+  std::optional<PlayerWindowBehaviour> behaviour;
+  std::optional<PlayerView> view;
+};
+
+std::unique_ptr<NativePlayer> makeNativePlayer(MainQueue& queue, Gtk::Widget*& videoView);
+
+PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
+    : parts_(std::make_unique<Parts>()) {
+  Parts& p = *parts_;
+  AppSettings& settings = AppSettings::shared();
+  Defaults& defaults = AppSettings::sharedDefaults();
+  NotificationCenter& center = NotificationCenter::shared();
+
+  p.window.set_title("Orvel player");
+  p.window.set_decorated(false);
+  p.window.set_default_size(1024, 576);
+  p.window.add_css_class("orvel-player");
+  application.add_window(p.window);
+
+  Gtk::Widget* videoView = nullptr;
+  p.native = makeNativePlayer(p.queue, videoView);
+  p.web.setExternalOpener(&openWithDesktop);
+  p.session.emplace(PlayerSession::Dependencies{
+      .queue = p.queue,
+      .defaults = defaults,
+      .settings = settings,
+      .center = center,
+      .registry = StreamingProviderRegistry::shared(),
+      .web = p.web,
+      .native = *p.native,
+      .dialogs = p.dialogs,
+      .readPlayerPage = [] { return readResource("player.html"); },
+  });
+  p.session->connect(p.bridge);
+
+  p.playerWindow.emplace(p.window, [&p] { return p.gtkDialogs.isShowingDialog(); });
+  p.behaviour.emplace(p.queue, defaults, settings, center, *p.playerWindow,
+                      [&p](const std::string& text, double clearAfter) {
+                        p.session->setStatusMessage(text, clearAfter);
+                      });
+  p.behaviourLink = &*p.behaviour;
+
+  PlayerSession::WindowHooks hooks;
+  hooks.suspendAlwaysOnTopForOverlay = [&p] { p.behaviour->suspendAlwaysOnTopForOverlay(); };
+  hooks.restoreAlwaysOnTopAfterOverlay = [&p] { p.behaviour->restoreAlwaysOnTopAfterOverlay(); };
+  hooks.makeWindowSolid = [&p] { p.playerWindow->setReceivesMouseEvents(true); };
+  hooks.terminateApplication = std::move(quit);
+  p.session->setWindowHooks(std::move(hooks));
+
+  p.view.emplace(
+      *p.session,
+      PlayerView::Inputs{
+          .onDrop = [&p](const std::string& text) { p.session->loadStreamingURL(text, true); },
+          .onTargetedChange = [&p](bool targeted) { p.session->setDropTargeted(targeted); },
+          .onPlaybackKey = [&p](std::uint16_t key) { return p.session->handlePlaybackKey(key); },
+          .modalShown = [&p] { return p.gtkDialogs.isShowingDialog(); },
+      });
+  p.view->updateWebView(p.web.widget());
+  p.view->setNativeVideoView(videoView);
+  p.web.setViewReplacedHandler([&p](GtkWidget* view) { p.view->updateWebView(view); });
+  p.window.set_child(*p.view);
+  p.view->installKeyHandler(p.window);
+
+  p.window.signal_close_request().connect(
+      [&p] {
+        p.session->playerWindowWillClose();
+        // The session quits the program once it has saved; the window goes with it.
+        return true;
+      },
+      false);
+}
+
+PlayerController::~PlayerController() = default;
+
+void PlayerController::start(const std::optional<std::string>& openText) {
+  Parts& p = *parts_;
+  p.window.present();
+  p.behaviour->configureWindow();
+  if (openText) {
+    p.session->openAtLaunch(*openText);
+  } else {
+    p.session->configurePlayback();
+  }
+}
+
+void PlayerController::open(const std::string& text) {
+  parts_->session->loadStreamingURL(text, true);
+  parts_->window.present();
+}
+
+void PlayerController::applicationWillTerminate() {
+  parts_->session->applicationWillTerminate();
+}
+
+}  // namespace orvel

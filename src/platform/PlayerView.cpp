@@ -1,0 +1,267 @@
+#include "platform/PlayerView.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include "media/StreamingProviderRegistry.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr int kTopBandHeight = 28;
+constexpr int kDragStripStart = 80;
+
+constexpr const char* kStyle = R"CSS(
+window.orvel-player { background: #000; }
+.orvel-top-band { background: #000; }
+.orvel-status {
+  color: #fff; font-size: 13px; font-weight: 500;
+  padding: 8px 14px; border-radius: 4px;
+  background: rgba(28, 28, 30, 0.78);
+  box-shadow: 0 2px 10px rgba(0, 0, 0, 0.35);
+}
+.orvel-drop-prompt {
+  border-radius: 4px; border: 2px solid rgba(255, 0, 0, 0.6);
+  background: rgba(20, 20, 22, 0.72);
+}
+.orvel-drop-disc { border-radius: 38px; background: rgba(255, 0, 0, 0.18); min-width: 76px;
+  min-height: 76px; color: #fff; font-size: 30px; font-weight: 600; }
+.orvel-drop-title { color: #fff; font-size: 20px; font-weight: 600; }
+.orvel-drop-line { color: rgba(255, 255, 255, 0.6); font-size: 13px; }
+)CSS";
+
+std::optional<std::uint16_t> playbackKeyCode(guint keyval) {
+  switch (keyval) {
+    case GDK_KEY_space:
+      return PlaybackKeys::kSpace;
+    case GDK_KEY_Left:
+      return PlaybackKeys::kLeftArrow;
+    case GDK_KEY_Right:
+      return PlaybackKeys::kRightArrow;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Text fields and sliders use Space and the arrows themselves.
+bool focusTakesKeys(Gtk::Window& window) {
+  Gtk::Widget* focus = window.get_focus();
+  for (; focus; focus = focus->get_parent()) {
+    GtkWidget* widget = focus->gobj();
+    if (GTK_IS_EDITABLE(widget) || GTK_IS_TEXT_VIEW(widget) || GTK_IS_RANGE(widget) ||
+        GTK_IS_SPIN_BUTTON(widget)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+DropPayload payloadOf(const Glib::ValueBase& value) {
+  DropPayload payload;
+  const GValue* raw = value.gobj();
+  if (G_VALUE_HOLDS(raw, GDK_TYPE_FILE_LIST)) {
+    auto* files = static_cast<GdkFileList*>(g_value_get_boxed(raw));
+    GSList* list = files ? gdk_file_list_get_files(files) : nullptr;
+    for (GSList* item = list; item; item = item->next) {
+      char* uri = g_file_get_uri(G_FILE(item->data));
+      if (uri) {
+        payload.fileURLs.emplace_back(uri);
+        g_free(uri);
+      }
+    }
+    g_slist_free(list);
+  } else if (G_VALUE_HOLDS_STRING(raw)) {
+    const char* text = g_value_get_string(raw);
+    if (text) {
+      payload.texts.emplace_back(text);
+    }
+  }
+  return payload;
+}
+
+}  // namespace
+
+void PlayerView::loadStyle() {
+  static bool loaded = false;
+  if (loaded) {
+    return;
+  }
+  loaded = true;
+  auto provider = Gtk::CssProvider::create();
+  provider->load_from_data(kStyle);
+  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), provider,
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
+    : session_(session), inputs_(std::move(inputs)) {
+  loadStyle();
+  set_child(content_);
+  content_.set_hexpand(true);
+  content_.set_vexpand(true);
+
+  topBand_.add_css_class("orvel-top-band");
+  topBand_.set_size_request(-1, kTopBandHeight);
+  topBand_.set_valign(Gtk::Align::START);
+  topBand_.set_can_target(false);
+  add_overlay(topBand_);
+
+  status_.add_css_class("orvel-status");
+  status_.set_halign(Gtk::Align::CENTER);
+  status_.set_valign(Gtk::Align::END);
+  status_.set_margin_bottom(22);
+  status_.set_wrap(true);
+  status_.set_max_width_chars(70);
+  status_.set_justify(Gtk::Justification::CENTER);
+  status_.set_can_target(false);
+  add_overlay(status_);
+
+  buildDropPrompt();
+
+  // The first points of the top edge are left free, as on a window with its own buttons.
+  dragStrip_.set_size_request(-1, kTopBandHeight);
+  dragStrip_.set_valign(Gtk::Align::START);
+  dragStrip_.set_margin_start(kDragStripStart);
+  add_overlay(dragStrip_);
+
+  dropTarget_ = Gtk::DropTarget::create(G_TYPE_INVALID, Gdk::DragAction::COPY);
+  dropTarget_->set_gtypes({GDK_TYPE_FILE_LIST, G_TYPE_STRING});
+  dropTarget_->set_preload(true);
+  auto resolvable = [this]() -> std::optional<std::string> {
+    const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
+    if (!value) {
+      return std::nullopt;
+    }
+    Glib::ValueBase copy;
+    copy.init(value);
+    return droppedURLString(payloadOf(copy), StreamingProviderRegistry::shared());
+  };
+  dropTarget_->signal_enter().connect(
+      [this, resolvable](double, double) {
+        const bool ok = resolvable().has_value();
+        inputs_.onTargetedChange(ok);
+        return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
+      },
+      false);
+  dropTarget_->signal_motion().connect(
+      [this, resolvable](double, double) {
+        const bool ok = resolvable().has_value();
+        inputs_.onTargetedChange(ok);
+        return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
+      },
+      false);
+  dropTarget_->signal_leave().connect([this] { inputs_.onTargetedChange(false); });
+  dropTarget_->signal_drop().connect(
+      [this](const Glib::ValueBase& value, double, double) {
+        inputs_.onTargetedChange(false);
+        auto text = droppedURLString(payloadOf(value), StreamingProviderRegistry::shared());
+        if (!text) {
+          return false;
+        }
+        // Opened after the drag has finished, never inside it.
+        Glib::signal_idle().connect_once([this, dropped = *text] { inputs_.onDrop(dropped); });
+        return true;
+      },
+      false);
+  add_controller(dropTarget_);
+
+  sessionChanges_ = session_.observeChanges([this] { render(); });
+  render();
+}
+
+void PlayerView::buildDropPrompt() {
+  dropPrompt_.set_orientation(Gtk::Orientation::VERTICAL);
+  dropPrompt_.add_css_class("orvel-drop-prompt");
+  dropPrompt_.set_margin(28);
+  dropPrompt_.set_spacing(10);
+  dropPrompt_.set_valign(Gtk::Align::FILL);
+  dropPrompt_.set_halign(Gtk::Align::FILL);
+  dropPrompt_.set_can_target(false);
+  auto* inner = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 10);
+  inner->set_valign(Gtk::Align::CENTER);
+  inner->set_vexpand(true);
+  auto* disc = Gtk::make_managed<Gtk::Label>("▶");
+  disc->add_css_class("orvel-drop-disc");
+  disc->set_halign(Gtk::Align::CENTER);
+  auto* title = Gtk::make_managed<Gtk::Label>("Drop Video or URL to Play");
+  title->add_css_class("orvel-drop-title");
+  auto* line = Gtk::make_managed<Gtk::Label>("YouTube · Disney+ · MP4 · WebM · MKV");
+  line->add_css_class("orvel-drop-line");
+  inner->append(*disc);
+  inner->append(*title);
+  inner->append(*line);
+  dropPrompt_.append(*inner);
+  dropPrompt_.set_opacity(0);
+  add_overlay(dropPrompt_);
+}
+
+void PlayerView::updateWebView(GtkWidget* webView) {
+  if (webView == webView_) {
+    return;
+  }
+  webView_ = webView;
+  gtk_widget_set_hexpand(webView, TRUE);
+  gtk_widget_set_vexpand(webView, TRUE);
+  content_.set_child(*Glib::wrap(webView));
+  render();
+}
+
+void PlayerView::setNativeVideoView(Gtk::Widget* view) {
+  nativeView_ = view;
+  if (view) {
+    view->set_visible(false);
+    content_.add_overlay(*view);
+  }
+  render();
+}
+
+void PlayerView::installKeyHandler(Gtk::Window& window) {
+  auto keys = Gtk::EventControllerKey::create();
+  keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  keys->signal_key_pressed().connect(
+      [this, &window](guint keyval, guint, Gdk::ModifierType state) {
+        const auto modifiers = Gdk::ModifierType::SHIFT_MASK | Gdk::ModifierType::CONTROL_MASK |
+                               Gdk::ModifierType::ALT_MASK | Gdk::ModifierType::SUPER_MASK |
+                               Gdk::ModifierType::META_MASK;
+        // GTK reports no repeat flag; a second press before the release is a repeat.
+        const bool isRepeat = heldKey_ == keyval;
+        heldKey_ = keyval;
+        PlaybackKeys::KeyPress press{
+            .keyCode = playbackKeyCode(keyval),
+            .isAutoRepeat = isRepeat,
+            .hasModifiers = (state & modifiers) != Gdk::ModifierType(0),
+            .windowIsActive = window.is_active(),
+            .modalShown = inputs_.modalShown && inputs_.modalShown(),
+            .focusTakesKeys = focusTakesKeys(window),
+        };
+        switch (PlaybackKeys::classify(press)) {
+          case PlaybackKeys::Verdict::passThrough:
+            return false;
+          case PlaybackKeys::Verdict::swallow:
+            return true;
+          case PlaybackKeys::Verdict::handle:
+            return inputs_.onPlaybackKey(*press.keyCode);
+        }
+        return false;
+      },
+      false);
+  keys->signal_key_released().connect([](guint, guint, Gdk::ModifierType) {}, false);
+  window.add_controller(keys);
+}
+
+void PlayerView::render() {
+  const std::string& message = session_.statusMessage();
+  status_.set_text(message);
+  status_.set_visible(!message.empty());
+  dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);
+  // The web view hides exactly while the native video is shown above it.
+  const bool native = nativeView_ && session_.isNativeMediaActive();
+  if (nativeView_) {
+    nativeView_->set_visible(native);
+  }
+  if (webView_) {
+    gtk_widget_set_visible(webView_, !native);
+  }
+}
+
+}  // namespace orvel

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/Cancellable.h"
+#include "player/PlaybackKeys.h"
+#include "player/PlayerSession.h"
+
+namespace orvel {
+
+// The player window's content, back to front: the web view (or, while an MKV plays, the native
+// video above it), the black top band, the status bubble, the drop prompt and the drag strip.
+// It renders the session's state and forwards drops and playback keys; it decides nothing.
+class PlayerView final : public Gtk::Overlay {
+ public:
+  struct Inputs {
+    std::function<void(const std::string& text)> onDrop;
+    std::function<void(bool targeted)> onTargetedChange;
+    std::function<bool(std::uint16_t keyCode)> onPlaybackKey;
+    // A dialog of the player is up: keys belong to it.
+    std::function<bool()> modalShown;
+  };
+
+  PlayerView(PlayerSession& session, Inputs inputs);
+
+  void updateWebView(GtkWidget* webView);
+  // The native player's video, shown above the web view while native playback is active.
+  void setNativeVideoView(Gtk::Widget* view);
+  // Call once the view is in its window: the playback keys are caught there.
+  void installKeyHandler(Gtk::Window& window);
+
+ private:
+  void render();
+  void buildDropPrompt();
+  static void loadStyle();
+
+  PlayerSession& session_;
+  Inputs inputs_;
+  Gtk::Overlay content_;
+  GtkWidget* webView_ = nullptr;
+  Gtk::Widget* nativeView_ = nullptr;
+  Gtk::Box topBand_;
+  Gtk::Label status_;
+  Gtk::Box dropPrompt_;
+  Gtk::WindowHandle dragStrip_;
+  Glib::RefPtr<Gtk::DropTarget> dropTarget_;
+  std::optional<guint> heldKey_;
+  ObserverToken sessionChanges_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,44 @@
+#include "platform/Resources.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace orvel {
+
+namespace {
+
+std::vector<std::filesystem::path> resourceFolders() {
+  std::vector<std::filesystem::path> folders;
+  if (const char* configured = std::getenv("ORVEL_RESOURCE_DIR"); configured && *configured) {
+    folders.emplace_back(configured);
+  }
+  std::error_code error;
+  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    folders.push_back(executable.parent_path().parent_path() / "share" / "orvel-player");
+  }
+  folders.emplace_back(ORVEL_SOURCE_RESOURCE_DIR);
+  return folders;
+}
+
+}  // namespace
+
+std::optional<std::string> readResource(const std::string& name) {
+  for (const auto& folder : resourceFolders()) {
+    std::ifstream file(folder / name, std::ios::binary);
+    if (file) {
+      std::ostringstream text;
+      text << file.rdbuf();
+      if (file.good() || file.eof()) {
+        return text.str();
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace orvel

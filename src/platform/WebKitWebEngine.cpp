@@ -1,0 +1,257 @@
+#include "platform/WebKitWebEngine.h"
+
+#include <utility>
+
+#include "core/Log.h"
+#include "player/PlayerPageScripts.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr const char* kChannels[] = {"videoProgress", "playerBridge"};
+
+WebKitUserScript* makeScript(const UserScript& script) {
+  return webkit_user_script_new(
+      script.source.c_str(),
+      script.frames == UserScript::Frames::allFrames ? WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES
+                                                     : WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+      script.time == UserScript::Time::documentStart ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
+                                                     : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
+      nullptr, nullptr);
+}
+
+NavigationError::Kind errorKind(const GError* error) {
+  if (error->domain == WEBKIT_NETWORK_ERROR && error->code == WEBKIT_NETWORK_ERROR_CANCELLED) {
+    return NavigationError::Kind::cancelled;
+  }
+  if (error->domain == WEBKIT_POLICY_ERROR &&
+      error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) {
+    return NavigationError::Kind::frameLoadInterrupted;
+  }
+  // A media file opened directly first "fails" this way, then loads as a media document.
+  if (error->domain == WEBKIT_MEDIA_ERROR && error->code == WEBKIT_MEDIA_ERROR_WILL_HANDLE_LOAD) {
+    return NavigationError::Kind::pluginWillHandleLoad;
+  }
+  return NavigationError::Kind::other;
+}
+
+struct Evaluation {
+  std::weak_ptr<int> alive;
+  WebEngine::Completion completion;
+};
+
+}  // namespace
+
+WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge)
+    : bridge_(bridge),
+      content_(adoptGObject(webkit_user_content_manager_new())),
+      settings_(adoptGObject(webkit_settings_new())) {
+  webkit_settings_set_enable_javascript(settings_.get(), TRUE);
+  webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
+  webkit_settings_set_media_playback_requires_user_gesture(settings_.get(), FALSE);
+  webkit_settings_set_user_agent(settings_.get(), kUserAgent);
+  for (const char* channel : kChannels) {
+    webkit_user_content_manager_register_script_message_handler(content_.get(), channel, nullptr);
+    std::string signal = std::string("script-message-received::") + channel;
+    g_signal_connect(content_.get(), signal.c_str(), G_CALLBACK(onScriptMessage), this);
+  }
+  setUserScripts({
+      {PlayerPageScripts::styleScript(), UserScript::Time::documentEnd,
+       UserScript::Frames::allFrames},
+      {PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
+       UserScript::Frames::mainFrame},
+  });
+  view_ = makeView(nullptr);
+}
+
+WebKitWebEngine::~WebKitWebEngine() {
+  g_signal_handlers_disconnect_by_data(content_.get(), this);
+  if (view_) {
+    g_signal_handlers_disconnect_by_data(view_.get(), this);
+  }
+}
+
+GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
+  GtkWidget* widget = GTK_WIDGET(g_object_new(
+      WEBKIT_TYPE_WEB_VIEW, "web-context", context ? context : webkit_web_context_get_default(),
+      "network-session", webkit_network_session_get_default(), "user-content-manager",
+      content_.get(), "settings", settings_.get(), nullptr));
+  auto view = adoptGObject(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
+  // Nothing drawn where the page draws nothing, so the window shows through.
+  GdkRGBA clear{0, 0, 0, 0};
+  webkit_web_view_set_background_color(view.get(), &clear);
+  g_signal_connect(view.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
+  g_signal_connect(view.get(), "load-failed", G_CALLBACK(onLoadFailed), this);
+  g_signal_connect(view.get(), "web-process-terminated", G_CALLBACK(onProcessTerminated), this);
+  g_signal_connect(view.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
+  g_signal_connect(view.get(), "create", G_CALLBACK(onCreate), this);
+  return view;
+}
+
+void WebKitWebEngine::replaceView(GObjectPtr<WebKitWebView> view) {
+  if (view_) {
+    g_signal_handlers_disconnect_by_data(view_.get(), this);
+    webkit_web_view_try_close(view_.get());
+  }
+  view_ = std::move(view);
+  if (viewReplaced_) {
+    viewReplaced_(widget());
+  }
+}
+
+void WebKitWebEngine::loadHTML(const std::string& html, const std::optional<std::string>& baseURL) {
+  webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
+}
+
+void WebKitWebEngine::loadFile(const std::string& fileURL) {
+  GCharPtr path(g_filename_from_uri(fileURL.c_str(), nullptr, nullptr));
+  if (!path) {
+    logLine("Player", "Not a local file: " + fileURL);
+    return;
+  }
+  fileContext_ = adoptGObject(webkit_web_context_new());
+  webkit_web_context_add_path_to_sandbox(fileContext_.get(), path.get(), TRUE);
+  replaceView(makeView(fileContext_.get()));
+  webkit_web_view_load_uri(view_.get(), fileURL.c_str());
+}
+
+void WebKitWebEngine::loadRequest(const std::string& url, double) {
+  // WebKitGTK has no per-request timeout; the network session's own limits apply.
+  auto request = adoptGObject(webkit_uri_request_new(url.c_str()));
+  webkit_web_view_load_request(view_.get(), request.get());
+}
+
+void WebKitWebEngine::evaluate(const std::string& script, Completion completion) {
+  auto* evaluation = new Evaluation{alive_, std::move(completion)};
+  webkit_web_view_evaluate_javascript(
+      view_.get(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* asyncResult, gpointer data) {
+        std::unique_ptr<Evaluation> owned(static_cast<Evaluation*>(data));
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                     asyncResult, &error);
+        ScriptResult result;
+        if (error) {
+          result.error = error->message ? error->message : "Script error";
+          g_error_free(error);
+        } else if (value && jsc_value_is_string(value)) {
+          GCharPtr text(jsc_value_to_string(value));
+          result.stringValue = text ? text.get() : "";
+        }
+        if (value) {
+          g_object_unref(value);
+        }
+        if (!owned->alive.expired() && owned->completion) {
+          owned->completion(result);
+        }
+      },
+      evaluation);
+}
+
+std::optional<std::string> WebKitWebEngine::currentURL() const {
+  const char* uri = webkit_web_view_get_uri(view_.get());
+  if (!uri || !*uri) {
+    return std::nullopt;
+  }
+  return std::string(uri);
+}
+
+void WebKitWebEngine::setUserScripts(std::vector<UserScript> scripts) {
+  scripts_ = std::move(scripts);
+  webkit_user_content_manager_remove_all_scripts(content_.get());
+  for (const UserScript& script : scripts_) {
+    WebKitUserScript* made = makeScript(script);
+    webkit_user_content_manager_add_script(content_.get(), made);
+    webkit_user_script_unref(made);
+  }
+}
+
+void WebKitWebEngine::applyDecision(const NavigationDecision& decision) {
+  if (decision.openExternally && openExternally_) {
+    openExternally_(*decision.openExternally);
+  }
+  if (decision.loadInPlace) {
+    loadRequest(*decision.loadInPlace, YouTubeScriptMessageHandler::kInPlaceLoadTimeout);
+  }
+}
+
+void WebKitWebEngine::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  // The channel is the signal's detail; read it back from the emission.
+  GSignalInvocationHint* hint = g_signal_get_invocation_hint(engine->content_.get());
+  const char* channel = hint && hint->detail ? g_quark_to_string(hint->detail) : "";
+  GCharPtr json(jsc_value_to_json(value, 0));
+  if (json) {
+    engine->bridge_.didReceiveScriptMessage(channel, json.get());
+  }
+}
+
+void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  if (event == WEBKIT_LOAD_STARTED) {
+    engine->bridge_.didStartProvisionalNavigation(++engine->navigationCount_);
+  } else if (event == WEBKIT_LOAD_FINISHED) {
+    engine->bridge_.didFinishNavigation();
+  }
+}
+
+gboolean WebKitWebEngine::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
+                                       gpointer self) {
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  engine->bridge_.didFailNavigation(engine->navigationCount_,
+                                    {errorKind(error), error->message ? error->message : ""});
+  // The player shows its own alert instead of WebKit's error page.
+  return TRUE;
+}
+
+void WebKitWebEngine::onProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                          gpointer self) {
+  static_cast<WebKitWebEngine*>(self)->bridge_.webContentProcessDidTerminate();
+}
+
+gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                         WebKitPolicyDecisionType type, gpointer self) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+      type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    return FALSE;
+  }
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  WebKitNavigationAction* navigation = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  NavigationAction action;
+  action.isLinkActivation = webkit_navigation_action_get_navigation_type(navigation) ==
+                            WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+  // WebKitGTK does not say which frame a navigation targets; new windows have none, and every
+  // other navigation is taken as the main frame's.
+  action.targetFrame = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION
+                           ? NavigationAction::TargetFrame::none
+                           : NavigationAction::TargetFrame::main;
+  WebKitURIRequest* request = webkit_navigation_action_get_request(navigation);
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (uri && *uri) {
+    action.url = uri;
+  }
+  NavigationDecision verdict = engine->bridge_.decidePolicy(action);
+  if (verdict.allow) {
+    return FALSE;
+  }
+  webkit_policy_decision_ignore(decision);
+  engine->applyDecision(verdict);
+  return TRUE;
+}
+
+GtkWidget* WebKitWebEngine::onCreate(WebKitWebView*, WebKitNavigationAction* action,
+                                     gpointer self) {
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  std::optional<std::string> url;
+  if (uri && *uri) {
+    url = uri;
+  }
+  engine->applyDecision(engine->bridge_.createWebView(url));
+  return nullptr;
+}
+
+}  // namespace orvel
