@@ -26,18 +26,21 @@ struct GFree {
 // The length of the line break at index (newline, return, vertical tab, form feed, next line,
 // line and paragraph separators), or 0.
 std::size_t lineBreakLength(std::string_view text, std::size_t index) {
-  const auto byte = static_cast<unsigned char>(text[index]);
-  if (byte == '\n' || byte == '\r' || byte == '\v' || byte == '\f') {
-    return 1;
+  switch (static_cast<unsigned char>(text[index])) {
+    case '\n':
+    case '\r':
+    case '\v':
+    case '\f':
+      return 1;
+    case 0xC2:
+      return text.substr(index).starts_with("\xC2\x85") ? 2 : 0;
+    case 0xE2: {
+      const std::string_view rest = text.substr(index);
+      return rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9") ? 3 : 0;
+    }
+    default:
+      return 0;
   }
-  const std::string_view rest = text.substr(index);
-  if (rest.starts_with("\xC2\x85")) {
-    return 2;
-  }
-  if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) {
-    return 3;
-  }
-  return 0;
 }
 
 bool hasLineBreak(std::string_view text) {
