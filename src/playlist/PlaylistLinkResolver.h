@@ -27,7 +27,7 @@ class PlaylistLinkResolver {
   static const PlaylistLinkResolver& shared();
 
   explicit PlaylistLinkResolver(const StreamingProviderRegistry& registry,
-                                std::size_t capacity = 200'000);
+                                std::size_t capacity = 50'000);
   PlaylistLinkResolver(const PlaylistLinkResolver&) = delete;
   PlaylistLinkResolver& operator=(const PlaylistLinkResolver&) = delete;
 
