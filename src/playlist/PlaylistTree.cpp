@@ -173,23 +173,24 @@ std::optional<PlaylistNode> PlaylistTree::item(const Nodes& nodes,
                                                const std::string& playingMediaID,
                                                std::optional<Uuid> preferring,
                                                const PlaylistLinkResolver& resolver) {
-  std::optional<PlaylistNode> first;
-  for (PlaylistNode& candidate : items(nodes)) {
-    if (!candidate.url) {
-      continue;
-    }
-    auto media = resolver.resolve(*candidate.url);
+  const PlaylistNode* first = nullptr;
+  const PlaylistNode* preferred = nullptr;
+  forEachItem(nodes, [&](const PlaylistNode& candidate) {
+    auto media = candidate.url ? resolver.resolve(*candidate.url) : nullptr;
     if (!media || media->mediaID != playingMediaID) {
-      continue;
-    }
-    if (!preferring || candidate.id == *preferring) {
-      return std::move(candidate);
+      return true;
     }
     if (!first) {
-      first = std::move(candidate);
+      first = &candidate;
     }
-  }
-  return first;
+    if (!preferring || candidate.id == *preferring) {
+      preferred = &candidate;
+      return false;
+    }
+    return true;
+  });
+  const PlaylistNode* found = preferred ? preferred : first;
+  return found ? std::optional<PlaylistNode>(*found) : std::nullopt;
 }
 
 }  // namespace orvel
