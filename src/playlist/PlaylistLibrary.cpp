@@ -1,0 +1,270 @@
+#include "playlist/PlaylistLibrary.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "core/Text.h"
+
+namespace orvel {
+namespace {
+
+using Json = nlohmann::json;
+using Nodes = PlaylistLibrary::Nodes;
+
+// The JSON parser builds any depth it is given, and the decoder below walks it recursively, so
+// the nesting is measured first without building anything.
+bool nestsWithin(std::string_view json, std::size_t limit) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t index = 0; index < json.size(); ++index) {
+    const char c = json[index];
+    if (inString) {
+      if (c == '\\') {
+        ++index;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) {
+        return false;
+      }
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return true;
+}
+
+// Absent and null both mean none; any other type fails the whole node.
+const Json* optionalMember(const Json& object, const char* key) {
+  auto found = object.find(key);
+  if (found == object.end() || found->is_null()) {
+    return nullptr;
+  }
+  return &*found;
+}
+
+std::optional<PlaylistNode> decodeNode(const Json& json, std::size_t depth);
+
+std::optional<Nodes> decodeNodes(const Json& json, std::size_t depth) {
+  if (!json.is_array() || depth > PlaylistLibrary::maxDepth) {
+    return std::nullopt;
+  }
+  Nodes nodes;
+  nodes.reserve(json.size());
+  for (const Json& element : json) {
+    auto node = decodeNode(element, depth);
+    if (!node) {
+      return std::nullopt;
+    }
+    nodes.push_back(std::move(*node));
+  }
+  return nodes;
+}
+
+std::optional<PlaylistNode> decodeNode(const Json& json, std::size_t depth) {
+  if (!json.is_object()) {
+    return std::nullopt;
+  }
+  auto id = json.find("id");
+  auto name = json.find("name");
+  auto isExpanded = json.find("isExpanded");
+  if (id == json.end() || !id->is_string() || name == json.end() || !name->is_string() ||
+      isExpanded == json.end() || !isExpanded->is_boolean()) {
+    return std::nullopt;
+  }
+  PlaylistNode node;
+  auto parsedID = Uuid::parse(id->get_ref<const std::string&>());
+  if (!parsedID) {
+    return std::nullopt;
+  }
+  node.id = *parsedID;
+  node.name = name->get_ref<const std::string&>();
+  node.isExpanded = isExpanded->get<bool>();
+  if (const Json* url = optionalMember(json, "url")) {
+    if (!url->is_string()) {
+      return std::nullopt;
+    }
+    node.url = url->get_ref<const std::string&>();
+  }
+  if (const Json* children = optionalMember(json, "children")) {
+    node.children = decodeNodes(*children, depth + 1);
+    if (!node.children) {
+      return std::nullopt;
+    }
+  }
+  if (const Json* lastPlayed = optionalMember(json, "lastPlayedID")) {
+    if (!lastPlayed->is_string()) {
+      return std::nullopt;
+    }
+    node.lastPlayedID = Uuid::parse(lastPlayed->get_ref<const std::string&>());
+    if (!node.lastPlayedID) {
+      return std::nullopt;
+    }
+  }
+  return node;
+}
+
+void appendString(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  for (std::size_t index = 0; index < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[index]);
+    if (byte >= 0x80) {
+      char32_t codePoint = 0;
+      const std::size_t length = decodeUTF8(text, index, codePoint);
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";
+        ++index;
+      } else {
+        out.append(text.substr(index, length));
+        index += length;
+      }
+      continue;
+    }
+    switch (byte) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20) {
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0x0F];
+        } else {
+          out += static_cast<char>(byte);
+        }
+    }
+    ++index;
+  }
+  out += '"';
+}
+
+bool encodeNodes(const Nodes& nodes, std::size_t depth, std::string& out) {
+  if (depth > PlaylistLibrary::maxDepth) {
+    return false;
+  }
+  out += '[';
+  for (std::size_t index = 0; index < nodes.size(); ++index) {
+    const PlaylistNode& node = nodes[index];
+    if (index > 0) {
+      out += ',';
+    }
+    out += "{\"id\":\"";
+    out += node.id.uuidString();
+    out += "\",\"name\":";
+    appendString(out, node.name);
+    if (node.url) {
+      out += ",\"url\":";
+      appendString(out, *node.url);
+    }
+    if (node.children) {
+      out += ",\"children\":";
+      if (!encodeNodes(*node.children, depth + 1, out)) {
+        return false;
+      }
+    }
+    out += node.isExpanded ? ",\"isExpanded\":true" : ",\"isExpanded\":false";
+    if (node.lastPlayedID) {
+      out += ",\"lastPlayedID\":\"";
+      out += node.lastPlayedID->uuidString();
+      out += '"';
+    }
+    out += '}';
+  }
+  out += ']';
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> PlaylistLibrary::encode(const Nodes& library) {
+  std::string out;
+  if (!encodeNodes(library, 0, out)) {
+    return std::nullopt;
+  }
+  return out;
+}
+
+std::optional<Nodes> PlaylistLibrary::decode(std::string_view json) {
+  // The top-level array, then an object and a children array per folder level.
+  if (!nestsWithin(json, 2 * maxDepth + 3)) {
+    return std::nullopt;
+  }
+  const Json parsed = Json::parse(json.begin(), json.end(), nullptr, false);
+  if (parsed.is_discarded()) {
+    return std::nullopt;
+  }
+  return decodeNodes(parsed, 0);
+}
+
+Nodes PlaylistLibrary::load(const Defaults& defaults) {
+  if (auto stored = defaults.object(kLibraryKey)) {
+    if (const auto* data = stored->get<PropertyList::Data>()) {
+      const std::string_view json(reinterpret_cast<const char*>(data->data()), data->size());
+      if (auto library = decode(json)) {
+        return std::move(*library);
+      }
+    }
+  }
+  Nodes library;
+  if (auto legacy = defaults.object(kLegacyURLsKey)) {
+    for (std::string& link : legacy->strings().value_or(std::vector<std::string>())) {
+      library.push_back(PlaylistNode::item(std::move(link)));
+    }
+  }
+  return library;
+}
+
+void PlaylistLibrary::save(const Nodes& library, Defaults& defaults) {
+  auto json = encode(library);
+  if (!json) {
+    return;
+  }
+  PropertyList::Data data(json->begin(), json->end());
+  if (auto stored = defaults.object(kLibraryKey)) {
+    if (const auto* storedData = stored->get<PropertyList::Data>();
+        storedData && *storedData == data) {
+      return;
+    }
+  }
+  defaults.set(kLibraryKey, PropertyList(std::move(data)));
+}
+
+Uuid PlaylistLibrary::stableID(std::string_view path) {
+  std::unique_ptr<GChecksum, decltype(&g_checksum_free)> checksum(g_checksum_new(G_CHECKSUM_SHA256),
+                                                                  &g_checksum_free);
+  g_checksum_update(checksum.get(), reinterpret_cast<const guchar*>(path.data()),
+                    static_cast<gssize>(path.size()));
+  std::array<guint8, 32> digest{};
+  gsize length = digest.size();
+  g_checksum_get_digest(checksum.get(), digest.data(), &length);
+  Uuid::Bytes bytes{};
+  std::copy_n(digest.begin(), bytes.size(), bytes.begin());
+  return Uuid(bytes);
+}
+
+}  // namespace orvel

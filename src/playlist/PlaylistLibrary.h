@@ -1,0 +1,107 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Defaults.h"
+#include "core/Result.h"
+#include "core/Url.h"
+#include "media/StreamingProviderRegistry.h"
+#include "playlist/PlaylistLinkResolver.h"
+#include "playlist/PlaylistNode.h"
+#include "playlist/PlaylistTree.h"
+#include "playlist/Uuid.h"
+
+namespace orvel {
+
+// Moves the playlist tree in and out of the program: the stored library, the media folder and
+// its merge into the library, and M3U files. Keeps no state.
+class PlaylistLibrary {
+ public:
+  using Nodes = PlaylistTree::Nodes;
+
+  static constexpr std::string_view kLibraryKey = "playlistLibrary";
+  // A flat list of links kept by older versions: read once when there is no library, never
+  // written.
+  static constexpr std::string_view kLegacyURLsKey = "playlistURLs";
+  static constexpr std::string_view kRepeatKey = "playlistRepeat";
+  // The item played last with no folder scope: the top level's last-played mark.
+  static constexpr std::string_view kLastPlayedKey = "playlistLastPlayed";
+  static constexpr std::string_view kScopeKey = "playlistScope";
+  // Media ID to seconds, fed while playing.
+  static constexpr std::string_view kMediaDurationsKey = "mediaDurations";
+  // Media ID to resume position in seconds, written by the player session.
+  static constexpr std::string_view kPlaybackPositionsKey = "lastPlaybackPositions";
+
+  static constexpr std::string_view kMediaFolderName = "Wendle Media";
+  static constexpr std::array<std::string_view, 3> mediaExtensions = {"mp4", "webm", "mkv"};
+
+  // Folder levels the stored library may hold. Deeper stored data is refused as a whole (the
+  // legacy list is used instead) rather than walked into a stack overflow; no one nests folders
+  // this deep by hand.
+  static constexpr std::size_t maxDepth = 1000;
+  // Directory levels below the media folder that a scan descends into.
+  static constexpr std::size_t maxScanDepth = 64;
+
+  // The stored library, else one unnamed item per legacy link, else empty. Never fails.
+  static Nodes load(const Defaults& defaults);
+  // Writes the library when it differs from what is stored; a library that cannot be encoded
+  // leaves the stored value as it was.
+  static void save(const Nodes& library, Defaults& defaults);
+  // The stored JSON form: compact, upper-case UUIDs, absent values left out. Text that is not
+  // UTF-8 is written with replacement characters so that one bad name never blocks a save; none
+  // when the tree is deeper than maxDepth.
+  static std::optional<std::string> encode(const Nodes& library);
+  // None when the text is not a JSON array of well-formed nodes.
+  static std::optional<Nodes> decode(std::string_view json);
+
+  // The first 16 bytes of the SHA-256 of the path's bytes, unchanged: the same file always gets
+  // the same id, so a rescan recognises the folders it made before.
+  static Uuid stableID(std::string_view path);
+
+  // "Wendle Media" in the user's videos folder ($XDG_VIDEOS_DIR, else ~/Videos).
+  static std::string mediaFolder();
+  // The media folder's files and folders as top-level nodes, in file-browser order (natural,
+  // case-insensitive); hidden files skipped. The folder is made when it is missing.
+  static Nodes loadFromMediaFolder();
+  static Nodes loadFromMediaFolder(const std::string& folder);
+  // One file or directory as the scan sees it: an item for a video file, a folder for a
+  // directory with something usable inside, none otherwise.
+  static std::optional<PlaylistNode> nodeForFile(const Url& fileURL);
+
+  // The library with what is new in the scan added; nothing the user organised is removed,
+  // reordered or renamed, and files already in the library (wherever the user moved them) are
+  // not added again.
+  static Nodes mergingMediaFolder(const Nodes& scanned, Nodes library);
+
+  // The export text of the items that have a link.
+  static std::string m3u(const Nodes& nodes,
+                         const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
+  // The supported entries of an M3U text as new items; relative locations are taken from base.
+  static Nodes parseM3U(
+      std::string_view text, const Url& base,
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+
+  // The import step: the file at path as one folder named after it, or the text to show.
+  static Result<PlaylistNode> importM3U(
+      const std::string& path,
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+  // The same for text already read from path.
+  static Result<PlaylistNode> importM3U(
+      std::string_view text, const std::string& path,
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+
+  static constexpr std::string_view kImportMenuTitle = "Import M3U Playlist…";
+  // The export step's scope is the open folder when it names one, else the whole library.
+  static std::string exportMenuTitle(const Nodes& library, std::optional<Uuid> folderID);
+  static std::string exportFileName(const Nodes& library, std::optional<Uuid> folderID);
+  // Writes the scope's items to path, atomically; the text to show on failure, else none.
+  static std::optional<std::string> exportM3U(
+      const Nodes& library, std::optional<Uuid> folderID, const std::string& path,
+      const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
+};
+
+}  // namespace orvel

@@ -1,0 +1,294 @@
+#include "playlist/PlaylistRows.h"
+
+#include <glib.h>
+
+#include <cmath>
+#include <memory>
+
+#include "core/Text.h"
+#include "playlist/PlaylistLibrary.h"
+
+namespace orvel {
+namespace {
+
+using Nodes = PlaylistRows::Nodes;
+using Row = PlaylistRows::Row;
+
+struct GFree {
+  void operator()(void* pointer) const { g_free(pointer); }
+};
+using GString = std::unique_ptr<char, GFree>;
+
+bool isASCII(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      return false;
+    }
+  }
+  return true;
+}
+
+char lowered(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Case folded and in composed form, so that a search ignores case ("ß" finds "SS") and finds
+// text however its accents were encoded.
+std::string folded(std::string_view text) {
+  if (isASCII(text)) {
+    return asciiLowercased(text);
+  }
+  GString valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+  GString casefolded(g_utf8_casefold(valid.get(), -1));
+  GString composed(g_utf8_normalize(casefolded.get(), -1, G_NORMALIZE_NFC));
+  return composed ? composed.get() : casefolded.get();
+}
+
+// A search text, folded once and matched against many titles and links.
+class SearchText {
+ public:
+  explicit SearchText(std::string_view query) : needle_(folded(query)) {}
+
+  bool isFoundIn(std::string_view text) const {
+    if (isASCII(text)) {
+      return isASCII(needle_) && foundInASCII(text);
+    }
+    const std::string haystack = folded(text);
+    for (std::size_t at = haystack.find(needle_); at != std::string::npos;
+         at = haystack.find(needle_, at + 1)) {
+      // A letter followed by a combining accent is one letter to the reader: "e" does not find
+      // the "é" of "café" written as e and an accent.
+      const std::size_t end = at + needle_.size();
+      if (end < haystack.size() && g_unichar_ismark(g_utf8_get_char(haystack.c_str() + end))) {
+        continue;
+      }
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  bool foundInASCII(std::string_view text) const {
+    if (needle_.size() > text.size()) {
+      return false;
+    }
+    for (std::size_t at = 0; at + needle_.size() <= text.size(); ++at) {
+      std::size_t matched = 0;
+      while (matched < needle_.size() && lowered(text[at + matched]) == needle_[matched]) {
+        ++matched;
+      }
+      if (matched == needle_.size()) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string needle_;
+};
+
+void flattenFolders(const Nodes& nodes, int depth, const std::vector<bool>& guides,
+                    std::vector<Row>& rows) {
+  std::vector<const PlaylistNode*> folders;
+  for (const PlaylistNode& node : nodes) {
+    if (node.isFolder()) {
+      folders.push_back(&node);
+    }
+  }
+  for (std::size_t position = 0; position < folders.size(); ++position) {
+    const PlaylistNode& folder = *folders[position];
+    const bool isLast = position + 1 == folders.size();
+    rows.push_back(Row{folder, depth, guides, isLast, static_cast<int>(position) + 1, false});
+    if (folder.isExpanded) {
+      // Top-level folders draw no guide for their children: the sidebar has no column for the
+      // top level itself.
+      std::vector<bool> childGuides;
+      if (depth > 0) {
+        childGuides = guides;
+        childGuides.push_back(!isLast);
+      }
+      flattenFolders(*folder.children, depth + 1, childGuides, rows);
+    }
+  }
+}
+
+const PlaylistNode* existingFolder(const Nodes& library, std::optional<Uuid> folderID) {
+  if (!folderID) {
+    return nullptr;
+  }
+  const PlaylistNode* node = PlaylistTree::find(library, *folderID);
+  return node && node->isFolder() ? node : nullptr;
+}
+
+}  // namespace
+
+PlaylistRows::PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup metadata,
+                           const PlaylistLinkResolver& resolver)
+    : defaults_(defaults), metadata_(std::move(metadata)), resolver_(resolver) {}
+
+std::vector<Row> PlaylistRows::sidebarRows(const Nodes& library) const {
+  std::vector<Row> rows;
+  flattenFolders(library, 0, {}, rows);
+  return rows;
+}
+
+std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<Uuid> folderID,
+                                           std::string_view searchText) const {
+  const PlaylistNode* folder = existingFolder(library, folderID);
+  const Nodes& scope = folder ? *folder->children : library;
+  const std::string_view query = trimmedWhitespace(searchText);
+  std::vector<const PlaylistNode*> shown;
+  if (query.empty()) {
+    for (const PlaylistNode& node : scope) {
+      shown.push_back(&node);
+    }
+  } else {
+    const SearchText search(query);
+    PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
+      if (search.isFoundIn(displayTitle(item)) || (item.url && search.isFoundIn(*item.url))) {
+        shown.push_back(&item);
+      }
+      return true;
+    });
+  }
+  const std::optional<Uuid> resume = resumeID(library, folder ? folderID : std::nullopt);
+  std::vector<Row> rows;
+  rows.reserve(shown.size());
+  for (std::size_t index = 0; index < shown.size(); ++index) {
+    const PlaylistNode& node = *shown[index];
+    rows.push_back(Row{node, 0, {}, true, static_cast<int>(index) + 1, node.id == resume});
+  }
+  return rows;
+}
+
+std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,
+                                           std::optional<Uuid> folderID) const {
+  const PlaylistNode* folder = folderID ? PlaylistTree::find(library, *folderID) : nullptr;
+  const Nodes& scope = folder && folder->isFolder() ? *folder->children : library;
+  std::optional<Uuid> lastPlayed;
+  if (!folderID) {
+    if (auto stored = defaults_.object(PlaylistLibrary::kLastPlayedKey)) {
+      if (const auto* text = stored->get<std::string>()) {
+        lastPlayed = Uuid::parse(*text);
+      }
+    }
+  } else if (folder) {
+    lastPlayed = folder->lastPlayedID;
+  }
+  // The mark is not cleaned when its item is removed, so it counts only while the item is here.
+  if (lastPlayed && !PlaylistTree::forEachItem(
+                        scope, [&](const PlaylistNode& item) { return item.id != *lastPlayed; })) {
+    return lastPlayed;
+  }
+  std::optional<Uuid> resume;
+  PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
+    const std::optional<double> position = savedPosition(item);
+    if (!position) {
+      return true;
+    }
+    const std::optional<double> length = itemDuration(item);
+    if (!length || *position < *length - 5.0) {
+      resume = item.id;
+      return false;
+    }
+    return true;
+  });
+  return resume;
+}
+
+std::optional<double> PlaylistRows::duration(const PlaylistNode& node) const {
+  if (!node.isFolder()) {
+    return itemDuration(node);
+  }
+  std::optional<double> total;
+  PlaylistTree::forEachItem(*node.children, [&](const PlaylistNode& item) {
+    if (auto length = itemDuration(item)) {
+      total = total.value_or(0) + *length;
+    }
+    return true;
+  });
+  return total;
+}
+
+std::optional<double> PlaylistRows::savedPosition(const PlaylistNode& node) const {
+  auto resolved = media(node);
+  if (!resolved) {
+    return std::nullopt;
+  }
+  const Table& positions = table(positions_, PlaylistLibrary::kPlaybackPositionsKey);
+  auto found = positions.find(resolved->mediaID);
+  // Anything under a second is where a start was abandoned, not a place to come back to.
+  if (found == positions.end() || !(found->second >= 1.0)) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+std::string PlaylistRows::displayTitle(const PlaylistNode& node) const {
+  if (!node.name.empty()) {
+    return node.name;
+  }
+  if (metadata_ && node.url) {
+    if (const PlaylistMetadata::Info* info = metadata_(*node.url); info && info->title) {
+      return *info->title;
+    }
+  }
+  return node.title(resolver_);
+}
+
+std::optional<double> PlaylistRows::itemDuration(const PlaylistNode& item) const {
+  if (!item.url || item.isFolder()) {
+    return std::nullopt;
+  }
+  if (metadata_) {
+    if (const PlaylistMetadata::Info* info = metadata_(*item.url); info && info->duration) {
+      return info->duration;
+    }
+  }
+  auto resolved = media(item);
+  if (!resolved) {
+    return std::nullopt;
+  }
+  const Table& durations = table(durations_, PlaylistLibrary::kMediaDurationsKey);
+  auto found = durations.find(resolved->mediaID);
+  if (found == durations.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+std::shared_ptr<const PlaylistLinkResolver::Media> PlaylistRows::media(
+    const PlaylistNode& item) const {
+  if (!item.url || item.isFolder()) {
+    return nullptr;
+  }
+  return resolver_.resolve(*item.url);
+}
+
+const PlaylistRows::Table& PlaylistRows::table(std::optional<Table>& cache,
+                                               std::string_view key) const {
+  if (cache) {
+    return *cache;
+  }
+  cache.emplace();
+  auto stored = defaults_.object(key);
+  const auto* dictionary = stored ? stored->get<PropertyList::Dictionary>() : nullptr;
+  if (!dictionary) {
+    return *cache;
+  }
+  for (const auto& [mediaID, value] : *dictionary) {
+    double seconds = NAN;
+    if (const auto* real = value.get<double>()) {
+      seconds = *real;
+    } else if (const auto* integer = value.get<std::int64_t>()) {
+      seconds = static_cast<double>(*integer);
+    }
+    // A value that is no finite number would poison every sum and comparison it enters.
+    if (std::isfinite(seconds)) {
+      cache->emplace(mediaID, seconds);
+    }
+  }
+  return *cache;
+}
+
+}  // namespace orvel

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/Defaults.h"
+#include "playlist/PlaylistLinkResolver.h"
+#include "playlist/PlaylistMetadata.h"
+#include "playlist/PlaylistNode.h"
+#include "playlist/PlaylistTree.h"
+#include "playlist/Uuid.h"
+
+namespace orvel {
+
+// What the playlist panel shows of the tree: the folder rows of the sidebar, the rows of the open
+// folder, resume points, durations, saved positions and titles. The stored positions, durations
+// and top-level last-played mark are read once, when first needed, so make one of these per
+// redraw: nothing it computes outlives the redraw.
+class PlaylistRows {
+ public:
+  using Nodes = PlaylistTree::Nodes;
+
+  struct Row {
+    // A copy of the node shown; the row's identity is its id.
+    PlaylistNode node;
+    // Nesting level in the sidebar, 0 = top level; always 0 in the content list.
+    int depth = 0;
+    // One per enclosing folder below the top level, outermost first: true when that folder is
+    // not the last of its siblings, so a tree guide goes on down that column.
+    std::vector<bool> guides;
+    bool isLast = true;
+    // 1-based, counting the rows as shown.
+    int number = 0;
+    bool isResume = false;
+  };
+
+  explicit PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup metadata = {},
+                        const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
+
+  // The folder tree without items; collapsed folders hide their subtree. The panel puts the fixed
+  // "All Videos" entry (PlaylistTree::rootID) above these.
+  std::vector<Row> sidebarRows(const Nodes& library) const;
+  // The open folder's direct children (the library's when the folder is none or gone), or with a
+  // search text every item below it whose title or link contains the text, ignoring case.
+  std::vector<Row> visibleRows(const Nodes& library, std::optional<Uuid> folderID,
+                               std::string_view searchText) const;
+  // The item played last in the folder (the top level's mark when the folder is none), or else
+  // the first item with a saved position that is not within 5 seconds of its end.
+  std::optional<Uuid> resumeID(const Nodes& library, std::optional<Uuid> folderID) const;
+  // An item's known duration; for a folder the sum of its items' known durations.
+  std::optional<double> duration(const PlaylistNode& node) const;
+  // The stored position of the item's media, when it is at least a second in.
+  std::optional<double> savedPosition(const PlaylistNode& node) const;
+  // The name, else the metadata title of the link, else the node's title.
+  std::string displayTitle(const PlaylistNode& node) const;
+
+ private:
+  using Table = std::unordered_map<std::string, double>;
+
+  std::optional<double> storedPosition(const PlaylistNode& item) const;
+  std::optional<double> itemDuration(const PlaylistNode& item) const;
+  std::shared_ptr<const PlaylistLinkResolver::Media> media(const PlaylistNode& item) const;
+  const Table& table(std::optional<Table>& cache, std::string_view key) const;
+
+  const Defaults& defaults_;
+  PlaylistMetadata::Lookup metadata_;
+  const PlaylistLinkResolver& resolver_;
+  mutable std::optional<Table> positions_;
+  mutable std::optional<Table> durations_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "PlaylistTestSupport.h"
+#include "playlist/PlaylistRepeat.h"
+#include "support/MemoryDefaults.h"
+
+namespace orvel {
+namespace {
+
+using Nodes = PlaylistTree::Nodes;
+
+PropertyList storedBytes(std::string_view text) {
+  return PropertyList(PropertyList::Data(text.begin(), text.end()));
+}
+
+std::string storedText(const MemoryDefaults& defaults) {
+  const auto& bytes = *defaults.values().at("playlistLibrary").get<PropertyList::Data>();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+MemoryDefaults withLegacyLinks() {
+  MemoryDefaults defaults;
+  defaults.set(PlaylistLibrary::kLegacyURLsKey,
+               PropertyList::stringArray({"https://youtu.be/aaaaaaaaaaa", "file:///v/b.mkv"}));
+  return defaults;
+}
+
+TEST(PlaylistLibrary, StoresEveryFieldWithTheKeysAndPresenceOfTheStoredForm) {
+  PlaylistNode item = PlaylistNode::item("https://youtu.be/aaaaaaaaaaa?x=\"q\"", "Clip \\ 1");
+  PlaylistNode folder = PlaylistNode::folder("Trips", {item, PlaylistNode::folder("")});
+  folder.isExpanded = false;
+  folder.lastPlayedID = item.id;
+  const Nodes library = {folder, PlaylistNode::item("file:///v/a%20b.mp4")};
+
+  MemoryDefaults defaults;
+  PlaylistLibrary::save(library, defaults);
+  PlaylistLibrary::save(library, defaults);
+  EXPECT_EQ(defaults.writeCount(), 1u);
+  EXPECT_EQ(PlaylistLibrary::load(defaults), library);
+
+  const std::string text = storedText(defaults);
+  EXPECT_EQ(text.find_first_of("\n\t"), std::string::npos);
+  const auto stored = nlohmann::json::parse(text).at(0);
+  EXPECT_EQ(stored.at("id"), folder.id.uuidString());
+  EXPECT_EQ(folder.id.uuidString().find_first_of("abcdef"), std::string::npos);
+  EXPECT_FALSE(stored.contains("url"));
+  EXPECT_EQ(stored.at("isExpanded"), false);
+  EXPECT_EQ(stored.at("lastPlayedID"), item.id.uuidString());
+  EXPECT_FALSE(stored.at("children").at(0).contains("children"));
+  EXPECT_FALSE(stored.at("children").at(0).contains("lastPlayedID"));
+  EXPECT_EQ(stored.at("children").at(1).at("children"), nlohmann::json::array());
+}
+
+TEST(PlaylistLibrary, NeitherBadTextNorATooDeepTreeCanSpoilTheStoredLibrary) {
+  MemoryDefaults defaults;
+  PlaylistLibrary::save({PlaylistNode::folder("bad \xFF name\x01")}, defaults);
+  EXPECT_EQ(PlaylistLibrary::load(defaults).at(0).name, "bad \xEF\xBF\xBD name\x01");
+
+  PlaylistNode deepest = PlaylistNode::folder("deepest");
+  for (std::size_t level = 0; level < PlaylistLibrary::maxDepth + 1; ++level) {
+    deepest = PlaylistNode::folder("level", {std::move(deepest)});
+  }
+  const std::string before = storedText(defaults);
+  PlaylistLibrary::save({deepest}, defaults);
+  EXPECT_EQ(storedText(defaults), before);
+}
+
+TEST(PlaylistLibrary, FallsBackToTheLegacyLinksWhenTheLibraryIsAbsentOrMalformed) {
+  const std::string node = "{\"id\":\"" + Uuid::random().uuidString() + "\",\"name\":\"\"";
+  std::string tooDeep;
+  for (int level = 0; level < 5000; ++level) {
+    tooDeep += "[" + node + ",\"isExpanded\":true,\"children\":";
+  }
+  tooDeep += "[]";
+  for (int level = 0; level < 5000; ++level) {
+    tooDeep += "}]";
+  }
+  const std::vector<std::string> malformed = {
+      "[" + node + "}]",
+      "[" + node + ",\"isExpanded\":1}]",
+      "[{\"name\":\"\",\"isExpanded\":true}]",
+      "[{\"id\":\"nonsense\",\"name\":\"\",\"isExpanded\":true}]",
+      "[{\"id\":7,\"name\":\"\",\"isExpanded\":true}]",
+      "[" + node + ",\"isExpanded\":true,\"url\":5}]",
+      "[" + node + ",\"isExpanded\":true,\"children\":{}}]",
+      "[" + node + ",\"isExpanded\":true,\"children\":[7]}]",
+      "[" + node + ",\"isExpanded\":true,\"lastPlayedID\":\"x\"}]",
+      "{\"library\":[]}",
+      "[\"\xFF\"]",
+      "",
+      tooDeep,
+      std::string(1'000'000, '['),
+  };
+  for (const std::string& text : malformed) {
+    SCOPED_TRACE(text.substr(0, 80));
+    MemoryDefaults defaults = withLegacyLinks();
+    defaults.set(PlaylistLibrary::kLibraryKey, storedBytes(text));
+    EXPECT_EQ(namesAndLinks(PlaylistLibrary::load(defaults)),
+              namesAndLinks({PlaylistNode::item("https://youtu.be/aaaaaaaaaaa"),
+                             PlaylistNode::item("file:///v/b.mkv")}));
+    // The stored bytes stay until the next save replaces them.
+    EXPECT_EQ(defaults.values().at("playlistLibrary"), storedBytes(text));
+  }
+  MemoryDefaults stringInstead = withLegacyLinks();
+  stringInstead.set(PlaylistLibrary::kLibraryKey, PropertyList("[]"));
+  EXPECT_EQ(PlaylistLibrary::load(stringInstead).size(), 2u);
+}
+
+TEST(PlaylistLibrary, LegacyLinksBecomeUnnamedExpandedItemsWithFreshIds) {
+  const MemoryDefaults defaults = withLegacyLinks();
+  const Nodes first = PlaylistLibrary::load(defaults);
+  ASSERT_EQ(first.size(), 2u);
+  for (const PlaylistNode& node : first) {
+    EXPECT_TRUE(node.name.empty() && node.isExpanded && !node.children && !node.lastPlayedID);
+  }
+  EXPECT_NE(first[0].id, first[1].id);
+  EXPECT_NE(PlaylistLibrary::load(defaults)[0].id, first[0].id);
+  EXPECT_TRUE(PlaylistLibrary::load(MemoryDefaults()).empty());
+}
+
+TEST(PlaylistLibrary, StableIdsAreTheFirstSixteenBytesOfTheDigestUnchanged) {
+  // SHA-256 of no bytes begins e3b0c442 98fc1c14 9afbf4c8 996fb924: version nibble 1 stays.
+  EXPECT_EQ(PlaylistLibrary::stableID("").uuidString(), "E3B0C442-98FC-1C14-9AFB-F4C8996FB924");
+  EXPECT_EQ(Uuid::parse("e3b0c442-98fc-1c14-9afb-f4c8996fb92g"), std::nullopt);
+  EXPECT_EQ(Uuid::random().uuidString()[14], '4');
+  EXPECT_NE(PlaylistLibrary::stableID("/v/a.mp4"), PlaylistLibrary::stableID("/v/b.mp4"));
+}
+
+TEST(PlaylistRepeat, IsStoredByItsRawValueAndDefaultsToOff) {
+  MemoryDefaults defaults;
+  EXPECT_EQ(storedPlaylistRepeat(defaults), PlaylistRepeat::off);
+  storePlaylistRepeat(defaults, PlaylistRepeat::one);
+  storePlaylistRepeat(defaults, PlaylistRepeat::one);
+  EXPECT_EQ(defaults.writeCount(), 1u);
+  EXPECT_EQ(defaults.values().at("playlistRepeat"), PropertyList("one"));
+  storePlaylistRepeat(defaults, PlaylistRepeat::all);
+  EXPECT_EQ(storedPlaylistRepeat(defaults), PlaylistRepeat::all);
+  defaults.set(PlaylistLibrary::kRepeatKey, PropertyList("sometimes"));
+  EXPECT_EQ(storedPlaylistRepeat(defaults), PlaylistRepeat::off);
+}
+
+}  // namespace
+}  // namespace orvel
