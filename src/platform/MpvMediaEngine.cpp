@@ -21,6 +21,9 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
       {"input-vo-keyboard", "no"},
       {"osc", "no"},
       {"audio-client-name", "Orvel player"},
+      // Decoding is in software; probing the hardware decoders' GL interops only costs time and
+      // prints complaints about missing drivers.
+      {"gpu-hwdec-interop", "no"},
   };
   for (auto& option : given) {
     options.push_back(std::move(option));

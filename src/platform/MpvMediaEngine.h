@@ -31,6 +31,8 @@ class MpvMediaEngine final : public MediaEngine {
   // unregister before it goes.
   void setVideoOutput(MpvVideoOutput* output) { context_->videoOutput = output; }
   MpvVideoOutput* videoOutput() const { return context_->videoOutput; }
+  // What the players share; an output holds it weakly to unregister even after the engine went.
+  std::weak_ptr<MpvEngineContext> context() const { return context_; }
 
  private:
   std::shared_ptr<MpvEngineContext> context_;

@@ -7,6 +7,7 @@
 
 #include "core/Log.h"
 #include "platform/GLProcAddress.h"
+#include "platform/MpvEngineContext.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvMediaPlayer.h"
 
@@ -19,22 +20,24 @@ void* procAddress(void*, const char* name) {
   return glProcAddress(name);
 }
 
-gboolean queueRender(gpointer area) {
-  gtk_gl_area_queue_render(GTK_GL_AREA(area));
-  return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 MpvVideoArea::MpvVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface)
-    : engine_(engine), surface_(surface), redrawLink_(G_OBJECT(gobj())) {
-  layoutRequests_ = surface_.observeLayoutRequests([this] { applyZoom(); });
-  engine_.setVideoOutput(this);
+    : engineContext_(engine.context()),
+      zoom_(surface.zoom),
+      redrawLink_(std::make_shared<RedrawLink>(this)) {
+  // Called by the surface itself, so reading it here is safe.
+  layoutRequests_ = surface.observeLayoutRequests([this, &surface] {
+    zoom_ = surface.zoom;
+    applyZoom();
+  });
+  engine.setVideoOutput(this);
 }
 
 MpvVideoArea::~MpvVideoArea() {
-  if (engine_.videoOutput() == this) {
-    engine_.setVideoOutput(nullptr);
+  redrawLink_->area = nullptr;
+  if (auto context = engineContext_.lock(); context && context->videoOutput == this) {
+    context->videoOutput = nullptr;
   }
   // Unrealizing freed the render context already unless the area was never shown.
   freeRenderContext();
@@ -118,12 +121,23 @@ void MpvVideoArea::freeRenderContext() {
 }
 
 void MpvVideoArea::requestRedraw(void* link) {
-  // Runs on a libmpv thread: only GLib's thread-safe calls here, the drawing waits for the
-  // main loop. The idle source owns the reference it was given.
-  auto* redraw = static_cast<RedrawLink*>(link);
-  if (gpointer area = g_weak_ref_get(&redraw->weakArea)) {
-    g_idle_add_full(G_PRIORITY_DEFAULT, queueRender, area, g_object_unref);
+  // Runs on a libmpv thread, so it touches no widget; the idle source owns a share of the link.
+  // The render context is freed before the area's link member goes, so `link` is valid here.
+  const auto& shared = *static_cast<std::shared_ptr<RedrawLink>*>(link);
+  if (shared->pending.exchange(true)) {
+    return;
   }
+  g_idle_add_full(G_PRIORITY_DEFAULT, redrawOnMainLoop, new std::shared_ptr<RedrawLink>(shared),
+                  [](gpointer copy) { delete static_cast<std::shared_ptr<RedrawLink>*>(copy); });
+}
+
+int MpvVideoArea::redrawOnMainLoop(void* link) {
+  RedrawLink& redraw = **static_cast<std::shared_ptr<RedrawLink>*>(link);
+  redraw.pending = false;
+  if (redraw.area) {
+    redraw.area->queue_render();
+  }
+  return G_SOURCE_REMOVE;
 }
 
 bool MpvVideoArea::on_render(const Glib::RefPtr<Gdk::GLContext>&) {
@@ -164,7 +178,7 @@ void MpvVideoArea::applyZoom() {
   if (!player_ || width <= 0) {
     return;
   }
-  const MKVVideoSurface::Frame frame = surface_.videoFrame(width, get_height());
+  const MKVVideoSurface::Frame frame = MKVVideoSurface::videoFrame(width, get_height(), zoom_);
   const double log2Scale = std::log2(frame.width / width);
   if (appliedZoom_ != log2Scale) {
     appliedZoom_ = log2Scale;

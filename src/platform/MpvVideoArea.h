@@ -1,9 +1,9 @@
 #pragma once
 
-#include <glib-object.h>
 #include <gtkmm/glarea.h>
 #include <mpv/render.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -13,11 +13,13 @@
 
 namespace orvel {
 
+class MpvEngineContext;
 class MpvMediaEngine;
 
 // The native video view: draws the engine's current player through libmpv's render API into
-// this GL area, laid out for the surface's zoom. It registers itself as the engine's video
-// output for as long as it lives, so the engine must outlive it.
+// this GL area, laid out for the surface's zoom. It is the engine's video output for as long as
+// it lives. GTK may destroy it late (when the last reference goes), so it keeps neither the
+// engine nor the surface, only what it needs of them.
 class MpvVideoArea final : public Gtk::GLArea, public MpvVideoOutput {
  public:
   MpvVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface);
@@ -38,27 +40,27 @@ class MpvVideoArea final : public Gtk::GLArea, public MpvVideoOutput {
   void on_resize(int width, int height) override;
 
  private:
-  // Lets libmpv's threads ask for a redraw without keeping the widget alive.
+  // Lets libmpv's threads ask for a redraw: the request travels to the main loop holding this,
+  // not the widget, and finds `area` cleared if the widget went meanwhile.
   struct RedrawLink {
-    explicit RedrawLink(GObject* area) { g_weak_ref_init(&weakArea, area); }
-    ~RedrawLink() { g_weak_ref_clear(&weakArea); }
-    RedrawLink(const RedrawLink&) = delete;
-    RedrawLink& operator=(const RedrawLink&) = delete;
-    GWeakRef weakArea;
+    explicit RedrawLink(MpvVideoArea* owner) : area(owner) {}
+    MpvVideoArea* area;                 // main thread only
+    std::atomic<bool> pending = false;  // one queued redraw at a time
   };
   struct RenderContextFree {
     void operator()(mpv_render_context* context) const { mpv_render_context_free(context); }
   };
 
   static void requestRedraw(void* link);
+  static int redrawOnMainLoop(void* link);
   void createRenderContext();
   void freeRenderContext();
   void applyZoom();
 
-  MpvMediaEngine& engine_;
-  MKVVideoSurface& surface_;
+  std::weak_ptr<MpvEngineContext> engineContext_;
+  double zoom_;
   ObserverToken layoutRequests_;
-  RedrawLink redrawLink_;
+  std::shared_ptr<RedrawLink> redrawLink_;
   MpvMediaPlayer* player_ = nullptr;
   std::unique_ptr<mpv_render_context, RenderContextFree> renderContext_;
   std::optional<double> appliedZoom_;
