@@ -1,0 +1,57 @@
+#include "platform/MpvMediaEngine.h"
+
+#include <clocale>
+#include <utility>
+
+#include "platform/MpvMediaPlayer.h"
+#include "platform/MpvVideoOutput.h"
+
+namespace orvel {
+namespace {
+
+MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
+  MpvEngineContext::Options options{
+      {"vo", "libmpv"},
+      {"keep-open", "yes"},
+      {"idle", "yes"},
+      {"config", "no"},
+      {"load-scripts", "no"},
+      {"ytdl", "no"},
+      {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"},
+      {"osc", "no"},
+      {"audio-client-name", "Orvel player"},
+      // Decoding is in software; probing the hardware decoders' GL interops only costs time and
+      // prints complaints about missing drivers.
+      {"gpu-hwdec-interop", "no"},
+  };
+  for (auto& option : given) {
+    options.push_back(std::move(option));
+  }
+  return options;
+}
+
+}  // namespace
+
+MpvMediaEngine::MpvMediaEngine(Options options)
+    : context_(std::make_shared<MpvEngineContext>(engineOptions(std::move(options)))) {
+  // libmpv refuses to create a core unless numbers are formatted the C way, and GTK sets the
+  // user's locale for everything.
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+MpvMediaEngine::~MpvMediaEngine() = default;
+
+std::shared_ptr<MediaEnginePlayer> MpvMediaEngine::makePlayer() {
+  auto player = std::make_shared<MpvMediaPlayer>(context_);
+  if (context_->videoOutput) {
+    context_->videoOutput->attach(*player);
+  }
+  return player;
+}
+
+std::vector<double> MpvMediaEngine::equalizerBandFrequencies() const {
+  return MpvMediaPlayer::equalizerBandFrequencies();
+}
+
+}  // namespace orvel

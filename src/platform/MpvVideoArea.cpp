@@ -1,0 +1,189 @@
+#include "platform/MpvVideoArea.h"
+
+#include <epoxy/gl.h>
+#include <mpv/render_gl.h>
+
+#include <cmath>
+
+#include "core/Log.h"
+#include "platform/GLProcAddress.h"
+#include "platform/MpvEngineContext.h"
+#include "platform/MpvMediaEngine.h"
+#include "platform/MpvMediaPlayer.h"
+
+namespace orvel {
+namespace {
+
+constexpr std::string_view kLogComponent = "MpvVideoArea";
+
+void* procAddress(void*, const char* name) {
+  return glProcAddress(name);
+}
+
+}  // namespace
+
+MpvVideoArea::MpvVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface)
+    : engineContext_(engine.context()),
+      zoom_(surface.zoom),
+      redrawLink_(std::make_shared<RedrawLink>(this)) {
+  // Called by the surface itself, so reading it here is safe.
+  layoutRequests_ = surface.observeLayoutRequests([this, &surface] {
+    zoom_ = surface.zoom;
+    applyZoom();
+  });
+  engine.setVideoOutput(this);
+}
+
+MpvVideoArea::~MpvVideoArea() {
+  redrawLink_->area = nullptr;
+  if (auto context = engineContext_.lock(); context && context->videoOutput == this) {
+    context->videoOutput = nullptr;
+  }
+  // Unrealizing freed the render context already unless the area was never shown.
+  freeRenderContext();
+}
+
+void MpvVideoArea::attach(MpvMediaPlayer& player) {
+  freeRenderContext();
+  player_ = &player;
+  appliedZoom_.reset();
+  // libmpv disables video for the whole file when it starts without a render context, so
+  // an area that is in a window but not shown yet gets its GL context now.
+  if (!get_realized() && get_root()) {
+    realize();
+  }
+  if (get_realized()) {
+    createRenderContext();
+  } else {
+    logLine(kLogComponent, "Not in a window; this player shows no video");
+  }
+  applyZoom();
+}
+
+void MpvVideoArea::detach(MpvMediaPlayer& player) {
+  if (&player != player_) {
+    return;
+  }
+  freeRenderContext();
+  player_ = nullptr;
+  queue_render();
+}
+
+void MpvVideoArea::on_realize() {
+  Gtk::GLArea::on_realize();
+  if (player_ && !renderContext_) {
+    createRenderContext();
+  }
+}
+
+void MpvVideoArea::on_unrealize() {
+  freeRenderContext();
+  Gtk::GLArea::on_unrealize();
+}
+
+void MpvVideoArea::createRenderContext() {
+  if (!player_ || !player_->handle()) {
+    return;
+  }
+  make_current();
+  if (has_error()) {
+    logLine(kLogComponent, "No OpenGL context; the video cannot be shown");
+    return;
+  }
+  mpv_opengl_init_params glInit{procAddress, nullptr};
+  char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_API_TYPE, apiType},
+      {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+      {MPV_RENDER_PARAM_INVALID, nullptr},
+  };
+  mpv_render_context* context = nullptr;
+  if (const int result = mpv_render_context_create(&context, player_->handle(), params);
+      result < 0) {
+    logLine(kLogComponent,
+            std::string("Cannot render video with OpenGL: ") + mpv_error_string(result));
+    return;
+  }
+  renderContext_.reset(context);
+  mpv_render_context_set_update_callback(context, requestRedraw, &redrawLink_);
+}
+
+void MpvVideoArea::freeRenderContext() {
+  if (!renderContext_) {
+    return;
+  }
+  // Freeing touches GL objects, which needs this area's context current.
+  if (get_realized()) {
+    make_current();
+  }
+  mpv_render_context_set_update_callback(renderContext_.get(), nullptr, nullptr);
+  renderContext_.reset();
+}
+
+void MpvVideoArea::requestRedraw(void* link) {
+  // Runs on a libmpv thread, so it touches no widget; the idle source owns a share of the link.
+  // The render context is freed before the area's link member goes, so `link` is valid here.
+  const auto& shared = *static_cast<std::shared_ptr<RedrawLink>*>(link);
+  if (shared->pending.exchange(true)) {
+    return;
+  }
+  g_idle_add_full(G_PRIORITY_DEFAULT, redrawOnMainLoop, new std::shared_ptr<RedrawLink>(shared),
+                  [](gpointer copy) { delete static_cast<std::shared_ptr<RedrawLink>*>(copy); });
+}
+
+int MpvVideoArea::redrawOnMainLoop(void* link) {
+  RedrawLink& redraw = **static_cast<std::shared_ptr<RedrawLink>*>(link);
+  redraw.pending = false;
+  if (redraw.area) {
+    redraw.area->queue_render();
+  }
+  return G_SOURCE_REMOVE;
+}
+
+bool MpvVideoArea::on_render(const Glib::RefPtr<Gdk::GLContext>&) {
+  if (!renderContext_) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return true;
+  }
+  GLint framebuffer = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+  const int scale = get_scale_factor();
+  mpv_opengl_fbo target{static_cast<int>(framebuffer), get_width() * scale, get_height() * scale,
+                        0};
+  int flipY = 1;
+  // The main loop must not wait for a frame's display time.
+  int blockForTargetTime = 0;
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+      {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
+      {MPV_RENDER_PARAM_INVALID, nullptr},
+  };
+  mpv_render_context_render(renderContext_.get(), params);
+  ++renderedFrames_;
+  return true;
+}
+
+void MpvVideoArea::on_resize(int width, int height) {
+  Gtk::GLArea::on_resize(width, height);
+  applyZoom();
+}
+
+// The surface's layout grows the video view's frame evenly about the centre and keeps the
+// picture's aspect inside it, which is the picture fitted to the area and scaled about its
+// centre: libmpv's "video-zoom" draws exactly that, clipped to the area, with black around it.
+void MpvVideoArea::applyZoom() {
+  const double width = get_width();
+  if (!player_ || width <= 0) {
+    return;
+  }
+  const MKVVideoSurface::Frame frame = MKVVideoSurface::videoFrame(width, get_height(), zoom_);
+  const double log2Scale = std::log2(frame.width / width);
+  if (appliedZoom_ != log2Scale) {
+    appliedZoom_ = log2Scale;
+    player_->setVideoZoom(log2Scale);
+  }
+}
+
+}  // namespace orvel

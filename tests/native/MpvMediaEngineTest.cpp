@@ -1,0 +1,244 @@
+#include "platform/MpvMediaEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/GlibMainQueue.h"
+#include "native/MKVPlayback.h"
+#include "native/MpvTestSupport.h"
+#include "platform/MpvMediaPlayer.h"
+#include "support/TemporaryFolder.h"
+
+namespace orvel {
+namespace {
+
+using Snapshot = MKVPlayback::Snapshot;
+
+constexpr double kTimeout = 30;
+
+StreamingMedia mkvFile(const std::string& path) {
+  const auto url = Url::fileURL(path);
+  return StreamingMedia{.providerID = "mkv",
+                        .providerName = "MKV",
+                        .mediaID = "mkv:" + url->absoluteString(),
+                        .playbackURL = *url,
+                        .defaultTitle = "clip"};
+}
+
+// A clip with a test picture and a 500 Hz tone.
+bool makeToneClip(const std::string& path, double seconds) {
+  const std::string duration = std::to_string(seconds);
+  return makeClip(path, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:d=" + duration, "-f",
+                         "lavfi", "-i", "sine=frequency=500:sample_rate=48000:d=" + duration,
+                         "-c:v", "ffv1", "-c:a", "flac", "-shortest"});
+}
+
+// Levels in dB (of full scale) of consecutive quarter seconds of a mono 16-bit WAV file.
+std::vector<double> quarterSecondLevels(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::size_t data = bytes.find("data");
+  if (data == std::string::npos) {
+    return {};
+  }
+  std::vector<std::int16_t> samples((bytes.size() - data - 8) / 2);
+  std::memcpy(samples.data(), bytes.data() + data + 8, samples.size() * 2);
+  std::vector<double> levels;
+  const std::size_t quarter = 48000 / 4;
+  for (std::size_t start = 0; start + quarter <= samples.size(); start += quarter) {
+    double sum = 0;
+    for (std::size_t i = start; i < start + quarter; ++i) {
+      sum += static_cast<double>(samples[i]) * samples[i];
+    }
+    levels.push_back(10 * std::log10(sum / quarter / (32768.0 * 32768.0) + 1e-12));
+  }
+  return levels;
+}
+
+class MpvMediaEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!makeToneClip(clip_, 2)) {
+      GTEST_SKIP() << "ffmpeg is needed to make the test media";
+    }
+  }
+
+  // Plays through the real engine until the final snapshot; all snapshots in order.
+  std::vector<Snapshot> playToTheEnd(MpvMediaEngine& engine, const std::string& path,
+                                     double startTime = 0,
+                                     const std::function<void(MKVPlayback&)>& whenPlaying = {}) {
+    GlibMainQueue queue;
+    MKVPlayback playback(queue, engine);
+    std::vector<Snapshot> snapshots;
+    bool sawPlaying = false;
+    ObserverToken token = playback.observeUpdates([&](const Snapshot& snapshot) {
+      snapshots.push_back(snapshot);
+      if (snapshot.state == 1 && !sawPlaying) {
+        sawPlaying = true;
+        if (whenPlaying) {
+          whenPlaying(playback);
+        }
+      }
+    });
+    whenStarting(playback);
+    playback.play(mkvFile(path), startTime, 100);
+    runLoopUntil([&] { return !snapshots.empty() && snapshots.back().state <= 0; }, kTimeout);
+    return snapshots;
+  }
+
+  std::function<void(MKVPlayback&)> whenStarting = [](MKVPlayback&) {};
+  TemporaryFolder folder_;
+  std::string clip_ = folder_.file("tone.mkv");
+};
+
+TEST_F(MpvMediaEngineTest, AnMkvPlaysToItsEndWithItsPositionAndLength) {
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  const std::vector<Snapshot> snapshots = playToTheEnd(engine, clip_);
+  ASSERT_FALSE(snapshots.empty());
+  const Snapshot& last = snapshots.back();
+  EXPECT_EQ(last.state, 0);
+  EXPECT_NEAR(last.duration, 2.0, 0.1);
+  EXPECT_GT(last.time, 1.5);
+  EXPECT_EQ(last.mediaID, mkvFile(clip_).mediaID);
+
+  int playing = 0;
+  double previous = 0;
+  for (const Snapshot& snapshot : snapshots) {
+    EXPECT_GE(snapshot.time, previous);
+    previous = snapshot.time;
+    playing += snapshot.state == 1 ? 1 : 0;
+  }
+  EXPECT_GE(playing, 3) << "polled every quarter second while it played";
+}
+
+TEST_F(MpvMediaEngineTest, AFileTheEngineCannotReadFails) {
+  const std::string corrupt = folder_.file("corrupt.mkv");
+  std::ofstream(corrupt, std::ios::binary) << std::string(20000, '\x5a');
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  const std::vector<Snapshot> snapshots = playToTheEnd(engine, corrupt);
+  ASSERT_FALSE(snapshots.empty());
+  EXPECT_EQ(snapshots.back().state, -1);
+  EXPECT_EQ(snapshots.back().time, 0);
+  EXPECT_EQ(snapshots.back().duration, 0);
+
+  const std::vector<Snapshot> missing = playToTheEnd(engine, folder_.file("missing.mkv"));
+  ASSERT_FALSE(missing.empty());
+  EXPECT_EQ(missing.back().state, -1);
+}
+
+TEST_F(MpvMediaEngineTest, PlaybackResumesAtTheStartPosition) {
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  const std::vector<Snapshot> snapshots = playToTheEnd(engine, clip_, 1.5);
+  ASSERT_FALSE(snapshots.empty());
+  EXPECT_EQ(snapshots.back().state, 0);
+  // The start is applied by the first poll that finds the clip playing, so the position jumps
+  // from near the beginning to the start and never passes through the middle.
+  for (const Snapshot& snapshot : snapshots) {
+    EXPECT_TRUE(snapshot.time < 0.75 || snapshot.time >= 1.45) << snapshot.time;
+  }
+  EXPECT_GE(snapshots.back().time, 1.9);
+}
+
+// Waits for the player's reported states from its event thread.
+class StateRecorder {
+ public:
+  explicit StateRecorder(MediaEnginePlayer& player) {
+    player.setStateObserver([this](MediaEngineState state) {
+      std::lock_guard lock(mutex_);
+      states_.push_back(state);
+      changed_.notify_all();
+    });
+  }
+  bool waitFor(MediaEngineState state) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30), [&] {
+      return std::find(states_.begin(), states_.end(), state) != states_.end();
+    });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<MediaEngineState> states_;
+};
+
+std::string property(MpvMediaPlayer& player, const char* name) {
+  char* value = mpv_get_property_string(player.handle(), name);
+  std::string text = value ? value : "";
+  mpv_free(value);
+  return text;
+}
+
+TEST_F(MpvMediaEngineTest, TheEqualizerIsAChainOfSevenLabelledPeakingFilters) {
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  auto made = engine.makePlayer();
+  auto& player = static_cast<MpvMediaPlayer&>(*made);
+  StateRecorder states(player);
+  player.setEqualizer(MKVPlayback::engineAmplifications({-20, 1.5, 0, 3, 12, -12, 0.25},
+                                                        engine.equalizerBandFrequencies()));
+  player.setVolume(42);
+  player.setMedia(Url::fileURL(clip_));
+  player.play();
+  ASSERT_TRUE(states.waitFor(MediaEngineState::playing));
+  EXPECT_EQ(property(player, "af"),
+            "@eq0:lavfi-equalizer=f=63:t=q:w=1:g=-12,"
+            "@eq1:lavfi-equalizer=f=250:t=q:w=1:g=%3%1.5,"
+            "@eq2:lavfi-equalizer=f=500:t=q:w=1:g=0,"
+            "@eq3:lavfi-equalizer=f=1500:t=q:w=1:g=3,"
+            "@eq4:lavfi-equalizer=f=3000:t=q:w=1:g=12,"
+            "@eq5:lavfi-equalizer=f=5000:t=q:w=1:g=-12,"
+            "@eq6:lavfi-equalizer=f=8000:t=q:w=1:g=%4%0.25")
+      << "libmpv quotes a value holding a dot as %length%value";
+  EXPECT_EQ(property(player, "volume"), "42.000000");
+  EXPECT_EQ(player.volume(), 42);
+
+  player.setEqualizer(std::nullopt);
+  player.pause();
+  ASSERT_TRUE(states.waitFor(MediaEngineState::paused));
+  EXPECT_EQ(property(player, "af"), "");
+}
+
+TEST_F(MpvMediaEngineTest, AGainChangedWhilePlayingReachesTheSound) {
+  const std::string tone = folder_.file("long-tone.mkv");
+  ASSERT_TRUE(makeToneClip(tone, 3));
+  const std::string output = folder_.file("out.wav");
+  whenStarting = [](MKVPlayback& playback) {
+    playback.setEqualizerEnabled(true);
+    playback.setEqualizerGains(std::vector<double>(7, 0.0));
+  };
+  {
+    // The sound file is complete once the engine and its cores are gone.
+    MpvMediaEngine engine({{"vo", "null"},
+                           {"ao", "pcm"},
+                           {"ao-pcm-file", output},
+                           {"audio-format", "s16"},
+                           {"audio-channels", "mono"}});
+    const std::vector<Snapshot> snapshots =
+        playToTheEnd(engine, tone, 0, [](MKVPlayback& playback) {
+          playback.setEqualizerGains({0, 0, -12, 0, 0, 0, 0});
+          playback.applyEqualizer();
+        });
+    ASSERT_EQ(snapshots.back().state, 0);
+  }
+
+  // ffmpeg's sine source plays at an eighth of full scale, -21.1 dB. The 500 Hz band takes 12 dB
+  // off the 500 Hz tone once the sound filtered before the change has played (under a second).
+  const std::vector<double> levels = quarterSecondLevels(output);
+  ASSERT_EQ(levels.size(), 12u) << "three seconds of sound, none lost";
+  for (std::size_t quarter = 5; quarter < levels.size(); ++quarter) {
+    EXPECT_NEAR(levels[quarter], -21.1 - 12, 0.5) << quarter;
+  }
+}
+
+}  // namespace
+}  // namespace orvel
