@@ -1,6 +1,5 @@
 #include "platform/MpvMediaEngine.h"
 
-#include <clocale>
 #include <utility>
 
 #include "platform/MpvMediaPlayer.h"
@@ -34,11 +33,7 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
 }  // namespace
 
 MpvMediaEngine::MpvMediaEngine(Options options)
-    : context_(std::make_shared<MpvEngineContext>(engineOptions(std::move(options)))) {
-  // libmpv refuses to create a core unless numbers are formatted the C way, and GTK sets the
-  // user's locale for everything.
-  std::setlocale(LC_NUMERIC, "C");
-}
+    : context_(std::make_shared<MpvEngineContext>(engineOptions(std::move(options)))) {}
 
 MpvMediaEngine::~MpvMediaEngine() = default;
 

@@ -1,6 +1,7 @@
 #include "platform/MpvMediaPlayer.h"
 
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <deque>
 #include <mutex>
@@ -80,6 +81,7 @@ class MpvMediaPlayer::Core {
     mpv_wakeup(handle_);
   }
 
+  // Only for a player without a core, which has no event thread to report from.
   void fail() {
     {
       std::lock_guard lock(mutex_);
@@ -394,6 +396,9 @@ class MpvMediaPlayer::Core {
 
 MpvMediaPlayer::MpvMediaPlayer(std::shared_ptr<MpvEngineContext> context)
     : context_(std::move(context)) {
+  // libmpv refuses to create a core unless numbers are formatted the C way, and GTK's start-up
+  // sets the user's locale for everything.
+  std::setlocale(LC_NUMERIC, "C");
   mpv_handle* handle = mpv_create();
   if (handle) {
     for (const auto& [name, value] : context_->options()) {

@@ -149,6 +149,41 @@ TEST_F(MpvMediaEngineTest, PlaybackResumesAtTheStartPosition) {
   EXPECT_GE(snapshots.back().time, 1.9);
 }
 
+TEST_F(MpvMediaEngineTest, PausesResumesAndRestartsAfterTheEnd) {
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  GlibMainQueue queue;
+  MKVPlayback playback(queue, engine);
+  std::vector<Snapshot> snapshots;
+  ObserverToken token =
+      playback.observeUpdates([&](const Snapshot& snapshot) { snapshots.push_back(snapshot); });
+  auto reaches = [&](int state) {
+    return runLoopUntil([&] { return !snapshots.empty() && snapshots.back().state == state; },
+                        kTimeout);
+  };
+
+  playback.play(mkvFile(clip_), 0, 64);
+  ASSERT_TRUE(reaches(1));
+  playback.togglePlayPause();
+  ASSERT_TRUE(reaches(2));
+  const double pausedAt = snapshots.back().time;
+  snapshots.clear();
+  runLoopUntil([&] { return snapshots.size() >= 3; }, kTimeout);
+  EXPECT_EQ(snapshots.back().state, 2);
+  EXPECT_EQ(snapshots.back().time, pausedAt);
+
+  playback.togglePlayPause();
+  ASSERT_TRUE(reaches(0));
+  const std::string firstSession = snapshots.back().sessionID;
+
+  playback.togglePlayPause();
+  snapshots.clear();
+  ASSERT_TRUE(reaches(1));
+  EXPECT_LT(snapshots.back().time, 1.0);
+  EXPECT_NE(snapshots.back().sessionID, firstSession);
+  ASSERT_TRUE(reaches(0));
+  EXPECT_GT(snapshots.back().time, 1.5);
+}
+
 // Waits for the player's reported states from its event thread.
 class StateRecorder {
  public:
