@@ -7,6 +7,7 @@
 #include "Version.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/EngineVersions.h"
+#include "platform/PlayerApplication.h"
 
 namespace {
 
@@ -55,7 +56,9 @@ int main(int argc, char** argv) {
     printUsage(stdout);
     return 0;
   }
-  std::fprintf(stderr, "orvel-player: the player window is not built yet; try --print-media.\n");
-  printUsage(stderr);
-  return 2;
+  if (argc > 2) {
+    printUsage(stderr);
+    return 2;
+  }
+  return orvel::runPlayerApplication(argc, argv);
 }

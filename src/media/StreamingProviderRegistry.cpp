@@ -123,15 +123,13 @@ std::optional<StreamingMedia> StreamingProviderRegistry::resolve(std::string_vie
                                                                  StartTime startTime) const {
   const std::optional<std::string> normalized = normalizedInput(input);
   const std::string_view candidate = normalized ? std::string_view(*normalized) : input;
-  // Every provider is asked; the first answer wins.
-  std::optional<StreamingMedia> first;
+  // The first answer wins; providers have no side effects, so the rest need not be asked.
   for (const auto& provider : providers_) {
-    auto media = provider->resolve(candidate, startTime);
-    if (media && !first) {
-      first = std::move(media);
+    if (auto media = provider->resolve(candidate, startTime)) {
+      return media;
     }
   }
-  return first;
+  return std::nullopt;
 }
 
 const StreamingProvider* StreamingProviderRegistry::provider(std::string_view mediaID) const {

@@ -4,8 +4,11 @@
 #include "core/GlibMainQueue.h"
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
+#include "native/MKVNativePlayer.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
+#include "platform/MpvMediaEngine.h"
+#include "platform/MpvVideoArea.h"
 #include "platform/PlayerView.h"
 #include "platform/Resources.h"
 #include "platform/WebKitWebEngine.h"
@@ -59,14 +62,14 @@ struct PlayerController::Parts {
   OverlayAwareDialogs dialogs{gtkDialogs, behaviourLink};
   YouTubeScriptMessageHandler bridge;
   WebKitWebEngine web{bridge};
-  std::unique_ptr<NativePlayer> native;
+  MpvMediaEngine engine;
+  MKVNativePlayer native{queue, engine};
+  MpvVideoArea videoArea{engine, native.playback().surface()};
   std::optional<PlayerSession> session;
   std::optional<GtkPlayerWindow> playerWindow;
   std::optional<PlayerWindowBehaviour> behaviour;
   std::optional<PlayerView> view;
 };
-
-std::unique_ptr<NativePlayer> makeNativePlayer(MainQueue& queue, Gtk::Widget*& videoView);
 
 PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
     : parts_(std::make_unique<Parts>()) {
@@ -81,8 +84,6 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.window.add_css_class("orvel-player");
   application.add_window(p.window);
 
-  Gtk::Widget* videoView = nullptr;
-  p.native = makeNativePlayer(p.queue, videoView);
   p.web.setExternalOpener(&openWithDesktop);
   p.session.emplace(PlayerSession::Dependencies{
       .queue = p.queue,
@@ -91,7 +92,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
       .center = center,
       .registry = StreamingProviderRegistry::shared(),
       .web = p.web,
-      .native = *p.native,
+      .native = p.native,
       .dialogs = p.dialogs,
       .readPlayerPage = [] { return readResource("player.html"); },
   });
@@ -120,7 +121,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
           .modalShown = [&p] { return p.gtkDialogs.isShowingDialog(); },
       });
   p.view->updateWebView(p.web.widget());
-  p.view->setNativeVideoView(videoView);
+  p.view->setNativeVideoView(&p.videoArea);
   p.web.setViewReplacedHandler([&p](GtkWidget* view) { p.view->updateWebView(view); });
   p.window.set_child(*p.view);
   p.view->installKeyHandler(p.window);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "core/Log.h"
 #include "player/PlayerPageScripts.h"
 
 namespace orvel {
@@ -35,9 +36,11 @@ void PlayerPageLoader::watchdogFired() {
   isPlayerShellLoading_ = false;
   playerPageLoaded_ = false;
   if (playerShellAttempts_ >= 1) {
+    logLine("Player", "The player page did not become ready again; giving up until the next load");
     hooks_.setStatusMessage(kCouldNotStart, 8.0);
     return;
   }
+  logLine("Player", "The player page did not become ready in time; reloading it");
   ++playerShellAttempts_;
   loadPlayerPage();
 }
@@ -65,6 +68,7 @@ void PlayerPageLoader::handlePlayerReady() {
   playerShellAttempts_ = 0;
   isPlayerShellLoading_ = false;
   playerReady_ = true;
+  logLine("Player", "The player page is ready");
   if (hooks_.isYouTubeActive()) {
     dispatchPendingYouTubeLoad();
   }

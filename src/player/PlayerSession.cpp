@@ -232,7 +232,10 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
     });
   };
   bridge.onPlayerError = [this](const std::string& message) {
-    runOnMain([this, message] { setStatusMessage(message, 6.0); });
+    runOnMain([this, message] {
+      logLine("Player", "YouTube player error: " + message);
+      setStatusMessage(message, 6.0);
+    });
   };
   bridge.onSourceError = [this](const std::string& source, const std::string& message) {
     runOnMain([this, source, message] {
@@ -385,6 +388,7 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
     return;
   }
 
+  logLine("Player", "Opening " + source);
   deps_.native.stop();
   auto entry = historyEntry(media.mediaID);
   currentVideoID_ = media.mediaID;
@@ -661,13 +665,16 @@ void PlayerSession::promptForURL() {
 
 void PlayerSession::syncPlaylistPosition(const std::string&) {}
 
-void PlayerSession::advancePlaylist() {}
+void PlayerSession::advancePlaylist() {
+  logLine("Player", "Playback ended: " + currentVideoID_.value_or(""));
+}
 
 void PlayerSession::reportSourceFailure(const std::string& source, const std::string& message) {
   if (failedSourceURL_ == source) {
     return;
   }
   failedSourceURL_ = source;
+  logLine("Player", "Unable to read video " + source + ": " + message);
   std::string name = currentVideoTitle_;
   if (auto url = Url::parse(source); url && url->isFileURL()) {
     name = url->lastPathComponent();

@@ -1,0 +1,403 @@
+// The real player, driven as a user drives it: started with a file, killed politely, started
+// again. Runs on the virtual display of tests/e2e/run-e2e.sh; each test has a home of its own.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/RecentVideoItem.h"
+#include "core/PropertyList.h"
+#include "core/Url.h"
+#include "support/TemporaryFolder.h"
+
+extern char** environ;
+
+namespace orvel {
+namespace {
+
+std::string gPlayer;
+std::string gArtefacts;
+
+using Clock = std::chrono::steady_clock;
+
+// Polls until the condition holds or the time is up; these tests wait on a real engine.
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
+  auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  while (Clock::now() < deadline) {
+    if (condition()) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return condition();
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool run(const std::vector<std::string>& arguments) {
+  std::string command;
+  for (const auto& argument : arguments) {
+    command += "'" + argument + "' ";
+  }
+  return std::system(command.c_str()) == 0;
+}
+
+// A home with its own configuration, data and cache folders, and its own session bus address.
+class Home {
+ public:
+  Home() {
+    for (const char* folder : {"config", "data", "cache", "state", "Videos", "runtime"}) {
+      std::filesystem::create_directories(folder_.file(folder));
+    }
+    startBus();
+  }
+  ~Home() {
+    if (busPID_ > 0) {
+      ::kill(busPID_, SIGTERM);
+    }
+  }
+  Home(const Home&) = delete;
+  Home& operator=(const Home&) = delete;
+  const TemporaryFolder& folder() const { return folder_; }
+  std::string store() const { return folder_.file("config/Wendle/defaults.sqlite3"); }
+  std::vector<std::string> environment() const {
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry; ++entry) {
+      std::string variable = *entry;
+      if (!variable.starts_with("HOME=") && !variable.starts_with("XDG_")) {
+        variables.push_back(variable);
+      }
+    }
+    variables.push_back("HOME=" + folder_.path());
+    variables.push_back("XDG_CONFIG_HOME=" + folder_.file("config"));
+    variables.push_back("XDG_DATA_HOME=" + folder_.file("data"));
+    variables.push_back("XDG_CACHE_HOME=" + folder_.file("cache"));
+    variables.push_back("XDG_STATE_HOME=" + folder_.file("state"));
+    variables.push_back("XDG_VIDEOS_DIR=" + folder_.file("Videos"));
+    variables.push_back("XDG_RUNTIME_DIR=" + folder_.file("runtime"));
+    variables.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
+    return variables;
+  }
+
+  // A stored value as the player wrote it, read while the player may still run.
+  std::optional<PropertyList> stored(const std::string& key) const {
+    sqlite3* database = nullptr;
+    std::optional<PropertyList> value;
+    if (sqlite3_open_v2(store().c_str(), &database, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_prepare_v2(database, "SELECT value FROM defaults WHERE key = ?", -1, &statement,
+                             nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+          auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement, 0));
+          value = PropertyList::fromBinary(bytes, sqlite3_column_bytes(statement, 0));
+        }
+      }
+      sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return value;
+  }
+
+  std::optional<double> position(const std::string& mediaID) const {
+    auto positions = stored("lastPlaybackPositions");
+    const auto* dictionary = positions ? positions->get<PropertyList::Dictionary>() : nullptr;
+    if (!dictionary) {
+      return std::nullopt;
+    }
+    auto found = dictionary->find(mediaID);
+    if (found == dictionary->end()) {
+      return std::nullopt;
+    }
+    const double* real = found->second.get<double>();
+    return real ? std::optional(*real) : std::nullopt;
+  }
+
+  std::optional<std::string> lastURL() const {
+    auto value = stored("lastURL");
+    const std::string* text = value ? value->get<std::string>() : nullptr;
+    return text ? std::optional(*text) : std::nullopt;
+  }
+
+  std::vector<RecentVideoItem> history() const {
+    auto value = stored("settings.watchHistoryVideos");
+    const auto* data = value ? value->get<PropertyList::Data>() : nullptr;
+    if (!data) {
+      return {};
+    }
+    auto decoded = RecentVideoItem::decodeList(std::string(data->begin(), data->end()));
+    return decoded ? *decoded : std::vector<RecentVideoItem>{};
+  }
+
+ private:
+  // A session bus of this home's own that activates nothing: no desktop portals, whose document
+  // portal would mount itself in the runtime folder, and no accessibility bus.
+  void startBus() {
+    const std::string config = folder_.file("bus.conf");
+    std::ofstream(config)
+        << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+           "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig><type>session</type><listen>unix:dir="
+        << folder_.file("runtime")
+        << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+           "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+           "<allow own=\"*\"/></policy></busconfig>\n";
+    std::string command = "dbus-daemon --config-file='" + config +
+                          "' --fork --print-address=1 --print-pid=1 2>/dev/null";
+    FILE* output = ::popen(command.c_str(), "r");
+    if (!output) {
+      return;
+    }
+    char line[512];
+    if (std::fgets(line, sizeof line, output)) {
+      busAddress_ = line;
+      busAddress_.erase(busAddress_.find_last_not_of("\n") + 1);
+    }
+    if (std::fgets(line, sizeof line, output)) {
+      busPID_ = std::atoi(line);
+    }
+    ::pclose(output);
+  }
+
+  TemporaryFolder folder_;
+  std::string busAddress_;
+  pid_t busPID_ = -1;
+};
+
+// One run of the player on its own session bus, its output kept in a log.
+class Player {
+ public:
+  Player(const Home& home, std::vector<std::string> arguments, const std::string& logName)
+      : log_(home.folder().file(logName)) {
+    std::vector<std::string> argv{gPlayer};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    start(home, argv);
+  }
+  ~Player() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  std::string log() const { return readFile(log_); }
+  bool logContains(const std::string& text) const { return log().find(text) != std::string::npos; }
+
+  // SIGTERM, as the desktop sends at log-out; the exit status, or none when it hung.
+  std::optional<int> terminate(double seconds = 10) {
+    ::kill(pid_, SIGTERM);
+    return wait(seconds);
+  }
+  std::optional<int> wait(double seconds) {
+    int status = 0;
+    bool exited = waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
+    if (!exited) {
+      return std::nullopt;
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  void start(const Home& home, const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& argument : argv) {
+      args.push_back(const_cast<char*>(argument.c_str()));
+    }
+    args.push_back(nullptr);
+    auto environment = home.environment();
+    std::vector<char*> env;
+    for (const auto& variable : environment) {
+      env.push_back(const_cast<char*>(variable.c_str()));
+    }
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addchdir_np(&actions, home.folder().path().c_str());
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+
+  std::string log_;
+  pid_t pid_ = -1;
+};
+
+std::string makeClip(const Home& home, const std::string& name, double seconds) {
+  std::string path = home.folder().file(name);
+  std::string extension = std::filesystem::path(name).extension().string();
+  std::vector<std::string> command{"ffmpeg",
+                                   "-nostdin",
+                                   "-v",
+                                   "error",
+                                   "-y",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "testsrc=size=320x180:rate=25:d=" + std::to_string(seconds),
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "sine=f=440:d=" + std::to_string(seconds)};
+  if (extension == ".webm") {
+    command.insert(command.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus"});
+  } else if (extension == ".mp4") {
+    command.insert(command.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                   "-movflags", "+faststart"});
+  } else {
+    command.insert(command.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+  }
+  command.push_back(path);
+  EXPECT_TRUE(run(command)) << "ffmpeg could not make " << name;
+  return path;
+}
+
+std::string fileURL(const std::string& path) {
+  return Url::fileURL(path)->absoluteString();
+}
+
+void screenshot(const std::string& name) {
+  if (gArtefacts.empty() || !std::getenv("DISPLAY")) {
+    return;
+  }
+  run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "x11grab", "-video_size", "1280x800", "-i",
+       std::getenv("DISPLAY"), "-frames:v", "1", gArtefacts + "/" + name});
+}
+
+class PlayerEndToEnd : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEnd, AFileFromTheCommandLinePlaysAndIsRecorded) {
+  Home home;
+  const std::string clip = makeClip(home, "clip." + GetParam(), 8);
+  const std::string mediaID = GetParam() + ":" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 2; }, 30))
+      << player.log();
+  screenshot("playing-" + GetParam() + ".png");
+  EXPECT_EQ(home.lastURL(), fileURL(clip));
+  auto history = home.history();
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history[0].videoID, mediaID);
+  EXPECT_EQ(history[0].sourceURL, fileURL(clip));
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(WebFormats, PlayerEndToEnd, ::testing::Values("webm", "mp4"));
+
+TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
+  Home home;
+  const std::string clip = makeClip(home, "film.mkv", 4);
+  const std::string mediaID = "mkv:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 1; }, 30))
+      << player.log();
+  screenshot("playing-mkv.png");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Playback ended: " + mediaID); }, 30))
+      << player.log();
+  EXPECT_FALSE(player.logContains("Unable to read video"));
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndNative, ACorruptMkvRaisesTheUnableToReadAlert) {
+  Home home;
+  const std::string path = home.folder().file("broken.mkv");
+  std::ofstream(path) << std::string(4096, '\x5a');
+  Player player(home, {path}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Unable to read video"); }, 30))
+      << player.log();
+  EXPECT_TRUE(player.logContains("The source could not be read or decoded."));
+  screenshot("unreadable-mkv.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndRestart, StartingAgainResumesWhereItStopped) {
+  Home home;
+  const std::string clip = makeClip(home, "long.webm", 30);
+  const std::string mediaID = "webm:" + fileURL(clip);
+  double stopped = 0;
+  {
+    Player first(home, {clip}, "first.log");
+    ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 4; }, 30))
+        << first.log();
+    ASSERT_EQ(first.terminate(), 0) << first.log();
+    stopped = home.position(mediaID).value_or(0);
+  }
+  Player second(home, {}, "second.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) != stopped; }, 30))
+      << second.log();
+  // Reports start where playback resumed, never from the beginning again.
+  EXPECT_GE(*home.position(mediaID), stopped - 0.5) << second.log();
+  EXPECT_EQ(second.terminate(), 0);
+}
+
+TEST(PlayerEndToEndSingleInstance, ASecondLaunchHandsItsFileToTheRunningPlayer) {
+  Home home;
+  const std::string first = makeClip(home, "first.webm", 20);
+  const std::string second = makeClip(home, "second.webm", 20);
+  Player running(home, {first}, "running.log");
+  ASSERT_TRUE(waitUntil([&] { return home.lastURL() == fileURL(first); }, 30)) << running.log();
+  Player later(home, {second}, "later.log");
+  EXPECT_EQ(later.wait(10), 0) << later.log();
+  ASSERT_TRUE(waitUntil([&] { return home.position("webm:" + fileURL(second)).has_value(); }, 30))
+      << running.log();
+  EXPECT_EQ(home.lastURL(), fileURL(second));
+  EXPECT_EQ(running.terminate(), 0);
+}
+
+TEST(PlayerEndToEndFailures, AMissingFileIsReportedAndNothingStoredIsLost) {
+  Home home;
+  const std::string clip = makeClip(home, "kept.webm", 20);
+  {
+    Player first(home, {clip}, "first.log");
+    ASSERT_TRUE(waitUntil([&] { return home.position("webm:" + fileURL(clip)).has_value(); }, 30));
+    ASSERT_EQ(first.terminate(), 0);
+  }
+  auto before = home.position("webm:" + fileURL(clip));
+  Player player(home, {fileURL(home.folder().file("gone.webm"))}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Unable to read video"); }, 20))
+      << player.log();
+  EXPECT_TRUE(player.logContains("The file is missing, its drive is disconnected"));
+  EXPECT_EQ(player.terminate(), 0);
+  EXPECT_EQ(home.position("webm:" + fileURL(clip)), before);
+}
+
+}  // namespace
+}  // namespace orvel
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: orvel_e2e_tests PLAYER [ARTEFACT_FOLDER]\n");
+    return 2;
+  }
+  orvel::gPlayer = std::filesystem::absolute(argv[1]).string();
+  if (argc >= 3) {
+    orvel::gArtefacts = argv[2];
+    std::filesystem::create_directories(orvel::gArtefacts);
+  }
+  return RUN_ALL_TESTS();
+}
