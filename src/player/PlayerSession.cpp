@@ -874,25 +874,16 @@ void PlayerSession::playerWindowWillClose() {
   }
   // The page's last progress report arrives before the answer to the pause script, so quitting
   // on that answer keeps it; a page that never answers does not keep the program alive.
-  auto quit = std::make_shared<std::function<void()>>();
-  *quit = lifetime_.guard([this, quit] {
-    if (!*quit) {
+  auto quitting = std::make_shared<bool>(false);
+  auto quit = lifetime_.guard([this, quitting] {
+    // Whichever comes first quits; the other finds the flag set.
+    if (std::exchange(*quitting, true)) {
       return;
     }
-    *quit = nullptr;
-    quitFallbackTask_.cancel();
     runOnMain([this] { windowHooks_.terminateApplication(); });
   });
-  quitFallbackTask_ = deps_.queue.postDelayed(kQuitFallbackSeconds, [quit] {
-    if (*quit) {
-      (*quit)();
-    }
-  });
-  pauseAndPersistCurrentPlayback([quit] {
-    if (*quit) {
-      (*quit)();
-    }
-  });
+  quitFallbackTask_ = deps_.queue.postDelayed(kQuitFallbackSeconds, quit);
+  pauseAndPersistCurrentPlayback(quit);
 }
 
 }  // namespace orvel
