@@ -270,13 +270,23 @@ class Harness {
     webkit_user_content_manager_register_script_message_handler(content_.get(), "playerBridge",
                                                                 nullptr);
 
+    // Nothing may come from the network: the stand-in is the only YouTube here, also on a machine
+    // that could reach the real one. Every http(s) request goes to a proxy that refuses it, and
+    // the session keeps no cache or cookies on disk.
+    GObjectPtr<WebKitNetworkSession> session(webkit_network_session_new_ephemeral());
+    WebKitNetworkProxySettings* proxy =
+        webkit_network_proxy_settings_new("http://127.0.0.1:9", nullptr);
+    webkit_network_session_set_proxy_settings(session.get(), WEBKIT_NETWORK_PROXY_MODE_CUSTOM,
+                                              proxy);
+    webkit_network_proxy_settings_free(proxy);
+
     // As the player does: media start without a user gesture.
     GObjectPtr<WebKitWebsitePolicies> policies(
         webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr));
     // A floating reference, sunk by the window below.
-    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(),
-                                         "user-content-manager", content_.get(), "website-policies",
-                                         policies.get(), nullptr));
+    view_ = WEBKIT_WEB_VIEW(g_object_new(
+        WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(), "user-content-manager", content_.get(),
+        "network-session", session.get(), "website-policies", policies.get(), nullptr));
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, TRUE);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);

@@ -10,6 +10,9 @@
 //   errorFor:     { videoId: errorCode }       loading that ID raises onError with the code
 //   neverReady:   true                         the player never fires onReady
 //   readyDelayMs: number                       delay before onReady (50 by default)
+//   deferApi:     true                         YT appears only when the document has been parsed,
+//                                              as with YouTube's own loader, so the page must
+//                                              wait for onYouTubeIframeAPIReady
 (function () {
   'use strict';
 
@@ -64,6 +67,8 @@
       throw new Error('YT.Player: no element ' + target);
     }
     options = options || {};
+    // Counted, so that a test can tell that a page built exactly one player.
+    window.__standinPlayers = (window.__standinPlayers || 0) + 1;
     this._events = options.events || {};
     this._playerVars = options.playerVars || {};
     this._placeholder = element;
@@ -422,18 +427,26 @@
     this._events = {};
   };
 
-  window.YT = { Player: Player, PlayerState: State, loaded: 1 };
-  window.YT.ready = function (fn) {
-    if (document.readyState === 'loading') {
-      document.addEventListener('DOMContentLoaded', fn);
-    } else {
-      later(fn);
-    }
-  };
+  function install() {
+    window.YT = { Player: Player, PlayerState: State, loaded: 1 };
+    window.YT.ready = function (fn) {
+      if (document.readyState === 'loading') {
+        document.addEventListener('DOMContentLoaded', fn);
+      } else {
+        later(fn);
+      }
+    };
+  }
 
-  // YouTube's loader announces itself through this callback; a page that already built its player
-  // from the injected YT must ignore it.
+  if (!config().deferApi) {
+    install();
+  }
+  // YouTube's loader announces itself through this callback, also to a page that already built
+  // its player from an injected YT; such a page must not build a second one.
   document.addEventListener('DOMContentLoaded', function () {
+    if (config().deferApi) {
+      install();
+    }
     if (typeof window.onYouTubeIframeAPIReady === 'function') {
       window.onYouTubeIframeAPIReady();
     }
