@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include <glib.h>
+
 #include "app/RecentVideoItem.h"
 #include "core/PropertyList.h"
 #include "core/Url.h"
@@ -96,8 +98,10 @@ class Home {
     variables.push_back("XDG_VIDEOS_DIR=" + folder_.file("Videos"));
     variables.push_back("XDG_RUNTIME_DIR=" + folder_.file("runtime"));
     variables.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
+    variables.insert(variables.end(), extra_.begin(), extra_.end());
     return variables;
   }
+  void addEnvironment(std::string variable) { extra_.push_back(std::move(variable)); }
 
   // A stored value as the player wrote it, read while the player may still run.
   std::optional<PropertyList> stored(const std::string& key) const {
@@ -180,6 +184,7 @@ class Home {
   }
 
   TemporaryFolder folder_;
+  std::vector<std::string> extra_;
   std::string busAddress_;
   pid_t busPID_ = -1;
 };
@@ -286,6 +291,79 @@ void screenshot(const std::string& name) {
   }
   run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "x11grab", "-video_size", "1280x800", "-i",
        std::getenv("DISPLAY"), "-frames:v", "1", gArtefacts + "/" + name});
+}
+
+// Plays YouTube links through the player page with the embed API stood in by a local script whose
+// videos are clips made here, handed over as data URLs.
+void standInForYouTube(Home& home, const std::string& configuration) {
+  const std::string config = home.folder().file("standin-config.js");
+  std::ofstream(config) << "window.__standin = " << configuration << ";\n";
+  home.addEnvironment("ORVEL_EXTRA_PAGE_SCRIPTS=" + config + ":" + ORVEL_E2E_SOURCE_DIR +
+                      "/youtube-standin.js");
+}
+
+std::string dataURL(const std::string& path) {
+  std::string bytes = readFile(path);
+  gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+  std::string url = std::string("data:video/webm;base64,") + encoded;
+  g_free(encoded);
+  return url;
+}
+
+TEST(PlayerEndToEndYouTube, AVideoPlaysThroughThePlayerPage) {
+  Home home;
+  const std::string clip = dataURL(makeClip(home, "clip.webm", 6));
+  standInForYouTube(home, R"({"videos": {"dQw4w9WgXcQ": ")" + clip +
+                              R"("}, "titles": {"dQw4w9WgXcQ": "Stand-in song"}})");
+  Player player(home, {"https://youtu.be/dQw4w9WgXcQ"}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position("dQw4w9WgXcQ").value_or(0) >= 1; }, 40))
+      << player.log();
+  screenshot("playing-youtube.png");
+  EXPECT_EQ(home.lastURL(), "https://www.youtube.com/watch?v=dQw4w9WgXcQ");
+  auto history = home.history();
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history[0].title, "Stand-in song");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndYouTube, APlaylistAdvancesInsideThePageAndRemembersItsPlace) {
+  Home home;
+  const std::string clip = dataURL(makeClip(home, "clip.webm", 3));
+  standInForYouTube(home,
+                    R"({"videos": {"aaaaaaaaaaa": ")" + clip + R"(", "bbbbbbbbbbb": ")" + clip +
+                        R"("}, "playlists": {"PLstandin01": ["aaaaaaaaaaa", "bbbbbbbbbbb"]}})");
+  Player player(home, {"https://www.youtube.com/watch?v=aaaaaaaaaaa&list=PLstandin01"},
+                "player.log");
+  const std::string mediaID = "youtube-playlist:PLstandin01";
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).has_value(); }, 40)) << player.log();
+  // The second entry plays on its own, and the stored link points at it.
+  ASSERT_TRUE(waitUntil(
+      [&] { return home.lastURL().value_or("").find("index=2") != std::string::npos; }, 30))
+      << player.log() << home.lastURL().value_or("<none>");
+  EXPECT_NE(home.lastURL()->find("list=PLstandin01"), std::string::npos);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndYouTube, APlayerErrorIsShownAndAPageThatNeverGetsReadyIsRetriedOnce) {
+  Home home;
+  standInForYouTube(home, R"({"videos": {}, "errorFor": {"ccccccccccc": 150}})");
+  {
+    Player player(home, {"https://www.youtube.com/watch?v=ccccccccccc"}, "error.log");
+    ASSERT_TRUE(waitUntil(
+        [&] { return player.logContains("YouTube player error: This video can't be embedded"); },
+        40))
+        << player.log();
+    EXPECT_EQ(player.terminate(), 0);
+  }
+  Home stuck;
+  standInForYouTube(stuck, R"({"neverReady": true})");
+  Player player(stuck, {"https://www.youtube.com/watch?v=ddddddddddd"}, "stuck.log");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("did not become ready in time"); }, 20))
+      << player.log();
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("did not become ready again"); }, 20))
+      << player.log();
+  EXPECT_FALSE(stuck.position("ddddddddddd"));
+  EXPECT_EQ(player.terminate(), 0);
 }
 
 class PlayerEndToEnd : public ::testing::TestWithParam<std::string> {};
