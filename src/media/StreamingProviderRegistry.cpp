@@ -108,8 +108,12 @@ std::optional<std::string> StreamingProviderRegistry::normalizedInput(std::strin
   const std::size_t first = unwrapped.find_first_not_of(kWrapping);
   unwrapped = first == std::string_view::npos ? std::string_view() : unwrapped.substr(first);
   unwrapped = unwrapped.substr(0, unwrapped.find_last_not_of(kWrapping) + 1);
-  if (auto absolute = absoluteStringWithHost(unwrapped)) {
-    return absolute;
+  if (auto url = Url::parse(unwrapped)) {
+    // A file URL already is what it stands for; asking the link detector about it would only
+    // cost time (playlists of many files resolve every entry).
+    if (url->hasHost() || url->isFileURL()) {
+      return url->absoluteString();
+    }
   }
   if (auto decoded = removingPercentEncoding(trimmed); decoded && *decoded != trimmed) {
     if (auto absolute = absoluteStringWithHost(*decoded)) {
