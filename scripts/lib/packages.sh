@@ -29,7 +29,7 @@ ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3
 ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-gl)
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
-ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils ffmpeg dbus)
+ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus)
 # What building and running the tests needs on top.
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git)
 # What building the benchmarks needs on top.

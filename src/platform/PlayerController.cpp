@@ -126,6 +126,12 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.window.set_child(*p.view);
   p.view->installKeyHandler(p.window);
 
+  // Keyboard access to what the menus offer elsewhere.
+  application.add_action("open-url", [&p] { p.session->promptForURL(); });
+  application.set_accel_for_action("app.open-url", "<Control>l");
+  application.add_action("close", [&p] { p.window.close(); });
+  application.set_accels_for_action("app.close", {"<Control>w", "<Control>q"});
+
   p.window.signal_close_request().connect(
       [&p] {
         p.session->playerWindowWillClose();

@@ -366,6 +366,59 @@ TEST(PlayerEndToEndYouTube, APlayerErrorIsShownAndAPageThatNeverGetsReadyIsRetri
   EXPECT_EQ(player.terminate(), 0);
 }
 
+std::string commandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) {
+      output.append(buffer, read);
+    }
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+// The window manager's view of the player window.
+std::string windowState() {
+  std::string info = commandOutput("xwininfo -name 'Orvel player' 2>/dev/null");
+  auto at = info.find("Window id: ");
+  if (at == std::string::npos) {
+    return "";
+  }
+  std::string id = info.substr(at + 11, info.find(' ', at + 11) - at - 11);
+  return commandOutput("xprop -id " + id + " _NET_WM_STATE _NET_WM_DESKTOP 2>/dev/null");
+}
+
+std::optional<std::string> storedFrame(const Home& home) {
+  auto value = home.stored("playerWindowFrame");
+  const std::string* text = value ? value->get<std::string>() : nullptr;
+  return text ? std::optional(*text) : std::nullopt;
+}
+
+TEST(PlayerEndToEndWindow, StaysAboveOnEveryWorkspaceAndClosingSavesAndQuits) {
+  Home home;
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  const std::string mediaID = "webm:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 3; }, 30))
+      << player.log();
+  ASSERT_TRUE(
+      waitUntil([&] { return windowState().find("_NET_WM_STATE_ABOVE") != std::string::npos; }, 10))
+      << windowState();
+  // Window managers show "every workspace" either as the sticky state or as desktop 0xFFFFFFFF.
+  const std::string state = windowState();
+  EXPECT_TRUE(state.find("_NET_WM_STATE_STICKY") != std::string::npos ||
+              state.find("_NET_WM_DESKTOP(CARDINAL) = 4294967295") != std::string::npos)
+      << state;
+  // First start: 1024 x 576 in the middle of the 1280 x 800 screen.
+  EXPECT_EQ(storedFrame(home), "{{128, 112}, {1024, 576}}");
+
+  ASSERT_TRUE(run({"wmctrl", "-c", "Orvel player"}));
+  EXPECT_EQ(player.wait(10), 0) << player.log();
+  EXPECT_GE(home.position(mediaID).value_or(0), 3);
+  EXPECT_EQ(home.lastURL(), fileURL(clip));
+}
+
 class PlayerEndToEnd : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PlayerEndToEnd, AFileFromTheCommandLinePlaysAndIsRecorded) {
