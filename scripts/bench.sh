@@ -12,6 +12,10 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BUILD_T
   -DORVEL_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 >/dev/null
 for program in "$build"/bench/bench_*; do
+  [ "$(basename "$program")" = screen_probe ] && continue
   echo "== $(basename "$program")"
   "$program" "$@"
 done
+# The whole player beside mpv: first video frame on screen and memory while playing.
+echo "== first frame and memory, beside mpv"
+bash "$root/bench/compare_with_mpv.sh" "$build/orvel-player" "$build/bench/screen_probe"

@@ -52,8 +52,11 @@ void MpvVideoArea::attach(MpvMediaPlayer& player) {
   if (!get_realized() && get_root()) {
     realize();
   }
+  // Realising may already have made the context (on_realize), which libmpv allows only once.
   if (get_realized()) {
-    createRenderContext();
+    if (!renderContext_) {
+      createRenderContext();
+    }
   } else {
     logLine(kLogComponent, "Not in a window; this player shows no video");
   }

@@ -439,6 +439,19 @@ TEST_P(PlayerEndToEnd, AFileFromTheCommandLinePlaysAndIsRecorded) {
 
 INSTANTIATE_TEST_SUITE_P(WebFormats, PlayerEndToEnd, ::testing::Values("webm", "mp4"));
 
+// The screen's pixel at a point, as "r g b", read back from the X server.
+std::string screenPixel(int x, int y) {
+  std::string command = std::string("ffmpeg -nostdin -v error -f x11grab -draw_mouse 0 ") +
+                        "-video_size 1x1 -i '" + std::getenv("DISPLAY") + "+" + std::to_string(x) +
+                        "," + std::to_string(y) +
+                        "' -frames:v 1 -f rawvideo -pix_fmt rgb24 - | od -An -tu1";
+  std::string output = commandOutput(command);
+  std::istringstream numbers(output);
+  int r = 0, g = 0, b = 0;
+  numbers >> r >> g >> b;
+  return std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b);
+}
+
 TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   Home home;
   const std::string clip = makeClip(home, "film.mkv", 4);
@@ -447,6 +460,8 @@ TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 1; }, 30))
       << player.log();
   screenshot("playing-mkv.png");
+  // The picture is on screen: the window's left part shows the clip's colour bars, not black.
+  EXPECT_NE(screenPixel(300, 300), "0 0 0") << player.log();
   ASSERT_TRUE(waitUntil([&] { return player.logContains("Playback ended: " + mediaID); }, 30))
       << player.log();
   EXPECT_FALSE(player.logContains("Unable to read video"));
