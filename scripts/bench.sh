@@ -12,7 +12,6 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BUILD_T
   -DORVEL_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 >/dev/null
 for program in "$build"/bench/bench_*; do
-  [ "$(basename "$program")" = screen_probe ] && continue
   echo "== $(basename "$program")"
   "$program" "$@"
 done
