@@ -85,6 +85,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   application.add_window(p.window);
 
   p.web.setExternalOpener(&openWithDesktop);
+  p.web.setDialogs(&p.dialogs);
   p.session.emplace(PlayerSession::Dependencies{
       .queue = p.queue,
       .defaults = defaults,

@@ -109,6 +109,7 @@ GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
   g_signal_connect(view.get(), "web-process-terminated", G_CALLBACK(onProcessTerminated), this);
   g_signal_connect(view.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
   g_signal_connect(view.get(), "create", G_CALLBACK(onCreate), this);
+  g_signal_connect(view.get(), "script-dialog", G_CALLBACK(onScriptDialog), this);
   return view;
 }
 
@@ -261,6 +262,32 @@ gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* d
   }
   webkit_policy_decision_ignore(decision);
   engine->applyDecision(verdict);
+  return TRUE;
+}
+
+gboolean WebKitWebEngine::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                         gpointer self) {
+  auto* engine = static_cast<WebKitWebEngine*>(self);
+  const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
+  if (!engine->dialogs_ ||
+      (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
+    return FALSE;
+  }
+  const bool confirm = type == WEBKIT_SCRIPT_DIALOG_CONFIRM;
+  Alert alert{.style = Alert::Style::informational,
+              .title = webkit_script_dialog_get_message(dialog),
+              .message = "",
+              .buttons = confirm ? std::vector<std::string>{"OK", "Cancel"}
+                                 : std::vector<std::string>{"OK"}};
+  // The page waits until the dialog is closed; the reference keeps it alive until then.
+  webkit_script_dialog_ref(dialog);
+  engine->dialogs_->showAlert(alert, [dialog, confirm](std::size_t button) {
+    if (confirm) {
+      webkit_script_dialog_confirm_set_confirmed(dialog, button == 0);
+    }
+    webkit_script_dialog_close(dialog);
+    webkit_script_dialog_unref(dialog);
+  });
   return TRUE;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/GObjectPtr.h"
+#include "player/PlayerDialogs.h"
 #include "player/WebEngine.h"
 #include "player/YouTubeScriptMessageHandler.h"
 
@@ -41,6 +42,8 @@ class WebKitWebEngine final : public WebEngine {
   void setExternalOpener(std::function<void(const std::string& url)> opener) {
     openExternally_ = std::move(opener);
   }
+  // Pages' alert and confirm dialogs are shown as the player's own modal alerts.
+  void setDialogs(PlayerDialogs* dialogs) { dialogs_ = dialogs; }
 
   void loadHTML(const std::string& html, const std::optional<std::string>& baseURL) override;
   void loadFile(const std::string& fileURL) override;
@@ -62,6 +65,7 @@ class WebKitWebEngine final : public WebEngine {
   static void onProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
+  static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
 
   YouTubeScriptMessageHandler& bridge_;
@@ -73,6 +77,7 @@ class WebKitWebEngine final : public WebEngine {
   std::uint64_t navigationCount_ = 0;
   std::function<void(GtkWidget*)> viewReplaced_;
   std::function<void(const std::string&)> openExternally_;
+  PlayerDialogs* dialogs_ = nullptr;
   // Evaluation answers can arrive after the engine is gone; they check this first.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -213,6 +213,27 @@ class Player {
     ::kill(pid_, SIGTERM);
     return wait(seconds);
   }
+  // Kills the web engine's content processes below this player, as a crash would.
+  int killWebProcesses() const {
+    int killed = 0;
+    std::vector<pid_t> pending{pid_};
+    while (!pending.empty()) {
+      pid_t current = pending.back();
+      pending.pop_back();
+      std::string name = readFile("/proc/" + std::to_string(current) + "/comm");
+      if (name.starts_with("WebKitWebProces")) {
+        killed += ::kill(current, SIGKILL) == 0;
+        continue;
+      }
+      std::istringstream children(readFile("/proc/" + std::to_string(current) + "/task/" +
+                                           std::to_string(current) + "/children"));
+      for (pid_t child; children >> child;) {
+        pending.push_back(child);
+      }
+    }
+    return killed;
+  }
+
   std::optional<int> wait(double seconds) {
     int status = 0;
     bool exited = waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
@@ -512,6 +533,30 @@ TEST(PlayerEndToEndSingleInstance, ASecondLaunchHandsItsFileToTheRunningPlayer) 
       << running.log();
   EXPECT_EQ(home.lastURL(), fileURL(second));
   EXPECT_EQ(running.terminate(), 0);
+}
+
+TEST(PlayerEndToEndFailures, AWebProcessThatDiesIsReplacedAndPlaybackGoesOn) {
+  Home home;
+  const std::string clip = makeClip(home, "long.webm", 30);
+  const std::string mediaID = "webm:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 3; }, 30))
+      << player.log();
+  const double before = *home.position(mediaID);
+  ASSERT_GE(player.killWebProcesses(), 1);
+  auto openings = [&] {
+    std::string log = player.log();
+    std::size_t count = 0;
+    for (std::size_t at = log.find("Opening "); at != std::string::npos;
+         at = log.find("Opening ", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  ASSERT_TRUE(waitUntil([&] { return openings() == 2; }, 20)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= before + 2; }, 30))
+      << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
 TEST(PlayerEndToEndFailures, AMissingFileIsReportedAndNothingStoredIsLost) {
