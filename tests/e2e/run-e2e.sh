@@ -14,6 +14,7 @@ shift
 # The player is a whole desktop program: toolkit and engine caches that live until exit are not
 # leaks worth failing on, so leak checking is left to the unit tests.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export GTK_A11Y=none NO_AT_BRIDGE=1
 exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
   bash -c 'openbox >/dev/null 2>&1 & sleep 0.5; "$@"; status=$?; kill %1 2>/dev/null; exit $status' \
   e2e "$tests" "$@"
