@@ -63,7 +63,7 @@ PlayerSession::PlayerSession(Dependencies dependencies)
                       },
                   .isYouTubeActive = [this] { return isYouTubeActive_; },
                   .playerVolume = [this] { return playerVolume_; },
-                  .isEqualizerEnabled = [] { return false; },
+                  .isEqualizerEnabled = [this] { return isEqualizerEnabled(); },
               }) {
   loadStoredValues();
   tokens_.push_back(deps_.native.observeUpdates(
@@ -116,7 +116,39 @@ ObserverToken PlayerSession::observeChanges(std::function<void()> observer) {
 }
 
 void PlayerSession::changed() {
+  synchronizeEqualizer();
   changeObservers_.notify();
+}
+
+void PlayerSession::setEqualizer(PlayerEqualizer* equalizer) {
+  equalizer_ = equalizer;
+  equalizerInputs_.reset();
+  equalizerWasEnabled_ = isEqualizerEnabled();
+  equalizerChanges_ = equalizer ? equalizer->observeChanges([this] {
+    if (isEqualizerEnabled() != equalizerWasEnabled_) {
+      equalizerWasEnabled_ = isEqualizerEnabled();
+      // The page plays at full volume while the equalizer applies the volume, and the other way
+      // round, so the volume is handed over again.
+      setVolume(playerVolume_);
+    }
+  })
+                                : ObserverToken();
+  synchronizeEqualizer();
+}
+
+// The equalizer follows what plays: the native path for MKV, the web path while a web video
+// is playing. It is told only when one of those inputs changed.
+void PlayerSession::synchronizeEqualizer() {
+  if (!equalizer_) {
+    return;
+  }
+  auto inputs = std::make_tuple(currentVideoID_, playerState_ == 1, isYouTubeActive_,
+                                equalizer_->isEnabled());
+  if (equalizerInputs_ == inputs) {
+    return;
+  }
+  equalizerInputs_ = inputs;
+  equalizer_->updatePlayback(isNativeMediaActive(), playerState_ == 1, playerVolume_ / 100);
 }
 
 void PlayerSession::runOnMain(std::function<void()> work) {
@@ -761,6 +793,10 @@ void PlayerSession::setVolume(double volume) {
   playerVolume_ = std::clamp(volume, 0.0, 100.0);
   if (isNativeMediaActive()) {
     deps_.native.setVolume(playerVolume_);
+  } else if (isEqualizerEnabled()) {
+    equalizer_->setVolume(playerVolume_ / 100);
+    loader_.evaluatePlayer(isYouTubeActive_ ? "window.ytSetVolume(100);"
+                                            : std::string(kPageVideo) + "if(v) v.volume=1;");
   } else if (isYouTubeActive_) {
     loader_.evaluatePlayer("window.ytSetVolume(" + std::to_string(static_cast<int>(playerVolume_)) +
                            ");");
@@ -867,6 +903,9 @@ void PlayerSession::playerWindowWillClose() {
   flushPlaybackPositionToDefaults();
   persistLastOpenedVideoFallback();
   persistCurrentPlaybackPosition();
+  if (equalizer_) {
+    equalizer_->setEnabled(false);
+  }
   deps_.native.stop();
   if (isTerminating_ || !windowHooks_.terminateApplication) {
     pauseAndPersistCurrentPlayback();

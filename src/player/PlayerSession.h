@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/AppSettings.h"
@@ -16,6 +17,7 @@
 #include "core/ObserverList.h"
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
+#include "native/PlayerEqualizer.h"
 #include "player/NativePlayer.h"
 #include "player/PlayerDialogs.h"
 #include "player/PlayerPageLoader.h"
@@ -73,6 +75,8 @@ class PlayerSession {
   PlayerSession& operator=(const PlayerSession&) = delete;
 
   void setWindowHooks(WindowHooks hooks) { windowHooks_ = std::move(hooks); }
+  // The window's equalizer, told what plays; it must outlive the session.
+  void setEqualizer(PlayerEqualizer* equalizer);
 
   // Wires the page bridge to this session; the handler must outlive the session's use of it.
   void connect(YouTubeScriptMessageHandler& bridge);
@@ -163,6 +167,8 @@ class PlayerSession {
   void acceptSnapshot(const PlaybackSnapshot& snapshot);
   void handleProcessTerminated();
   void changed();
+  void synchronizeEqualizer();
+  bool isEqualizerEnabled() const { return equalizer_ && equalizer_->isEnabled(); }
   void runOnMain(std::function<void()> work);
 
   Dependencies deps_;
@@ -193,6 +199,11 @@ class PlayerSession {
   bool isTerminating_ = false;
   TaskHandle quitFallbackTask_;
 
+  PlayerEqualizer* equalizer_ = nullptr;
+  ObserverToken equalizerChanges_;
+  // What the equalizer was last told: media, playing, web player, switch.
+  std::optional<std::tuple<std::optional<std::string>, bool, bool, bool>> equalizerInputs_;
+  bool equalizerWasEnabled_ = false;
   ObserverList<> changeObservers_;
   std::vector<ObserverToken> tokens_;
   Lifetime lifetime_;

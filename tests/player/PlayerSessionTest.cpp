@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "native/FakeMediaEngine.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeNativePlayer.h"
 #include "support/FakeWebEngine.h"
@@ -342,6 +343,58 @@ TEST_F(SessionFixture, KeysNeedMediaAndStayInsideTheNativeDuration) {
   EXPECT_TRUE(session->handlePlaybackKey(49));
   EXPECT_EQ(native.toggles, 1);
   EXPECT_FALSE(session->handlePlaybackKey(36));
+}
+
+// The equalizer's route, recorded: made while a web video plays, gone otherwise.
+struct CountingRoute final : WebAudioEqualizer {
+  explicit CountingRoute(std::vector<double>& volumesSeen) : volumes(volumesSeen) {}
+  void update(const std::vector<double>&, double volume) override { volumes.push_back(volume); }
+  void setVolume(double volume) override { volumes.push_back(volume); }
+  std::vector<double>& volumes;
+};
+
+TEST_F(SessionFixture, TheEqualizerFollowsWhatPlaysAndTakesTheVolume) {
+  FakeMediaEngine engine;
+  MKVPlayback playback(queue, engine);
+  std::vector<double> routeVolumes;
+  int routesMade = 0;
+  PlayerEqualizer equalizer(defaults, [&](const std::vector<double>&, double volume) {
+    ++routesMade;
+    routeVolumes.push_back(volume);
+    return Result<std::shared_ptr<WebAudioEqualizer>>(
+        std::shared_ptr<WebAudioEqualizer>(std::make_shared<CountingRoute>(routeVolumes)));
+  });
+  equalizer.setNativePlayback(&playback);
+  start().setEqualizer(&equalizer);
+  equalizer.setEnabled(true);
+
+  playYouTube(kVideo);
+  EXPECT_TRUE(equalizer.isWebAudioRunning());
+  EXPECT_EQ(routesMade, 1);
+  session->setVolume(40);
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytSetVolume(").back(), "window.ytSetVolume(100);");
+  EXPECT_DOUBLE_EQ(routeVolumes.back(), 0.4);
+
+  bridgeMessage(R"({"event":"state","state":2,"videoId":"dQw4w9WgXcQ","duration":200})");
+  EXPECT_FALSE(equalizer.isWebAudioRunning());
+
+  session->loadStreamingURL(fileLink("film.mkv"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(playback.equalizerEnabled());
+
+  // Switching the equalizer off gives the page its volume back.
+  equalizer.setEnabled(false);
+  session->loadStreamingURL(kVideo, true);
+  queue.runUntilIdle();
+  session->setVolume(30);
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytSetVolume(").back(), "window.ytSetVolume(30);");
+
+  equalizer.setEnabled(true);
+  session->playerWindowWillClose();
+  EXPECT_FALSE(equalizer.isEnabled());
+  session->setEqualizer(nullptr);
 }
 
 }  // namespace
