@@ -356,6 +356,24 @@ TEST(EqualizerDSPProcess, WorksInPlace) {
   EXPECT_EQ(samples, expected);
 }
 
+// Subnormal floats cost the audio thread a hundred times as much as normal ones; the decay after
+// the sound stops must skip them and end in silence.
+TEST(EqualizerDSPProcess, SilenceAfterSoundDecaysWithoutSubnormals) {
+  EqualizerDSP dsp(48000, std::vector<double>{12, 12, -12, 6, 6, -6, 12}, 1);
+  processInterleaved(dsp, noise(9600, 11));
+  const std::vector<float> silence(9600, 0.0f);
+  std::vector<float> quiet;
+  for (int callback = 0; callback < 20; ++callback) {
+    quiet = processInterleaved(dsp, silence);
+    for (const float sample : quiet) {
+      ASSERT_NE(std::fpclassify(sample), FP_SUBNORMAL) << "callback " << callback;
+    }
+  }
+  for (const float sample : quiet) {
+    ASSERT_LT(std::abs(sample), 1e-30f);
+  }
+}
+
 // --- Refusals
 
 class EqualizerDSPRefusal : public ::testing::Test {
