@@ -33,4 +33,4 @@ ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus)
 # What building and running the tests needs on top.
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git)
 # What building the benchmarks needs on top.
-ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv)
+ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)
