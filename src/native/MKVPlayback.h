@@ -14,6 +14,7 @@
 #include "media/StreamingMedia.h"
 #include "native/MKVVideoSurface.h"
 #include "native/MediaEngine.h"
+#include "native/PlayerEQBands.h"
 
 namespace orvel {
 
@@ -35,7 +36,7 @@ class MKVPlayback {
 
   static constexpr double kPollInterval = 0.25;
   // The engine equalizer's target band frequencies in Hz, the same seven as the equalizer model.
-  static constexpr std::array<float, 7> kEqualizerFrequencies{63, 250, 500, 1500, 3000, 5000, 8000};
+  static constexpr const auto& kEqualizerFrequencies = PlayerEQBands::frequencies;
 
   MKVPlayback(MainQueue& queue, MediaEngine& engine);
   ~MKVPlayback();

@@ -9,6 +9,7 @@
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
 #include "native/MKVPlayback.h"
+#include "native/PlayerEQBands.h"
 #include "native/WebAudioEqualizer.h"
 
 namespace orvel {
@@ -18,7 +19,7 @@ namespace orvel {
 // a web video is playing, nowhere otherwise.
 class PlayerEqualizer {
  public:
-  static constexpr std::size_t kBandCount = 7;
+  static constexpr std::size_t kBandCount = PlayerEQBands::count;
   static constexpr const char* kGainsKey = "playerEqualizerGains";
   static constexpr double kMaximumGain = 12;
 

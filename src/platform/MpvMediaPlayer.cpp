@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/Log.h"
+#include "native/PlayerEQBands.h"
 #include "platform/MpvVideoOutput.h"
 
 namespace orvel {
@@ -446,7 +447,8 @@ MpvMediaPlayer::~MpvMediaPlayer() {
 }
 
 const std::vector<double>& MpvMediaPlayer::equalizerBandFrequencies() {
-  static const std::vector<double> frequencies{63, 250, 500, 1500, 3000, 5000, 8000};
+  static const std::vector<double> frequencies(PlayerEQBands::frequencies.begin(),
+                                               PlayerEQBands::frequencies.end());
   return frequencies;
 }
 
