@@ -34,8 +34,9 @@ class PulsePassThrough final : public AudioPassThrough {
   // The playback stream's target: this much queued ahead of the output at most, so the delay the
   // route adds stays bounded even when the two sinks' clocks drift apart.
   static constexpr double kPlaybackTargetSeconds = 0.040;
-  // Playback starts once this much is queued.
-  static constexpr double kPlaybackStartSeconds = 0.010;
+  // Playback starts once this much is queued: the margin against a late wake-up of the
+  // PulseAudio thread on a busy machine.
+  static constexpr double kPlaybackStartSeconds = 0.020;
   // How much the capture hands over at a time.
   static constexpr double kCaptureFragmentSeconds = 0.010;
 

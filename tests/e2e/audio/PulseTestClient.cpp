@@ -117,9 +117,12 @@ TestPlayer::TestPlayer(const std::string& processBinary, Signal signal, double f
   pa_stream* stream = pa_stream_new_with_proplist(context_, "tone", &spec, nullptr, properties);
   pa_proplist_free(properties);
   pa_stream_set_write_callback(stream, writable, this);
-  // A short buffer: the clicks' write times then say when they play, give or take 20 ms.
+  // Clicks get a short buffer, so that their write times say when they play; a tone gets a
+  // long one, so that a busy machine does not break it up.
   const std::uint32_t unset = static_cast<std::uint32_t>(-1);
-  const pa_buffer_attr buffer{unset, kRate / 50 * kFrameBytes, unset, unset, unset};
+  const std::uint32_t target = signal == Signal::clicks ? kRate / 50 : kRate / 4;
+  const pa_buffer_attr buffer{unset, target * static_cast<std::uint32_t>(kFrameBytes), unset, unset,
+                              unset};
   connectStream(stream, true, "", buffer, PA_STREAM_ADJUST_LATENCY);
   pa_threaded_mainloop_unlock(loop_);
 }

@@ -138,7 +138,9 @@ TEST_F(WebAudioRouteTest, TwelveDecibelsOnTheWebStreamAreHeardAndGoAwayWithTheRo
   EXPECT_TRUE(gain->calledOffMainThread.load());
 
   route->stop();
+  const std::uint64_t processed = gain->processedFrames;
   settle();
+  EXPECT_EQ(gain->processedFrames, processed) << "the filters are left alone once stopped";
   const std::optional<double> after = output.levelOver(0.5);
   ASSERT_TRUE(after);
   EXPECT_NEAR(*after, *direct, 1);
