@@ -120,6 +120,7 @@ std::optional<PlayerEqualizerError> WebProcessEqualizer::build(
   if (!output.ok()) {
     return errorFor(output.error());
   }
+  defaultAtStart_ = output.value().index;
   const std::uint32_t rate = output.value().sampleRate;
   if (rate == 0) {
     return PlayerEqualizerError::unsupportedAudioFormat();
@@ -208,30 +209,37 @@ void WebProcessEqualizer::moveEverythingBack() {
   if (!streams.ok()) {
     return;
   }
-  std::optional<std::uint32_t> fallback;
-  bool fallbackLooked = false;
+  std::optional<std::uint32_t> output;
+  bool outputLooked = false;
+  const auto currentOutput = [&]() -> std::optional<std::uint32_t> {
+    if (!outputLooked) {
+      outputLooked = true;
+      auto server = server_.serverInfo();
+      if (server.ok()) {
+        auto sink = server_.sink(server.value().defaultSinkName);
+        if (sink.ok() && sink.value().index != sinkIndex_) {
+          output = sink.value().index;
+        }
+      }
+    }
+    return output;
+  };
   for (const SinkInput& stream : streams.value()) {
     if (stream.sink != sinkIndex_) {
       continue;
     }
+    // A stream that played on the default output goes back to the default output, which the
+    // user may have changed meanwhile; the server then lets it follow the default again rather
+    // than pinning it to a sink.
     auto origin = origins_.find(stream.index);
-    if (origin != origins_.end() && !server_.moveSinkInput(stream.index, origin->second)) {
+    if (origin != origins_.end() && origin->second != defaultAtStart_ &&
+        !server_.moveSinkInput(stream.index, origin->second)) {
       continue;
     }
-    // The stream's own sink has gone, or it came onto the private sink by other means: the
-    // output in use now is the best place for it.
-    if (!fallbackLooked) {
-      fallbackLooked = true;
-      auto server = server_.serverInfo();
-      if (server.ok()) {
-        auto output = server_.sink(server.value().defaultSinkName);
-        if (output.ok() && output.value().index != sinkIndex_) {
-          fallback = output.value().index;
-        }
-      }
-    }
-    if (fallback) {
-      server_.moveSinkInput(stream.index, *fallback);
+    // Otherwise, or when its own sink has gone, or when it came onto the private sink by other
+    // means, the output in use now is the best place for it.
+    if (auto target = currentOutput()) {
+      server_.moveSinkInput(stream.index, *target);
     }
   }
 }

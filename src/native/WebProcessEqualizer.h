@@ -102,6 +102,8 @@ class WebProcessEqualizer {
 
   std::optional<std::uint32_t> module_;
   std::uint32_t sinkIndex_ = kNoAudioIndex;
+  // The default output when the route was built.
+  std::uint32_t defaultAtStart_ = kNoAudioIndex;
   // The stream the route was made for; its process's other streams join it.
   SinkInput routed_;
   std::unique_ptr<AudioPassThrough> passThrough_;

@@ -329,6 +329,15 @@ TEST_F(WebProcessEqualizerTest, TheRouteFollowsItsProcessButNotAStreamTheUserMov
   EXPECT_EQ(server_.stream(next)->sink, kHeadphones);
 }
 
+TEST_F(WebProcessEqualizerTest, AStreamOnTheDefaultOutputReturnsToTheDefaultOfTheMoment) {
+  const std::uint32_t web = server_.addStream("WebKitWebProcess", 3).index;
+  WebProcessEqualizer& route = makeRoute();
+  ASSERT_EQ(route.start(), std::nullopt);
+  server_.defaultSink = "headphones";
+  route.stop();
+  EXPECT_EQ(server_.stream(web)->sink, kHeadphones);
+}
+
 TEST_F(WebProcessEqualizerTest, AStreamWhoseOutputWentReturnsToTheDefaultOutput) {
   const std::uint32_t web = server_.addStream("WebKitWebProcess", 3).index;
   server_.stream(web)->sink = kHeadphones;
