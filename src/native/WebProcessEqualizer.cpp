@@ -40,8 +40,9 @@ bool WebProcessEqualizer::isWebEngineStream(const SinkInput& stream) {
 std::string WebProcessEqualizer::sinkArguments(const std::string& sinkName,
                                                std::uint32_t sampleRate) {
   // Float samples at the output's rate: the monitor then hands the processor what it takes,
-  // and nothing is resampled between the private sink and the output.
-  return "sink_name=" + sinkName + " format=float32ne rate=" + std::to_string(sampleRate) +
+  // and nothing is resampled between the private sink and the output. Spelled little-endian,
+  // which every server's parser knows and the machines the player runs on are.
+  return "sink_name=" + sinkName + " format=float32le rate=" + std::to_string(sampleRate) +
          " channels=2 channel_map=front-left,front-right sink_properties='device.description=\"" +
          kSinkDescription + "\"'";
 }
