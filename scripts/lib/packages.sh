@@ -24,13 +24,14 @@ ensure_packages() {
 
 # What building the program needs.
 ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3-dev libplist-dev
-  nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev)
+  nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev
+  libpulse-dev)
 # What playing needs at run time beyond the libraries: the web engine's decoders for WebM and MP4.
 ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-gl)
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
 ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus)
 # What building and running the tests needs on top.
-ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git)
+ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils)
 # What building the benchmarks needs on top.
 ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)
