@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "core/Log.h"
 #include "core/PropertyList.h"
 
 namespace orvel {
@@ -138,10 +139,17 @@ void PlayerEqualizer::route() {
     setErrorMessage(std::nullopt);
     return;
   }
-  auto made = makeWebAudio_ ? makeWebAudio_(gains_, volume_)
+  auto failed = [this, alive = std::weak_ptr<int>(alive_)](const std::string& message) {
+    if (!alive.expired()) {
+      webAudio_.reset();
+      setErrorMessage(message);
+    }
+  };
+  auto made = makeWebAudio_ ? makeWebAudio_(gains_, volume_, failed)
                             : Result<std::shared_ptr<WebAudioEqualizer>>::failure(
                                   "Orvel player couldn’t open the system audio route for EQ.");
   if (made) {
+    logLine("Equalizer", "Equalizing the web view's sound");
     webAudio_ = std::move(made).value();
     setErrorMessage(std::nullopt);
   } else {
@@ -152,6 +160,9 @@ void PlayerEqualizer::route() {
 
 void PlayerEqualizer::setErrorMessage(std::optional<std::string> message) {
   if (errorMessage_ != message) {
+    if (message) {
+      logLine("Equalizer", *message);
+    }
     errorMessage_ = std::move(message);
     changes_.notify();
   }

@@ -67,6 +67,8 @@ class PlayerEqualizer {
   double volume_ = 1.0;
   std::shared_ptr<WebAudioEqualizer> webAudio_;
   ObserverList<> changes_;
+  // A route that breaks later reports through a callback that may outlive this equalizer.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace orvel

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/Result.h"
@@ -19,7 +20,9 @@ class WebAudioEqualizer {
 };
 
 // Builds a route for the one web audio stream producing sound; the error is the text to show.
+// `failed` is called on the main loop, with the text, when a running route breaks later.
 using WebAudioEqualizerFactory = std::function<Result<std::shared_ptr<WebAudioEqualizer>>(
-    const std::vector<double>& gains, double volume)>;
+    const std::vector<double>& gains, double volume,
+    std::function<void(const std::string& message)> failed)>;
 
 }  // namespace orvel

@@ -5,11 +5,14 @@
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
 #include "native/MKVNativePlayer.h"
+#include "native/PlayerEqualizer.h"
+#include "native/WebAudioRoute.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvVideoArea.h"
 #include "platform/PlayerView.h"
+#include "platform/PulseAudioServer.h"
 #include "platform/Resources.h"
 #include "platform/WebKitWebEngine.h"
 #include "player/PlayerSession.h"
@@ -65,6 +68,12 @@ struct PlayerController::Parts {
   MpvMediaEngine engine;
   MKVNativePlayer native{queue, engine};
   MpvVideoArea videoArea{engine, native.playback().surface()};
+  PulseAudioServer audioServer{queue};
+  PlayerEqualizer equalizer{
+      AppSettings::sharedDefaults(), [this](const std::vector<double>& gains, double volume,
+                                            std::function<void(const std::string&)> failed) {
+        return WebAudioRoute::make(queue, audioServer, gains, volume, std::move(failed));
+      }};
   std::optional<PlayerSession> session;
   std::optional<GtkPlayerWindow> playerWindow;
   std::optional<PlayerWindowBehaviour> behaviour;
@@ -98,6 +107,8 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
       .readPlayerPage = [] { return readResource("player.html"); },
   });
   p.session->connect(p.bridge);
+  p.equalizer.setNativePlayback(&p.native.playback());
+  p.session->setEqualizer(&p.equalizer);
 
   p.playerWindow.emplace(p.window, [&p] { return p.gtkDialogs.isShowingDialog(); });
   p.behaviour.emplace(p.queue, defaults, settings, center, *p.playerWindow,
@@ -131,6 +142,20 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   application.add_action("open-url", [&p] { p.session->promptForURL(); });
   application.set_accel_for_action("app.open-url", "<Control>l");
   application.add_action("close", [&p] { p.window.close(); });
+  // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
+  // (org.gtk.Actions on the application's object path).
+  application.add_action_with_parameter(
+      "equalizer", Glib::VariantType("b"), [&p](const Glib::VariantBase& value) {
+        p.equalizer.setEnabled(Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(value).get());
+      });
+  application.add_action_with_parameter(
+      "equalizer-gain", Glib::VariantType("(ud)"), [&p](const Glib::VariantBase& value) {
+        guint32 band = 0;
+        double gain = 0;
+        g_variant_get(const_cast<GVariant*>(value.gobj()), "(ud)", &band, &gain);
+        p.equalizer.setGain(gain, band);
+      });
+  application.add_action("equalizer-reset", [&p] { p.equalizer.resetGains(); });
   application.set_accels_for_action("app.close", {"<Control>w", "<Control>q"});
 
   p.window.signal_close_request().connect(
@@ -142,7 +167,11 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
       false);
 }
 
-PlayerController::~PlayerController() = default;
+PlayerController::~PlayerController() {
+  // The equalizer's route is taken down before the session and the window go.
+  parts_->session->setEqualizer(nullptr);
+  parts_->equalizer.setEnabled(false);
+}
 
 void PlayerController::start(const std::optional<std::string>& openText) {
   Parts& p = *parts_;

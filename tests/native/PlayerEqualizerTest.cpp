@@ -34,10 +34,13 @@ struct EqualizerFixture : ::testing::Test {
   int routesMade = 0;
   std::optional<std::string> failure;
   RecordingRoute* lastRoute = nullptr;
+  std::function<void(const std::string&)> onFailure;
 
   std::unique_ptr<PlayerEqualizer> make() {
     auto equalizer = std::make_unique<PlayerEqualizer>(
-        defaults, [this](const std::vector<double>& gains, double volume) {
+        defaults, [this](const std::vector<double>& gains, double volume,
+                         std::function<void(const std::string&)> failed) {
+          onFailure = std::move(failed);
           ++routesMade;
           if (failure) {
             return Result<std::shared_ptr<WebAudioEqualizer>>::failure(*failure);
@@ -152,6 +155,15 @@ TEST_F(EqualizerFixture, ARouteThatCannotBeMadeIsExplainedAndRetriedLater) {
   equalizer->setGain(2, 4);
   EXPECT_TRUE(equalizer->isWebAudioRunning());
   EXPECT_FALSE(equalizer->errorMessage());
+
+  // A route that breaks later is dropped and explained.
+  onFailure("YouTube audio EQ needs a PulseAudio or PipeWire sound server.");
+  EXPECT_FALSE(equalizer->isWebAudioRunning());
+  EXPECT_EQ(routesAlive, 0);
+  EXPECT_EQ(equalizer->errorMessage(),
+            "YouTube audio EQ needs a PulseAudio or PipeWire sound server.");
+  equalizer->setGain(3, 4);
+  EXPECT_TRUE(equalizer->isWebAudioRunning());
 
   // Switching off takes the route down at once.
   equalizer->setEnabled(false);

@@ -358,7 +358,8 @@ TEST_F(SessionFixture, TheEqualizerFollowsWhatPlaysAndTakesTheVolume) {
   MKVPlayback playback(queue, engine);
   std::vector<double> routeVolumes;
   int routesMade = 0;
-  PlayerEqualizer equalizer(defaults, [&](const std::vector<double>&, double volume) {
+  PlayerEqualizer equalizer(defaults, [&](const std::vector<double>&, double volume,
+                                          std::function<void(const std::string&)>) {
     ++routesMade;
     routeVolumes.push_back(volume);
     return Result<std::shared_ptr<WebAudioEqualizer>>(
