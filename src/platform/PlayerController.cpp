@@ -160,6 +160,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 
   p.window.signal_close_request().connect(
       [&p] {
+        p.behaviour->windowWillClose();
         p.session->playerWindowWillClose();
         // The session quits the program once it has saved; the window goes with it.
         return true;
@@ -190,6 +191,7 @@ void PlayerController::open(const std::string& text) {
 }
 
 void PlayerController::applicationWillTerminate() {
+  parts_->behaviour->windowWillClose();
   parts_->session->applicationWillTerminate();
 }
 

@@ -44,8 +44,8 @@ void PlayerWindowBehaviour::configureWindow() {
     auto screens = window_.screens();
     if (auto best = WindowGeometry::bestScreen(screens, window_.frame())) {
       const Rect& visible = screens[*best].visibleFrame;
-      window_.setFrame(Rect{visible.midX() - kDefaultWidth / 2, visible.midY() - kDefaultHeight / 2,
-                            kDefaultWidth, kDefaultHeight});
+      setFrame(Rect{visible.midX() - kDefaultWidth / 2, visible.midY() - kDefaultHeight / 2,
+                    kDefaultWidth, kDefaultHeight});
     }
   }
   clampToVisibleScreen(true);
@@ -125,16 +125,37 @@ void PlayerWindowBehaviour::restoreWindowFrameIfNeeded() {
   if (!frame || frame->width <= 0 || frame->height <= 0) {
     return;
   }
-  window_.setFrame(*frame);
+  setFrame(*frame);
   clampToVisibleScreen(true);
 }
 
 void PlayerWindowBehaviour::startPersistingWindowFrame() {
-  auto persist = lifetime_.guard([this](const Rect& frame) {
-    defaults_.set(kFrameKey, WindowGeometry::rectangleString(frame));
-  });
-  window_.setFrameObserver(persist);
-  persist(window_.frame());
+  window_.setFrameObserver(lifetime_.guard([this](const Rect& frame) { persistFrame(frame); }));
+  persistFrame(window_.frame());
+}
+
+// The frame asked for is stored at once: the window system may report the move late, or not at
+// all while the window is still being shown.
+void PlayerWindowBehaviour::setFrame(const Rect& frame) {
+  window_.setFrame(frame);
+  if (configured_) {
+    persistFrame(frame);
+  }
+}
+
+// A window that is still being shown can report a frame of a single point; that is never the
+// user's frame.
+void PlayerWindowBehaviour::persistFrame(const Rect& frame) {
+  if (frame.width < 2 || frame.height < 2) {
+    return;
+  }
+  defaults_.set(kFrameKey, WindowGeometry::rectangleString(frame));
+}
+
+void PlayerWindowBehaviour::windowWillClose() {
+  if (configured_ && window_.isUsable()) {
+    persistFrame(window_.frame());
+  }
 }
 
 std::optional<Rect> PlayerWindowBehaviour::allowedArea(const Rect& frame) const {
@@ -154,7 +175,7 @@ void PlayerWindowBehaviour::clampToVisibleScreen(bool centerIfOffscreen) {
   }
   Rect clamped = WindowGeometry::clampToVisibleScreen(frame, *area, centerIfOffscreen);
   if (clamped != frame) {
-    window_.setFrame(clamped);
+    setFrame(clamped);
   }
 }
 

@@ -40,6 +40,8 @@ class PlayerWindowBehaviour {
   void suspendAlwaysOnTopForOverlay();
   void restoreAlwaysOnTopAfterOverlay();
   void setShowingPlaylist(bool showing);
+  // Stores the frame the window closes with, whatever moves were or were not reported.
+  void windowWillClose();
 
   bool isAlwaysOnTop() const { return isAlwaysOnTop_; }
   // The level last given to the window: true while it is kept above.
@@ -50,6 +52,8 @@ class PlayerWindowBehaviour {
   void applyWindowConfiguration();
   void restoreWindowFrameIfNeeded();
   void startPersistingWindowFrame();
+  void setFrame(const Rect& frame);
+  void persistFrame(const Rect& frame);
   std::optional<Rect> allowedArea(const Rect& frame) const;
   void clampToVisibleScreen(bool centerIfOffscreen);
 

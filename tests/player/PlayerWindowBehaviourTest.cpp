@@ -44,6 +44,23 @@ TEST_F(WindowFixture, TheFirstWindowIs1024By576CentredAndRemembered) {
   EXPECT_EQ(storedFrame(), "{{300, 200}, {800, 450}}");
 }
 
+TEST_F(WindowFixture, AFrameIsRememberedEvenWhenTheWindowSystemReportsNothing) {
+  window.currentFrame = Rect{640, 400, 1, 1};
+  window.reportsMoves = false;
+  start().configureWindow();
+  EXPECT_EQ(storedFrame(), "{{208, 162}, {1024, 576}}");
+
+  // The frame the window closes with is kept, moved or not.
+  window.currentFrame = Rect{50, 60, 700, 400};
+  behaviour->windowWillClose();
+  EXPECT_EQ(storedFrame(), "{{50, 60}, {700, 400}}");
+
+  // A single point is never stored as the frame.
+  window.reportsMoves = true;
+  window.setFrame(Rect{640, 400, 1, 1});
+  EXPECT_EQ(storedFrame(), "{{50, 60}, {700, 400}}");
+}
+
 TEST_F(WindowFixture, AStoredFrameIsRestoredInsideTheScreen) {
   defaults.set(PlayerWindowBehaviour::kFrameKey, std::string("{{1300, 100}, {640, 360}}"));
   start().configureWindow();
