@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -102,6 +104,7 @@ class Home {
     return variables;
   }
   void addEnvironment(std::string variable) { extra_.push_back(std::move(variable)); }
+  const std::string& busAddress() const { return busAddress_; }
 
   // A stored value as the player wrote it, read while the player may still run.
   std::optional<PropertyList> stored(const std::string& key) const {
@@ -438,6 +441,115 @@ TEST(PlayerEndToEndWindow, StaysAboveOnEveryWorkspaceAndClosingSavesAndQuits) {
   EXPECT_EQ(player.wait(10), 0) << player.log();
   EXPECT_GE(home.position(mediaID).value_or(0), 3);
   EXPECT_EQ(home.lastURL(), fileURL(clip));
+}
+
+// A PulseAudio server of the home's own, whose only output is a null sink "speakers"; its
+// monitor is where the player's sound can be measured.
+class SoundServer {
+ public:
+  explicit SoundServer(const Home& home) : runtime_(home.folder().file("runtime")) {
+    const std::string command =
+        "XDG_RUNTIME_DIR='" + runtime_ + "' PULSE_RUNTIME_PATH='" + runtime_ + "/pulse' HOME='" +
+        home.folder().path() +
+        "' pulseaudio --daemonize=yes --system=no --exit-idle-time=-1 -n --use-pid-file=yes "
+        "--log-target=file:'" +
+        home.folder().file("pulse.log") +
+        "' --load='module-null-sink sink_name=speakers format=float32le rate=48000 channels=2' "
+        "--load=module-native-protocol-unix";
+    available_ = std::system(command.c_str()) == 0 &&
+                 waitUntil([&] { return pactl("info").find("speakers") != std::string::npos; }, 10);
+  }
+  ~SoundServer() { pactl("exit"); }
+  SoundServer(const SoundServer&) = delete;
+  SoundServer& operator=(const SoundServer&) = delete;
+
+  bool available() const { return available_; }
+
+  // The level of what the speakers play over half a second, in dB of full scale.
+  double level() const {
+    std::string samples =
+        commandOutput("XDG_RUNTIME_DIR='" + runtime_ +
+                      "' timeout 0.5 parec --device=speakers.monitor "
+                      "--format=float32le --channels=2 --rate=48000 --raw 2>/dev/null");
+    const std::size_t count = samples.size() / sizeof(float);
+    double sum = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+      float sample = 0;
+      std::memcpy(&sample, samples.data() + index * sizeof(float), sizeof(float));
+      sum += static_cast<double>(sample) * sample;
+    }
+    return count ? 10 * std::log10(std::max(sum / count, 1e-20)) : -200;
+  }
+
+ private:
+  std::string pactl(const std::string& arguments) const {
+    return commandOutput("XDG_RUNTIME_DIR='" + runtime_ + "' pactl " + arguments + " 2>/dev/null");
+  }
+
+  std::string runtime_;
+  bool available_ = false;
+};
+
+void activate(const Home& home, const std::string& action, const std::string& parameter) {
+  const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + home.busAddress() +
+                              "' gdbus call --session --dest com.example.OrvelPlayer "
+                              "--object-path /com/example/OrvelPlayer --method "
+                              "org.gtk.Actions.Activate " +
+                              action + " \"" + parameter + "\" \"{}\" >/dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitchedOff) {
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string clip = home.folder().file("tone.webm");
+  ASSERT_TRUE(run({"ffmpeg",
+                   "-nostdin",
+                   "-v",
+                   "error",
+                   "-y",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "testsrc=size=320x180:rate=25:d=40",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=f=1500:d=40",
+                   "-af",
+                   "volume=0.5",
+                   "-c:v",
+                   "libvpx",
+                   "-deadline",
+                   "realtime",
+                   "-c:a",
+                   "libopus",
+                   clip}));
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 2; }, 30))
+      << player.log();
+  ASSERT_TRUE(waitUntil([&] { return sound.level() > -40; }, 10)) << "no sound reached the server";
+  const double flat = sound.level();
+
+  activate(home, "equalizer-gain", "[<(uint32 3, 12.0)>]");
+  activate(home, "equalizer", "[<true>]");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 10))
+      << player.log();
+  double boosted = flat;
+  waitUntil([&] { return (boosted = sound.level()) > flat + 11; }, 10);
+  EXPECT_NEAR(boosted - flat, 12, 1.5) << player.log();
+
+  activate(home, "equalizer", "[<false>]");
+  double after = boosted;
+  waitUntil([&] { return std::abs((after = sound.level()) - flat) < 1; }, 10);
+  EXPECT_NEAR(after, flat, 1.5);
+  std::printf("levels: flat %.2f dBFS, with +12 dB on 1.5 kHz %.2f dBFS, switched off %.2f dBFS\n",
+              flat, boosted, after);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
 class PlayerEndToEnd : public ::testing::TestWithParam<std::string> {};
