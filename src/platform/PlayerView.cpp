@@ -127,6 +127,9 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   dropTarget_ = Gtk::DropTarget::create(G_TYPE_INVALID, Gdk::DragAction::COPY);
   dropTarget_->set_gtypes({GDK_TYPE_FILE_LIST, G_TYPE_STRING});
   dropTarget_->set_preload(true);
+  // Asked before the web view's own drop handling, which would otherwise take files and links
+  // and open them as pages.
+  dropTarget_->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   auto resolvable = [this]() -> std::optional<std::string> {
     const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
     if (!value) {
@@ -195,6 +198,13 @@ void PlayerView::buildDropPrompt() {
   add_overlay(dropPrompt_);
 }
 
+PlayerView::~PlayerView() {
+  // The window may outlive this view; its key handler must not reach a view that is gone.
+  if (keyWindow_ && keyController_) {
+    keyWindow_->remove_controller(keyController_);
+  }
+}
+
 void PlayerView::updateWebView(GtkWidget* webView) {
   if (webView == webView_) {
     return;
@@ -224,8 +234,7 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
                                Gdk::ModifierType::ALT_MASK | Gdk::ModifierType::SUPER_MASK |
                                Gdk::ModifierType::META_MASK;
         // GTK reports no repeat flag; a second press before the release is a repeat.
-        const bool isRepeat = heldKey_ == keyval;
-        heldKey_ = keyval;
+        const bool isRepeat = repeats_.pressed(keyval);
         PlaybackKeys::KeyPress press{
             .keyCode = playbackKeyCode(keyval),
             .isAutoRepeat = isRepeat,
@@ -245,8 +254,11 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
         return false;
       },
       false);
-  keys->signal_key_released().connect([](guint, guint, Gdk::ModifierType) {}, false);
+  keys->signal_key_released().connect(
+      [this](guint keyval, guint, Gdk::ModifierType) { repeats_.released(keyval); }, false);
   window.add_controller(keys);
+  keyWindow_ = &window;
+  keyController_ = keys;
 }
 
 void PlayerView::render() {

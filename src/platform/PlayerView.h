@@ -27,6 +27,7 @@ class PlayerView final : public Gtk::Overlay {
   };
 
   PlayerView(PlayerSession& session, Inputs inputs);
+  ~PlayerView() override;
 
   void updateWebView(GtkWidget* webView);
   // The native player's video, shown above the web view while native playback is active.
@@ -49,7 +50,9 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Box dropPrompt_;
   Gtk::WindowHandle dragStrip_;
   Glib::RefPtr<Gtk::DropTarget> dropTarget_;
-  std::optional<guint> heldKey_;
+  PlaybackKeys::RepeatTracker repeats_;
+  Gtk::Window* keyWindow_ = nullptr;
+  Glib::RefPtr<Gtk::EventControllerKey> keyController_;
   ObserverToken sessionChanges_;
 };
 

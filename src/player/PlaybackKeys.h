@@ -32,6 +32,25 @@ struct KeyPress {
 
 enum class Verdict { passThrough, swallow, handle };
 
+// Tells a key held down (the window system repeats its press) from a new press: a press of the
+// key already down, with no release between, is a repeat.
+class RepeatTracker {
+ public:
+  bool pressed(unsigned key) {
+    const bool repeat = held_ == key;
+    held_ = key;
+    return repeat;
+  }
+  void released(unsigned key) {
+    if (held_ == key) {
+      held_.reset();
+    }
+  }
+
+ private:
+  std::optional<unsigned> held_;
+};
+
 // Space, Left and Right belong to playback only when nothing else in the window wants them; a
 // held Space toggles once.
 Verdict classify(const KeyPress& press);

@@ -22,6 +22,18 @@ TEST(PlaybackKeys, OnlyUnmodifiedPlaybackKeysInAnActiveWindowBelongToPlayback) {
   EXPECT_EQ(classify({.keyCode = 36}), Verdict::passThrough);
 }
 
+TEST(PlaybackKeys, OnlyAKeyStillHeldDownRepeats) {
+  RepeatTracker keys;
+  EXPECT_FALSE(keys.pressed(kSpace));
+  EXPECT_TRUE(keys.pressed(kSpace));
+  keys.released(kSpace);
+  // Pressing Space again after letting go toggles again.
+  EXPECT_FALSE(keys.pressed(kSpace));
+  EXPECT_FALSE(keys.pressed(kLeftArrow));
+  keys.released(kSpace);
+  EXPECT_TRUE(keys.pressed(kLeftArrow));
+}
+
 TEST(DroppedURLString, TheFirstResolvableItemWinsFilesFirst) {
   const auto& registry = StreamingProviderRegistry::shared();
   DropPayload several{
