@@ -125,6 +125,15 @@ void PlayerEqualizer::setNativeEqualizer(bool enabled) {
 }
 
 void PlayerEqualizer::route() {
+  const bool wasRunning = webAudio_ != nullptr;
+  routeWithoutNotice();
+  // The session hands the page's volume to a running route and takes it back when it stops.
+  if (wasRunning != (webAudio_ != nullptr)) {
+    changes_.notify();
+  }
+}
+
+void PlayerEqualizer::routeWithoutNotice() {
   const bool webCase = isEnabled_ && !usesNative_ && isPlaying_;
   if (!webCase) {
     webAudio_.reset();
@@ -141,8 +150,12 @@ void PlayerEqualizer::route() {
   }
   auto failed = [this, alive = std::weak_ptr<int>(alive_)](const std::string& message) {
     if (!alive.expired()) {
+      const bool wasRunning = webAudio_ != nullptr;
       webAudio_.reset();
       setErrorMessage(message);
+      if (wasRunning) {
+        changes_.notify();
+      }
     }
   };
   auto made = makeWebAudio_ ? makeWebAudio_(gains_, volume_, failed)

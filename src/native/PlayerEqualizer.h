@@ -53,6 +53,7 @@ class PlayerEqualizer {
   void storeGains();
   void gainsChanged();
   void route();
+  void routeWithoutNotice();
   void setNativeEqualizer(bool enabled);
   void setErrorMessage(std::optional<std::string> message);
 

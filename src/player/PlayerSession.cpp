@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "core/Log.h"
@@ -63,7 +64,7 @@ PlayerSession::PlayerSession(Dependencies dependencies)
                       },
                   .isYouTubeActive = [this] { return isYouTubeActive_; },
                   .playerVolume = [this] { return playerVolume_; },
-                  .isEqualizerEnabled = [this] { return isEqualizerEnabled(); },
+                  .isEqualizerEnabled = [this] { return equalizerTakesVolume(); },
               }) {
   loadStoredValues();
   tokens_.push_back(deps_.native.observeUpdates(
@@ -123,12 +124,12 @@ void PlayerSession::changed() {
 void PlayerSession::setEqualizer(PlayerEqualizer* equalizer) {
   equalizer_ = equalizer;
   equalizerInputs_.reset();
-  equalizerWasEnabled_ = isEqualizerEnabled();
+  equalizerTookVolume_ = equalizerTakesVolume();
   equalizerChanges_ = equalizer ? equalizer->observeChanges([this] {
-    if (isEqualizerEnabled() != equalizerWasEnabled_) {
-      equalizerWasEnabled_ = isEqualizerEnabled();
-      // The page plays at full volume while the equalizer applies the volume, and the other way
-      // round, so the volume is handed over again.
+    if (equalizerTakesVolume() != equalizerTookVolume_) {
+      equalizerTookVolume_ = equalizerTakesVolume();
+      // The page plays at full volume while the equalizer's route applies the volume, and at
+      // the player's volume whenever no route runs, so the volume is handed over again.
       setVolume(playerVolume_);
     }
   })
@@ -159,13 +160,45 @@ bool PlayerSession::isNativeMediaActive() const {
   return hasPrefix(currentVideoID_, "mkv:");
 }
 
+bool PlayerSession::isWebPageMediaID(const std::string& videoID) {
+  return videoID.starts_with("mp4:") || videoID.starts_with("webm:") ||
+         videoID.starts_with("disneyplus:") || videoID.starts_with("mkv:");
+}
+
+// A report for another media than the current one counts only when the web view really shows
+// that media (a page navigated on); otherwise it comes from the page that was just left.
+bool PlayerSession::isStaleReport(const std::string& videoID) const {
+  return currentVideoID_ && videoID != *currentVideoID_ && webViewMediaID() != videoID;
+}
+
 bool PlayerSession::isFailedSourceCurrent() const {
   return failedSourceURL_ && failedSourceURL_ == currentSourceURL_;
 }
 
 // MARK: - Wiring
 
+PlayerSession::~PlayerSession() {
+  // The bridge outlives the session; it must not call into it any more.
+  if (bridge_) {
+    YouTubeScriptMessageHandler& bridge = *bridge_;
+    bridge.onProgress = nullptr;
+    bridge.onPageReady = nullptr;
+    bridge.onPlayerReady = nullptr;
+    bridge.onPlayerStateChange = nullptr;
+    bridge.onPlayerTick = nullptr;
+    bridge.onPlayerError = nullptr;
+    bridge.onSourceError = nullptr;
+    bridge.onNavigationError = nullptr;
+    bridge.onMediaEnded = nullptr;
+    bridge.onPlaylistPosition = nullptr;
+    bridge.isPlayerShellActive = [] { return false; };
+    bridge.onMainFrameNavigationStarted = nullptr;
+    bridge.onWebContentProcessTerminated = nullptr;
+  }
+}
+
 void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
+  bridge_ = &bridge;
   bridge.isPlayerShellActive = [this] { return loader_.playerPageLoaded(); };
   bridge.onPageReady = [this] {
     const bool fill = deps_.settings.fillPlayerWindowEnabled();
@@ -183,7 +216,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   bridge.onProgress = [this](const std::string& videoID, double time,
                              std::optional<std::string> title) {
     runOnMain([this, videoID, time, title] {
-      if (isNativeMediaActive() || isFailedSourceCurrent()) {
+      if (isNativeMediaActive() || isFailedSourceCurrent() || isStaleReport(videoID)) {
         return;
       }
       updatePlaybackPosition(videoID, time, title);
@@ -214,6 +247,10 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
         return;
       }
       if (!isYouTubeActive_ && videoID != currentVideoID_) {
+        return;
+      }
+      // The page that was left may still report once while the player page takes over.
+      if (isYouTubeActive_ && isWebPageMediaID(videoID)) {
         return;
       }
       playerState_ = state;
@@ -248,6 +285,9 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
         }
         query += (query.empty() ? "" : "&") + percentEncoded(item.name, "") +
                  (item.value ? "=" + percentEncoded(*item.value, "") : "");
+      }
+      if (index < 0 || index >= std::numeric_limits<std::int32_t>::max()) {
+        return;
       }
       query += (query.empty() ? "" : "&") + std::string("index=") + std::to_string(index + 1);
       if (auto rebuilt = url->replacingPercentEncodedQuery(query)) {
@@ -299,6 +339,15 @@ void PlayerSession::handleProcessTerminated() {
   playerState_ = -1;
   changed();
   if (isNativeMediaActive() || !currentSourceURL_) {
+    return;
+  }
+  // A page that takes its web process down every time would otherwise be reopened for ever.
+  const double now = deps_.queue.now();
+  std::erase_if(recentTerminations_, [now](double at) { return now - at > kTerminationWindow; });
+  recentTerminations_.push_back(now);
+  if (recentTerminations_.size() >= kMaxTerminations) {
+    recentTerminations_.clear();
+    reportSourceFailure(*currentSourceURL_, kRepeatedTermination);
     return;
   }
   if (auto media = deps_.registry.resolve(*currentSourceURL_)) {
@@ -451,7 +500,7 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
     loader_.queueYouTubeLoad({.mediaID = media.mediaID,
                               .start = std::isfinite(startTime) ? std::trunc(startTime) : 0,
                               .autoplay = true,
-                              .playlistIndex = std::max<std::int64_t>(index - 1, 0)});
+                              .playlistIndex = index > 1 ? index - 1 : 0});
     loader_.ensurePlayerPage();
     loader_.dispatchPendingYouTubeLoad();
   } else {
@@ -527,6 +576,10 @@ void PlayerSession::updatePlaybackPosition(const std::string& videoID, double ti
   }
   if (playlistIndex() && videoID != currentVideoID_) {
     return;
+  }
+  // The embedded player moved on to another video by itself: remember that video's own link.
+  if (isYouTubeActive_ && currentVideoID_ != videoID && videoID.find(':') == std::string::npos) {
+    currentSourceURL_ = URLHelper::makeWatchURL(videoID);
   }
   currentVideoID_ = videoID;
   if (auto url = deps_.web.currentURL()) {
@@ -793,7 +846,7 @@ void PlayerSession::setVolume(double volume) {
   playerVolume_ = std::clamp(volume, 0.0, 100.0);
   if (isNativeMediaActive()) {
     deps_.native.setVolume(playerVolume_);
-  } else if (isEqualizerEnabled()) {
+  } else if (equalizerTakesVolume()) {
     equalizer_->setVolume(playerVolume_ / 100);
     loader_.evaluatePlayer(isYouTubeActive_ ? "window.ytSetVolume(100);"
                                             : std::string(kPageVideo) + "if(v) v.volume=1;");
@@ -832,8 +885,13 @@ bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
   }
   const double delta = keyCode == kRight ? 5.0 : -5.0;
   if (isNativeMediaActive()) {
-    const double duration = std::max(playerDuration_, 0.0);
-    playerCurrentTime_ = std::clamp(std::max(playerCurrentTime_, 0.0) + delta, 0.0, duration);
+    // With the length still unknown only the start bounds the step; clamping to a length of 0
+    // would jump back to the beginning.
+    double target = std::max(std::max(playerCurrentTime_, 0.0) + delta, 0.0);
+    if (playerDuration_ > 0) {
+      target = std::min(target, playerDuration_);
+    }
+    playerCurrentTime_ = target;
     seek(playerCurrentTime_);
     changed();
   } else if (isYouTubeActive_) {

@@ -36,6 +36,10 @@ class PlayerSession {
   static constexpr const char* kLastURLKey = "lastURL";
   static constexpr const char* kPositionsKey = "lastPlaybackPositions";
   static constexpr double kQuitFallbackSeconds = 2.0;
+  static constexpr double kTerminationWindow = 60.0;
+  static constexpr std::size_t kMaxTerminations = 3;
+  static constexpr const char* kRepeatedTermination =
+      "The video page could not be loaded. Its web content stopped three times in a minute.";
   static constexpr const char* kIdleStatus = "Drop a streaming URL to play";
   static constexpr const char* kUnsupportedLink =
       "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
@@ -71,6 +75,7 @@ class PlayerSession {
   };
 
   explicit PlayerSession(Dependencies dependencies);
+  ~PlayerSession();
   PlayerSession(const PlayerSession&) = delete;
   PlayerSession& operator=(const PlayerSession&) = delete;
 
@@ -164,11 +169,16 @@ class PlayerSession {
   void replaceResumeScript(double startTime, const std::string& sourceURL);
   std::optional<std::string> webViewMediaID() const;
   bool isFailedSourceCurrent() const;
+  static bool isWebPageMediaID(const std::string& videoID);
+  bool isStaleReport(const std::string& videoID) const;
   void acceptSnapshot(const PlaybackSnapshot& snapshot);
   void handleProcessTerminated();
   void changed();
   void synchronizeEqualizer();
-  bool isEqualizerEnabled() const { return equalizer_ && equalizer_->isEnabled(); }
+  // A running web route applies the volume itself; the page then plays at full volume.
+  bool equalizerTakesVolume() const {
+    return equalizer_ && equalizer_->isEnabled() && equalizer_->isWebAudioRunning();
+  }
   void runOnMain(std::function<void()> work);
 
   Dependencies deps_;
@@ -199,11 +209,13 @@ class PlayerSession {
   bool isTerminating_ = false;
   TaskHandle quitFallbackTask_;
 
+  YouTubeScriptMessageHandler* bridge_ = nullptr;
+  std::vector<double> recentTerminations_;
   PlayerEqualizer* equalizer_ = nullptr;
   ObserverToken equalizerChanges_;
   // What the equalizer was last told: media, playing, web player, switch.
   std::optional<std::tuple<std::optional<std::string>, bool, bool, bool>> equalizerInputs_;
-  bool equalizerWasEnabled_ = false;
+  bool equalizerTookVolume_ = false;
   ObserverList<> changeObservers_;
   std::vector<ObserverToken> tokens_;
   Lifetime lifetime_;

@@ -345,6 +345,76 @@ TEST_F(SessionFixture, KeysNeedMediaAndStayInsideTheNativeDuration) {
   EXPECT_FALSE(session->handlePlaybackKey(36));
 }
 
+TEST_F(SessionFixture, ReportsFromThePageJustLeftAreNotFiledUnderTheNewMedia) {
+  start();
+  const std::string first = fileLink("first.webm");
+  const std::string second = fileLink("second.webm");
+  session->loadStreamingURL(first, true);
+  queue.runUntilIdle();
+  session->loadStreamingURL(second, true);
+  queue.runUntilIdle();
+  bridge.didReceiveScriptMessage("videoProgress",
+                                 R"({"videoId":"webm:)" + first + R"(","currentTime":20})");
+  queue.runUntilIdle();
+  EXPECT_EQ(session->currentVideoID(), "webm:" + second);
+  EXPECT_FALSE(storedPosition("webm:" + first));
+  EXPECT_TRUE(settings->recentVideos().empty());
+
+  // Once YouTube has taken over, the old page's last report changes nothing either.
+  playYouTube(kVideo);
+  bridgeMessage(R"({"event":"mediaTime","videoId":"webm:)" + second +
+                R"(","currentTime":9,"duration":30,"state":2,"title":"Old page"})");
+  EXPECT_EQ(session->playerState(), 1);
+  EXPECT_NE(session->currentVideoTitle(), "Old page");
+}
+
+TEST_F(SessionFixture, AVideoTheEmbeddedPlayerMovesOnToKeepsItsOwnLink) {
+  start();
+  playYouTube(kVideo);
+  bridgeMessage(R"({"event":"time","videoId":"abcdefghijk","currentTime":5,"duration":100,
+                    "state":1,"title":"Next"})");
+  EXPECT_EQ(session->currentVideoID(), "abcdefghijk");
+  EXPECT_EQ(storedLastURL(), "https://www.youtube.com/watch?v=abcdefghijk");
+  ASSERT_FALSE(settings->recentVideos().empty());
+  EXPECT_EQ(settings->recentVideos()[0].sourceURL, "https://www.youtube.com/watch?v=abcdefghijk");
+}
+
+TEST_F(SessionFixture, AWebProcessThatKeepsDyingEndsInTheUnableToReadAlert) {
+  start().loadStreamingURL(fileLink("crash.webm"), true);
+  queue.runUntilIdle();
+  for (int death = 1; death <= 2; ++death) {
+    bridge.webContentProcessDidTerminate();
+    queue.runUntilIdle();
+    EXPECT_EQ(web.loads.size(), 1u + death);
+    queue.advance(10);
+  }
+  bridge.webContentProcessDidTerminate();
+  queue.runUntilIdle();
+  EXPECT_EQ(web.loads.size(), 3u);
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_NE(dialogs.alerts[0].message.find(PlayerSession::kRepeatedTermination), std::string::npos);
+}
+
+TEST_F(SessionFixture, ArrowsStepFromTheCurrentTimeWhileTheLengthIsUnknown) {
+  start().loadStreamingURL(fileLink("stream.mkv"), true);
+  queue.runUntilIdle();
+  native.publish(2, 0, 1);
+  EXPECT_TRUE(session->handlePlaybackKey(124));
+  EXPECT_EQ(native.seeks.back(), 7.0);
+}
+
+TEST_F(SessionFixture, OutlandishPlaylistIndexesAreHarmless) {
+  start().loadStreamingURL(
+      "https://www.youtube.com/watch?v=dQw4w9WgXcQ&list=PL1&index=-9223372036854775808", true);
+  queue.runUntilIdle();
+  bridgeMessage(R"({"event":"ready"})");
+  EXPECT_EQ(web.scriptsStartingWith("window.ytLoad(").size(), 1u);
+  const auto before = session->currentSourceURL();
+  bridgeMessage(R"({"event":"time","playlistId":"PL1","playlistIndex":9223372036854775807,
+                    "state":1})");
+  EXPECT_EQ(session->currentSourceURL(), before);
+}
+
 // The equalizer's route, recorded: made while a web video plays, gone otherwise.
 struct CountingRoute final : WebAudioEqualizer {
   explicit CountingRoute(std::vector<double>& volumesSeen) : volumes(volumesSeen) {}
@@ -395,6 +465,26 @@ TEST_F(SessionFixture, TheEqualizerFollowsWhatPlaysAndTakesTheVolume) {
   equalizer.setEnabled(true);
   session->playerWindowWillClose();
   EXPECT_FALSE(equalizer.isEnabled());
+  session->setEqualizer(nullptr);
+}
+
+TEST_F(SessionFixture, WithoutARunningRouteThePageKeepsThePlayersVolume) {
+  FakeMediaEngine engine;
+  MKVPlayback playback(queue, engine);
+  PlayerEqualizer equalizer(
+      defaults, [](const std::vector<double>&, double, std::function<void(const std::string&)>) {
+        return Result<std::shared_ptr<WebAudioEqualizer>>::failure(
+            "Pause audio in other WebKit apps to use Orvel player’s EQ.");
+      });
+  equalizer.setNativePlayback(&playback);
+  start().setEqualizer(&equalizer);
+  equalizer.setEnabled(true);
+  playYouTube(kVideo);
+  ASSERT_TRUE(equalizer.errorMessage());
+  // Nothing filters the sound, so the page must not be turned up to full volume.
+  session->setVolume(40);
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytSetVolume(").back(), "window.ytSetVolume(40);");
   session->setEqualizer(nullptr);
 }
 
