@@ -24,20 +24,15 @@ class MKVNativePlayer final : public NativePlayer {
 
   [[nodiscard]] ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) override {
-    return updates_.add(std::move(observer));
+    return playback_.observeUpdates(std::move(observer));
   }
-  const std::optional<PlaybackSnapshot>& snapshot() const override;
+  const std::optional<PlaybackSnapshot>& snapshot() const override { return playback_.snapshot(); }
   const std::string& sessionID() const override { return playback_.sessionID(); }
 
   MKVPlayback& playback() { return playback_; }
 
  private:
-  static PlaybackSnapshot converted(const MKVPlayback::Snapshot& snapshot);
-
   MKVPlayback playback_;
-  ObserverList<const PlaybackSnapshot&> updates_;
-  mutable std::optional<PlaybackSnapshot> snapshot_;
-  ObserverToken forwarding_;
 };
 
 }  // namespace orvel

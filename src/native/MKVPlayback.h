@@ -15,6 +15,7 @@
 #include "native/MKVVideoSurface.h"
 #include "native/MediaEngine.h"
 #include "native/PlayerEQBands.h"
+#include "player/NativePlayer.h"
 
 namespace orvel {
 
@@ -24,15 +25,9 @@ namespace orvel {
 // Main thread only.
 class MKVPlayback {
  public:
-  struct Snapshot {
-    std::string sessionID;
-    std::string mediaID;
-    double time = 0;
-    double duration = 0;
-    // 1 playing, 2 paused, 3 not playing for another reason, 0 ended, -1 failed.
-    int state = 3;
-    bool operator==(const Snapshot&) const = default;
-  };
+  // The session's own vocabulary: 1 playing, 2 paused, 3 not playing for another reason,
+  // 0 ended, -1 failed.
+  using Snapshot = PlaybackSnapshot;
 
   static constexpr double kPollInterval = 0.25;
   // The engine equalizer's target band frequencies in Hz, the same seven as the equalizer model.

@@ -112,7 +112,10 @@ std::vector<Screen> GtkPlayerWindow::screens() const {
   return result;
 }
 
-void GtkPlayerWindow::sendState(bool add, const char* state) const {
+// Asks the window manager to change something about this window, as the window-manager
+// specification has clients do: a client message to the root window.
+void GtkPlayerWindow::sendToWindowManager(const char* message, long first, long second,
+                                          long fourth) const {
   GdkSurface* surface = surfaceOf(window_);
   if (!isX11(surface)) {
     return;
@@ -121,14 +124,24 @@ void GtkPlayerWindow::sendState(bool add, const char* state) const {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = gdk_x11_surface_get_xid(surface);
-  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.message_type = XInternAtom(display, message, False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = add ? 1 : 0;
-  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, state, False));
-  event.xclient.data.l[3] = 1;  // a normal application
+  event.xclient.data.l[0] = first;
+  event.xclient.data.l[1] = second;
+  event.xclient.data.l[3] = fourth;
   XSendEvent(display, DefaultRootWindow(display), False,
              SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XFlush(display);
+}
+
+void GtkPlayerWindow::sendState(bool add, const char* state) const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return;
+  }
+  const long atom = static_cast<long>(XInternAtom(xdisplayOf(surface), state, False));
+  // The last value says the request comes from a normal application.
+  sendToWindowManager("_NET_WM_STATE", add ? 1 : 0, atom, 1);
 }
 
 void GtkPlayerWindow::setKeepAbove(bool above) {
@@ -137,22 +150,8 @@ void GtkPlayerWindow::setKeepAbove(bool above) {
 
 void GtkPlayerWindow::setSticky(bool sticky) {
   sendState(sticky, "_NET_WM_STATE_STICKY");
-  GdkSurface* surface = surfaceOf(window_);
-  if (!isX11(surface)) {
-    return;
-  }
   // Window managers that keep desktops apart honour "every desktop" rather than the sticky state.
-  Display* display = xdisplayOf(surface);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = gdk_x11_surface_get_xid(surface);
-  event.xclient.message_type = XInternAtom(display, "_NET_WM_DESKTOP", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = sticky ? 0xFFFFFFFFL : 0;
-  event.xclient.data.l[1] = 1;
-  XSendEvent(display, DefaultRootWindow(display), False,
-             SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XFlush(display);
+  sendToWindowManager("_NET_WM_DESKTOP", sticky ? 0xFFFFFFFFL : 0, 1, 0);
 }
 
 void GtkPlayerWindow::present() {

@@ -35,6 +35,7 @@ class GtkPlayerWindow final : public PlayerWindow {
   }
 
  private:
+  void sendToWindowManager(const char* message, long first, long second, long fourth) const;
   void sendState(bool add, const char* state) const;
   static gboolean onXEvent(GdkDisplay* display, gpointer xevent, gpointer self);
 

@@ -38,6 +38,19 @@ struct LoaderFixture : ::testing::Test {
     };
   }
 
+  // A shell that exists but throws from ytLoad, as a broken page does.
+  void failEveryYtLoad() {
+    web.answer = [](const std::string& script) {
+      ScriptResult result;
+      if (script == "typeof window.ytLoad") {
+        result.stringValue = "function";
+      } else if (script.starts_with("window.ytLoad(")) {
+        result.error = "TypeError";
+      }
+      return result;
+    };
+  }
+
   std::size_t shellLoads() const { return web.loads.size(); }
   std::vector<std::string> ytLoads() const { return web.scriptsStartingWith("window.ytLoad("); }
 };
@@ -121,15 +134,7 @@ TEST_F(LoaderFixture, ReadySetsTheVolumeOnlyWhenItIsNotFull) {
 TEST_F(LoaderFixture, AFailingLoadIsQueuedAgainAndTheShellReloaded) {
   loader.loadPlayerPage();
   loader.handlePlayerReady();
-  web.answer = [](const std::string& script) {
-    ScriptResult result;
-    if (script == "typeof window.ytLoad") {
-      result.stringValue = "function";
-    } else if (script.starts_with("window.ytLoad(")) {
-      result.error = "TypeError";
-    }
-    return result;
-  };
+  failEveryYtLoad();
   loader.queueYouTubeLoad({"abc", 5, true, 0});
   loader.dispatchPendingYouTubeLoad();
   queue.runUntilIdle();
@@ -143,15 +148,7 @@ TEST_F(LoaderFixture, AFailingLoadIsQueuedAgainAndTheShellReloaded) {
 TEST_F(LoaderFixture, ANewerLoadIsNotOverwrittenByAnOlderFailure) {
   loader.loadPlayerPage();
   loader.handlePlayerReady();
-  web.answer = [](const std::string& script) {
-    ScriptResult result;
-    if (script == "typeof window.ytLoad") {
-      result.stringValue = "function";
-    } else if (script.starts_with("window.ytLoad(")) {
-      result.error = "TypeError";
-    }
-    return result;
-  };
+  failEveryYtLoad();
   loader.queueYouTubeLoad({"old", 0, true, 0});
   loader.flushPendingYouTubeLoad();
   loader.queueYouTubeLoad({"new", 0, true, 0});
