@@ -130,13 +130,19 @@ void PlayerWindowBehaviour::restoreWindowFrameIfNeeded() {
 }
 
 void PlayerWindowBehaviour::startPersistingWindowFrame() {
-  window_.setFrameObserver(lifetime_.guard([this](const Rect& frame) { persistFrame(frame); }));
+  window_.setFrameObserver(lifetime_.guard([this](const Rect& frame) {
+    if (frame.width >= 2 && frame.height >= 2) {
+      knownFrame_ = frame;
+    }
+    persistFrame(frame);
+  }));
   persistFrame(window_.frame());
 }
 
 // The frame asked for is stored at once: the window system may report the move late, or not at
 // all while the window is still being shown.
 void PlayerWindowBehaviour::setFrame(const Rect& frame) {
+  knownFrame_ = frame;
   window_.setFrame(frame);
   if (configured_) {
     persistFrame(frame);
@@ -168,7 +174,9 @@ std::optional<Rect> PlayerWindowBehaviour::allowedArea(const Rect& frame) const 
 }
 
 void PlayerWindowBehaviour::clampToVisibleScreen(bool centerIfOffscreen) {
-  const Rect frame = window_.frame();
+  // The window system applies a new frame a moment later; until it reports it, the frame last
+  // asked for is the window's frame.
+  const Rect frame = knownFrame_.value_or(window_.frame());
   auto area = allowedArea(frame);
   if (!area) {
     return;

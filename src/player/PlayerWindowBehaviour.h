@@ -63,6 +63,7 @@ class PlayerWindowBehaviour {
   PlayerWindow& window_;
   StatusMessage statusMessage_;
   bool configured_ = false;
+  std::optional<Rect> knownFrame_;
   bool isAlwaysOnTop_ = true;
   std::optional<bool> keptAbove_;
   int overlayPresentationCount_ = 0;

@@ -61,6 +61,15 @@ TEST_F(WindowFixture, AFrameIsRememberedEvenWhenTheWindowSystemReportsNothing) {
   EXPECT_EQ(storedFrame(), "{{50, 60}, {700, 400}}");
 }
 
+TEST_F(WindowFixture, AFrameTheWindowSystemHasNotAppliedYetIsNotClampedFromTheOldOne) {
+  window.currentFrame = Rect{0, 0, 1024, 576};
+  window.appliesFramesLate = true;
+  start().configureWindow();
+  ASSERT_FALSE(window.framesSet.empty());
+  EXPECT_EQ(window.framesSet.back(), (Rect{208, 162, 1024, 576}));
+  EXPECT_EQ(storedFrame(), "{{208, 162}, {1024, 576}}");
+}
+
 TEST_F(WindowFixture, AStoredFrameIsRestoredInsideTheScreen) {
   defaults.set(PlayerWindowBehaviour::kFrameKey, std::string("{{1300, 100}, {640, 360}}"));
   start().configureWindow();

@@ -13,6 +13,10 @@ class FakePlayerWindow final : public PlayerWindow {
   bool isUsable() const override { return usable; }
   Rect frame() const override { return currentFrame; }
   void setFrame(const Rect& frame) override {
+    framesSet.push_back(frame);
+    if (appliesFramesLate) {
+      return;
+    }
     currentFrame = frame;
     ++frameChanges;
     if (frameObserver && reportsMoves) {
@@ -33,6 +37,9 @@ class FakePlayerWindow final : public PlayerWindow {
   bool usable = true;
   // Window systems may not report moves made while the window is being shown.
   bool reportsMoves = true;
+  // An X server applies a move after the request returns: reading back gives the old frame.
+  bool appliesFramesLate = false;
+  std::vector<Rect> framesSet;
   Rect currentFrame{0, 0, 200, 200};
   int frameChanges = 0;
   std::vector<Screen> screenList{Screen{Rect{0, 0, 1440, 900}}};
