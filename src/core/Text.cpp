@@ -65,19 +65,6 @@ bool isWhitespaceOrNewline(char32_t c) {
 
 namespace {
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
 // Length of the white space that ends at text[end - 1], or 0.
 std::size_t whitespaceBefore(std::string_view text, std::size_t end) {
   std::size_t start = end;
@@ -94,6 +81,19 @@ std::size_t whitespaceBefore(std::string_view text, std::size_t end) {
 }
 
 }  // namespace
+
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
 
 std::string_view trimmedWhitespace(std::string_view text) {
   std::size_t begin = 0;
@@ -131,8 +131,8 @@ std::optional<std::string> removingPercentEncoding(std::string_view text) {
     if (index + 2 >= text.size()) {
       return std::nullopt;
     }
-    const int high = hexValue(text[index + 1]);
-    const int low = hexValue(text[index + 2]);
+    const int high = hexDigitValue(text[index + 1]);
+    const int low = hexDigitValue(text[index + 2]);
     if (high < 0 || low < 0) {
       return std::nullopt;
     }
@@ -150,8 +150,8 @@ std::string lenientPercentDecoded(std::string_view text) {
   result.reserve(text.size());
   for (std::size_t index = 0; index < text.size(); ++index) {
     if (text[index] == '%' && index + 2 < text.size()) {
-      const int high = hexValue(text[index + 1]);
-      const int low = hexValue(text[index + 2]);
+      const int high = hexDigitValue(text[index + 1]);
+      const int low = hexDigitValue(text[index + 2]);
       if (high >= 0 && low >= 0) {
         result += static_cast<char>(high * 16 + low);
         index += 2;

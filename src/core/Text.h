@@ -10,6 +10,9 @@ namespace orvel {
 // separator spaces) from both ends of UTF-8 text.
 std::string_view trimmedWhitespace(std::string_view text);
 
+// The value of one hexadecimal digit in either letter case, or -1.
+int hexDigitValue(char c);
+
 // True when the text is nothing but white space and line breaks.
 bool isBlank(std::string_view text);
 

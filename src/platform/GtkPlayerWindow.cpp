@@ -112,8 +112,8 @@ std::vector<Screen> GtkPlayerWindow::screens() const {
   return result;
 }
 
-// Asks the window manager to change something about this window, as the window-manager
-// specification has clients do: a client message to the root window.
+// Asks the window manager to change something about this window: window managers take such
+// requests as client messages sent to the root window.
 void GtkPlayerWindow::sendToWindowManager(const char* message, long first, long second,
                                           long fourth) const {
   GdkSurface* surface = surfaceOf(window_);

@@ -2,21 +2,10 @@
 
 #include <random>
 
+#include "core/Text.h"
+
 namespace orvel {
 namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 bool isHyphenPosition(std::size_t index) {
   return index == 8 || index == 13 || index == 18 || index == 23;
@@ -59,8 +48,8 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
       ++index;
       continue;
     }
-    const int high = hexDigit(text[index]);
-    const int low = hexDigit(text[index + 1]);
+    const int high = hexDigitValue(text[index]);
+    const int low = hexDigitValue(text[index + 1]);
     if (high < 0 || low < 0) {
       return std::nullopt;
     }

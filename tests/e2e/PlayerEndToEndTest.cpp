@@ -276,22 +276,25 @@ class Player {
   pid_t pid_ = -1;
 };
 
-std::string makeClip(const Home& home, const std::string& name, double seconds) {
+// A test picture with a sine tone, in the container and codecs the file name's extension asks for.
+std::string makeClip(const Home& home, const std::string& name, double seconds,
+                     int toneFrequency = 440) {
   std::string path = home.folder().file(name);
   std::string extension = std::filesystem::path(name).extension().string();
-  std::vector<std::string> command{"ffmpeg",
-                                   "-nostdin",
-                                   "-v",
-                                   "error",
-                                   "-y",
-                                   "-f",
-                                   "lavfi",
-                                   "-i",
-                                   "testsrc=size=320x180:rate=25:d=" + std::to_string(seconds),
-                                   "-f",
-                                   "lavfi",
-                                   "-i",
-                                   "sine=f=440:d=" + std::to_string(seconds)};
+  std::vector<std::string> command{
+      "ffmpeg",
+      "-nostdin",
+      "-v",
+      "error",
+      "-y",
+      "-f",
+      "lavfi",
+      "-i",
+      "testsrc=size=320x180:rate=25:d=" + std::to_string(seconds),
+      "-f",
+      "lavfi",
+      "-i",
+      "sine=f=" + std::to_string(toneFrequency) + ":d=" + std::to_string(seconds)};
   if (extension == ".webm") {
     command.insert(command.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus"});
   } else if (extension == ".mp4") {
@@ -505,29 +508,7 @@ TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitc
   if (!sound.available()) {
     GTEST_SKIP() << "no PulseAudio server could be started";
   }
-  const std::string clip = home.folder().file("tone.webm");
-  ASSERT_TRUE(run({"ffmpeg",
-                   "-nostdin",
-                   "-v",
-                   "error",
-                   "-y",
-                   "-f",
-                   "lavfi",
-                   "-i",
-                   "testsrc=size=320x180:rate=25:d=40",
-                   "-f",
-                   "lavfi",
-                   "-i",
-                   "sine=f=1500:d=40",
-                   "-af",
-                   "volume=0.5",
-                   "-c:v",
-                   "libvpx",
-                   "-deadline",
-                   "realtime",
-                   "-c:a",
-                   "libopus",
-                   clip}));
+  const std::string clip = makeClip(home, "tone.webm", 40, 1500);
   Player player(home, {clip}, "player.log");
   ASSERT_TRUE(
       waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 2; }, 30))

@@ -26,15 +26,6 @@ using Snapshot = MKVPlayback::Snapshot;
 
 constexpr double kTimeout = 30;
 
-StreamingMedia mkvFile(const std::string& path) {
-  const auto url = Url::fileURL(path);
-  return StreamingMedia{.providerID = "mkv",
-                        .providerName = "MKV",
-                        .mediaID = "mkv:" + url->absoluteString(),
-                        .playbackURL = *url,
-                        .defaultTitle = "clip"};
-}
-
 // A clip with a test picture and a 500 Hz tone.
 bool makeToneClip(const std::string& path, double seconds) {
   const std::string duration = std::to_string(seconds);

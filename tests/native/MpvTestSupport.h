@@ -6,10 +6,23 @@
 #include <string>
 #include <vector>
 
+#include "core/Url.h"
+#include "media/StreamingMedia.h"
+
 namespace orvel {
 
 // Makes a media file with ffmpeg from the given input and output arguments; false when ffmpeg
 // is missing or fails.
+// A local MKV file as the registry would resolve it.
+inline StreamingMedia mkvFile(const std::string& path) {
+  const auto url = Url::fileURL(path);
+  return StreamingMedia{.providerID = "mkv",
+                        .providerName = "MKV",
+                        .mediaID = "mkv:" + url->absoluteString(),
+                        .playbackURL = *url,
+                        .defaultTitle = "clip"};
+}
+
 inline bool makeClip(const std::string& path, const std::vector<std::string>& arguments) {
   const std::string ffmpeg = ORVEL_FFMPEG;
   if (ffmpeg.empty()) {

@@ -32,15 +32,6 @@ struct Colour {
   bool isBlue() const { return blue > 150 && red < 60 && green < 60; }
 };
 
-StreamingMedia mkvFile(const std::string& path) {
-  const auto url = Url::fileURL(path);
-  return StreamingMedia{.providerID = "mkv",
-                        .providerName = "MKV",
-                        .mediaID = "mkv:" + url->absoluteString(),
-                        .playbackURL = *url,
-                        .defaultTitle = "clip"};
-}
-
 class MpvVideoAreaTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
