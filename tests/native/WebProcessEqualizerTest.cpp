@@ -209,7 +209,7 @@ struct BuildFailure {
 class WebProcessEqualizerBuildFailureTest : public WebProcessEqualizerTest,
                                             public ::testing::WithParamInterface<BuildFailure> {};
 
-TEST_P(WebProcessEqualizerBuildFailureTest, LeavesNoModuleAndNoStreamOnThePrivateSink) {
+TEST_P(WebProcessEqualizerBuildFailureTest, LeavesTheServerAsItWas) {
   const BuildFailure& failure = GetParam();
   server_.addStream("WebKitWebProcess", 3);
   server_.addStream("WebKitWebProcess", 3, /*corked=*/true);
@@ -246,7 +246,14 @@ INSTANTIATE_TEST_SUITE_P(
                                    {AudioServerError::Kind::streamEnded, 0},
                                    Error::audioIOProcUnavailable()},
                       // The second stream of the process fails after the first has moved.
-                      BuildFailure{"moveSinkInput", 2, kRefused, Error::audioStatus(3)}));
+                      BuildFailure{"moveSinkInput", 2, kRefused, Error::audioStatus(3)}),
+    [](const ::testing::TestParamInfo<BuildFailure>& param) {
+      const BuildFailure& failure = param.param;
+      const char* how = failure.error.kind == AudioServerError::Kind::unreachable   ? "Unreachable"
+                        : failure.error.kind == AudioServerError::Kind::streamEnded ? "StreamEnded"
+                                                                                    : "Refused";
+      return failure.request + std::to_string(failure.call) + how;
+    });
 
 TEST_F(WebProcessEqualizerTest, AFormatOtherThanStereoFloatAtOneRateIsRefused) {
   server_.addStream("WebKitWebProcess", 3);
