@@ -145,12 +145,29 @@ void AppSettings::loadVideoList(const VideoList& list) {
   }
   auto decoded = RecentVideoItem::decodeList(
       std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  const std::string prefix = "Failed to decode " + std::string(list.name) + ": ";
+  // What the user made is never thrown away unread: the stored bytes are kept beside the list
+  // before the list is removed or rewritten.
+  const std::string asideKey = std::string(list.key) + ".corrupt";
   if (!decoded) {
-    logLine(kLogComponent, "Failed to decode " + std::string(list.name) + ": " + decoded.error());
+    defaults_.set(asideKey, *stored);
+    logLine(kLogComponent, prefix + decoded.error() + " (kept as \"" + asideKey + "\")");
     defaults_.remove(list.key);
     return;
   }
-  publish(list, normalizedVideos(std::move(decoded).value(), list.maxCount));
+  if (decoded->skipped.empty()) {
+    publish(list, normalizedVideos(std::move(decoded).value().items, list.maxCount));
+    return;
+  }
+  defaults_.set(asideKey, *stored);
+  for (const std::string& reason : decoded->skipped) {
+    logLine(kLogComponent, prefix + reason);
+  }
+  logLine(kLogComponent, "Keeping the other " + std::to_string(decoded->items.size()) +
+                             " records of " + std::string(list.name) +
+                             "; the stored list, as it was, is kept as \"" + asideKey + "\"");
+  // The stored list stays as it is until the next real change rewrites it.
+  publish(list, normalizedVideos(std::move(decoded).value().items, list.maxCount), Persist::no);
 }
 
 std::set<std::string> AppSettings::loadStringSet(std::string_view key) const {
@@ -232,18 +249,21 @@ void AppSettings::setWatchHistoryVideos(std::vector<RecentVideoItem> videos) {
   publish(historyList(), std::move(videos));
 }
 
-void AppSettings::publish(const VideoList& list, std::vector<RecentVideoItem> videos) {
+void AppSettings::publish(const VideoList& list, std::vector<RecentVideoItem> videos,
+                          Persist persist) {
   willChange_.notify();
   std::vector<RecentVideoItem>& current = this->*list.videos;
   if (current == videos) {
     return;
   }
   current = std::move(videos);
-  auto encoded = RecentVideoItem::encodeList(current);
-  if (!encoded) {
-    return;
+  if (persist == Persist::yes) {
+    auto encoded = RecentVideoItem::encodeList(current);
+    if (!encoded) {
+      return;
+    }
+    defaults_.set(list.key, PropertyList(std::move(*encoded)));
   }
-  defaults_.set(list.key, PropertyList(std::move(*encoded)));
   announce(std::string(list.notification), {});
 }
 

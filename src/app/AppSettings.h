@@ -133,7 +133,9 @@ class AppSettings {
   void loadPersistedValues();
   void loadVideoList(const VideoList& list);
   std::set<std::string> loadStringSet(std::string_view key) const;
-  void publish(const VideoList& list, std::vector<RecentVideoItem> videos);
+  enum class Persist { no, yes };
+  void publish(const VideoList& list, std::vector<RecentVideoItem> videos,
+               Persist persist = Persist::yes);
   void recordInto(const VideoList& list, const std::string& videoID, const std::string& title,
                   double position, Date now, const std::optional<std::string>& sourceURL);
   void removeVideo(const VideoList& list, const std::string& videoID);

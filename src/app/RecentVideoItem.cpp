@@ -122,8 +122,8 @@ std::optional<std::vector<std::uint8_t>> RecentVideoItem::encodeList(
   return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-Result<std::vector<RecentVideoItem>> RecentVideoItem::decodeList(std::string_view json) {
-  using R = Result<std::vector<RecentVideoItem>>;
+Result<RecentVideoItem::DecodedList> RecentVideoItem::decodeList(std::string_view json) {
+  using R = Result<DecodedList>;
   Json document = Json::parse(json, nullptr, false);
   if (document.is_discarded()) {
     return R::failure("the data is not valid JSON");
@@ -131,16 +131,17 @@ Result<std::vector<RecentVideoItem>> RecentVideoItem::decodeList(std::string_vie
   if (!document.is_array()) {
     return R::failure("the data is not a JSON array");
   }
-  std::vector<RecentVideoItem> items;
-  items.reserve(document.size());
+  DecodedList decoded;
+  decoded.items.reserve(document.size());
   for (std::size_t index = 0; index < document.size(); ++index) {
     auto item = decodeItem(document[index], index);
-    if (!item) {
-      return R::failure(item.error());
+    if (item) {
+      decoded.items.push_back(std::move(item).value());
+    } else {
+      decoded.skipped.push_back(item.error());
     }
-    items.push_back(std::move(item).value());
   }
-  return items;
+  return decoded;
 }
 
 }  // namespace orvel

@@ -31,9 +31,14 @@ struct RecentVideoItem {
   // Encoding fails on a position or time that is not finite, which JSON cannot hold.
   static std::optional<std::vector<std::uint8_t>> encodeList(
       const std::vector<RecentVideoItem>& items);
-  // Fails as a whole when the text is not JSON or any record lacks a required field or holds a
-  // field of the wrong type.
-  static Result<std::vector<RecentVideoItem>> decodeList(std::string_view json);
+  // Fails as a whole only when the text is not a JSON array. A record that lacks a required field
+  // or holds a field of the wrong type is skipped, and why is said in `skipped`, so that one bad
+  // value never costs the user the other records.
+  struct DecodedList {
+    std::vector<RecentVideoItem> items;
+    std::vector<std::string> skipped;
+  };
+  static Result<DecodedList> decodeList(std::string_view json);
 };
 
 }  // namespace orvel

@@ -23,7 +23,7 @@ std::vector<RecentVideoItem> decodedList(const MemoryDefaults& defaults, std::st
     return {};
   }
   const auto& data = *found->second.get<PropertyList::Data>();
-  return *RecentVideoItem::decodeList(std::string(data.begin(), data.end()));
+  return RecentVideoItem::decodeList(std::string(data.begin(), data.end()))->items;
 }
 
 std::vector<std::string> ids(const std::vector<RecentVideoItem>& items) {
@@ -198,8 +198,44 @@ TEST_F(AppSettingsTest, ACorruptListIsDroppedWithOneLogLineAndTheOtherListIsKept
   ASSERT_EQ(log.lines.size(), 1u);
   EXPECT_EQ(log.lines[0].rfind("[AppSettings] Failed to decode watchHistoryVideos: ", 0), 0u);
   EXPECT_FALSE(defaults.object("settings.watchHistoryVideos"));
+  // The bytes that could not be read are kept, for whoever can recover them.
+  EXPECT_EQ(defaults.object("settings.watchHistoryVideos.corrupt"),
+            PropertyList(PropertyList::Data{'[', '{', 0xff}));
   EXPECT_EQ(ids(store.recentVideos()), (std::vector<std::string>{"keep"}));
   EXPECT_TRUE(defaults.object("settings.recentVideos"));
+}
+
+TEST_F(AppSettingsTest, OneBadRecordIsSkippedAndTheOthersKeepTheirStarsAndNotes) {
+  const std::string records = R"([
+    {"videoID":"a","title":"A","lastPosition":10,"lastPlayedAt":30,"watchLaterStars":4,
+     "watchNote":"the good part is at 3:10"},
+    {"videoID":"b","title":"B","lastPosition":"abc","lastPlayedAt":20,"watchNote":"lost?"},
+    {"videoID":"c","title":"C","lastPosition":5,"lastPlayedAt":10,"isThumbsDown":true}])";
+  const PropertyList stored(PropertyList::Data(records.begin(), records.end()));
+  for (const char* key : {"settings.recentVideos", "settings.watchHistoryVideos"}) {
+    defaults.set(key, stored);
+  }
+  LogCapture log;
+  auto& store = open();
+  for (const auto* videos : {&store.recentVideos(), &store.watchHistoryVideos()}) {
+    ASSERT_EQ(ids(*videos), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ((*videos)[0].watchLaterStars, 4);
+    EXPECT_EQ((*videos)[0].watchNote, "the good part is at 3:10");
+    EXPECT_TRUE((*videos)[1].isThumbsDown);
+  }
+  EXPECT_NE(std::find(log.lines.begin(), log.lines.end(),
+                      "[AppSettings] Failed to decode watchHistoryVideos: record 1: "
+                      "\"lastPosition\" is not a finite number"),
+            log.lines.end());
+  // Nothing is rewritten until the user changes something, and the list as it was is kept.
+  EXPECT_EQ(defaults.object("settings.watchHistoryVideos"), stored);
+  EXPECT_EQ(defaults.object("settings.watchHistoryVideos.corrupt"), stored);
+  EXPECT_EQ(defaults.object("settings.recentVideos.corrupt"), stored);
+
+  store.setWatchHistoryNote("c", "changed");
+  EXPECT_EQ(ids(decodedList(defaults, "settings.watchHistoryVideos")),
+            (std::vector<std::string>{"a", "c"}));
+  EXPECT_EQ(defaults.object("settings.watchHistoryVideos.corrupt"), stored);
 }
 
 TEST_F(AppSettingsTest, StartUpAnnouncesSwitchesBeforeListsAndKeepsTombstonedEntries) {

@@ -26,7 +26,8 @@ TEST(RecentVideoItem, StoresEveryFieldAndReadsItBack) {
 
   auto decoded = RecentVideoItem::decodeList(text(*encoded));
   ASSERT_TRUE(decoded) << decoded.error();
-  EXPECT_EQ(*decoded, items);
+  EXPECT_EQ(decoded->items, items);
+  EXPECT_TRUE(decoded->skipped.empty());
 }
 
 TEST(RecentVideoItem, TimestampsCountFromTheStartOf2001) {
@@ -41,7 +42,7 @@ TEST(RecentVideoItem, FillsMissingOptionalFieldsAndClampsStars) {
      "sourceURL":null,"unknown":[1,2]},
     {"videoID":"c","title":"C","lastPosition":1,"lastPlayedAt":2,"watchLaterStars":-2}])");
   ASSERT_TRUE(decoded) << decoded.error();
-  const auto& items = *decoded;
+  const auto& items = decoded->items;
   EXPECT_EQ(items[0].watchNote, "");
   EXPECT_EQ(items[0].watchLaterStars, 0);
   EXPECT_FALSE(items[0].isThumbsDown);
@@ -51,31 +52,44 @@ TEST(RecentVideoItem, FillsMissingOptionalFieldsAndClampsStars) {
   EXPECT_EQ(items[2].watchLaterStars, 0);
 }
 
-TEST(RecentVideoItem, RefusesTheWholeListWhenOneRecordIsBad) {
-  const char* bad[] = {
-      "",
-      "not json",
-      R"({"videoID":"a"})",
-      R"([{"videoID":"a","lastPosition":1,"lastPlayedAt":2}])",
-      R"([{"videoID":"a","title":"A","lastPosition":"1","lastPlayedAt":2}])",
-      R"([{"videoID":1,"title":"A","lastPosition":1,"lastPlayedAt":2}])",
-      R"([{"videoID":"a","title":"A","lastPosition":1,"lastPlayedAt":2,"isThumbsDown":"yes"}])",
-      R"([{"videoID":"a","title":"A","lastPosition":1,"lastPlayedAt":2,"watchLaterStars":2.5}])",
-      R"([{"videoID":"a","title":"A","lastPosition":1e999,"lastPlayedAt":2}])",
-      R"([{"videoID":"a","title":"A","lastPosition":1,"lastPlayedAt":2}, 5])",
-      "[\"\xff\"]",
-  };
-  for (const char* json : bad) {
+TEST(RecentVideoItem, RefusesOnlyWhatIsNotAJsonArray) {
+  // A number too large for a double is a syntax error to the JSON reader.
+  for (const char* json :
+       {"", "not json", R"({"videoID":"a"})", "[\"\xff\"]",
+        R"([{"videoID":"a","title":"A","lastPosition":1e999,"lastPlayedAt":2}])"}) {
     auto decoded = RecentVideoItem::decodeList(json);
     EXPECT_FALSE(decoded) << json;
     if (!decoded) {
       EXPECT_FALSE(decoded.error().empty());
     }
   }
-  EXPECT_EQ(
-      RecentVideoItem::decodeList(R"([{"videoID":"a","lastPosition":1,"lastPlayedAt":2}])").error(),
-      "record 0: \"title\" is missing");
   EXPECT_FALSE(RecentVideoItem::decodeList(std::string(200000, '[')));
+}
+
+TEST(RecentVideoItem, SkipsABadRecordWithItsReasonAndKeepsTheOthers) {
+  const std::string good = R"({"videoID":"good","title":"G","lastPosition":1,"lastPlayedAt":2,
+                               "watchLaterStars":4,"watchNote":"keep me"})";
+  const std::pair<const char*, const char*> bad[] = {
+      {R"({"videoID":"a","lastPosition":1,"lastPlayedAt":2})", "\"title\" is missing"},
+      {R"({"videoID":"a","title":"A","lastPosition":"1","lastPlayedAt":2})",
+       "\"lastPosition\" is not a finite number"},
+      {R"({"videoID":1,"title":"A","lastPosition":1,"lastPlayedAt":2})",
+       "\"videoID\" is not a string"},
+      {R"({"videoID":"a","title":"A","lastPosition":1,"lastPlayedAt":2,"isThumbsDown":"yes"})",
+       "\"isThumbsDown\" is not a boolean"},
+      {R"({"videoID":"a","title":"A","lastPosition":1,"lastPlayedAt":2,"watchLaterStars":2.5})",
+       "\"watchLaterStars\" is not a whole number"},
+      {"5", " is not an object"},
+  };
+  for (const auto& [record, reason] : bad) {
+    auto decoded = RecentVideoItem::decodeList("[" + good + "," + record + "," + good + "]");
+    ASSERT_TRUE(decoded) << record;
+    ASSERT_EQ(decoded->items.size(), 2u) << record;
+    EXPECT_EQ(decoded->items[1].watchNote, "keep me");
+    ASSERT_EQ(decoded->skipped.size(), 1u) << record;
+    EXPECT_EQ(decoded->skipped[0].rfind("record 1", 0), 0u) << decoded->skipped[0];
+    EXPECT_NE(decoded->skipped[0].find(reason), std::string::npos) << decoded->skipped[0];
+  }
 }
 
 TEST(RecentVideoItem, NeverWritesWhatCannotBeReadBack) {
@@ -87,7 +101,7 @@ TEST(RecentVideoItem, NeverWritesWhatCannotBeReadBack) {
   ASSERT_TRUE(encoded);
   auto decoded = RecentVideoItem::decodeList(text(*encoded));
   ASSERT_TRUE(decoded);
-  EXPECT_EQ((*decoded)[0].title, "bad \xEF\xBF\xBD byte");
+  EXPECT_EQ(decoded->items[0].title, "bad \xEF\xBF\xBD byte");
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ class Home {
       return {};
     }
     auto decoded = RecentVideoItem::decodeList(std::string(data->begin(), data->end()));
-    return decoded ? *decoded : std::vector<RecentVideoItem>{};
+    return decoded ? decoded->items : std::vector<RecentVideoItem>{};
   }
 
  private:
@@ -551,7 +551,10 @@ TEST_P(PlayerEndToEnd, AFileFromTheCommandLinePlaysAndIsRecorded) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
-INSTANTIATE_TEST_SUITE_P(WebFormats, PlayerEndToEnd, ::testing::Values("webm", "mp4"));
+INSTANTIATE_TEST_SUITE_P(WebFormats, PlayerEndToEnd, ::testing::Values("webm", "mp4"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
 
 // The screen's pixel at a point, as "r g b", read back from the X server.
 std::string screenPixel(int x, int y) {
