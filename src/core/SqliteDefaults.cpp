@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,9 @@ constexpr const char* kComponent = "Defaults";
 // Long enough to ride out another instance's write or a checkpoint, short enough that a stuck
 // lock only costs a noticeable hitch rather than a frozen window.
 constexpr int kBusyTimeoutMilliseconds = 250;
+
+constexpr const char* kCreateTable =
+    "CREATE TABLE IF NOT EXISTS defaults(key TEXT PRIMARY KEY, value BLOB NOT NULL)";
 
 std::string quoted(std::string_view key) {
   return "\"" + std::string(key) + "\"";
@@ -85,6 +89,11 @@ bool isTransient(int code) {
   }
 }
 
+// The file is there but may not be written: it can still be read.
+bool isReadOnlyErrno(int error) {
+  return error == EROFS || error == EACCES || error == EPERM;
+}
+
 bool isTransientErrno(int error) {
   return error == EROFS || error == ENOSPC || error == EDQUOT || error == EMFILE ||
          error == ENFILE || error == ENOMEM || error == EINTR;
@@ -97,6 +106,22 @@ std::string timeStamp() {
   char text[32];
   std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
   return text;
+}
+
+// The file as an SQLite URI that says nothing will change it, not even a log beside it.
+std::string immutableURI(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
+  }
+  return uri + "?immutable=1";
 }
 
 bool exists(const std::string& path) {
@@ -169,25 +194,50 @@ std::unique_ptr<SqliteDefaults> SqliteDefaults::open(const std::string& path) {
   return store;
 }
 
+SqliteDefaults::OpenFailure SqliteDefaults::failureOf(sqlite3* database, std::string_view what) {
+  const int code = database ? sqlite3_errcode(database) : SQLITE_NOMEM;
+  std::string reason(what);
+  reason += ": ";
+  reason += database ? sqlite3_errmsg(database) : "out of memory";
+  return OpenFailure{std::move(reason), !isTransient(code)};
+}
+
 std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::string& path) {
   if (!makeParentFolders(path)) {
     return OpenFailure{"cannot create its folder: " + errnoText(errno), false};
   }
   // Created here rather than by SQLite so that the file is private from its first byte; SQLite
   // gives the WAL and shared-memory files the same mode.
-  const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  std::optional<std::string> readOnlyReason;
+  if (descriptor < 0 && isReadOnlyErrno(errno) && exists(path)) {
+    readOnlyReason = errnoText(errno);
+    descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  }
   if (descriptor < 0) {
     const int error = errno;
-    return OpenFailure{errnoText(error), !isTransientErrno(error)};
+    return OpenFailure{errnoText(error), !isTransientErrno(error) && !isReadOnlyErrno(error)};
   }
   struct stat status {};
   const bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-  if (regular && (status.st_mode & 07777) != 0600) {
+  if (regular && !readOnlyReason && (status.st_mode & 07777) != 0600) {
     fchmod(descriptor, 0600);
   }
   close(descriptor);
   if (!regular) {
     return OpenFailure{"not a regular file", true};
+  }
+
+  // Everything is checked and read through a connection that cannot write, so that a file found
+  // unreadable is moved aside byte for byte as the user had it.
+  if (auto failure = readValues(path)) {
+    return failure;
+  }
+  if (readOnlyReason) {
+    logLine(kComponent, "Cannot write " + path + " (" + *readOnlyReason +
+                            "); its values are read, and changes are kept in memory on top");
+    openInMemory();
+    return std::nullopt;
   }
   for (const char* suffix : {"-wal", "-shm"}) {
     chmod((path + suffix).c_str(), 0600);
@@ -196,23 +246,13 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
   sqlite3* raw = nullptr;
   const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   database_.reset(raw);
-  auto failure = [this](std::string_view what) {
-    const int code = database_ ? sqlite3_errcode(database_.get()) : SQLITE_NOMEM;
-    std::string reason(what);
-    reason += ": ";
-    reason += database_ ? sqlite3_errmsg(database_.get()) : "out of memory";
-    return OpenFailure{std::move(reason), !isTransient(code)};
-  };
   if (opened != SQLITE_OK) {
-    return failure("open");
+    return failureOf(database_.get(), "open");
   }
   sqlite3_busy_timeout(database_.get(), kBusyTimeoutMilliseconds);
-
-  // Reading the journal mode is the first thing that reads the file, so a file that is not a
-  // database shows here.
   auto journal = SqliteStatement::prepare(database_.get(), "PRAGMA journal_mode=WAL");
   if (!journal || journal->step() != SQLITE_ROW) {
-    return failure("journal mode");
+    return failureOf(database_.get(), "journal mode");
   }
   if (journal->columnText(0) != "wal") {
     logLine(kComponent, "Write-ahead logging unavailable for " + path + "; using " +
@@ -222,37 +262,10 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
   // WAL with NORMAL syncs only at checkpoints: a commit reaches the OS before set() returns, so
   // it survives the process being killed, and only a power cut can lose the latest writes.
   if (sqlite3_exec(database_.get(), "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
-    return failure("synchronous");
+          SQLITE_OK ||
+      sqlite3_exec(database_.get(), kCreateTable, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return failureOf(database_.get(), "set up");
   }
-
-  auto check = SqliteStatement::prepare(database_.get(), "PRAGMA quick_check");
-  if (!check || check->step() != SQLITE_ROW) {
-    return failure("integrity check");
-  }
-  if (check->columnText(0) != "ok") {
-    return OpenFailure{"integrity check: " + std::string(check->columnText(0)), true};
-  }
-  check->reset();
-
-  if (sqlite3_exec(database_.get(),
-                   "CREATE TABLE IF NOT EXISTS defaults(key TEXT PRIMARY KEY, value BLOB NOT NULL)",
-                   nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return failure("create table");
-  }
-  // A table of the same name but another shape may have been left by something else: writing
-  // into it would fail or, worse, half work.
-  auto shape = SqliteStatement::prepare(
-      database_.get(),
-      "SELECT group_concat(name || ':' || upper(type) || ':' || pk, ',') FROM "
-      "(SELECT * FROM pragma_table_info('defaults') ORDER BY cid)");
-  if (!shape || shape->step() != SQLITE_ROW) {
-    return failure("table shape");
-  }
-  if (shape->columnText(0) != "key:TEXT:1,value:BLOB:0") {
-    return OpenFailure{"unexpected table shape " + std::string(shape->columnText(0)), true};
-  }
-  shape->reset();
 
   auto prepare = [this](SqliteStatement& statement, std::string_view sql) {
     auto prepared = SqliteStatement::prepare(database_.get(), sql);
@@ -267,12 +280,63 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
       !prepare(erase_, "DELETE FROM defaults WHERE key = ?1") ||
       !prepare(begin_, "BEGIN IMMEDIATE") || !prepare(commit_, "COMMIT") ||
       !prepare(rollback_, "ROLLBACK")) {
-    return failure("prepare");
+    return failureOf(database_.get(), "prepare");
+  }
+  return std::nullopt;
+}
+
+std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::readValues(const std::string& path) {
+  Database reader;
+  std::optional<SqliteStatement> check;
+  // A database kept with a write-ahead log needs a shared-memory file beside it, which cannot be
+  // made on a read-only mount; there it is read as a file that nothing changes.
+  for (const bool immutable : {false, true}) {
+    sqlite3* raw = nullptr;
+    const std::string name = immutable ? immutableURI(path) : path;
+    const int opened =
+        sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    reader.reset(raw);
+    if (opened != SQLITE_OK) {
+      return failureOf(reader.get(), "open");
+    }
+    sqlite3_busy_timeout(reader.get(), kBusyTimeoutMilliseconds);
+    // The integrity check is the first thing that reads the file, so a file that is not a
+    // database shows here.
+    check = SqliteStatement::prepare(reader.get(), "PRAGMA quick_check");
+    if (check && check->step() == SQLITE_ROW) {
+      break;
+    }
+    if (immutable || (sqlite3_errcode(reader.get()) & 0xff) != SQLITE_CANTOPEN) {
+      return failureOf(reader.get(), "integrity check");
+    }
+    check.reset();
+  }
+  if (check->columnText(0) != "ok") {
+    return OpenFailure{"integrity check: " + std::string(check->columnText(0)), true};
+  }
+  check->reset();
+
+  // A table of the same name but another shape may have been left by something else: writing
+  // into it would fail or, worse, half work. A new file has no table yet.
+  auto shape = SqliteStatement::prepare(
+      reader.get(),
+      "SELECT group_concat(name || ':' || upper(type) || ':' || pk, ',') FROM "
+      "(SELECT * FROM pragma_table_info('defaults') ORDER BY cid)");
+  if (!shape || shape->step() != SQLITE_ROW) {
+    return failureOf(reader.get(), "table shape");
+  }
+  const std::string columns(shape->columnText(0));
+  shape->reset();
+  if (columns.empty()) {
+    return std::nullopt;
+  }
+  if (columns != "key:TEXT:1,value:BLOB:0") {
+    return OpenFailure{"unexpected table shape " + columns, true};
   }
 
-  auto rows = SqliteStatement::prepare(database_.get(), "SELECT key, value FROM defaults");
+  auto rows = SqliteStatement::prepare(reader.get(), "SELECT key, value FROM defaults");
   if (!rows) {
-    return failure("read");
+    return failureOf(reader.get(), "read");
   }
   std::vector<std::string> unreadable;
   int result = SQLITE_ROW;
@@ -286,7 +350,7 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
     }
   }
   if (result != SQLITE_DONE) {
-    return failure("read");
+    return failureOf(reader.get(), "read");
   }
   // The row stays in the file, in case a later version can read it, until this key is next set
   // or removed.
@@ -304,9 +368,7 @@ bool SqliteDefaults::openInMemory() {
   const int opened = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
   database_.reset(raw);
   if (opened != SQLITE_OK ||
-      sqlite3_exec(database_.get(),
-                   "CREATE TABLE defaults(key TEXT PRIMARY KEY, value BLOB NOT NULL)", nullptr,
-                   nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(database_.get(), kCreateTable, nullptr, nullptr, nullptr) != SQLITE_OK) {
     // The cache alone still serves this run.
     database_.reset();
     return false;

@@ -57,6 +57,9 @@ class SqliteDefaults final : public Defaults {
     bool corrupt;
   };
   std::optional<OpenFailure> load(const std::string& path);
+  // Checks the file and fills the cache through a connection that cannot write.
+  std::optional<OpenFailure> readValues(const std::string& path);
+  static OpenFailure failureOf(sqlite3* database, std::string_view what);
   bool openInMemory();
 
   bool ensureTransaction();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -208,16 +209,20 @@ TEST_F(SqliteDefaultsTest, GarbageFileIsMovedAsideWithOneLogLine) {
   EXPECT_TRUE(log.lines.empty());
 }
 
-TEST_F(SqliteDefaultsTest, TableOfTheWrongShapeIsMovedAside) {
+TEST_F(SqliteDefaultsTest, TableOfTheWrongShapeIsMovedAsideByteForByte) {
   fs::create_directories(folder_.path() + "/Wendle");
   {
     RawDatabase other(file());
+    ASSERT_TRUE(other.exec("PRAGMA journal_mode=DELETE"));
     ASSERT_TRUE(other.exec("CREATE TABLE defaults(name TEXT, data TEXT)"));
+    ASSERT_TRUE(other.exec("INSERT INTO defaults VALUES('someone else''s', 'data')"));
   }
+  const std::string original = readFile(file());
   LogCapture log;
   auto store = SqliteDefaults::open(file());
   EXPECT_EQ(log.lines.size(), 1u);
-  EXPECT_EQ(asideFiles().size(), 1u);
+  ASSERT_EQ(asideFiles().size(), 1u);
+  EXPECT_EQ(readFile(folder_.path() + "/Wendle/" + asideFiles()[0]), original);
   store->set("works", 1);
   EXPECT_EQ(RawDatabase(file()).text("SELECT count(*) FROM defaults"), "1");
 }
@@ -284,6 +289,73 @@ TEST_F(SqliteDefaultsTest, FailedWriteLogsKeepsTheValueAndIsRetried) {
   EXPECT_EQ(store->object("history"), bigValue(3));
   EXPECT_EQ(store->object("inBatch"), bigValue(4));
   EXPECT_EQ(store->object("small"), PropertyList(2));
+}
+
+// Makes the folder read-only the way a user meets it: a read-only mount where the test may mount
+// (as root, whom permissions do not stop), else the folder's and the file's permissions.
+class ReadOnly {
+ public:
+  explicit ReadOnly(std::string folder) : folder_(std::move(folder)) {}
+  ReadOnly(const ReadOnly&) = delete;
+  ReadOnly& operator=(const ReadOnly&) = delete;
+  ~ReadOnly() {
+    if (mounted_) {
+      umount2(folder_.c_str(), MNT_DETACH);
+    } else {
+      chmod(folder_.c_str(), 0700);
+    }
+  }
+
+  // Mounts an empty file system over the folder, to be filled before `seal`.
+  bool prepare() {
+    mounted_ = mount("orvel-test", folder_.c_str(), "tmpfs", 0, "mode=0700") == 0;
+    return mounted_ || geteuid() != 0;
+  }
+  bool seal() {
+    if (mounted_) {
+      return mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      chmod(entry.path().c_str(), 0400);
+    }
+    return chmod(folder_.c_str(), 0500) == 0;
+  }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+TEST_F(SqliteDefaultsTest, AStoreThatCannotBeWrittenIsReadAndChangesStayInMemory) {
+  const std::string folder = folder_.path() + "/Wendle";
+  fs::create_directories(folder);
+  ReadOnly readOnly(folder);
+  if (!readOnly.prepare()) {
+    GTEST_SKIP() << "cannot mount a file system here";
+  }
+  {
+    auto store = SqliteDefaults::open(file());
+    store->set("lastPlaybackPositions", PropertyList(PropertyList::Dictionary{{"clip", 20.0}}));
+    store->set("history", bigValue(3));
+  }
+  ASSERT_TRUE(readOnly.seal());
+  const std::string before = readFile(file());
+
+  LogCapture log;
+  auto store = SqliteDefaults::open(file());
+  EXPECT_FALSE(store->isPersistent());
+  EXPECT_EQ(store->object("lastPlaybackPositions"),
+            PropertyList(PropertyList::Dictionary{{"clip", 20.0}}));
+  EXPECT_EQ(store->object("history"), bigValue(3));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_NE(log.lines[0].find("Cannot write"), std::string::npos) << log.lines[0];
+  EXPECT_TRUE(asideFiles().empty());
+
+  store->set("history", bigValue(4));
+  store->remove("lastPlaybackPositions");
+  EXPECT_EQ(store->object("history"), bigValue(4));
+  EXPECT_FALSE(store->object("lastPlaybackPositions"));
+  EXPECT_EQ(readFile(file()), before);
 }
 
 TEST_F(SqliteDefaultsTest, UnusablePathFallsBackToMemory) {
