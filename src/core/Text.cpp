@@ -1,5 +1,6 @@
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace orvel {
@@ -183,6 +184,15 @@ std::string asciiLowercased(std::string_view text) {
     }
   }
   return result;
+}
+
+std::string_view prefixOfCharacters(std::string_view text, std::size_t maxCharacters) {
+  std::size_t index = 0;
+  for (std::size_t count = 0; count < maxCharacters && index < text.size(); ++count) {
+    char32_t codePoint = 0;
+    index += std::max<std::size_t>(decodeUTF8(text, index, codePoint), 1);
+  }
+  return text.substr(0, index);
 }
 
 }  // namespace orvel

@@ -33,4 +33,8 @@ bool isWhitespaceOrNewline(char32_t codePoint);
 
 std::string asciiLowercased(std::string_view text);
 
+// The text cut after its first `maxCharacters` characters (code points; a malformed byte counts
+// as one), never inside a character.
+std::string_view prefixOfCharacters(std::string_view text, std::size_t maxCharacters);
+
 }  // namespace orvel

@@ -23,6 +23,12 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
       // Decoding is in software; probing the hardware decoders' GL interops only costs time and
       // prints complaints about missing drivers.
       {"gpu-hwdec-interop", "no"},
+      // The engine plays MKV alone: a file is read as Matroska by FFmpeg and nothing else, so a
+      // text file named .mkv is never taken for a playlist that opens other files or addresses.
+      {"demuxer", "lavf"},
+      {"demuxer-lavf-format", "matroska"},
+      {"load-unsafe-playlists", "no"},
+      {"access-references", "no"},
   };
   for (auto& option : given) {
     options.push_back(std::move(option));

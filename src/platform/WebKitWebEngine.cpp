@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/Log.h"
+#include "core/Text.h"
 #include "player/PlayerPageScripts.h"
 
 namespace orvel {
@@ -36,11 +37,13 @@ NavigationError::Kind errorKind(const GError* error) {
   return NavigationError::Kind::other;
 }
 
-// Scripts named in $ORVEL_EXTRA_PAGE_SCRIPTS (files, separated by colons) run at the start of
-// every page before its own scripts. The end-to-end tests use this to stand in for YouTube's embed
-// API, as the test machines have no internet.
+// In test builds only, scripts named in $ORVEL_EXTRA_PAGE_SCRIPTS (files, separated by colons)
+// run at the start of every page before its own scripts. The end-to-end tests use this to stand in
+// for YouTube's embed API, as the test machines have no internet. A player that users run never
+// takes scripts from its environment.
 std::vector<UserScript> extraPageScripts() {
   std::vector<UserScript> scripts;
+#ifdef ORVEL_TEST_HOOKS
   const char* list = g_getenv("ORVEL_EXTRA_PAGE_SCRIPTS");
   if (!list || !*list) {
     return scripts;
@@ -56,7 +59,22 @@ std::vector<UserScript> extraPageScripts() {
     }
   }
   g_strfreev(paths);
+#endif
   return scripts;
+}
+
+// A video player has no reason to save what a page hands it, and a download would write into,
+// or over, the user's files without asking.
+void logRefusedDownload(const char* uri) {
+  logLine("Player", std::string("Refused a download started by a page: ") +
+                        (uri && *uri ? uri : "(no address)"));
+}
+
+bool isAttachment(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
+  const char* disposition =
+      headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+  return disposition && asciiLowercased(trimmedWhitespace(disposition)).starts_with("attachment");
 }
 
 struct Evaluation {
@@ -85,10 +103,14 @@ WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge)
   scripts.push_back({PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
                      UserScript::Frames::mainFrame});
   setUserScripts(std::move(scripts));
+  // Every view, whatever its web context, shares this one network session.
+  g_signal_connect(webkit_network_session_get_default(), "download-started",
+                   G_CALLBACK(onDownloadStarted), this);
   view_ = makeView(nullptr);
 }
 
 WebKitWebEngine::~WebKitWebEngine() {
+  g_signal_handlers_disconnect_by_data(webkit_network_session_get_default(), this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
   if (view_) {
     g_signal_handlers_disconnect_by_data(view_.get(), this);
@@ -236,6 +258,18 @@ void WebKitWebEngine::onProcessTerminated(WebKitWebView*, WebKitWebProcessTermin
 
 gboolean WebKitWebEngine::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                          WebKitPolicyDecisionType type, gpointer self) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    // A response the engine cannot show would become a download.
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (webkit_response_policy_decision_is_mime_type_supported(response) &&
+        !isAttachment(webkit_response_policy_decision_get_response(response))) {
+      return FALSE;
+    }
+    WebKitURIRequest* request = webkit_response_policy_decision_get_request(response);
+    logRefusedDownload(request ? webkit_uri_request_get_uri(request) : nullptr);
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+  }
   if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
       type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
     return FALSE;
@@ -302,6 +336,19 @@ GtkWidget* WebKitWebEngine::onCreate(WebKitWebView*, WebKitNavigationAction* act
   }
   engine->applyDecision(engine->bridge_.createWebView(url));
   return nullptr;
+}
+
+void WebKitWebEngine::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer) {
+  WebKitURIRequest* request = webkit_download_get_request(download);
+  logRefusedDownload(request ? webkit_uri_request_get_uri(request) : nullptr);
+  // Cancelled before a destination is chosen, so no file is made, replaced or removed.
+  g_signal_connect(download, "decide-destination",
+                   G_CALLBACK(+[](WebKitDownload* refused, gchar*, gpointer) -> gboolean {
+                     webkit_download_cancel(refused);
+                     return TRUE;
+                   }),
+                   nullptr);
+  webkit_download_cancel(download);
 }
 
 }  // namespace orvel

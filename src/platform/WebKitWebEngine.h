@@ -67,6 +67,7 @@ class WebKitWebEngine final : public WebEngine {
                                  WebKitPolicyDecisionType type, gpointer self);
   static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer);
 
   YouTubeScriptMessageHandler& bridge_;
   GObjectPtr<WebKitUserContentManager> content_;

@@ -70,6 +70,16 @@ std::optional<std::string> stringField(const Json& object, const char* key) {
   return value->get<std::string>();
 }
 
+// A string the page chose, bounded.
+std::optional<std::string> pageText(const Json& object, const char* key) {
+  auto text = stringField(object, key);
+  if (text) {
+    text->resize(
+        prefixOfCharacters(*text, YouTubeScriptMessageHandler::kMaxPageTextCharacters).size());
+  }
+  return text;
+}
+
 NavigationDecision cancelled() {
   NavigationDecision decision;
   decision.allow = false;
@@ -101,7 +111,7 @@ void YouTubeScriptMessageHandler::handleProgress(std::string_view body) {
   if (!videoID || !time || !onProgress) {
     return;
   }
-  onProgress(*videoID, *time, stringField(*object, "title"));
+  onProgress(*videoID, *time, pageText(*object, "title"));
 }
 
 void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
@@ -133,7 +143,7 @@ void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
       onPlayerStateChange(state, time, duration);
     }
     if ((state == 1 || state == 2) && onPlayerTick) {
-      onPlayerTick(tickID(), time, duration, text("title"), state);
+      onPlayerTick(tickID(), time, duration, pageText(message, "title").value_or(""), state);
     }
   } else if (*event == "time" || *event == "mediaTime") {
     std::string playlistID = text("playlistId");
@@ -142,7 +152,8 @@ void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
       onPlaylistPosition(playlistID, *index);
     }
     if (onPlayerTick) {
-      onPlayerTick(tickID(), real("currentTime"), real("duration"), text("title"),
+      onPlayerTick(tickID(), real("currentTime"), real("duration"),
+                   pageText(message, "title").value_or(""),
                    clampedState(integerField(message, "state").value_or(-1)));
     }
   } else if (*event == "playlistEnded") {
@@ -203,8 +214,12 @@ NavigationDecision YouTubeScriptMessageHandler::openElsewhere(const std::string&
     }
     return decision;
   }
+  // A page may ask for a new window on any scheme; only web pages replace it, never a local file
+  // or a script.
   NavigationDecision decision = cancelled();
-  decision.loadInPlace = url;
+  if (mayLoadInPlace(url)) {
+    decision.loadInPlace = url;
+  }
   return decision;
 }
 
@@ -272,6 +287,11 @@ std::optional<std::string> YouTubeScriptMessageHandler::mediaErrorMessage(
 
 bool YouTubeScriptMessageHandler::isReported(const NavigationError& error) {
   return error.kind == NavigationError::Kind::other;
+}
+
+bool YouTubeScriptMessageHandler::mayLoadInPlace(std::string_view url) {
+  auto parsed = Url::parse(url);
+  return parsed && (parsed->scheme() == "http" || parsed->scheme() == "https");
 }
 
 bool YouTubeScriptMessageHandler::mayOpenExternally(std::string_view url) {

@@ -38,6 +38,9 @@ class YouTubeScriptMessageHandler {
  public:
   using NavigationID = std::uint64_t;
   static constexpr double kInPlaceLoadTimeout = 60.0;
+  // Text a page hands over (a title, a dialog's message) is cut to this many characters before
+  // it is stored or shown; a page may post anything.
+  static constexpr std::size_t kMaxPageTextCharacters = 1024;
 
   std::function<void(const std::string& mediaID, double time, std::optional<std::string> title)>
       onProgress;
@@ -75,6 +78,8 @@ class YouTubeScriptMessageHandler {
   static bool isReported(const NavigationError& error);
   // Only web and mail links may leave the player for the desktop's handler.
   static bool mayOpenExternally(std::string_view url);
+  // Only web pages may take the place of the page that asked for a new window.
+  static bool mayLoadInPlace(std::string_view url);
 
  private:
   void handleProgress(std::string_view body);

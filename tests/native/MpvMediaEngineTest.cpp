@@ -1,6 +1,10 @@
 #include "platform/MpvMediaEngine.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <condition_variable>
@@ -125,6 +129,56 @@ TEST_F(MpvMediaEngineTest, AFileTheEngineCannotReadFails) {
   const std::vector<Snapshot> missing = playToTheEnd(engine, folder_.file("missing.mkv"));
   ASSERT_FALSE(missing.empty());
   EXPECT_EQ(missing.back().state, -1);
+}
+
+// A socket on the loopback that counts who connects to it.
+class Listener {
+ public:
+  Listener() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(socket_, 4) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~Listener() { ::close(socket_); }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+  int port() const { return port_; }
+  bool wasReached() const {
+    const int connection = ::accept(socket_, nullptr, nullptr);
+    if (connection >= 0) {
+      ::close(connection);
+    }
+    return connection >= 0;
+  }
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
+};
+
+TEST_F(MpvMediaEngineTest, AnMkvThatIsReallyAPlaylistOpensNothingElse) {
+  Listener listener;
+  ASSERT_NE(listener.port(), 0);
+  const std::string remote = folder_.file("playlist.mkv");
+  std::ofstream(remote) << "http://127.0.0.1:" << listener.port() << "/other.mkv\n";
+  const std::string local = folder_.file("m3u.mkv");
+  std::ofstream(local) << "#EXTM3U\n#EXTINF:2,Tone\n" << clip_ << "\n";
+
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  for (const std::string& list : {remote, local}) {
+    const std::vector<Snapshot> snapshots = playToTheEnd(engine, list);
+    ASSERT_FALSE(snapshots.empty()) << list;
+    EXPECT_EQ(snapshots.back().state, -1) << list;
+    EXPECT_EQ(snapshots.back().duration, 0) << list << " played what it names";
+  }
+  EXPECT_FALSE(listener.wasReached());
 }
 
 TEST_F(MpvMediaEngineTest, PlaybackResumesAtTheStartPosition) {

@@ -182,6 +182,27 @@ TEST(YouTubeScriptMessageHandler, LinksInThePlayerPageOpenOutsideAndThePageStays
   EXPECT_EQ(handler.createWebView("https://a.example/w").loadInPlace, "https://a.example/w");
   auto none = handler.createWebView(std::nullopt);
   EXPECT_FALSE(none.allow || none.openExternally || none.loadInPlace);
+  // A page's new window never brings a local file or a script in.
+  for (const char* url : {"file:///tmp/probe.html", "javascript:alert(1)", "data:text/html,x",
+                          "about:blank", "blob:https://a.example/1"}) {
+    for (const auto& decision :
+         {handler.createWebView(url), handler.decidePolicy({false, Frame::none, url})}) {
+      EXPECT_FALSE(decision.allow || decision.openExternally || decision.loadInPlace) << url;
+    }
+  }
+}
+
+TEST(YouTubeScriptMessageHandler, TitlesFromThePageAreCutTo1024Characters) {
+  Recorder r;
+  // Cut after the first "\u00e9", never inside a character.
+  const std::string title = std::string(1023, 'a') + "\\u00e9\\u00e9" + std::string(100000, 'b');
+  const std::string expected = std::string(1023, 'a') + "\xC3\xA9";
+  r.handler.didReceiveScriptMessage("videoProgress",
+                                    R"({"videoId":"a","currentTime":3,"title":")" + title + "\"}");
+  EXPECT_EQ(r.calls, Calls{"progress a 3.000000 " + expected});
+  EXPECT_EQ(r.bridge(R"({"event":"mediaTime","videoId":"a","currentTime":3,"state":1,"title":")" +
+                     title + "\"}"),
+            Calls{"tick a " + expected + " 1"});
 }
 
 }  // namespace
