@@ -27,6 +27,7 @@
 #include "app/RecentVideoItem.h"
 #include "core/PropertyList.h"
 #include "core/Url.h"
+#include "e2e/LocalWebServer.h"
 #include "support/TemporaryFolder.h"
 
 extern char** environ;
@@ -670,6 +671,68 @@ TEST(PlayerEndToEndFailures, AMissingFileIsReportedAndNothingStoredIsLost) {
   EXPECT_TRUE(player.logContains("The file is missing, its drive is disconnected"));
   EXPECT_EQ(player.terminate(), 0);
   EXPECT_EQ(home.position("webm:" + fileURL(clip)), before);
+}
+
+// ---- Pages that try what a video page has no business doing -------------------------------
+
+std::vector<std::string> filesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (auto entry = std::filesystem::recursive_directory_iterator(folder, error);
+       entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
+    if (entry->is_regular_file()) {
+      files.push_back(entry->path().string());
+    }
+  }
+  return files;
+}
+
+TEST(PlayerEndToEndHostilePage, ADownloadIsRefusedAndNoFileIsWrittenOrRemoved) {
+  Home home;
+  const std::string downloads = home.folder().file("Downloads");
+  std::filesystem::create_directories(downloads);
+  std::ofstream(downloads + "/report.pdf") << "the user's own report";
+  std::ofstream(home.folder().file("config/user-dirs.dirs"))
+      << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
+  LocalWebServer server;
+  server.route("/x.mp4", {"text/html", "<script>location = '/report.pdf';</script>", ""});
+  server.route("/report.pdf", {"application/pdf", "%PDF-1.4 not yours",
+                               "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"});
+
+  Player player(home, {server.url("/x.mp4")}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return server.wasAskedFor("/report.pdf"); }, 30)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Refused a download"); }, 10))
+      << player.log();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_EQ(readFile(downloads + "/report.pdf"), "the user's own report");
+  for (const std::string& file : filesBelow(home.folder().path())) {
+    if (std::filesystem::path(file).filename().string().find("report") != std::string::npos) {
+      EXPECT_EQ(file, downloads + "/report.pdf");
+    }
+  }
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndHostilePage, ANewWindowNeverOpensALocalFile) {
+  Home home;
+  LocalWebServer server;
+  const std::string probe = home.folder().file("probe.html");
+  std::ofstream(probe) << "<script>fetch('" << server.url("/probe-ran") << "');</script><img src='"
+                       << server.url("/probe-image") << "'>";
+  server.route("/x.mp4", {"text/html",
+                          "<script>window.open('" + fileURL(probe) +
+                              "');\nsetTimeout(function () { window.open('/after'); }, 1500);"
+                              "</script>",
+                          ""});
+  server.route("/after", {"text/html", "<p>a web page may follow</p>", ""});
+
+  Player player(home, {server.url("/x.mp4")}, "player.log");
+  // The page's second window, a web page, loads: by then the first had its chance.
+  ASSERT_TRUE(waitUntil([&] { return server.wasAskedFor("/after"); }, 30)) << player.log();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_FALSE(server.wasAskedFor("/probe-ran"));
+  EXPECT_FALSE(server.wasAskedFor("/probe-image"));
+  EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
 }  // namespace

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvel {
+
+// A web server on the loopback that answers each path with a fixed response and remembers every
+// path asked for; the end-to-end tests play hostile pages from it, with no network.
+class LocalWebServer {
+ public:
+  struct Response {
+    std::string contentType = "text/html";
+    std::string body;
+    std::string extraHeaders;  // whole lines, each ending in "\r\n"
+  };
+
+  LocalWebServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(socket_, 16) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+      thread_ = std::thread([this] { serve(); });
+    }
+  }
+  ~LocalWebServer() {
+    stopping_ = true;
+    if (thread_.joinable()) {
+      thread_.join();
+    }
+    ::close(socket_);
+  }
+  LocalWebServer(const LocalWebServer&) = delete;
+  LocalWebServer& operator=(const LocalWebServer&) = delete;
+
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  void route(const std::string& path, Response response) {
+    std::lock_guard lock(mutex_);
+    routes_[path] = std::move(response);
+  }
+  bool wasAskedFor(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    return std::find(asked_.begin(), asked_.end(), path) != asked_.end();
+  }
+  std::vector<std::string> asked() const {
+    std::lock_guard lock(mutex_);
+    return asked_;
+  }
+
+ private:
+  void serve() {
+    while (!stopping_) {
+      pollfd waiting{socket_, POLLIN, 0};
+      if (::poll(&waiting, 1, 100) <= 0) {
+        continue;
+      }
+      const int connection = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection >= 0) {
+        answer(connection);
+        ::close(connection);
+      }
+    }
+  }
+
+  void answer(int connection) {
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+      pollfd readable{connection, POLLIN, 0};
+      if (::poll(&readable, 1, 2000) <= 0) {
+        return;
+      }
+      const ssize_t got = ::read(connection, buffer, sizeof buffer);
+      if (got <= 0) {
+        return;
+      }
+      request.append(buffer, static_cast<std::size_t>(got));
+    }
+    const std::size_t start = request.find(' ') + 1;
+    std::string path = request.substr(start, request.find(' ', start) - start);
+    Response response;
+    bool found = false;
+    {
+      std::lock_guard lock(mutex_);
+      asked_.push_back(path);
+      if (auto route = routes_.find(path); route != routes_.end()) {
+        response = route->second;
+        found = true;
+      }
+    }
+    std::string head = std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+                       "\r\nContent-Type: " + response.contentType +
+                       "\r\nContent-Length: " + std::to_string(response.body.size()) +
+                       "\r\nConnection: close\r\n" + response.extraHeaders + "\r\n";
+    const std::string whole = head + response.body;
+    for (std::size_t sent = 0; sent < whole.size();) {
+      const ssize_t wrote =
+          ::send(connection, whole.data() + sent, whole.size() - sent, MSG_NOSIGNAL);
+      if (wrote <= 0) {
+        return;
+      }
+      sent += static_cast<std::size_t>(wrote);
+    }
+  }
+
+  int socket_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_ = false;
+  mutable std::mutex mutex_;
+  std::map<std::string, Response> routes_;
+  std::vector<std::string> asked_;
+  std::thread thread_;
+};
+
+}  // namespace orvel
