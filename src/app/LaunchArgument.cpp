@@ -2,9 +2,23 @@
 
 #include <filesystem>
 
+#include "core/Text.h"
 #include "core/Url.h"
 
 namespace orvel {
+namespace {
+
+// A name that can only mean a file here: a path, or a bare file name, of a video the player
+// plays. A link written without its scheme ("youtu.be/…", "example.com/a.mp4") is not one.
+bool namesAVideoFile(std::string_view argument) {
+  const bool pathLike = argument.starts_with('/') || argument.starts_with("./") ||
+                        argument.starts_with("../") || argument.find('/') == std::string_view::npos;
+  const std::string extension =
+      asciiLowercased(std::filesystem::path(std::string(argument)).extension().string());
+  return pathLike && (extension == ".mp4" || extension == ".webm" || extension == ".mkv");
+}
+
+}  // namespace
 
 std::string launchArgumentText(std::string_view argument, std::string_view workingDirectory) {
   if (argument.find("://") != std::string_view::npos || argument.empty()) {
@@ -15,7 +29,7 @@ std::string launchArgumentText(std::string_view argument, std::string_view worki
   if (path.is_relative() && !workingDirectory.empty()) {
     path = std::filesystem::path(std::string(workingDirectory)) / path;
   }
-  if (!std::filesystem::exists(path, error)) {
+  if (!std::filesystem::exists(path, error) && !namesAVideoFile(argument)) {
     return std::string(argument);
   }
   auto absolute = std::filesystem::weakly_canonical(path, error);

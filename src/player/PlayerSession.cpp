@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <utility>
 
 #include "core/Log.h"
+#include "core/Text.h"
 #include "core/Url.h"
 #include "media/MediaHosts.h"
 #include "media/URLHelper.h"
@@ -582,6 +584,13 @@ void PlayerSession::updatePlaybackPosition(const std::string& videoID, double ti
     currentSourceURL_ = URLHelper::makeWatchURL(videoID);
   }
   currentVideoID_ = videoID;
+  // A local file's page has no title of its own: the file is known by its name, whatever engine
+  // plays it.
+  if (!title || isBlank(*title)) {
+    if (auto fileName = fileNameOfMediaID(videoID)) {
+      title = std::filesystem::path(*fileName).stem().string();
+    }
+  }
   if (auto url = deps_.web.currentURL()) {
     if (auto media = deps_.registry.resolve(*url); media && media->mediaID == videoID) {
       currentSourceURL_ = media->playbackURL.absoluteString();

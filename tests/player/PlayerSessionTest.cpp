@@ -173,6 +173,24 @@ TEST_F(SessionFixture, AMovedFileResumesAtItsOldPosition) {
   EXPECT_EQ(web.installed[0].time, UserScript::Time::documentStart);
 }
 
+TEST_F(SessionFixture, ALocalFileWhosePageHasNoTitleIsKnownByItsName) {
+  start();
+  for (const char* name : {"Holiday 2019.webm", "Talk.mp4"}) {
+    const std::string source = fileLink(name);
+    session->loadStreamingURL(source, true);
+    queue.runUntilIdle();
+    web.url = source;
+    const std::string id = std::string(source.ends_with("webm") ? "webm:" : "mp4:") + source;
+    bridgeMessage(R"({"event":"mediaTime","videoId":")" + id +
+                  R"(","currentTime":3,"duration":9,"state":1,"title":" "})");
+    const auto& history = settings->watchHistoryVideos();
+    auto entry = std::find_if(history.begin(), history.end(),
+                              [&](const RecentVideoItem& item) { return item.videoID == id; });
+    ASSERT_NE(entry, history.end()) << id;
+    EXPECT_EQ(entry->title, std::filesystem::path(name).stem().string());
+  }
+}
+
 TEST_F(SessionFixture, ResumeScriptsReplaceEachOtherAndKeepTheRest) {
   start();
   web.installed = {{"style()", UserScript::Time::documentEnd, UserScript::Frames::allFrames}};
