@@ -1,5 +1,8 @@
 #include "platform/WebKitWebEngine.h"
 
+#include <unistd.h>
+
+#include <cstring>
 #include <utility>
 
 #include "core/Log.h"
@@ -110,6 +113,7 @@ WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge)
 }
 
 WebKitWebEngine::~WebKitWebEngine() {
+  dropFileAlias();
   g_signal_handlers_disconnect_by_data(webkit_network_session_get_default(), this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
   if (view_) {
@@ -147,6 +151,7 @@ void WebKitWebEngine::replaceView(GObjectPtr<WebKitWebView> view) {
 }
 
 void WebKitWebEngine::loadHTML(const std::string& html, const std::optional<std::string>& baseURL) {
+  dropFileAlias();
   webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -156,10 +161,37 @@ void WebKitWebEngine::loadFile(const std::string& fileURL) {
     logLine("Player", "Not a local file: " + fileURL);
     return;
   }
+  dropFileAlias();
+  std::string loadedPath = path.get();
+  std::string loadedURL = fileURL;
+  if (!g_utf8_validate(path.get(), -1, nullptr)) {
+    // The web engine cannot open a file whose name is not UTF-8; a private link can.
+    const std::string folder = std::string(g_get_user_runtime_dir()) + "/orvel-player";
+    g_mkdir_with_parents(folder.c_str(), 0700);
+    const char* dot = std::strrchr(path.get(), '.');
+    GCharPtr extension(g_utf8_make_valid(dot ? dot : "", -1));
+    const std::string link = folder + "/file-" + std::to_string(getpid()) + extension.get();
+    ::unlink(link.c_str());
+    GCharPtr linkURL(g_filename_to_uri(link.c_str(), nullptr, nullptr));
+    if (::symlink(path.get(), link.c_str()) == 0 && linkURL) {
+      fileAlias_ = FileAlias{link, linkURL.get(), fileURL};
+      loadedPath = link;
+      loadedURL = linkURL.get();
+    } else {
+      logLine("Player", "Cannot link " + fileURL + " under a UTF-8 name");
+    }
+  }
   fileContext_ = adoptGObject(webkit_web_context_new());
-  webkit_web_context_add_path_to_sandbox(fileContext_.get(), path.get(), TRUE);
+  webkit_web_context_add_path_to_sandbox(fileContext_.get(), loadedPath.c_str(), TRUE);
   replaceView(makeView(fileContext_.get()));
-  webkit_web_view_load_uri(view_.get(), fileURL.c_str());
+  webkit_web_view_load_uri(view_.get(), loadedURL.c_str());
+}
+
+void WebKitWebEngine::dropFileAlias() {
+  if (fileAlias_) {
+    ::unlink(fileAlias_->linkPath.c_str());
+    fileAlias_.reset();
+  }
 }
 
 void WebKitWebEngine::loadRequest(const std::string& url, double) {
@@ -199,6 +231,9 @@ std::optional<std::string> WebKitWebEngine::currentURL() const {
   const char* uri = webkit_web_view_get_uri(view_.get());
   if (!uri || !*uri) {
     return std::nullopt;
+  }
+  if (fileAlias_ && fileAlias_->linkURL == uri) {
+    return fileAlias_->fileURL;
   }
   return std::string(uri);
 }

@@ -73,6 +73,15 @@ class WebKitWebEngine final : public WebEngine {
   GObjectPtr<WebKitUserContentManager> content_;
   GObjectPtr<WebKitSettings> settings_;
   GObjectPtr<WebKitWebContext> fileContext_;
+  // A local file whose name is not UTF-8 is shown through a link with a plain name, which the web
+  // engine can load; the player still knows it by its own address.
+  struct FileAlias {
+    std::string linkPath;
+    std::string linkURL;
+    std::string fileURL;
+  };
+  std::optional<FileAlias> fileAlias_;
+  void dropFileAlias();
   GObjectPtr<WebKitWebView> view_;
   std::vector<UserScript> scripts_;
   std::uint64_t navigationCount_ = 0;

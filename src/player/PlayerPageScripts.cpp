@@ -38,6 +38,9 @@ constexpr std::string_view kProgressScriptBody = R"JS(
   }
   var extension = pathExtension();
   var isFilePage = extension === 'mp4' || extension === 'webm';
+  // A local file may be shown through a link of another name; the player knows it by its own.
+  var pageURL = location.protocol === 'file:' && typeof window.nativeSourceURL === 'string' &&
+      window.nativeSourceURL.indexOf('file:') === 0 ? window.nativeSourceURL : location.href;
   function post(channel, body) {
     try { if (handlers[channel]) { handlers[channel].postMessage(body); } } catch (e) {}
   }
@@ -65,7 +68,7 @@ constexpr std::string_view kProgressScriptBody = R"JS(
       return segments.length ? segments[segments.length - 1] : '';
     }
     if (onDisney) { return 'disneyplus:' + (location.pathname || '/'); }
-    if (isFilePage) { return extension + ':' + location.href; }
+    if (isFilePage) { return extension + ':' + pageURL; }
     return '';
   }
   function report() {
@@ -95,7 +98,7 @@ constexpr std::string_view kProgressScriptBody = R"JS(
         video.controls = false;
         video.setAttribute('style', 'position:fixed;inset:0;width:100vw;height:100vh;max-width:none;max-height:none;margin:0;object-fit:contain');
         video.addEventListener('ended', function () {
-          if (!video.error) { post('playerBridge', {event: 'mediaEnded', sourceURL: location.href}); }
+          if (!video.error) { post('playerBridge', {event: 'mediaEnded', sourceURL: pageURL}); }
         });
       }
     }

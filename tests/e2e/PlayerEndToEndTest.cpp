@@ -570,6 +570,20 @@ std::string screenPixel(int x, int y) {
   return std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b);
 }
 
+TEST(PlayerEndToEndFiles, AWebmWhoseNameIsNotUtf8PlaysUnderItsOwnName) {
+  Home home;
+  const std::string clip = makeClip(home, "caf\xE9.webm", 20);
+  const std::string mediaID = "webm:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 2; }, 30))
+      << player.log();
+  const auto history = home.history();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].videoID, mediaID);
+  EXPECT_EQ(history[0].title, "caf\xEF\xBF\xBD");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   Home home;
   const std::string clip = makeClip(home, "film.mkv", 4);
