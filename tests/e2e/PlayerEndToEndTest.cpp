@@ -354,6 +354,23 @@ TEST(PlayerEndToEndYouTube, AVideoPlaysThroughThePlayerPage) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+TEST(PlayerEndToEndHostilePage, AHugeTitleIsStoredCutTo1024Characters) {
+  Home home;
+  const std::string clip = dataURL(makeClip(home, "clip.webm", 6));
+  standInForYouTube(home, R"({"videos": {"dQw4w9WgXcQ": ")" + clip +
+                              R"("}, "titles": {"dQw4w9WgXcQ": ")" + std::string(1 << 20, 'T') +
+                              R"("}})");
+  Player player(home, {"https://youtu.be/dQw4w9WgXcQ"}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !home.history().empty(); }, 40)) << player.log();
+  for (const char* key : {"settings.watchHistoryVideos", "settings.recentVideos"}) {
+    auto stored = home.stored(key);
+    ASSERT_TRUE(stored);
+    EXPECT_LT(stored->get<PropertyList::Data>()->size(), 4096u) << key;
+  }
+  EXPECT_EQ(home.history()[0].title, std::string(1024, 'T'));
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 TEST(PlayerEndToEndYouTube, APlaylistAdvancesInsideThePageAndRemembersItsPlace) {
   Home home;
   const std::string clip = dataURL(makeClip(home, "clip.webm", 3));
