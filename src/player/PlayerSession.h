@@ -192,6 +192,8 @@ class PlayerSession {
   bool showsSourceError_ = false;
   std::string sourceErrorMessage_;
   std::map<std::string, double> playbackPositions_;
+  // The last native snapshot whose position went to the store.
+  std::optional<PlaybackSnapshot> storedSnapshot_;
   std::optional<std::string> pendingInitialURL_;
   int playerState_ = -1;
   double playerCurrentTime_ = 0;

@@ -287,6 +287,31 @@ TEST_F(SessionFixture, NativeSnapshotsOfAnOldSessionAreDropped) {
   EXPECT_EQ(dialogs.alerts[0].message, std::string("film.mkv\n\n") + PlayerSession::kNativeFailure);
 }
 
+TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {
+  std::string path = makeFile("film.mkv");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  const std::string id = native.plays.at(0).mediaID;
+  const std::size_t before = defaults.writeCount();
+  for (int tick = 0; tick <= 40; ++tick) {  // ten seconds, four snapshots a second
+    native.publish(10 + tick * 0.25, 100, 1);
+  }
+  // Positions, last link, recent list and history once a second, not four times.
+  EXPECT_LE(defaults.writeCount() - before, 4u * 11);
+  EXPECT_GE(*storedPosition(id), 19.0);
+  EXPECT_EQ(session->playbackPositions().at(id), 20.0);
+
+  native.publish(20.1, 100, 2);
+  EXPECT_EQ(storedPosition(id), 20.1);
+  const std::size_t paused = defaults.writeCount();
+  for (int tick = 0; tick < 8; ++tick) {
+    native.publish(20.1, 100, 2);
+  }
+  EXPECT_EQ(defaults.writeCount(), paused);
+  native.publish(60, 100, 1);
+  EXPECT_EQ(storedPosition(id), 60.0);
+}
+
 TEST_F(SessionFixture, ADeadWebProcessReopensTheSourceWhereItWas) {
   std::string path = makeFile("talk.webm");
   start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
