@@ -28,6 +28,12 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
+// A point in screen points, in the same coordinates as Rect.
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
 // One monitor as the window helpers see it: the area windows may use (without panels and docks).
 struct Screen {
   Rect visibleFrame;

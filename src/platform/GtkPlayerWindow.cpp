@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/x11/gdkx.h>
 
 #include <cmath>
@@ -183,6 +184,46 @@ void GtkPlayerWindow::setReceivesMouseEvents(bool receives) {
     gdk_surface_set_input_region(surface, empty);
     cairo_region_destroy(empty);
   }
+}
+
+void GtkPlayerWindow::setAspectRatioLocked(bool locked) {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return;
+  }
+  // The window manager proposes only 16:9 sizes while the hint is set; whatever else GTK put in
+  // the hints (minimum size, gravity) is kept.
+  Display* display = xdisplayOf(surface);
+  const ::Window xid = gdk_x11_surface_get_xid(surface);
+  XSizeHints hints{};
+  long supplied = 0;
+  XGetWMNormalHints(display, xid, &hints, &supplied);
+  if (locked) {
+    hints.flags |= PAspect;
+    hints.min_aspect.x = hints.max_aspect.x = 16;
+    hints.min_aspect.y = hints.max_aspect.y = 9;
+  } else {
+    hints.flags &= ~PAspect;
+  }
+  XSetWMNormalHints(display, xid, &hints);
+  XFlush(display);
+}
+
+std::optional<Point> GtkPlayerWindow::pointerLocation() const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return std::nullopt;
+  }
+  Display* display = xdisplayOf(surface);
+  ::Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
+                     &mask)) {
+    return std::nullopt;
+  }
+  const double scale = scaleOf(surface);
+  return Point{rootX / scale, rootY / scale};
 }
 
 gboolean GtkPlayerWindow::onXEvent(GdkDisplay*, gpointer xevent, gpointer self) {

@@ -33,6 +33,17 @@ class GtkPlayerWindow final : public PlayerWindow {
   void setFrameObserver(std::function<void(const Rect&)> observer) override {
     frameObserver_ = std::move(observer);
   }
+  void setAspectRatioLocked(bool locked) override;
+  void setContentOpacity(double opacity) override {
+    if (contentOpacity_) {
+      contentOpacity_(opacity);
+    }
+  }
+  std::optional<Point> pointerLocation() const override;
+  // The view that draws the player content applies its opacity.
+  void setContentOpacityHandler(std::function<void(double)> handler) {
+    contentOpacity_ = std::move(handler);
+  }
 
  private:
   void sendToWindowManager(const char* message, long first, long second, long fourth) const;
@@ -42,6 +53,7 @@ class GtkPlayerWindow final : public PlayerWindow {
   Gtk::Window& window_;
   std::function<bool()> modalShown_;
   std::function<void(const Rect&)> frameObserver_;
+  std::function<void(double)> contentOpacity_;
   Rect lastReported_;
   gulong xeventHandler_ = 0;
 };

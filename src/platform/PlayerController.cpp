@@ -16,6 +16,7 @@
 #include "platform/Resources.h"
 #include "platform/WebKitWebEngine.h"
 #include "player/PlayerSession.h"
+#include "player/PlayerTransparency.h"
 #include "player/PlayerWindowBehaviour.h"
 
 namespace orvel {
@@ -77,7 +78,9 @@ struct PlayerController::Parts {
   std::optional<PlayerSession> session;
   std::optional<GtkPlayerWindow> playerWindow;
   std::optional<PlayerWindowBehaviour> behaviour;
+  std::optional<PlayerTransparency> transparency;
   std::optional<PlayerView> view;
+  sigc::connection monitorsChanged;
 };
 
 PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
@@ -116,11 +119,29 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                         p.session->setStatusMessage(text, clearAfter);
                       });
   p.behaviourLink = &*p.behaviour;
+  p.behaviour->setPageScriptRunner(
+      [&p](const std::string& script) { p.web.evaluate(script, nullptr); });
+  p.transparency.emplace(
+      p.queue, settings, center, *p.playerWindow,
+      [&p](const std::string& text, double clearAfter) {
+        p.session->setStatusMessage(text, clearAfter);
+      },
+      PlayerTransparency::Hooks{
+          .evaluatePageScript =
+              [&p](const std::string& script) { p.web.evaluate(script, nullptr); },
+          .isDropTargeted = [&p] { return p.session->isDropTargeted(); },
+          .isSourceErrorShown = [&p] { return p.session->failedSourceURL().has_value(); },
+          .currentMediaID = [&p] { return p.session->currentVideoID(); },
+          .changed = nullptr,
+      });
+  p.behaviour->setConfiguredHandler([&p] { p.transparency->applyCurrentTransparencyState(); });
 
   PlayerSession::WindowHooks hooks;
   hooks.suspendAlwaysOnTopForOverlay = [&p] { p.behaviour->suspendAlwaysOnTopForOverlay(); };
   hooks.restoreAlwaysOnTopAfterOverlay = [&p] { p.behaviour->restoreAlwaysOnTopAfterOverlay(); };
   hooks.makeWindowSolid = [&p] { p.playerWindow->setReceivesMouseEvents(true); };
+  hooks.refreshHoverState = [&p] { p.transparency->updateHoverStateFromMouseLocation(); };
+  hooks.isHoverTransparencyEnabled = [&p] { return p.transparency->isTransparent(); };
   hooks.terminateApplication = std::move(quit);
   p.session->setWindowHooks(std::move(hooks));
 
@@ -131,7 +152,10 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
           .onTargetedChange = [&p](bool targeted) { p.session->setDropTargeted(targeted); },
           .onPlaybackKey = [&p](std::uint16_t key) { return p.session->handlePlaybackKey(key); },
           .modalShown = [&p] { return p.gtkDialogs.isShowingDialog(); },
+          .onPointerInside = [&p](bool inside) { p.transparency->setPointerInside(inside); },
       });
+  p.playerWindow->setContentOpacityHandler(
+      [&p](double opacity) { p.view->setContentOpacity(opacity); });
   p.view->updateWebView(p.web.widget());
   p.view->setNativeVideoView(&p.videoArea);
   p.web.setViewReplacedHandler([&p](GtkWidget* view) { p.view->updateWebView(view); });
@@ -158,6 +182,19 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   application.add_action("equalizer-reset", [&p] { p.equalizer.resetGains(); });
   application.set_accels_for_action("app.close", {"<Control>w", "<Control>q"});
 
+  // Coming to the front keeps the window on its screen and above; monitors that come and go
+  // may leave it off every screen.
+  p.window.property_is_active().signal_changed().connect([&p] {
+    if (p.window.is_active()) {
+      p.behaviour->windowDidBecomeActive();
+      p.behaviour->reassertAlwaysOnTopState();
+    }
+  });
+  if (auto display = Gdk::Display::get_default()) {
+    p.monitorsChanged = display->get_monitors()->signal_items_changed().connect(
+        [&p](guint, guint, guint) { p.behaviour->screensDidChange(); });
+  }
+
   p.window.signal_close_request().connect(
       [&p] {
         p.behaviour->windowWillClose();
@@ -169,6 +206,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 }
 
 PlayerController::~PlayerController() {
+  parts_->monitorsChanged.disconnect();
   // The equalizer's route is taken down before the session and the window go.
   parts_->session->setEqualizer(nullptr);
   parts_->equalizer.setEnabled(false);

@@ -12,7 +12,9 @@ constexpr int kTopBandHeight = 28;
 constexpr int kDragStripStart = 80;
 
 constexpr const char* kStyle = R"CSS(
-window.orvel-player { background: #000; }
+window.orvel-player { background: transparent; }
+.orvel-player-view.orvel-rounded { border-radius: 6px; }
+.orvel-content { background: #000; }
 .orvel-top-band { background: #000; }
 .orvel-status {
   color: #fff; font-size: 13px; font-weight: 500;
@@ -99,6 +101,15 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   set_child(content_);
   content_.set_hexpand(true);
   content_.set_vexpand(true);
+  // The content carries its own black, so that it fades with its opacity and, on a composited
+  // desktop, what lies below shows through; the corners are rounded only there, where the
+  // window can be transparent at all.
+  content_.add_css_class("orvel-content");
+  add_css_class("orvel-player-view");
+  set_overflow(Gtk::Overflow::HIDDEN);
+  if (auto display = Gdk::Display::get_default(); display && display->is_composited()) {
+    add_css_class("orvel-rounded");
+  }
 
   topBand_.add_css_class("orvel-top-band");
   topBand_.set_size_request(-1, kTopBandHeight);
@@ -123,6 +134,19 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   dragStrip_.set_valign(Gtk::Align::START);
   dragStrip_.set_margin_start(kDragStripStart);
   add_overlay(dragStrip_);
+
+  motion_ = Gtk::EventControllerMotion::create();
+  motion_->signal_enter().connect([this](double, double) {
+    if (inputs_.onPointerInside) {
+      inputs_.onPointerInside(true);
+    }
+  });
+  motion_->signal_leave().connect([this] {
+    if (inputs_.onPointerInside) {
+      inputs_.onPointerInside(false);
+    }
+  });
+  add_controller(motion_);
 
   dropTarget_ = Gtk::DropTarget::create(G_TYPE_INVALID, Gdk::DragAction::COPY);
   dropTarget_->set_gtypes({GDK_TYPE_FILE_LIST, G_TYPE_STRING});

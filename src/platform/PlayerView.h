@@ -24,6 +24,8 @@ class PlayerView final : public Gtk::Overlay {
     std::function<bool(std::uint16_t keyCode)> onPlaybackKey;
     // A dialog of the player is up: keys belong to it.
     std::function<bool()> modalShown;
+    // The pointer entered or left the view (seen only while the window takes input).
+    std::function<void(bool inside)> onPointerInside;
   };
 
   PlayerView(PlayerSession& session, Inputs inputs);
@@ -32,6 +34,8 @@ class PlayerView final : public Gtk::Overlay {
   void updateWebView(GtkWidget* webView);
   // The native player's video, shown above the web view while native playback is active.
   void setNativeVideoView(Gtk::Widget* view);
+  // The player content (web view and video) alone fades; the bars and messages stay.
+  void setContentOpacity(double opacity) { content_.set_opacity(opacity); }
   // Call once the view is in its window: the playback keys are caught there.
   void installKeyHandler(Gtk::Window& window);
 
@@ -50,6 +54,7 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Box dropPrompt_;
   Gtk::WindowHandle dragStrip_;
   Glib::RefPtr<Gtk::DropTarget> dropTarget_;
+  Glib::RefPtr<Gtk::EventControllerMotion> motion_;
   PlaybackKeys::RepeatTracker repeats_;
   Gtk::Window* keyWindow_ = nullptr;
   Glib::RefPtr<Gtk::EventControllerKey> keyController_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "chrome/WindowGeometry.h"
@@ -25,6 +26,13 @@ class PlayerWindow {
   virtual bool hasAttachedSheet() const = 0;
   virtual bool isMouseButtonPressed() const = 0;
   virtual void setReceivesMouseEvents(bool receives) = 0;
+  // While locked, the window system is asked to propose 16:9 sizes only.
+  virtual void setAspectRatioLocked(bool locked) = 0;
+  // The opacity of the player content (the web view and the video), not of the window.
+  virtual void setContentOpacity(double opacity) = 0;
+  // Where the pointer is on the screen, asked of the window system itself: the window sees no
+  // pointer events while it lets clicks through.
+  virtual std::optional<Point> pointerLocation() const = 0;
   // Called with the new frame after every move and resize.
   virtual void setFrameObserver(std::function<void(const Rect&)> observer) = 0;
 };

@@ -12,11 +12,19 @@ PlayerWindowBehaviour::PlayerWindowBehaviour(MainQueue& queue, Defaults& default
       settings_(settings),
       window_(window),
       statusMessage_(std::move(statusMessage)) {
-  tokens_.push_back(center.addObserver("setAlwaysOnTop", [this](const Notification& note) {
-    if (const bool* enabled = note.value<bool>("enabled")) {
-      setAlwaysOnTop(*enabled);
-    }
-  }));
+  auto follow = [this, &center](const char* name, void (PlayerWindowBehaviour::*setter)(bool)) {
+    tokens_.push_back(center.addObserver(name, [this, setter](const Notification& note) {
+      if (const bool* enabled = note.value<bool>("enabled")) {
+        (this->*setter)(*enabled);
+      }
+    }));
+  };
+  follow("setAlwaysOnTop", &PlayerWindowBehaviour::setAlwaysOnTop);
+  follow("setFillPlayerWindow", &PlayerWindowBehaviour::setFillPlayerWindow);
+  follow("setLockAspectRatio16x9", &PlayerWindowBehaviour::setLockAspectRatio16x9);
+  isFillPlayerWindowEnabled_ = settings_.fillPlayerWindowEnabled();
+  coordinator_.lockAspectRatio16x9 = settings_.lockAspectRatio16x9Enabled();
+  coordinator_.onFrameChanged = [this](const Rect& frame) { persistFrame(frame); };
 }
 
 void PlayerWindowBehaviour::scheduleWindowSetup(int retryCount) {
@@ -52,6 +60,9 @@ void PlayerWindowBehaviour::configureWindow() {
   window_.setReceivesMouseEvents(true);
   applyAlwaysOnTopState();
   window_.present();
+  if (configuredHandler_) {
+    configuredHandler_();
+  }
 }
 
 void PlayerWindowBehaviour::applyWindowConfiguration() {
@@ -62,6 +73,8 @@ void PlayerWindowBehaviour::applyWindowConfiguration() {
     // The player follows the user from workspace to workspace.
     window_.setSticky(true);
   }
+  coordinator_.lockAspectRatio16x9 = settings_.lockAspectRatio16x9Enabled();
+  window_.setAspectRatioLocked(coordinator_.lockAspectRatio16x9);
   isAlwaysOnTop_ = settings_.alwaysOnTopEnabled();
   applyAlwaysOnTopState();
 }
@@ -115,6 +128,52 @@ void PlayerWindowBehaviour::setShowingPlaylist(bool showing) {
   applyAlwaysOnTopState();
 }
 
+void PlayerWindowBehaviour::setLockAspectRatio16x9(bool on) {
+  coordinator_.lockAspectRatio16x9 = on;
+  if (!window_.isUsable()) {
+    return;
+  }
+  queue_.post(lifetime_.guard([this, on] {
+    coordinator_.lockAspectRatio16x9 = on;
+    window_.setAspectRatioLocked(on);
+    if (auto locked = coordinator_.lockedFrame(knownFrame_.value_or(window_.frame()))) {
+      coordinator_.isAdjustingFrame = true;
+      setFrame(*locked);
+      coordinator_.isAdjustingFrame = false;
+    }
+    statusMessage_(on ? "16:9 resize lock enabled" : "16:9 resize lock disabled", 2.0);
+  }));
+}
+
+void PlayerWindowBehaviour::setFillPlayerWindow(bool on) {
+  isFillPlayerWindowEnabled_ = on;
+  if (!window_.isUsable()) {
+    return;
+  }
+  queue_.post(lifetime_.guard([this, on] {
+    if (runPageScript_) {
+      runPageScript_(std::string("window.setNativeFillPlayerWindow && "
+                                 "window.setNativeFillPlayerWindow(") +
+                     (on ? "true" : "false") + ");");
+    }
+    statusMessage_(on ? "Fill player window enabled" : "Fill player window disabled", 2.0);
+  }));
+}
+
+void PlayerWindowBehaviour::windowDidBecomeActive() {
+  if (configured_ && window_.isUsable()) {
+    clampToVisibleScreen(false);
+  }
+}
+
+void PlayerWindowBehaviour::screensDidChange() {
+  queue_.post(lifetime_.guard([this] {
+    if (configured_ && window_.isUsable()) {
+      clampToVisibleScreen(true);
+    }
+  }));
+}
+
 void PlayerWindowBehaviour::restoreWindowFrameIfNeeded() {
   auto stored = defaults_.object(kFrameKey);
   const std::string* text = stored ? stored->get<std::string>() : nullptr;
@@ -134,7 +193,8 @@ void PlayerWindowBehaviour::startPersistingWindowFrame() {
     if (frame.width >= 2 && frame.height >= 2) {
       knownFrame_ = frame;
     }
-    persistFrame(frame);
+    // While locked a resize ends at 16:9, whatever size the window system gave.
+    coordinator_.windowDidChangeFrame(frame, [this](const Rect& locked) { setFrame(locked); });
   }));
   persistFrame(window_.frame());
 }

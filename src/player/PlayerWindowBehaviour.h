@@ -12,6 +12,7 @@
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "player/PlayerWindow.h"
+#include "player/PlayerWindowCoordinator.h"
 
 namespace orvel {
 
@@ -40,10 +41,26 @@ class PlayerWindowBehaviour {
   void suspendAlwaysOnTopForOverlay();
   void restoreAlwaysOnTopAfterOverlay();
   void setShowingPlaylist(bool showing);
+  void setLockAspectRatio16x9(bool on);
+  void setFillPlayerWindow(bool on);
+  // The window became the active one: it is kept on its screen, without centring.
+  void windowDidBecomeActive();
+  // Monitors came or went: a window left off every screen is centred on one.
+  void screensDidChange();
+  // Page scripts go through this once the web engine is there.
+  void setPageScriptRunner(std::function<void(const std::string&)> run) {
+    runPageScript_ = std::move(run);
+  }
+  // Called each time the window has been set up.
+  void setConfiguredHandler(std::function<void()> configured) {
+    configuredHandler_ = std::move(configured);
+  }
   // Stores the frame the window closes with, whatever moves were or were not reported.
   void windowWillClose();
 
   bool isAlwaysOnTop() const { return isAlwaysOnTop_; }
+  bool isFillPlayerWindowEnabled() const { return isFillPlayerWindowEnabled_; }
+  const PlayerWindowCoordinator& coordinator() const { return coordinator_; }
   // The level last given to the window: true while it is kept above.
   bool isKeptAbove() const { return keptAbove_.value_or(false); }
   int overlayPresentationCount() const { return overlayPresentationCount_; }
@@ -68,6 +85,10 @@ class PlayerWindowBehaviour {
   std::optional<bool> keptAbove_;
   int overlayPresentationCount_ = 0;
   bool showingPlaylist_ = false;
+  bool isFillPlayerWindowEnabled_ = false;
+  PlayerWindowCoordinator coordinator_;
+  std::function<void(const std::string&)> runPageScript_;
+  std::function<void()> configuredHandler_;
   TaskHandle setupTask_;
   std::vector<ObserverToken> tokens_;
   Lifetime lifetime_;

@@ -26,6 +26,7 @@
 
 #include "app/RecentVideoItem.h"
 #include "core/PropertyList.h"
+#include "core/SqliteDefaults.h"
 #include "core/Url.h"
 #include "e2e/LocalWebServer.h"
 #include "support/TemporaryFolder.h"
@@ -438,6 +439,68 @@ std::optional<std::string> storedFrame(const Home& home) {
   auto value = home.stored("playerWindowFrame");
   const std::string* text = value ? value->get<std::string>() : nullptr;
   return text ? std::optional(*text) : std::nullopt;
+}
+
+// A window under the player that writes every button press it gets to a file.
+class ClickRecorder {
+ public:
+  explicit ClickRecorder(const Home& home) : log_(home.folder().file("clicks.log")) {
+    const std::string command =
+        "xev -geometry 1280x800+0+0 -event button > '" + log_ + "' 2>&1 & echo $!";
+    pid_ = std::atoi(commandOutput(command).c_str());
+  }
+  ~ClickRecorder() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+    }
+  }
+  ClickRecorder(const ClickRecorder&) = delete;
+  ClickRecorder& operator=(const ClickRecorder&) = delete;
+  std::size_t presses() const {
+    const std::string text = readFile(log_);
+    std::size_t count = 0;
+    for (auto at = text.find("ButtonPress"); at != std::string::npos;
+         at = text.find("ButtonPress", at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+
+ private:
+  std::string log_;
+  pid_t pid_ = -1;
+};
+
+void clickAt(int x, int y) {
+  run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
+  // The player looks at the pointer every 0.15 s.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  run({"xdotool", "click", "1"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
+TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
+  if (!run({"sh", "-c", "command -v xdotool >/dev/null && command -v xev >/dev/null"})) {
+    GTEST_SKIP() << "needs xdotool and xev";
+  }
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.hoverTransparencyEnabled", PropertyList(true));
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  ClickRecorder below(home);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
+      << player.log();
+  // The first window is {{128, 112}, {1024, 576}}.
+  clickAt(640, 112 + 10);  // the top strip stays the player's
+  EXPECT_EQ(below.presses(), 0u);
+  clickAt(640, 400);  // over the content, which has vanished
+  EXPECT_EQ(below.presses(), 1u) << player.log();
+  screenshot("hover-mode.png");
+  clickAt(20, 20);  // outside the player
+  EXPECT_EQ(below.presses(), 2u);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
 TEST(PlayerEndToEndWindow, StaysAboveOnEveryWorkspaceAndClosingSavesAndQuits) {

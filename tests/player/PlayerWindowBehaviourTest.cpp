@@ -71,6 +71,7 @@ TEST_F(WindowFixture, AFrameTheWindowSystemHasNotAppliedYetIsNotClampedFromTheOl
 }
 
 TEST_F(WindowFixture, AStoredFrameIsRestoredInsideTheScreen) {
+  defaults.set("settings.lockAspectRatio16x9Enabled", false);
   defaults.set(PlayerWindowBehaviour::kFrameKey, std::string("{{1300, 100}, {640, 360}}"));
   start().configureWindow();
   EXPECT_EQ(window.currentFrame, (Rect{788, 100, 640, 360}));
@@ -128,6 +129,60 @@ TEST_F(WindowFixture, TheSwitchIsFollowedAndAnnounced) {
   behaviour->setAlwaysOnTop(true);
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_TRUE(behaviour->isAlwaysOnTop());
+}
+
+TEST_F(WindowFixture, TheLockMakesTheWindow16By9KeepingItsTopAndFollowsEveryResize) {
+  defaults.set("settings.lockAspectRatio16x9Enabled", false);
+  defaults.set(PlayerWindowBehaviour::kFrameKey, "{{100, 50}, {1000, 1000}}");
+  window.screenList = {Screen{Rect{0, 0, 2560, 1600}}};
+  start().configureWindow();
+  queue.runUntilIdle();
+  EXPECT_FALSE(window.aspectLocked);
+
+  settings->setEnabled(AppSettings::Switch::lockAspectRatio16x9, true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(window.aspectLocked);
+  EXPECT_EQ(window.currentFrame, (Rect{100, 50, 1000, 563}));
+  EXPECT_EQ(storedFrame(), "{{100, 50}, {1000, 563}}");
+  EXPECT_EQ(messages.back(), "16:9 resize lock enabled");
+
+  // The window manager gave another size: it ends at 16:9, and only the end is corrected.
+  const auto before = window.framesSet.size();
+  window.setFrame(Rect{100, 50, 800, 700});
+  EXPECT_EQ(window.currentFrame, (Rect{100, 50, 800, 450}));
+  EXPECT_EQ(window.framesSet.size(), before + 2);
+
+  settings->setEnabled(AppSettings::Switch::lockAspectRatio16x9, false);
+  queue.runUntilIdle();
+  window.setFrame(Rect{100, 50, 800, 700});
+  EXPECT_EQ(window.currentFrame, (Rect{100, 50, 800, 700}));
+  EXPECT_FALSE(window.aspectLocked);
+  EXPECT_EQ(messages.back(), "16:9 resize lock disabled");
+}
+
+TEST_F(WindowFixture, FillModeGoesToThePageWithItsMessage) {
+  std::vector<std::string> scripts;
+  start().setPageScriptRunner([&](const std::string& script) { scripts.push_back(script); });
+  behaviour->configureWindow();
+  settings->setEnabled(AppSettings::Switch::fillPlayerWindow, false);
+  queue.runUntilIdle();
+  EXPECT_EQ(scripts,
+            std::vector<std::string>{
+                "window.setNativeFillPlayerWindow && window.setNativeFillPlayerWindow(false);"});
+  EXPECT_EQ(messages.back(), "Fill player window disabled");
+  EXPECT_FALSE(behaviour->isFillPlayerWindowEnabled());
+}
+
+TEST_F(WindowFixture, ActivationKeepsTheWindowOnScreenAndNewMonitorsCentreALostOne) {
+  start().configureWindow();
+  queue.runUntilIdle();
+  window.setFrame(Rect{1400, 100, 800, 450});  // half off the right edge
+  behaviour->windowDidBecomeActive();
+  EXPECT_EQ(window.currentFrame.maxX(), 1440 - 12);
+  window.setFrame(Rect{5000, 3000, 800, 450});  // its monitor is gone
+  behaviour->screensDidChange();
+  queue.runUntilIdle();
+  EXPECT_EQ(window.currentFrame, (Rect{320, 225, 800, 450}));
 }
 
 }  // namespace

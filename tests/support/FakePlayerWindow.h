@@ -33,6 +33,9 @@ class FakePlayerWindow final : public PlayerWindow {
   void setFrameObserver(std::function<void(const Rect&)> observer) override {
     frameObserver = std::move(observer);
   }
+  void setAspectRatioLocked(bool locked) override { aspectLocked = locked; }
+  void setContentOpacity(double opacity) override { contentOpacity = opacity; }
+  std::optional<Point> pointerLocation() const override { return pointer; }
 
   bool usable = true;
   // Window systems may not report moves made while the window is being shown.
@@ -50,6 +53,9 @@ class FakePlayerWindow final : public PlayerWindow {
   bool buttonPressed = false;
   bool receivesMouseEvents = false;
   std::function<void(const Rect&)> frameObserver;
+  bool aspectLocked = false;
+  double contentOpacity = 1;
+  std::optional<Point> pointer;
 };
 
 }  // namespace orvel
