@@ -27,8 +27,8 @@ ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3
   nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev
   libpulse-dev)
 # What playing needs at run time beyond the libraries: the web engine's decoders for WebM and MP4,
-# and its way to the sound server.
-ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+# its way to the sound server, and the SVG loader that draws the toolbar's icons.
+ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav librsvg2-common
   gstreamer1.0-gl gstreamer1.0-pulseaudio)
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
 ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus)

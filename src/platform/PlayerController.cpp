@@ -11,6 +11,7 @@
 #include "platform/GtkPlayerWindow.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvVideoArea.h"
+#include "platform/PlayerToolbar.h"
 #include "platform/PlayerView.h"
 #include "platform/PulseAudioServer.h"
 #include "platform/Resources.h"
@@ -79,6 +80,7 @@ struct PlayerController::Parts {
   std::optional<GtkPlayerWindow> playerWindow;
   std::optional<PlayerWindowBehaviour> behaviour;
   std::optional<PlayerTransparency> transparency;
+  std::optional<PlayerToolbar> toolbar;
   std::optional<PlayerView> view;
   sigc::connection monitorsChanged;
 };
@@ -132,7 +134,12 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
           .isDropTargeted = [&p] { return p.session->isDropTargeted(); },
           .isSourceErrorShown = [&p] { return p.session->failedSourceURL().has_value(); },
           .currentMediaID = [&p] { return p.session->currentVideoID(); },
-          .changed = nullptr,
+          .changed =
+              [&p] {
+                if (p.view) {
+                  p.view->refresh();
+                }
+              },
       });
   p.behaviour->setConfiguredHandler([&p] { p.transparency->applyCurrentTransparencyState(); });
 
@@ -153,7 +160,39 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
           .onPlaybackKey = [&p](std::uint16_t key) { return p.session->handlePlaybackKey(key); },
           .modalShown = [&p] { return p.gtkDialogs.isShowingDialog(); },
           .onPointerInside = [&p](bool inside) { p.transparency->setPointerInside(inside); },
+          .isHovering = [&p] { return p.transparency->isHovering(); },
+          .isHoverMode = [&p] { return p.transparency->isTransparent(); },
+          .isAlwaysOnTop = [&settings] { return settings.alwaysOnTopEnabled(); },
       });
+  p.toolbar.emplace(PlayerToolbar::Inputs{
+                        .onToggle = [&p] { p.session->togglePlayPause(); },
+                        .onScrubbing = [&p](bool scrubbing) { p.session->setScrubbing(scrubbing); },
+                        .onSeek = [&p](double seconds) { p.session->seek(seconds); },
+                        // The play queue and the playlist panel bring previous, next, the playlist
+                        // and deleting the file.
+                        .onPrevious = nullptr,
+                        .onNext = nullptr,
+                        .onPlaylist = nullptr,
+                        .onFullscreen =
+                            [&p] {
+                              if (p.window.is_fullscreen()) {
+                                p.window.unfullscreen();
+                              } else {
+                                p.window.fullscreen();
+                              }
+                            },
+                        .onAlwaysOnTop =
+                            [&settings] {
+                              settings.setEnabled(AppSettings::Switch::alwaysOnTop,
+                                                  !settings.alwaysOnTopEnabled());
+                            },
+                        .onVolume = [&p](double volume) { p.session->setVolume(volume * 100); },
+                        .onZoom = [&p](double zoom) { p.session->setVideoZoom(zoom); },
+                        .onDeleteFile = nullptr,
+                        .onPopoverChanged = [&p] { p.view->refresh(); },
+                    },
+                    p.equalizer);
+  p.view->setToolbar(*p.toolbar);
   p.playerWindow->setContentOpacityHandler(
       [&p](double opacity) { p.view->setContentOpacity(opacity); });
   p.view->updateWebView(p.web.widget());

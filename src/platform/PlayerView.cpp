@@ -3,6 +3,8 @@
 #include <gdk/gdkkeysyms.h>
 
 #include "media/StreamingProviderRegistry.h"
+#include "platform/PlayerChromeStyle.h"
+#include "player/PlayerTransparency.h"
 
 namespace orvel {
 
@@ -10,27 +12,6 @@ namespace {
 
 constexpr int kTopBandHeight = 28;
 constexpr int kDragStripStart = 80;
-
-constexpr const char* kStyle = R"CSS(
-window.orvel-player { background: transparent; }
-.orvel-player-view.orvel-rounded { border-radius: 6px; }
-.orvel-content { background: #000; }
-.orvel-top-band { background: #000; }
-.orvel-status {
-  color: #fff; font-size: 13px; font-weight: 500;
-  padding: 8px 14px; border-radius: 4px;
-  background: rgba(28, 28, 30, 0.78);
-  box-shadow: 0 2px 10px rgba(0, 0, 0, 0.35);
-}
-.orvel-drop-prompt {
-  border-radius: 4px; border: 2px solid rgba(255, 0, 0, 0.6);
-  background: rgba(20, 20, 22, 0.72);
-}
-.orvel-drop-disc { border-radius: 38px; background: rgba(255, 0, 0, 0.18); min-width: 76px;
-  min-height: 76px; color: #fff; font-size: 30px; font-weight: 600; }
-.orvel-drop-title { color: #fff; font-size: 20px; font-weight: 600; }
-.orvel-drop-line { color: rgba(255, 255, 255, 0.6); font-size: 13px; }
-)CSS";
 
 std::optional<std::uint16_t> playbackKeyCode(guint keyval) {
   switch (keyval) {
@@ -83,21 +64,9 @@ DropPayload payloadOf(const Glib::ValueBase& value) {
 
 }  // namespace
 
-void PlayerView::loadStyle() {
-  static bool loaded = false;
-  if (loaded) {
-    return;
-  }
-  loaded = true;
-  auto provider = Gtk::CssProvider::create();
-  provider->load_from_data(kStyle);
-  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), provider,
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-}
-
 PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
     : session_(session), inputs_(std::move(inputs)) {
-  loadStyle();
+  PlayerChromeStyle::load();
   set_child(content_);
   content_.set_hexpand(true);
   content_.set_vexpand(true);
@@ -116,6 +85,22 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   topBand_.set_valign(Gtk::Align::START);
   topBand_.set_can_target(false);
   add_overlay(topBand_);
+
+  // The bars: the title along the top on its gradient, and the toolbar at the foot.
+  bars_.add_css_class("orvel-bars");
+  topBar_.add_css_class("orvel-top-bar");
+  topBar_.set_can_target(false);
+  title_.add_css_class("orvel-title");
+  title_.set_ellipsize(Pango::EllipsizeMode::MIDDLE);
+  title_.set_single_line_mode(true);
+  title_.set_hexpand(true);
+  topBar_.append(title_);
+  bars_.append(topBar_);
+  auto* spacer = Gtk::make_managed<Gtk::Box>();
+  spacer->set_vexpand(true);
+  spacer->set_can_target(false);
+  bars_.append(*spacer);
+  add_overlay(bars_);
 
   status_.add_css_class("orvel-status");
   status_.set_halign(Gtk::Align::CENTER);
@@ -285,10 +270,58 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
   keyController_ = keys;
 }
 
+void PlayerView::setToolbar(PlayerToolbar& toolbar) {
+  toolbar_ = &toolbar;
+  bars_.append(toolbar);
+  render();
+}
+
 void PlayerView::render() {
   const std::string& message = session_.statusMessage();
-  status_.set_text(message);
-  status_.set_visible(!message.empty());
+  // The bubble fades out with its last text, and fades in with the new one.
+  if (!message.empty()) {
+    status_.set_text(message);
+  }
+  if (message.empty()) {
+    status_.add_css_class("orvel-hidden");
+  } else {
+    status_.remove_css_class("orvel-hidden");
+  }
+
+  const bool hoverMode = inputs_.isHoverMode && inputs_.isHoverMode();
+  const bool visible = PlayerTransparency::barsVisible(
+                           inputs_.isHovering && inputs_.isHovering(), session_.isScrubbing(),
+                           session_.playerState(), session_.currentVideoID()) ||
+                       (toolbar_ && toolbar_->hasOpenPopover());
+  if (visible) {
+    bars_.remove_css_class("orvel-hidden");
+  } else {
+    bars_.add_css_class("orvel-hidden");
+  }
+  bars_.set_can_target(visible && !hoverMode);
+  const std::string& title = session_.currentVideoTitle();
+  if (title_.get_text().raw() != title) {
+    title_.set_text(title);
+    title_.set_tooltip_text(title);
+  }
+  if (toolbar_) {
+    // YouTube's own player does not zoom; every other video does.
+    const auto& mediaID = session_.currentVideoID();
+    const bool hasZoom = mediaID && mediaID->find(':') != std::string::npos &&
+                         !mediaID->starts_with("youtube-playlist:");
+    toolbar_->update(PlayerToolbar::State{
+        .isPlaying = session_.playerState() == 1,
+        .currentTime = session_.playerCurrentTime(),
+        .duration = session_.playerDuration(),
+        .volume = session_.playerVolume() / 100,
+        .isAlwaysOnTop = inputs_.isAlwaysOnTop && inputs_.isAlwaysOnTop(),
+        .videoZoom = hasZoom ? std::optional(session_.videoZoom()) : std::nullopt,
+        .hasPrevious = false,
+        .hasNext = false,
+        .canDeleteFile = false,
+        .hasPlaylist = false,
+    });
+  }
   dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);
   // The web view hides exactly while the native video is shown above it.
   const bool native = nativeView_ && session_.isNativeMediaActive();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/Cancellable.h"
+#include "platform/PlayerToolbar.h"
 #include "player/PlaybackKeys.h"
 #include "player/PlayerSession.h"
 
@@ -26,12 +27,20 @@ class PlayerView final : public Gtk::Overlay {
     std::function<bool()> modalShown;
     // The pointer entered or left the view (seen only while the window takes input).
     std::function<void(bool inside)> onPointerInside;
+    // The window modes the bars depend on.
+    std::function<bool()> isHovering;
+    std::function<bool()> isHoverMode;
+    std::function<bool()> isAlwaysOnTop;
   };
 
   PlayerView(PlayerSession& session, Inputs inputs);
   ~PlayerView() override;
 
   void updateWebView(GtkWidget* webView);
+  // The toolbar at the foot of the bars, fed with the session's values on every refresh.
+  void setToolbar(PlayerToolbar& toolbar);
+  // Draws the session's state again (the window modes changed).
+  void refresh() { render(); }
   // The native player's video, shown above the web view while native playback is active.
   void setNativeVideoView(Gtk::Widget* view);
   // The player content (web view and video) alone fades; the bars and messages stay.
@@ -42,7 +51,6 @@ class PlayerView final : public Gtk::Overlay {
  private:
   void render();
   void buildDropPrompt();
-  static void loadStyle();
 
   PlayerSession& session_;
   Inputs inputs_;
@@ -51,6 +59,10 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Widget* nativeView_ = nullptr;
   Gtk::Box topBand_;
   Gtk::Label status_;
+  Gtk::Box bars_{Gtk::Orientation::VERTICAL};
+  Gtk::Box topBar_;
+  Gtk::Label title_;
+  PlayerToolbar* toolbar_ = nullptr;
   Gtk::Box dropPrompt_;
   Gtk::WindowHandle dragStrip_;
   Glib::RefPtr<Gtk::DropTarget> dropTarget_;

@@ -13,9 +13,6 @@ namespace {
 
 std::vector<std::filesystem::path> resourceFolders() {
   std::vector<std::filesystem::path> folders;
-  if (const char* configured = std::getenv("ORVEL_RESOURCE_DIR"); configured && *configured) {
-    folders.emplace_back(configured);
-  }
   std::error_code error;
   auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {
@@ -36,6 +33,16 @@ std::optional<std::string> readResource(const std::string& name) {
       if (file.good() || file.eof()) {
         return text.str();
       }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> resourcePath(const std::string& name) {
+  for (const auto& folder : resourceFolders()) {
+    std::error_code error;
+    if (std::filesystem::exists(folder / name, error)) {
+      return (folder / name).string();
     }
   }
   return std::nullopt;

@@ -5,9 +5,11 @@
 
 namespace orvel {
 
-// Files the program ships beside its code (the player page). Looked up in $ORVEL_RESOURCE_DIR,
-// then next to the installed program (../share/orvel-player), then in the source tree it was
-// built from.
+// Files the program ships beside its code (the player page, icons). Looked up next to the
+// installed program (../share/orvel-player), then in the source tree it was built from; never
+// in a folder the environment names, since the player page runs with the player's rights.
 std::optional<std::string> readResource(const std::string& name);
+// The first of those folders that holds the named file or folder.
+std::optional<std::string> resourcePath(const std::string& name);
 
 }  // namespace orvel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <utility>
+
+namespace orvel {
+
+// The toolbar's symbols by the names the design gives them, and the icon each is drawn with:
+// freedesktop symbolic icons that the toolkit's own icon theme carries, and two drawn for the
+// player where it carries none (shipped in the resources' "icons" folder).
+namespace PlayerSymbols {
+
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 16> kIcons{{
+    {"speaker.slash.fill", "audio-volume-muted-symbolic"},
+    {"speaker.wave.2.fill", "audio-volume-high-symbolic"},
+    {"waveform", "orvel-equalizer-symbolic"},
+    {"backward.end.fill", "media-skip-backward-symbolic"},
+    {"play.fill", "media-playback-start-symbolic"},
+    {"pause.fill", "media-playback-pause-symbolic"},
+    {"forward.end.fill", "media-skip-forward-symbolic"},
+    {"arrow.up.left.and.arrow.down.right", "view-fullscreen-symbolic"},
+    {"pin.fill", "view-pin-symbolic"},
+    {"pin", "view-pin-symbolic"},
+    {"gearshape.fill", "emblem-system-symbolic"},
+    {"list.bullet", "view-list-bullet-symbolic"},
+    {"slider.vertical.3", "orvel-sliders-symbolic"},
+    {"exclamationmark.triangle.fill", "dialog-warning-symbolic"},
+    {"trash", "user-trash-symbolic"},
+    {"arrow.counterclockwise", "edit-undo-symbolic"},
+}};
+
+// The icon for a symbol; an unknown symbol gets the generic "image-missing" name, which a test
+// keeps from ever being needed.
+constexpr std::string_view iconName(std::string_view symbol) {
+  for (const auto& [name, icon] : kIcons) {
+    if (name == symbol) {
+      return icon;
+    }
+  }
+  return "image-missing";
+}
+
+}  // namespace PlayerSymbols
+}  // namespace orvel

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "chrome/PlayerToolbarValues.h"
+#include "core/Cancellable.h"
+#include "native/PlayerEQBands.h"
+#include "native/PlayerEqualizer.h"
+
+namespace orvel {
+
+// The transport bar at the bottom of the player: the time row with the seek slider, and the
+// control row with mute, equalizer, volume, previous / play-pause / next, fullscreen,
+// keep-on-top, the playback options and the playlist button. It holds no playback state: the
+// view hands it the session's values on every refresh, and it reports what the user asks for.
+// The equalizer popover edits the equalizer model directly.
+class PlayerToolbar final : public Gtk::Box {
+ public:
+  struct State {
+    bool isPlaying = false;
+    double currentTime = 0;
+    double duration = 0;
+    // 0…1.
+    double volume = 1;
+    bool isAlwaysOnTop = true;
+    // Absent hides the zoom controls.
+    std::optional<double> videoZoom;
+    bool hasPrevious = false;
+    bool hasNext = false;
+    bool canDeleteFile = false;
+    bool hasPlaylist = false;
+  };
+  struct Inputs {
+    std::function<void()> onToggle;
+    std::function<void(bool scrubbing)> onScrubbing;
+    // The position to go to, once a drag ends or a key moved the slider.
+    std::function<void(double seconds)> onSeek;
+    std::function<void()> onPrevious;
+    std::function<void()> onNext;
+    std::function<void()> onPlaylist;
+    std::function<void()> onFullscreen;
+    std::function<void()> onAlwaysOnTop;
+    std::function<void(double volume)> onVolume;
+    std::function<void(double zoom)> onZoom;
+    std::function<void()> onDeleteFile;
+    // A popover opened or closed: the bars stay while one is open.
+    std::function<void()> onPopoverChanged;
+  };
+
+  PlayerToolbar(Inputs inputs, PlayerEqualizer& equalizer);
+  ~PlayerToolbar() override;
+
+  // Updates the controls in place; nothing is created or destroyed.
+  void update(const State& state);
+  // The seek slider is being dragged: the time label follows the slider, not the player.
+  bool isScrubbing() const { return seekPressed_; }
+  bool hasOpenPopover() const {
+    return (equalizerPopover_ && equalizerPopover_->get_visible()) ||
+           (optionsPopover_ && optionsPopover_->get_visible());
+  }
+
+ protected:
+  void size_allocate_vfunc(int width, int height, int baseline) override;
+
+ private:
+  void buildTimeRow();
+  void buildControlRow();
+  Gtk::Popover& buildOptionsPopover();
+  Gtk::Popover& buildEqualizerPopover();
+  void applyLayout(bool wide);
+  void updateEqualizer();
+  void setVolumeFromUser(double volume);
+  void finishSeek();
+  static gboolean onSeekPointerEvent(GtkEventControllerLegacy* controller, GdkEvent* event,
+                                     gpointer self);
+  void drawBandLevel(std::size_t band, const Cairo::RefPtr<Cairo::Context>& cairo, int width,
+                     int height);
+
+  Inputs inputs_;
+  PlayerEqualizer& equalizer_;
+  State state_;
+  PlayerToolbarValues::Mute mute_;
+  bool updating_ = false;
+  bool seekPressed_ = false;
+  std::optional<bool> wide_;
+
+  Gtk::Box timeRow_{Gtk::Orientation::HORIZONTAL, 8};
+  Gtk::Label currentTime_;
+  Gtk::Scale seek_;
+  Gtk::Label duration_;
+  Gtk::CenterBox controlRow_;
+  Gtk::Box left_{Gtk::Orientation::HORIZONTAL, 4};
+  Gtk::Box centre_{Gtk::Orientation::HORIZONTAL, 8};
+  Gtk::Box right_{Gtk::Orientation::HORIZONTAL, 4};
+  Gtk::Button muteButton_;
+  Gtk::MenuButton equalizerButton_;
+  Gtk::Scale volume_;
+  Gtk::Button previous_;
+  Gtk::Button playPause_;
+  Gtk::Button next_;
+  Gtk::Button fullscreen_;
+  Gtk::Button alwaysOnTop_;
+  Gtk::MenuButton options_;
+  Gtk::Button playlist_;
+  Gtk::Popover* equalizerPopover_ = nullptr;
+  Gtk::Popover* optionsPopover_ = nullptr;
+
+  // Options popover.
+  Gtk::Scale optionsVolume_;
+  Gtk::CheckButton optionsAlwaysOnTop_;
+  Gtk::Image optionsPin_;
+  Gtk::Box zoomSection_{Gtk::Orientation::VERTICAL, 8};
+  Gtk::Label zoomValue_;
+  Gtk::Scale zoom_;
+  Gtk::Button zoomReset_;
+  Gtk::Box deleteSection_{Gtk::Orientation::VERTICAL, 8};
+
+  // Equalizer popover.
+  Gtk::Box equalizerIcon_;
+  Gtk::Button equalizerReset_;
+  Gtk::Switch equalizerSwitch_;
+  std::array<Gtk::Label, PlayerEQBands::count> gainLabels_;
+  std::array<Gtk::Scale, PlayerEQBands::count> bands_;
+  std::array<Gtk::DrawingArea, PlayerEQBands::count> bandLevels_;
+  Gtk::Box* errorRow_ = nullptr;
+  Gtk::Label equalizerErrorText_;
+  ObserverToken equalizerChanges_;
+};
+
+}  // namespace orvel
