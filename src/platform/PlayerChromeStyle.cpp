@@ -81,9 +81,9 @@ scale.orvel-seek trough {
 scale.orvel-seek:disabled trough { background-color: rgba(255, 255, 255, 0.15); }
 scale.orvel-seek highlight { background-color: rgb(255, 105, 74); border-radius: 1.5px;
   border: none; min-height: 3px; margin: 0; }
-scale.orvel-seek slider {
+scale.orvel-seek slider, scale.orvel-seek slider:hover, scale.orvel-seek slider:active {
   min-width: 12px; min-height: 12px; margin: -5px; border-radius: 6px;
-  background-color: #fff; border: none; box-shadow: none;
+  background-color: #fff; background-image: none; border: none; box-shadow: none;
 }
 scale.orvel-seek:disabled slider { background-color: rgba(255, 255, 255, 0.35); }
 

@@ -165,12 +165,14 @@ void PlayerToolbar::finishSeek() {
   if (!seekPressed_) {
     return;
   }
+  // The place is taken before anything redraws the slider with the player's old position.
+  const double target = seek_.get_value();
   seekPressed_ = false;
+  if (inputs_.onSeek) {
+    inputs_.onSeek(target);
+  }
   if (inputs_.onScrubbing) {
     inputs_.onScrubbing(false);
-  }
-  if (inputs_.onSeek) {
-    inputs_.onSeek(seek_.get_value());
   }
 }
 
@@ -589,8 +591,7 @@ void PlayerToolbar::updateEqualizer() {
   updating_ = false;
 }
 
-void PlayerToolbar::size_allocate_vfunc(int width, int height, int baseline) {
-  Gtk::Box::size_allocate_vfunc(width, height, baseline);
+void PlayerToolbar::setAvailableWidth(double width) {
   const bool wide = Values::isWideLayout(width);
   if (wide_ != wide) {
     wide_ = wide;

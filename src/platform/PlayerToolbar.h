@@ -58,13 +58,13 @@ class PlayerToolbar final : public Gtk::Box {
   void update(const State& state);
   // The seek slider is being dragged: the time label follows the slider, not the player.
   bool isScrubbing() const { return seekPressed_; }
+  // The width the bar may take: from 480 up the volume slider, fullscreen and keep-on-top sit
+  // in the bar itself, below that only in the options.
+  void setAvailableWidth(double width);
   bool hasOpenPopover() const {
     return (equalizerPopover_ && equalizerPopover_->get_visible()) ||
            (optionsPopover_ && optionsPopover_->get_visible());
   }
-
- protected:
-  void size_allocate_vfunc(int width, int height, int baseline) override;
 
  private:
   void buildTimeRow();

@@ -86,6 +86,15 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   topBand_.set_can_target(false);
   add_overlay(topBand_);
 
+  sizeProbe_.set_can_target(false);
+  sizeProbe_.signal_resize().connect([this](int width, int) {
+    if (toolbar_) {
+      // The bar is inset 8 points on each side.
+      toolbar_->setAvailableWidth(width - 16);
+    }
+  });
+  add_overlay(sizeProbe_);
+
   // The bars: the title along the top on its gradient, and the toolbar at the foot.
   bars_.add_css_class("orvel-bars");
   topBar_.add_css_class("orvel-top-bar");
@@ -273,6 +282,7 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
 void PlayerView::setToolbar(PlayerToolbar& toolbar) {
   toolbar_ = &toolbar;
   bars_.append(toolbar);
+  toolbar.setAvailableWidth(get_width() - 16);
   render();
 }
 

@@ -63,6 +63,8 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Box topBar_;
   Gtk::Label title_;
   PlayerToolbar* toolbar_ = nullptr;
+  // Fills the view and draws nothing: its size is the view's, which the toolbar's layout follows.
+  Gtk::DrawingArea sizeProbe_;
   Gtk::Box dropPrompt_;
   Gtk::WindowHandle dragStrip_;
   Glib::RefPtr<Gtk::DropTarget> dropTarget_;

@@ -838,6 +838,8 @@ void PlayerSession::seek(double seconds) {
   if (!std::isfinite(seconds)) {
     return;
   }
+  // Shown at once; the player's next report confirms it.
+  playerCurrentTime_ = std::max(seconds, 0.0);
   if (isNativeMediaActive()) {
     deps_.native.seek(seconds);
   } else if (isYouTubeActive_) {

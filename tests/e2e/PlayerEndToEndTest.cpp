@@ -680,6 +680,129 @@ TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// ---- The toolbar, used with the mouse and the keyboard ------------------------------------
+// Places in the first window, {{128, 112}, {1024, 576}}, with the bars showing.
+constexpr int kSeekLeft = 189;
+constexpr int kSeekRight = 1089;
+constexpr int kSeekY = 628;
+constexpr int kControlsY = 657;
+constexpr int kPinX = 1051;
+constexpr int kOptionsX = 1083;
+constexpr int kEqualizerX = 197;
+
+void xdotool(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command{"xdotool"};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  run(command);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+void showBars() {
+  xdotool({"mousemove", "640", "400"});
+  xdotool({"mousemove", "650", "410"});
+}
+
+// A click on a control of the bars, with the pointer brought in from the middle so that the bars
+// show whatever the pointer did before.
+void clickControl(int x, int y) {
+  showBars();
+  xdotool({"mousemove", std::to_string(x), std::to_string(y)});
+  xdotool({"click", "1"});
+}
+
+bool hasXdotool() {
+  return run({"sh", "-c", "command -v xdotool >/dev/null"});
+}
+
+TEST(PlayerEndToEndToolbar, ThePinButtonTakesTheWindowOffTheTopAndBack) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
+      << player.log();
+  auto above = [] { return windowState().find("_NET_WM_STATE_ABOVE") != std::string::npos; };
+  ASSERT_TRUE(waitUntil(above, 10));
+  showBars();
+  screenshot("toolbar-wide.png");
+  clickControl(kPinX, kControlsY);
+  EXPECT_TRUE(waitUntil([&] { return !above(); }, 10)) << windowState();
+  clickControl(kPinX, kControlsY);
+  EXPECT_TRUE(waitUntil(above, 10)) << windowState();
+  clickControl(kOptionsX, kControlsY);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("options-popover.png");
+  xdotool({"key", "Escape"});
+  // Without a sound server the equalizer says why it cannot run.
+  clickControl(kEqualizerX, kControlsY);
+  xdotool({"mousemove", "391", "344", "click", "1"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  screenshot("equalizer-popover.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  const std::string clip = makeClip(home, "film.mkv", 60);
+  const std::string mediaID = "mkv:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 1; }, 30))
+      << player.log();
+  showBars();
+  const int from = kSeekLeft + static_cast<int>((kSeekRight - kSeekLeft) *
+                                                home.position(mediaID).value_or(0) / 60);
+  xdotool({"mousemove", std::to_string(from), std::to_string(kSeekY), "mousedown", "1"});
+  xdotool({"mousemove", "400", std::to_string(kSeekY)});
+  xdotool({"mousemove", std::to_string((kSeekLeft + kSeekRight) / 2), std::to_string(kSeekY)});
+  xdotool({"mouseup", "1"});
+  ASSERT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= 28; }, 5))
+      << home.position(mediaID).value_or(-1) << "\n"
+      << player.log();
+  const double dragged = *home.position(mediaID);
+  EXPECT_LT(dragged, 36);
+  // The slider has the focus now; each arrow steps five seconds.
+  run({"sh", "-c", "xdotool search --name '^Orvel player$' windowactivate --sync 2>/dev/null"});
+  xdotool({"key", "Right", "Right"});
+  EXPECT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= dragged + 9; }, 3))
+      << home.position(mediaID).value_or(-1);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndToolbar, AResizeWithTheLockOnEndsAt16By9AndANarrowWindowKeepsItsControls) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.eightyTransparencyEnabled", PropertyList(true));
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
+      << player.log();
+  showBars();
+  screenshot("eighty-percent.png");
+  const std::string id = commandOutput("xdotool search --name '^Orvel player$' | head -n 1");
+  ASSERT_FALSE(id.empty());
+  run({"xdotool", "windowsize", id.substr(0, id.find('\n')), "460", "400"});
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        auto frame = storedFrame(home);
+        return frame && frame->find("{460, 259}") != std::string::npos;
+      },
+      5))
+      << storedFrame(home).value_or("none");
+  xdotool({"mousemove", "200", "250"});
+  xdotool({"mousemove", "210", "255"});
+  screenshot("toolbar-narrow.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 TEST(PlayerEndToEndNative, ACorruptMkvRaisesTheUnableToReadAlert) {
   Home home;
   const std::string path = home.folder().file("broken.mkv");
