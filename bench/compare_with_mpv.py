@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """Time from process start to the first video frame on screen, and resident memory while
-playing, for the player and for mpv on the same files. Runs inside a virtual X session (see
+playing, for the player and for mpv on the same files; then the processor time each uses over a
+minute of MKV playback (the player's bars hidden, the pointer away from its window), and what the
+player's idle window uses in hover mode. Runs inside a virtual X session (see
 bench/compare_with_mpv.sh); the screen is read back with ffmpeg, so "on screen" means what the X
 server shows, for both programs alike.
 
 usage: compare_with_mpv.py PLAYER SCREEN_PROBE WORK_FOLDER [RUNS]
 """
 import os
+import plistlib
+import sqlite3
 import statistics
 import subprocess
 import sys
@@ -27,6 +31,16 @@ def make_clip(name, codec_args):
         subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                         "color=c=0xE03060:size=1280x720:rate=25:d=20", "-f", "lavfi", "-i",
                         "sine=f=440:d=20", *codec_args, path], check=True)
+    return path
+
+
+def make_long_mkv():
+    path = os.path.join(WORK, "long.mkv")
+    if not os.path.exists(path):
+        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                        "testsrc2=size=1280x720:rate=25:d=80", "-f", "lavfi", "-i",
+                        "sine=f=440:d=80", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                        path], check=True)
     return path
 
 
@@ -65,6 +79,75 @@ def report(label, results):
     return statistics.median(frames) if frames else None
 
 
+def tree_cpu_seconds(pid):
+    """User and system time of a process and all its descendants, in seconds."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    total = 0
+    pending = [pid]
+    while pending:
+        current = pending.pop()
+        try:
+            with open("/proc/%d/stat" % current) as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])
+            with open("/proc/%d/task/%d/children" % (current, current)) as children:
+                pending.extend(int(child) for child in children.read().split())
+        except (OSError, IndexError, ValueError):
+            continue
+    return total / ticks
+
+
+def cpu_over(command, env, seconds, settle=5, before=None):
+    """Processor seconds the command's process tree uses over `seconds`, after `settle`."""
+    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(settle)
+        if before:
+            before()
+        start = tree_cpu_seconds(process.pid)
+        time.sleep(seconds)
+        return tree_cpu_seconds(process.pid) - start
+    finally:
+        process.terminate()
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def pointer_away():
+    subprocess.run(["xdotool", "mousemove", "2", "2"], check=False)
+
+
+def processor_time(mkv_long):
+    mpv = ["mpv", "--no-config", "--really-quiet", "--ao=null", "--hwdec=no", "--keep-open=yes",
+           "--geometry=50%:50%", mkv_long]
+    with tempfile.TemporaryDirectory(dir=WORK) as home:
+        mpv_cpu = cpu_over(mpv, player_env(home), 60, before=pointer_away)
+    with tempfile.TemporaryDirectory(dir=WORK) as home:
+        player_cpu = cpu_over([PLAYER, mkv_long], player_env(home), 60, before=pointer_away)
+    print("60 s of MKV, processor time: mpv %.2f s, orvel-player %.2f s; player / mpv: %.2f "
+          "(target at most 1.15)" % (mpv_cpu, player_cpu, player_cpu / mpv_cpu), flush=True)
+    with tempfile.TemporaryDirectory(dir=WORK) as home:
+        env = player_env(home)
+        store = os.path.join(env["XDG_CONFIG_HOME"], "Wendle")
+        os.makedirs(store, exist_ok=True)
+        # Hover mode is switched on through the player's own store, as a user leaves it.
+        database = sqlite3.connect(os.path.join(store, "defaults.sqlite3"))
+        database.execute("CREATE TABLE IF NOT EXISTS defaults(key TEXT PRIMARY KEY, "
+                         "value BLOB NOT NULL)")
+        database.execute("INSERT OR REPLACE INTO defaults VALUES(?, ?)",
+                         ("settings.hoverTransparencyEnabled",
+                          plistlib.dumps(True, fmt=plistlib.FMT_BINARY)))
+        database.commit()
+        database.close()
+        idle = cpu_over([PLAYER], env, 30, settle=8)
+    print("Idle window in hover mode: %.2f %% of one core (target at most 0.5 %%)" %
+          (idle / 30 * 100), flush=True)
+
+
 def main():
     mkv = make_clip("bench.mkv", ["-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"])
     webm = make_clip("bench.webm", ["-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus"])
@@ -83,6 +166,7 @@ def main():
     if results.get("mpv, MKV") and results.get("orvel-player, MKV"):
         print("MKV first frame, player / mpv: %.2f (target at most 1.5)" %
               (results["orvel-player, MKV"] / results["mpv, MKV"]))
+    processor_time(make_long_mkv())
 
 
 main()

@@ -19,6 +19,8 @@ for _ in $(seq 1 60); do
   fi
 done
 sleep 2
+# The pointer over the window shows the title and the toolbar, as a user would see them.
+xdotool mousemove 640 400 sleep 0.3 mousemove 650 410 sleep 0.6
 ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "$screenshot"
 kill -TERM "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

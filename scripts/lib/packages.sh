@@ -31,8 +31,8 @@ ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3
 ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav librsvg2-common
   gstreamer1.0-gl gstreamer1.0-pulseaudio)
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
-ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus)
+ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # What building and running the tests needs on top.
-ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils xdotool)
+ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils)
 # What building the benchmarks needs on top.
 ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)

@@ -95,21 +95,18 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   });
   add_overlay(sizeProbe_);
 
-  // The bars: the title along the top on its gradient, and the toolbar at the foot.
-  bars_.add_css_class("orvel-bars");
+  // The bars: the title along the top on its gradient, and the toolbar at the foot (added with
+  // the toolbar). Each covers only its own strip, so that the page below takes the rest.
+  topBar_.add_css_class("orvel-bars");
   topBar_.add_css_class("orvel-top-bar");
   topBar_.set_can_target(false);
+  topBar_.set_valign(Gtk::Align::START);
   title_.add_css_class("orvel-title");
   title_.set_ellipsize(Pango::EllipsizeMode::MIDDLE);
   title_.set_single_line_mode(true);
   title_.set_hexpand(true);
   topBar_.append(title_);
-  bars_.append(topBar_);
-  auto* spacer = Gtk::make_managed<Gtk::Box>();
-  spacer->set_vexpand(true);
-  spacer->set_can_target(false);
-  bars_.append(*spacer);
-  add_overlay(bars_);
+  add_overlay(topBar_);
 
   status_.add_css_class("orvel-status");
   status_.set_halign(Gtk::Align::CENTER);
@@ -281,7 +278,8 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
 
 void PlayerView::setToolbar(PlayerToolbar& toolbar) {
   toolbar_ = &toolbar;
-  bars_.append(toolbar);
+  toolbar.add_css_class("orvel-bars");
+  add_overlay(toolbar);
   toolbar.setAvailableWidth(get_width() - 16);
   render();
 }
@@ -303,12 +301,20 @@ void PlayerView::render() {
                            inputs_.isHovering && inputs_.isHovering(), session_.isScrubbing(),
                            session_.playerState(), session_.currentVideoID()) ||
                        (toolbar_ && toolbar_->hasOpenPopover());
-  if (visible) {
-    bars_.remove_css_class("orvel-hidden");
-  } else {
-    bars_.add_css_class("orvel-hidden");
+  for (Gtk::Widget* bar :
+       {static_cast<Gtk::Widget*>(&topBar_), static_cast<Gtk::Widget*>(toolbar_)}) {
+    if (!bar) {
+      continue;
+    }
+    if (visible) {
+      bar->remove_css_class("orvel-hidden");
+    } else {
+      bar->add_css_class("orvel-hidden");
+    }
   }
-  bars_.set_can_target(visible && !hoverMode);
+  if (toolbar_) {
+    toolbar_->set_can_target(visible && !hoverMode);
+  }
   const std::string& title = session_.currentVideoTitle();
   if (title_.get_text().raw() != title) {
     title_.set_text(title);

@@ -59,7 +59,6 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Widget* nativeView_ = nullptr;
   Gtk::Box topBand_;
   Gtk::Label status_;
-  Gtk::Box bars_{Gtk::Orientation::VERTICAL};
   Gtk::Box topBar_;
   Gtk::Label title_;
   PlayerToolbar* toolbar_ = nullptr;
