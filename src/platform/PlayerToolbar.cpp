@@ -19,8 +19,12 @@ void describe(Gtk::Widget& widget, const std::string& label, const std::string& 
                                  label.c_str(), -1);
 }
 
+// Setting an icon, even the same one, makes the button lay out and draw again.
 void setSymbol(Gtk::Button& button, std::string_view symbol) {
-  button.set_icon_name(std::string(PlayerSymbols::iconName(symbol)));
+  const std::string icon(PlayerSymbols::iconName(symbol));
+  if (button.get_icon_name().raw() != icon) {
+    button.set_icon_name(icon);
+  }
 }
 
 // The toolbar's icon button: the symbol on a rounded face that lights up under the pointer; its
@@ -535,9 +539,12 @@ void PlayerToolbar::update(const State& state) {
   optionsVolume_.set_value(volume);
   setSymbol(muteButton_, state.volume <= 0 ? "speaker.slash.fill" : "speaker.wave.2.fill");
 
-  setSymbol(playPause_, state.isPlaying ? "pause.fill" : "play.fill");
-  describe(playPause_, state.isPlaying ? "Pause" : "Play",
-           state.isPlaying ? "Pause (Space)" : "Play (Space)");
+  if (!shownPlaying_ || *shownPlaying_ != state.isPlaying) {
+    shownPlaying_ = state.isPlaying;
+    setSymbol(playPause_, state.isPlaying ? "pause.fill" : "play.fill");
+    describe(playPause_, state.isPlaying ? "Pause" : "Play",
+             state.isPlaying ? "Pause (Space)" : "Play (Space)");
+  }
   previous_.set_sensitive(state.hasPrevious);
   next_.set_sensitive(state.hasNext);
 

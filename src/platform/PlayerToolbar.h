@@ -87,6 +87,7 @@ class PlayerToolbar final : public Gtk::Box {
   bool updating_ = false;
   bool seekPressed_ = false;
   std::optional<bool> wide_;
+  std::optional<bool> shownPlaying_;
 
   Gtk::Box timeRow_{Gtk::Orientation::HORIZONTAL, 8};
   Gtk::Label currentTime_;

@@ -320,7 +320,9 @@ void PlayerView::render() {
     title_.set_text(title);
     title_.set_tooltip_text(title);
   }
-  if (toolbar_) {
+  // A hidden toolbar is brought up to date when it shows again; while a video plays with the
+  // pointer away, its four reports a second cost no drawing.
+  if (toolbar_ && visible) {
     // YouTube's own player does not zoom; every other video does.
     const auto& mediaID = session_.currentVideoID();
     const bool hasZoom = mediaID && mediaID->find(':') != std::string::npos &&
