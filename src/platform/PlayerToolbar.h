@@ -56,8 +56,6 @@ class PlayerToolbar final : public Gtk::Box {
 
   // Updates the controls in place; nothing is created or destroyed.
   void update(const State& state);
-  // The seek slider is being dragged: the time label follows the slider, not the player.
-  bool isScrubbing() const { return seekPressed_; }
   // The width the bar may take: from 480 up the volume slider, fullscreen and keep-on-top sit
   // in the bar itself, below that only in the options.
   void setAvailableWidth(double width);

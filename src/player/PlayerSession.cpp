@@ -233,7 +233,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       if (duration > 0) {
         playerDuration_ = duration;
       }
-      if (!isScrubbing_) {
+      if (!isScrubbing_ && !isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
       }
       if (state == 0 && !hasPrefix(currentVideoID_, "youtube-playlist:")) {
@@ -259,7 +259,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       if (duration > 0) {
         playerDuration_ = duration;
       }
-      if (!isScrubbing_) {
+      if (!isScrubbing_ && !isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
       }
       if (!title.empty()) {
@@ -838,8 +838,10 @@ void PlayerSession::seek(double seconds) {
   if (!std::isfinite(seconds)) {
     return;
   }
-  // Shown at once; the player's next report confirms it.
+  // Shown at once; reports the player made before it got there do not take it back.
+  const double from = playerCurrentTime_;
   playerCurrentTime_ = std::max(seconds, 0.0);
+  lastSeek_ = LastSeek{from, playerCurrentTime_, deps_.queue.now() + kSeekSettleTime};
   if (isNativeMediaActive()) {
     deps_.native.seek(seconds);
   } else if (isYouTubeActive_) {
@@ -848,6 +850,18 @@ void PlayerSession::seek(double seconds) {
     loader_.evaluatePlayer(std::string(kPageVideo) +
                            "if(v) v.currentTime=" + PlayerPageScripts::jsNumber(seconds) + ";");
   }
+}
+
+bool PlayerSession::isBeforeLastSeek(double time) {
+  if (!lastSeek_) {
+    return false;
+  }
+  if (deps_.queue.now() > lastSeek_->until || std::abs(time - lastSeek_->target) <= 1.5) {
+    lastSeek_.reset();
+    return false;
+  }
+  // Only a report from about where playback was is stale; anything else is news.
+  return std::abs(time - lastSeek_->from) <= 3;
 }
 
 void PlayerSession::setVolume(double volume) {
@@ -942,7 +956,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
   }
   playerState_ = snapshot.state;
   playerDuration_ = snapshot.duration;
-  if (!isScrubbing_) {
+  if (!isScrubbing_ && !isBeforeLastSeek(snapshot.time)) {
     playerCurrentTime_ = snapshot.time;
   }
   if ((snapshot.state == 1 || snapshot.state == 2) && snapshot.duration > 0) {

@@ -194,6 +194,16 @@ class PlayerSession {
   std::map<std::string, double> playbackPositions_;
   // The last native snapshot whose position went to the store.
   std::optional<PlaybackSnapshot> storedSnapshot_;
+  // Until the player reports a time near the place last sought (or a moment has passed), its
+  // reports of the old place are not shown, so a second arrow press steps on from the first.
+  static constexpr double kSeekSettleTime = 2.0;
+  struct LastSeek {
+    double from;
+    double target;
+    double until;
+  };
+  std::optional<LastSeek> lastSeek_;
+  bool isBeforeLastSeek(double time);
   std::optional<std::string> pendingInitialURL_;
   int playerState_ = -1;
   double playerCurrentTime_ = 0;

@@ -46,12 +46,9 @@ class PlayerTransparency {
   // The view's own pointer events, seen while the window takes input.
   void setPointerInside(bool inside);
 
-  bool isEightyTransparency() const { return isEightyTransparency_; }
   bool isTransparent() const { return isTransparent_; }
   bool isDimmed() const { return isDimmed_; }
   bool isHovering() const { return isHovering_; }
-  double contentOpacity() const { return contentOpacity_; }
-  bool ignoresMouseEvents() const { return ignoresMouseEvents_; }
 
   // The title bar and toolbar show while the pointer is over the content, while the user
   // scrubs, or while nothing plays (except on a Disney+ page, whose own controls take over).

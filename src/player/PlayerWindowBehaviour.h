@@ -60,7 +60,6 @@ class PlayerWindowBehaviour {
 
   bool isAlwaysOnTop() const { return isAlwaysOnTop_; }
   bool isFillPlayerWindowEnabled() const { return isFillPlayerWindowEnabled_; }
-  const PlayerWindowCoordinator& coordinator() const { return coordinator_; }
   // The level last given to the window: true while it is kept above.
   bool isKeptAbove() const { return keptAbove_.value_or(false); }
   int overlayPresentationCount() const { return overlayPresentationCount_; }

@@ -769,7 +769,7 @@ TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
   // The slider has the focus now; each arrow steps five seconds.
   run({"sh", "-c", "xdotool search --name '^Orvel player$' windowactivate --sync 2>/dev/null"});
   xdotool({"key", "Right", "Right"});
-  EXPECT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= dragged + 9; }, 3))
+  EXPECT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= dragged + 9; }, 5))
       << home.position(mediaID).value_or(-1);
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }

@@ -312,6 +312,26 @@ TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPa
   EXPECT_EQ(storedPosition(id), 60.0);
 }
 
+TEST_F(SessionFixture, ReportsOfTheOldPlaceDoNotUndoASeekUntilThePlayerGetsThere) {
+  std::string path = makeFile("film.mkv");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  native.publish(10, 100, 1);
+  session->seek(50);
+  EXPECT_EQ(session->playerCurrentTime(), 50);
+  native.publish(10.25, 100, 1);
+  EXPECT_EQ(session->playerCurrentTime(), 50);
+  native.publish(50.1, 100, 1);
+  EXPECT_EQ(session->playerCurrentTime(), 50.1);
+  // A seek the player never completes is given up after a moment.
+  session->seek(80);
+  native.publish(50.5, 100, 1);
+  EXPECT_EQ(session->playerCurrentTime(), 80);
+  queue.advance(2.1);
+  native.publish(50.6, 100, 1);
+  EXPECT_EQ(session->playerCurrentTime(), 50.6);
+}
+
 TEST_F(SessionFixture, ADeadWebProcessReopensTheSourceWhereItWas) {
   std::string path = makeFile("talk.webm");
   start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
