@@ -113,6 +113,18 @@ scale.orvel-band slider {
 scale.orvel-band:disabled slider { background-color: rgba(209, 209, 209, 0.58);
   border-color: rgba(255, 255, 255, 0.18); }
 
+/* Where the keyboard is: a ring in the accent colour. */
+.orvel-icon-button:focus-visible, .orvel-icon-button > button:focus-visible,
+.orvel-transport:focus-visible, popover.orvel-popover button:focus-visible {
+  outline: 2px solid rgba(255, 105, 74, 0.9); outline-offset: -2px;
+}
+scale.orvel-seek:focus-visible slider { box-shadow: 0 0 0 3px rgba(255, 105, 74, 0.7); }
+scale.orvel-seek:focus-visible trough, scale.orvel-band:focus-visible trough { outline: none; }
+scale.orvel-volume:focus-visible trough {
+  outline: 2px solid rgba(255, 105, 74, 0.9); outline-offset: 1px;
+}
+scale.orvel-band:focus-visible slider { border-color: rgb(255, 105, 74); }
+
 popover.orvel-popover > contents { padding: 16px; background-color: rgb(39, 56, 73);
   color: #fff; }
 popover.orvel-popover > arrow { background-color: rgb(39, 56, 73); }

@@ -218,6 +218,9 @@ PlayerView::~PlayerView() {
   if (keyWindow_ && keyController_) {
     keyWindow_->remove_controller(keyController_);
   }
+  if (toolbar_ && toolbarFocus_) {
+    toolbar_->remove_controller(toolbarFocus_);
+  }
 }
 
 void PlayerView::updateWebView(GtkWidget* webView) {
@@ -248,6 +251,9 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
         const auto modifiers = Gdk::ModifierType::SHIFT_MASK | Gdk::ModifierType::CONTROL_MASK |
                                Gdk::ModifierType::ALT_MASK | Gdk::ModifierType::SUPER_MASK |
                                Gdk::ModifierType::META_MASK;
+        if (moveFocusBetweenContentAndToolbar(window, keyval, state)) {
+          return true;
+        }
         // GTK reports no repeat flag; a second press before the release is a repeat.
         const bool isRepeat = repeats_.pressed(keyval);
         PlaybackKeys::KeyPress press{
@@ -276,10 +282,58 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
   keyController_ = keys;
 }
 
+// Tab from the picture enters the toolbar (Shift+Tab at its last control) and shows the bars;
+// a website's own page keeps plain Tab for its fields, and Ctrl+Tab or F6 leave it. F6 in the
+// toolbar goes back to the picture.
+bool PlayerView::moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint keyval,
+                                                   Gdk::ModifierType state) {
+  const bool isTab = keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab;
+  if (!toolbar_ || (!isTab && keyval != GDK_KEY_F6)) {
+    return false;
+  }
+  // The keyboard is in use: show where the focus goes.
+  window.set_focus_visible(true);
+  const bool inToolbar = toolbarHasFocus_;
+  if (inToolbar) {
+    if (keyval != GDK_KEY_F6) {
+      return false;
+    }
+    Gtk::Widget& content = nativeView_ && nativeView_->get_visible()
+                               ? *nativeView_
+                               : static_cast<Gtk::Widget&>(content_);
+    if (!content.child_focus(Gtk::DirectionType::TAB_FORWARD)) {
+      window.unset_focus();
+    }
+    return true;
+  }
+  const bool control = (state & Gdk::ModifierType::CONTROL_MASK) != Gdk::ModifierType(0);
+  const auto& mediaID = session_.currentVideoID();
+  const bool pageKeepsTab = isTab && !control && mediaID && mediaID->starts_with("disneyplus:");
+  if (pageKeepsTab) {
+    return false;
+  }
+  const bool backward = keyval == GDK_KEY_ISO_Left_Tab ||
+                        (state & Gdk::ModifierType::SHIFT_MASK) != Gdk::ModifierType(0);
+  return toolbar_->child_focus(backward ? Gtk::DirectionType::TAB_BACKWARD
+                                        : Gtk::DirectionType::TAB_FORWARD);
+}
+
 void PlayerView::setToolbar(PlayerToolbar& toolbar) {
   toolbar_ = &toolbar;
   toolbar.add_css_class("orvel-bars");
   add_overlay(toolbar);
+  // The bars stay up while the keyboard works in the toolbar.
+  auto focus = Gtk::EventControllerFocus::create();
+  focus->signal_enter().connect([this] {
+    toolbarHasFocus_ = true;
+    render();
+  });
+  focus->signal_leave().connect([this] {
+    toolbarHasFocus_ = false;
+    render();
+  });
+  toolbar.add_controller(focus);
+  toolbarFocus_ = focus;
   toolbar.setAvailableWidth(get_width() - 16);
   render();
 }
@@ -300,7 +354,7 @@ void PlayerView::render() {
   const bool visible = PlayerTransparency::barsVisible(
                            inputs_.isHovering && inputs_.isHovering(), session_.isScrubbing(),
                            session_.playerState(), session_.currentVideoID()) ||
-                       (toolbar_ && toolbar_->hasOpenPopover());
+                       (toolbar_ && (toolbar_->hasOpenPopover() || toolbarHasFocus_));
   for (Gtk::Widget* bar :
        {static_cast<Gtk::Widget*>(&topBar_), static_cast<Gtk::Widget*>(toolbar_)}) {
     if (!bar) {

@@ -50,6 +50,8 @@ class PlayerView final : public Gtk::Overlay {
 
  private:
   void render();
+  bool moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint keyval,
+                                         Gdk::ModifierType state);
   void buildDropPrompt();
 
   PlayerSession& session_;
@@ -62,6 +64,8 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Box topBar_;
   Gtk::Label title_;
   PlayerToolbar* toolbar_ = nullptr;
+  bool toolbarHasFocus_ = false;
+  Glib::RefPtr<Gtk::EventControllerFocus> toolbarFocus_;
   // Fills the view and draws nothing: its size is the view's, which the toolbar's layout follows.
   Gtk::DrawingArea sizeProbe_;
   Gtk::Box dropPrompt_;

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <glib.h>
@@ -202,6 +203,17 @@ class Player {
     std::vector<std::string> argv{gPlayer};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     start(home, argv);
+  }
+  // Another program in the same home, such as a window to drag from.
+  struct Program {
+    explicit Program(std::string programPath, std::string programArgument)
+        : path(std::move(programPath)), argument(std::move(programArgument)) {}
+    std::string path;
+    std::string argument;
+  };
+  Player(const Home& home, const Program& program, const std::string& logName)
+      : log_(home.folder().file(logName)) {
+    start(home, {program.path, program.argument});
   }
   ~Player() {
     if (pid_ > 0) {
@@ -766,11 +778,76 @@ TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
       << player.log();
   const double dragged = *home.position(mediaID);
   EXPECT_LT(dragged, 36);
-  // The slider has the focus now; each arrow steps five seconds.
+  // With the pointer away, F6 takes the focus from the slider back to the picture, Tab brings it
+  // to the slider again and shows the bars, and each arrow steps five seconds.
   run({"sh", "-c", "xdotool search --name '^Orvel player$' windowactivate --sync 2>/dev/null"});
+  xdotool({"mousemove", "5", "5"});
+  xdotool({"key", "F6", "Tab"});
+  screenshot("toolbar-keyboard.png");
   xdotool({"key", "Right", "Right"});
   EXPECT_TRUE(waitUntil([&] { return home.position(mediaID).value_or(0) >= dragged + 9; }, 5))
       << home.position(mediaID).value_or(-1);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndToolbar, TheEqualizerSwitchInItsPopoverStartsTheWebAudioRoute) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string clip = makeClip(home, "tone.webm", 40, 1500);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
+      << player.log();
+  clickControl(kEqualizerX, kControlsY);
+  xdotool({"mousemove", "391", "344", "click", "1"});
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 10))
+      << player.log();
+  screenshot("equalizer-popover-on.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPlays) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  const std::string clip = makeClip(home, "dropped.webm", 30);
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  Player source(home, Player::Program{ORVEL_E2E_DRAG_SOURCE, clip}, "source.log");
+  std::string id;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        id = commandOutput("xdotool search --name '^Orvel drag source$' | head -n 1");
+        return !id.empty();
+      },
+      10));
+  id = id.substr(0, id.find('\n'));
+  xdotool({"windowmove", "--sync", id, "20", "700"});
+  const std::string geometry = commandOutput("xdotool getwindowgeometry --shell " + id);
+  auto field = [&](const std::string& name) {
+    auto at = geometry.find(name + "=");
+    return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
+  };
+  const int x = field("X") + field("WIDTH") / 2;
+  const int y = field("Y") + field("HEIGHT") / 2;
+  xdotool({"mousemove", std::to_string(x), std::to_string(y), "mousedown", "1"});
+  for (int step = 1; step <= 6; ++step) {
+    xdotool({"mousemove", std::to_string(x + (640 - x) * step / 6),
+             std::to_string(y + (400 - y) * step / 6)});
+  }
+  xdotool({"mousemove", "650", "410"});
+  screenshot("drop-prompt.png");
+  xdotool({"mouseup", "1"});
+  EXPECT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
+      << player.log() << source.log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
