@@ -11,8 +11,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string path = argv[1];
-  auto application = Gtk::Application::create("com.example.OrvelDragSource",
-                                              Gio::Application::Flags::NON_UNIQUE);
+  auto application =
+      Gtk::Application::create("com.example.OrvelDragSource", Gio::Application::Flags::NON_UNIQUE);
   application->signal_activate().connect([&] {
     auto* window = new Gtk::Window();
     window->set_title("Orvel drag source");
