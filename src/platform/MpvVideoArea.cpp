@@ -3,13 +3,12 @@
 #include <epoxy/gl.h>
 #include <mpv/render_gl.h>
 
-#include <cmath>
-
 #include "core/Log.h"
 #include "platform/GLProcAddress.h"
 #include "platform/MpvEngineContext.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvMediaPlayer.h"
+#include "platform/MpvSoftwareVideoArea.h"
 
 namespace orvel {
 namespace {
@@ -23,19 +22,16 @@ void* procAddress(void*, const char* name) {
 }  // namespace
 
 MpvVideoArea::MpvVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface)
-    : engineContext_(engine.context()),
-      zoom_(surface.zoom),
-      redrawLink_(std::make_shared<RedrawLink>(this)) {
+    : engineContext_(engine.context()), zoomFactor_(surface.zoom) {
   // Called by the surface itself, so reading it here is safe.
   layoutRequests_ = surface.observeLayoutRequests([this, &surface] {
-    zoom_ = surface.zoom;
+    zoomFactor_ = surface.zoom;
     applyZoom();
   });
   engine.setVideoOutput(this);
 }
 
 MpvVideoArea::~MpvVideoArea() {
-  redrawLink_->area = nullptr;
   if (auto context = engineContext_.lock(); context && context->videoOutput == this) {
     context->videoOutput = nullptr;
   }
@@ -46,7 +42,7 @@ MpvVideoArea::~MpvVideoArea() {
 void MpvVideoArea::attach(MpvMediaPlayer& player) {
   freeRenderContext();
   player_ = &player;
-  appliedZoom_.reset();
+  zoom_.reset();
   // libmpv disables video for the whole file when it starts without a render context, so
   // an area that is in a window but not shown yet gets its GL context now.
   if (!get_realized() && get_root()) {
@@ -108,7 +104,7 @@ void MpvVideoArea::createRenderContext() {
     return;
   }
   renderContext_.reset(context);
-  mpv_render_context_set_update_callback(context, requestRedraw, &redrawLink_);
+  redrawLink_.install(context);
 }
 
 void MpvVideoArea::freeRenderContext() {
@@ -119,28 +115,8 @@ void MpvVideoArea::freeRenderContext() {
   if (get_realized()) {
     make_current();
   }
-  mpv_render_context_set_update_callback(renderContext_.get(), nullptr, nullptr);
+  MpvRedrawLink::remove(renderContext_.get());
   renderContext_.reset();
-}
-
-void MpvVideoArea::requestRedraw(void* link) {
-  // Runs on a libmpv thread, so it touches no widget; the idle source owns a share of the link.
-  // The render context is freed before the area's link member goes, so `link` is valid here.
-  const auto& shared = *static_cast<std::shared_ptr<RedrawLink>*>(link);
-  if (shared->pending.exchange(true)) {
-    return;
-  }
-  g_idle_add_full(G_PRIORITY_DEFAULT, redrawOnMainLoop, new std::shared_ptr<RedrawLink>(shared),
-                  [](gpointer copy) { delete static_cast<std::shared_ptr<RedrawLink>*>(copy); });
-}
-
-int MpvVideoArea::redrawOnMainLoop(void* link) {
-  RedrawLink& redraw = **static_cast<std::shared_ptr<RedrawLink>*>(link);
-  redraw.pending = false;
-  if (redraw.area) {
-    redraw.area->queue_render();
-  }
-  return G_SOURCE_REMOVE;
 }
 
 bool MpvVideoArea::on_render(const Glib::RefPtr<Gdk::GLContext>&) {
@@ -173,20 +149,16 @@ void MpvVideoArea::on_resize(int width, int height) {
   applyZoom();
 }
 
-// The surface's layout grows the video view's frame evenly about the centre and keeps the
-// picture's aspect inside it, which is the picture fitted to the area and scaled about its
-// centre: libmpv's "video-zoom" draws exactly that, clipped to the area, with black around it.
 void MpvVideoArea::applyZoom() {
-  const double width = get_width();
-  if (!player_ || width <= 0) {
-    return;
+  zoom_.apply(player_, get_width(), get_height(), zoomFactor_);
+}
+
+std::unique_ptr<Gtk::Widget> makeMpvVideoView(MpvMediaEngine& engine, MKVVideoSurface& surface) {
+  const char* renderer = g_getenv("GSK_RENDERER");
+  if (renderer && std::string_view(renderer) == "cairo") {
+    return std::make_unique<MpvSoftwareVideoArea>(engine, surface);
   }
-  const MKVVideoSurface::Frame frame = MKVVideoSurface::videoFrame(width, get_height(), zoom_);
-  const double log2Scale = std::log2(frame.width / width);
-  if (appliedZoom_ != log2Scale) {
-    appliedZoom_ = log2Scale;
-    player_->setVideoZoom(log2Scale);
-  }
+  return std::make_unique<MpvVideoArea>(engine, surface);
 }
 
 }  // namespace orvel

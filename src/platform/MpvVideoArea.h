@@ -3,12 +3,12 @@
 #include <gtkmm/glarea.h>
 #include <mpv/render.h>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 
 #include "core/Cancellable.h"
 #include "native/MKVVideoSurface.h"
+#include "platform/MpvRenderSupport.h"
 #include "platform/MpvVideoOutput.h"
 
 namespace orvel {
@@ -40,31 +40,26 @@ class MpvVideoArea final : public Gtk::GLArea, public MpvVideoOutput {
   void on_resize(int width, int height) override;
 
  private:
-  // Lets libmpv's threads ask for a redraw: the request travels to the main loop holding this,
-  // not the widget, and finds `area` cleared if the widget went meanwhile.
-  struct RedrawLink {
-    explicit RedrawLink(MpvVideoArea* owner) : area(owner) {}
-    MpvVideoArea* area;                 // main thread only
-    std::atomic<bool> pending = false;  // one queued redraw at a time
-  };
   struct RenderContextFree {
     void operator()(mpv_render_context* context) const { mpv_render_context_free(context); }
   };
 
-  static void requestRedraw(void* link);
-  static int redrawOnMainLoop(void* link);
   void createRenderContext();
   void freeRenderContext();
   void applyZoom();
 
   std::weak_ptr<MpvEngineContext> engineContext_;
-  double zoom_;
+  double zoomFactor_;
+  MpvZoom zoom_;
   ObserverToken layoutRequests_;
-  std::shared_ptr<RedrawLink> redrawLink_;
+  MpvRedrawLink redrawLink_{[this] { queue_render(); }};
   MpvMediaPlayer* player_ = nullptr;
   std::unique_ptr<mpv_render_context, RenderContextFree> renderContext_;
-  std::optional<double> appliedZoom_;
   int renderedFrames_ = 0;
 };
+
+// The video view that suits the renderer GTK draws with: this GL area, or with GTK's Cairo
+// renderer (no GPU) the software view.
+std::unique_ptr<Gtk::Widget> makeMpvVideoView(MpvMediaEngine& engine, MKVVideoSurface& surface);
 
 }  // namespace orvel

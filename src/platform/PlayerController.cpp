@@ -69,7 +69,7 @@ struct PlayerController::Parts {
   WebKitWebEngine web{bridge};
   MpvMediaEngine engine;
   MKVNativePlayer native{queue, engine};
-  MpvVideoArea videoArea{engine, native.playback().surface()};
+  std::unique_ptr<Gtk::Widget> videoArea = makeMpvVideoView(engine, native.playback().surface());
   PulseAudioServer audioServer{queue};
   PlayerEqualizer equalizer{
       AppSettings::sharedDefaults(), [this](const std::vector<double>& gains, double volume,
@@ -196,7 +196,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.playerWindow->setContentOpacityHandler(
       [&p](double opacity) { p.view->setContentOpacity(opacity); });
   p.view->updateWebView(p.web.widget());
-  p.view->setNativeVideoView(&p.videoArea);
+  p.view->setNativeVideoView(p.videoArea.get());
   p.web.setViewReplacedHandler([&p](GtkWidget* view) { p.view->updateWebView(view); });
   p.window.set_child(*p.view);
   p.view->installKeyHandler(p.window);

@@ -1,3 +1,4 @@
+#include "platform/MpvSoftwareVideoArea.h"
 #include "platform/MpvVideoArea.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,8 @@ struct Colour {
   bool isBlue() const { return blue > 150 && red < 60 && green < 60; }
 };
 
+// Both views: the GL area, and the software view used with GTK's Cairo renderer.
+template <class Area>
 class MpvVideoAreaTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -55,7 +58,7 @@ class MpvVideoAreaTest : public ::testing::Test {
       GTEST_SKIP() << "ffmpeg is needed to make the test media";
     }
     window_ = std::make_unique<Gtk::Window>();
-    area_ = Gtk::make_managed<MpvVideoArea>(engine_, playback_.surface());
+    area_ = Gtk::make_managed<Area>(engine_, playback_.surface());
     window_->set_child(*area_);
     window_->set_default_size(kWidth, kHeight);
     window_->present();
@@ -107,34 +110,38 @@ class MpvVideoAreaTest : public ::testing::Test {
   GlibMainQueue queue_;
   MKVPlayback playback_{queue_, engine_};
   std::unique_ptr<Gtk::Window> window_;
-  MpvVideoArea* area_ = nullptr;
+  Area* area_ = nullptr;
 };
 
-TEST_F(MpvVideoAreaTest, ShowsThePictureAndZoomsIntoItsMiddle) {
-  playback_.play(mkvFile(boxed_), 0, 100);
-  EXPECT_TRUE(shows(0.1, 0.1, &Colour::isGreen));
-  EXPECT_TRUE(shows(0.5, 0.5, &Colour::isWhite));
-  EXPECT_GT(area_->renderedFrames(), 0);
+using Areas = ::testing::Types<MpvVideoArea, MpvSoftwareVideoArea>;
+TYPED_TEST_SUITE(MpvVideoAreaTest, Areas);
+
+TYPED_TEST(MpvVideoAreaTest, ShowsThePictureAndZoomsIntoItsMiddle) {
+  this->playback_.play(mkvFile(this->boxed_), 0, 100);
+  EXPECT_TRUE(this->shows(0.1, 0.1, &Colour::isGreen));
+  EXPECT_TRUE(this->shows(0.5, 0.5, &Colour::isWhite));
+  EXPECT_GT(this->area_->renderedFrames(), 0);
 
   // Zoom 3 shows the middle third, the white box, over the whole area; also once the clip has
   // ended on its last picture.
-  playback_.surface().zoom = 3;
-  playback_.surface().setNeedsLayout();
-  EXPECT_TRUE(shows(0.1, 0.1, &Colour::isWhite));
-  ASSERT_TRUE(runLoopUntil([&] { return playback_.snapshot() && playback_.snapshot()->state == 0; },
-                           kTimeout));
-  playback_.surface().zoom = 0.5;
-  playback_.surface().setNeedsLayout();
-  EXPECT_TRUE(shows(0.1, 0.1, &Colour::isGreen));
+  this->playback_.surface().zoom = 3;
+  this->playback_.surface().setNeedsLayout();
+  EXPECT_TRUE(this->shows(0.1, 0.1, &Colour::isWhite));
+  ASSERT_TRUE(runLoopUntil(
+      [&] { return this->playback_.snapshot() && this->playback_.snapshot()->state == 0; },
+      kTimeout));
+  this->playback_.surface().zoom = 0.5;
+  this->playback_.surface().setNeedsLayout();
+  EXPECT_TRUE(this->shows(0.1, 0.1, &Colour::isGreen));
 }
 
-TEST_F(MpvVideoAreaTest, EachNewPlayerDrawsIntoTheSameArea) {
-  playback_.play(mkvFile(boxed_), 0, 100);
-  EXPECT_TRUE(shows(0.5, 0.5, &Colour::isWhite));
-  playback_.play(mkvFile(blue_), 0, 100);
-  EXPECT_TRUE(shows(0.5, 0.5, &Colour::isBlue));
-  playback_.togglePlayPause();
-  playback_.stop();
+TYPED_TEST(MpvVideoAreaTest, EachNewPlayerDrawsIntoTheSameArea) {
+  this->playback_.play(mkvFile(this->boxed_), 0, 100);
+  EXPECT_TRUE(this->shows(0.5, 0.5, &Colour::isWhite));
+  this->playback_.play(mkvFile(this->blue_), 0, 100);
+  EXPECT_TRUE(this->shows(0.5, 0.5, &Colour::isBlue));
+  this->playback_.togglePlayPause();
+  this->playback_.stop();
 }
 
 }  // namespace
