@@ -209,21 +209,29 @@ void GtkPlayerWindow::setAspectRatioLocked(bool locked) {
   XFlush(display);
 }
 
-std::optional<Point> GtkPlayerWindow::pointerLocation() const {
+std::optional<PlayerWindow::Pointer> GtkPlayerWindow::pointer() const {
   GdkSurface* surface = surfaceOf(window_);
   if (!isX11(surface)) {
     return std::nullopt;
   }
+  // Asked relative to the window itself, whose size GTK knows: one round trip to the X server.
   Display* display = xdisplayOf(surface);
   ::Window root = 0, child = 0;
   int rootX = 0, rootY = 0, x = 0, y = 0;
   unsigned mask = 0;
-  if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                     &mask)) {
-    return std::nullopt;
+  if (!XQueryPointer(display, gdk_x11_surface_get_xid(surface), &root, &child, &rootX, &rootY, &x,
+                     &y, &mask)) {
+    return std::nullopt;  // on another screen
   }
   const double scale = scaleOf(surface);
-  return Point{rootX / scale, rootY / scale};
+  const Point location{x / scale, y / scale};
+  return Pointer{
+      .location = location,
+      .inside = location.x >= 0 && location.x < window_.get_width() && location.y >= 0 &&
+                location.y < window_.get_height(),
+      .buttonPressed =
+          (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0,
+  };
 }
 
 gboolean GtkPlayerWindow::onXEvent(GdkDisplay*, gpointer xevent, gpointer self) {

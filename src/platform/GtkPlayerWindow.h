@@ -39,7 +39,7 @@ class GtkPlayerWindow final : public PlayerWindow {
       contentOpacity_(opacity);
     }
   }
-  std::optional<Point> pointerLocation() const override;
+  std::optional<Pointer> pointer() const override;
   // The view that draws the player content applies its opacity.
   void setContentOpacityHandler(std::function<void(double)> handler) {
     contentOpacity_ = std::move(handler);

@@ -395,13 +395,14 @@ void PlayerView::render() {
     });
   }
   dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);
-  // The web view hides exactly while the native video is shown above it.
+  // The web view hides while the native video is shown above it, and while nothing plays (its
+  // page draws nothing then), so that the web engine idles with a hidden page.
   const bool native = nativeView_ && session_.isNativeMediaActive();
   if (nativeView_) {
     nativeView_->set_visible(native);
   }
   if (webView_) {
-    gtk_widget_set_visible(webView_, !native);
+    gtk_widget_set_visible(webView_, !native && session_.currentVideoID().has_value());
   }
 }
 

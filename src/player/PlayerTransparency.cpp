@@ -108,26 +108,24 @@ void PlayerTransparency::updateHoverStateFromMouseLocation() {
       return;
     }
   }
-  const auto pointer = window_.pointerLocation();
+  const auto pointer = window_.pointer();
   if (!pointer || !window_.isUsable()) {
     return;
   }
-  const Rect frame = window_.frame();
-  const bool inside = pointer->x >= frame.minX() && pointer->x < frame.maxX() &&
-                      pointer->y >= frame.minY() && pointer->y < frame.maxY();
-  if (isHovering_ != inside) {
-    isHovering_ = inside;
+  if (isHovering_ != pointer->inside) {
+    isHovering_ = pointer->inside;
     if (hooks_.changed) {
       hooks_.changed();
     }
   }
   if (isTransparent_) {
-    handleHoverChange(inside && pointer->y >= frame.minY() + kTopStripHeight);
+    handleHoverChange(pointer->inside && pointer->location.y >= kTopStripHeight,
+                      pointer->buttonPressed);
   }
 }
 
-void PlayerTransparency::handleHoverChange(bool hovering) {
-  if (!isTransparent_ || window_.isMouseButtonPressed()) {
+void PlayerTransparency::handleHoverChange(bool hovering, bool buttonPressed) {
+  if (!isTransparent_ || buttonPressed) {
     return;
   }
   const bool vanish = hovering && !(hooks_.isDropTargeted && hooks_.isDropTargeted()) &&

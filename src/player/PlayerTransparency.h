@@ -42,7 +42,7 @@ class PlayerTransparency {
   // The stored modes applied to a window that has just been set up.
   void applyCurrentTransparencyState();
   void updateHoverStateFromMouseLocation();
-  void handleHoverChange(bool hovering);
+  void handleHoverChange(bool hovering, bool buttonPressed);
   // The view's own pointer events, seen while the window takes input.
   void setPointerInside(bool inside);
 

@@ -30,9 +30,15 @@ class PlayerWindow {
   virtual void setAspectRatioLocked(bool locked) = 0;
   // The opacity of the player content (the web view and the video), not of the window.
   virtual void setContentOpacity(double opacity) = 0;
-  // Where the pointer is on the screen, asked of the window system itself: the window sees no
-  // pointer events while it lets clicks through.
-  virtual std::optional<Point> pointerLocation() const = 0;
+  // Where the pointer is, relative to the window's top-left corner, whether it is over the window
+  // and whether a button is held: one question to the window system itself, as the window sees
+  // no pointer events while it lets clicks through.
+  struct Pointer {
+    Point location;
+    bool inside = false;
+    bool buttonPressed = false;
+  };
+  virtual std::optional<Pointer> pointer() const = 0;
   // Called with the new frame after every move and resize.
   virtual void setFrameObserver(std::function<void(const Rect&)> observer) = 0;
 };

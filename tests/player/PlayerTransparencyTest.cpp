@@ -47,7 +47,7 @@ struct TransparencyFixture : ::testing::Test {
   }
 
   void pointAt(double x, double y) {
-    window.pointer = Point{x, y};
+    window.screenPointer = Point{x, y};
     queue.advance(PlayerTransparency::kHoverPollInterval);
   }
 };

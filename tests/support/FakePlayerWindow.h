@@ -35,7 +35,17 @@ class FakePlayerWindow final : public PlayerWindow {
   }
   void setAspectRatioLocked(bool locked) override { aspectLocked = locked; }
   void setContentOpacity(double opacity) override { contentOpacity = opacity; }
-  std::optional<Point> pointerLocation() const override { return pointer; }
+  std::optional<Pointer> pointer() const override {
+    if (!screenPointer) {
+      return std::nullopt;
+    }
+    const Point location{screenPointer->x - currentFrame.minX(),
+                         screenPointer->y - currentFrame.minY()};
+    return Pointer{location,
+                   location.x >= 0 && location.x < currentFrame.width && location.y >= 0 &&
+                       location.y < currentFrame.height,
+                   buttonPressed};
+  }
 
   bool usable = true;
   // Window systems may not report moves made while the window is being shown.
@@ -55,7 +65,8 @@ class FakePlayerWindow final : public PlayerWindow {
   std::function<void(const Rect&)> frameObserver;
   bool aspectLocked = false;
   double contentOpacity = 1;
-  std::optional<Point> pointer;
+  // Where the pointer is on the screen.
+  std::optional<Point> screenPointer;
 };
 
 }  // namespace orvel
