@@ -11,10 +11,15 @@ Gtk::MessageDialog* GtkPlayerDialogs::makeDialog(const Alert& alert) {
       Gtk::ButtonsType::NONE, true);
   dialog->set_secondary_text(alert.message);
   for (std::size_t index = 0; index < alert.buttons.size(); ++index) {
-    dialog->add_button(alert.buttons[index], static_cast<int>(index));
+    Gtk::Button* button = dialog->add_button(alert.buttons[index], static_cast<int>(index));
+    if (alert.destructiveButton == index) {
+      button->add_css_class("destructive-action");
+    }
   }
+  // Return never destroys: with a destructive first button, the last (Cancel) is the default.
   if (!alert.buttons.empty()) {
-    dialog->set_default_response(0);
+    dialog->set_default_response(
+        alert.destructiveButton == 0 ? static_cast<int>(alert.buttons.size() - 1) : 0);
   }
   dialog->set_hide_on_close(true);
   Gtk::MessageDialog* raw = dialog.get();

@@ -1,7 +1,10 @@
 #include "platform/PlayerController.h"
 
+#include <thread>
+
 #include "app/AppSettings.h"
 #include "core/GlibMainQueue.h"
+#include "core/Lifetime.h"
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
 #include "native/MKVNativePlayer.h"
@@ -19,6 +22,7 @@
 #include "player/PlayerSession.h"
 #include "player/PlayerTransparency.h"
 #include "player/PlayerWindowBehaviour.h"
+#include "playlist/PlaylistLibrary.h"
 
 namespace orvel {
 
@@ -83,6 +87,9 @@ struct PlayerController::Parts {
   std::optional<PlayerToolbar> toolbar;
   std::optional<PlayerView> view;
   sigc::connection monitorsChanged;
+  // The media folder is read off the main loop; what it finds joins the library there.
+  std::thread mediaFolderScan;
+  Lifetime lifetime;
 };
 
 PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
@@ -168,10 +175,9 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                         .onToggle = [&p] { p.session->togglePlayPause(); },
                         .onScrubbing = [&p](bool scrubbing) { p.session->setScrubbing(scrubbing); },
                         .onSeek = [&p](double seconds) { p.session->seek(seconds); },
-                        // The play queue and the playlist panel bring previous, next, the playlist
-                        // and deleting the file.
-                        .onPrevious = nullptr,
-                        .onNext = nullptr,
+                        .onPrevious = [&p] { p.session->playQueue().previous(); },
+                        .onNext = [&p] { p.session->playQueue().next(); },
+                        // The playlist panel brings the playlist.
                         .onPlaylist = nullptr,
                         .onFullscreen =
                             [&p] {
@@ -188,7 +194,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                             },
                         .onVolume = [&p](double volume) { p.session->setVolume(volume * 100); },
                         .onZoom = [&p](double zoom) { p.session->setVideoZoom(zoom); },
-                        .onDeleteFile = nullptr,
+                        .onDeleteFile = [&p] { p.session->fileDeletion().confirm(); },
                         .onPopoverChanged = [&p] { p.view->refresh(); },
                     },
                     p.equalizer);
@@ -245,6 +251,9 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 }
 
 PlayerController::~PlayerController() {
+  if (parts_->mediaFolderScan.joinable()) {
+    parts_->mediaFolderScan.join();
+  }
   parts_->monitorsChanged.disconnect();
   // The equalizer's route is taken down before the session and the window go.
   parts_->session->setEqualizer(nullptr);
@@ -260,6 +269,11 @@ void PlayerController::start(const std::optional<std::string>& openText) {
   } else {
     p.session->configurePlayback();
   }
+  p.mediaFolderScan = std::thread([&p] {
+    auto scanned = PlaylistLibrary::loadFromMediaFolder();
+    p.queue.post(p.lifetime.guard(
+        [&p, scanned = std::move(scanned)] { p.session->mergeMediaFolder(scanned); }));
+  });
 }
 
 void PlayerController::open(const std::string& text) {

@@ -388,9 +388,9 @@ void PlayerView::render() {
         .volume = session_.playerVolume() / 100,
         .isAlwaysOnTop = inputs_.isAlwaysOnTop && inputs_.isAlwaysOnTop(),
         .videoZoom = hasZoom ? std::optional(session_.videoZoom()) : std::nullopt,
-        .hasPrevious = false,
-        .hasNext = false,
-        .canDeleteFile = false,
+        .hasPrevious = session_.playQueue().hasPrevious(),
+        .hasNext = session_.playQueue().hasNext(),
+        .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
         .hasPlaylist = false,
     });
   }

@@ -347,7 +347,8 @@ gboolean WebKitWebEngine::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dia
               .title = webkit_script_dialog_get_message(dialog),
               .message = "",
               .buttons = confirm ? std::vector<std::string>{"OK", "Cancel"}
-                                 : std::vector<std::string>{"OK"}};
+                                 : std::vector<std::string>{"OK"},
+              .destructiveButton = {}};
   // The page waits until the dialog is closed; the reference keeps it alive until then.
   webkit_script_dialog_ref(dialog);
   engine->dialogs_->showAlert(alert, [dialog, confirm](std::size_t button) {

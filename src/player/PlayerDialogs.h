@@ -15,6 +15,8 @@ struct Alert {
   std::string message;
   // The first is the default button.
   std::vector<std::string> buttons;
+  // A button that destroys something is drawn as such and is not the default.
+  std::optional<std::size_t> destructiveButton;
 };
 
 // The player window's modal dialogs.

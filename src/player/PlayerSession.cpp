@@ -15,6 +15,7 @@
 #include "media/MediaHosts.h"
 #include "media/URLHelper.h"
 #include "player/PlayerPageScripts.h"
+#include "playlist/PlaylistLibrary.h"
 
 namespace orvel {
 
@@ -94,6 +95,7 @@ PlayerSession::PlayerSession(Dependencies dependencies)
 }
 
 void PlayerSession::loadStoredValues() {
+  library_ = PlaylistLibrary::loadKeepingUnreadable(deps_.defaults);
   if (auto stored = deps_.defaults.object(kPositionsKey)) {
     if (const auto* dictionary = stored->get<PropertyList::Dictionary>()) {
       for (const auto& [videoID, value] : *dictionary) {
@@ -699,9 +701,12 @@ void PlayerSession::applyHistoryNotice(const std::optional<RecentVideoItem>& ent
 }
 
 void PlayerSession::showHistoryAlert(const std::string& title, const std::string& message) {
-  deps_.dialogs.showAlert(
-      Alert{.style = Alert::Style::warning, .title = title, .message = message, .buttons = {"OK"}},
-      [](std::size_t) {});
+  deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
+                                .title = title,
+                                .message = message,
+                                .buttons = {"OK"},
+                                .destructiveButton = {}},
+                          [](std::size_t) {});
 }
 
 void PlayerSession::setStatusMessage(const std::string& text, std::optional<double> clearAfter) {
@@ -742,7 +747,8 @@ void PlayerSession::promptForURL() {
               .message =
                   "Enter a YouTube, Disney+, MP4, or WebM URL. You can also drop a video "
                   "file onto the player.",
-              .buttons = {"Open", "Cancel"}};
+              .buttons = {"Open", "Cancel"},
+              .destructiveButton = {}};
   deps_.dialogs.promptForText(
       alert, "https://www.youtube.com/watch?v=dQw4w9WgXcQ or https://www.disneyplus.com/video/…",
       lifetime_.guard([this](std::optional<std::string> text) {
@@ -757,10 +763,30 @@ void PlayerSession::promptForURL() {
 
 // MARK: - Queue and failures
 
-void PlayerSession::syncPlaylistPosition(const std::string&) {}
+void PlayerSession::setLibrary(PlaylistTree::Nodes library) {
+  library_ = std::move(library);
+  PlaylistLibrary::save(library_, deps_.defaults);
+  changed();
+}
 
-void PlayerSession::advancePlaylist() {
-  logLine("Player", "Playback ended: " + currentVideoID_.value_or(""));
+void PlayerSession::mergeMediaFolder(const PlaylistTree::Nodes& scanned) {
+  setLibrary(PlaylistLibrary::mergingMediaFolder(scanned, library_));
+  if (currentVideoID_) {
+    syncPlaylistPosition(*currentVideoID_);
+    changed();
+  }
+}
+
+void PlayerSession::setShowingPlaylist(bool showing) {
+  if (showingPlaylist_ != showing) {
+    showingPlaylist_ = showing;
+    changed();
+  }
+}
+
+void PlayerSession::setPlaybackPosition(const std::string& videoID, double seconds) {
+  playbackPositions_[videoID] = seconds;
+  writePositions();
 }
 
 void PlayerSession::reportSourceFailure(const std::string& source, const std::string& message) {
@@ -790,7 +816,8 @@ void PlayerSession::reportSourceFailure(const std::string& source, const std::st
   deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
                                 .title = "Unable to read video",
                                 .message = sourceErrorMessage_,
-                                .buttons = {"Retry", "Cancel"}},
+                                .buttons = {"Retry", "Cancel"},
+                                .destructiveButton = {}},
                           lifetime_.guard([this](std::size_t button) {
                             showsSourceError_ = false;
                             if (button == 0) {

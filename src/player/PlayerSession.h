@@ -18,11 +18,16 @@
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
 #include "native/PlayerEqualizer.h"
+#include "player/CurrentFileDeletion.h"
 #include "player/NativePlayer.h"
+#include "player/PlayQueue.h"
 #include "player/PlayerDialogs.h"
 #include "player/PlayerPageLoader.h"
 #include "player/WebEngine.h"
 #include "player/YouTubeScriptMessageHandler.h"
+#include "playlist/PlaylistTrash.h"
+#include "playlist/PlaylistTree.h"
+#include "playlist/Uuid.h"
 
 namespace orvel {
 
@@ -61,6 +66,8 @@ class PlayerSession {
     PlayerDialogs& dialogs;
     // The player page's HTML, or none when it cannot be read.
     std::function<std::optional<std::string>()> readPlayerPage;
+    // Moves a played file to the Trash; the freedesktop Trash when left empty.
+    PlaylistTrash::Trasher trashFile = PlaylistTrash::moveToTrash;
   };
 
   // What the session asks of the window around it; every hook may be left empty.
@@ -115,10 +122,24 @@ class PlayerSession {
 
   void promptForURL();
 
-  // The play queue arrives with the playlist; until then nothing is queued.
-  void syncPlaylistPosition(const std::string& videoID);
-  std::optional<std::size_t> playlistIndex() const { return std::nullopt; }
-  void advancePlaylist();
+  // The playlist the session plays from; every change is saved.
+  const PlaylistTree::Nodes& library() const { return library_; }
+  void setLibrary(PlaylistTree::Nodes library);
+  // What is new in the media folder joins the library.
+  void mergeMediaFolder(const PlaylistTree::Nodes& scanned);
+  const std::optional<Uuid>& playlistScope() const { return playlistScope_; }
+  const std::optional<Uuid>& playlistItemID() const { return playlistItemID_; }
+  PlayQueue& playQueue() { return queue_; }
+  const PlayQueue& playQueue() const { return queue_; }
+  void syncPlaylistPosition(const std::string& videoID) { queue_.syncPosition(videoID); }
+  std::optional<std::size_t> playlistIndex() const { return queue_.index(); }
+  void advancePlaylist() { queue_.advance(); }
+  void setShowingPlaylist(bool showing);
+  // The stored resume position of a media, written at once.
+  void setPlaybackPosition(const std::string& videoID, double seconds);
+  CurrentFileDeletion& fileDeletion() { return fileDeletion_; }
+  const CurrentFileDeletion& fileDeletion() const { return fileDeletion_; }
+  bool showsDeleteFileConfirmation() const { return showsDeleteFileConfirmation_; }
   void reportSourceFailure(const std::string& sourceURL, const std::string& message);
   void retryFailedSource();
 
@@ -161,6 +182,9 @@ class PlayerSession {
   [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer);
 
  private:
+  friend class PlayQueue;
+  friend class CurrentFileDeletion;
+
   void loadStoredValues();
   void writePositions();
   void setLastURL(const std::string& url);
@@ -218,6 +242,12 @@ class PlayerSession {
   bool isYouTubeActive_ = false;
   bool isDropTargeted_ = false;
   bool showingPlaylist_ = false;
+  PlaylistTree::Nodes library_;
+  std::optional<Uuid> playlistScope_;
+  std::optional<Uuid> playlistItemID_;
+  PlayQueue queue_{*this, PlaylistLinkResolver::shared()};
+  CurrentFileDeletion fileDeletion_{*this};
+  bool showsDeleteFileConfirmation_ = false;
   bool isTerminating_ = false;
   TaskHandle quitFallbackTask_;
 

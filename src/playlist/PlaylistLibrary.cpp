@@ -6,6 +6,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "core/Log.h"
 #include "core/Text.h"
 
 namespace orvel {
@@ -221,22 +222,53 @@ std::optional<Nodes> PlaylistLibrary::decode(std::string_view json) {
   return decodeNodes(parsed, 0);
 }
 
-Nodes PlaylistLibrary::load(const Defaults& defaults) {
-  if (auto stored = defaults.object(kLibraryKey)) {
-    if (const auto* data = stored->get<PropertyList::Data>()) {
-      const std::string_view json(reinterpret_cast<const char*>(data->data()), data->size());
-      if (auto library = decode(json)) {
-        return std::move(*library);
-      }
-    }
+namespace {
+
+std::optional<PlaylistLibrary::Nodes> storedLibrary(const PropertyList& stored) {
+  const auto* data = stored.get<PropertyList::Data>();
+  if (!data) {
+    return std::nullopt;
   }
-  Nodes library;
-  if (auto legacy = defaults.object(kLegacyURLsKey)) {
+  return PlaylistLibrary::decode(
+      std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+}
+
+PlaylistLibrary::Nodes legacyLibrary(const Defaults& defaults) {
+  PlaylistLibrary::Nodes library;
+  if (auto legacy = defaults.object(PlaylistLibrary::kLegacyURLsKey)) {
     for (std::string& link : legacy->strings().value_or(std::vector<std::string>())) {
       library.push_back(PlaylistNode::item(std::move(link)));
     }
   }
   return library;
+}
+
+}  // namespace
+
+Nodes PlaylistLibrary::load(const Defaults& defaults) {
+  if (auto stored = defaults.object(kLibraryKey)) {
+    if (auto library = storedLibrary(*stored)) {
+      return std::move(*library);
+    }
+  }
+  return legacyLibrary(defaults);
+}
+
+Nodes PlaylistLibrary::loadKeepingUnreadable(Defaults& defaults) {
+  auto stored = defaults.object(kLibraryKey);
+  if (!stored) {
+    return legacyLibrary(defaults);
+  }
+  if (auto library = storedLibrary(*stored)) {
+    return std::move(*library);
+  }
+  const std::string aside = std::string(kLibraryKey) + ".corrupt";
+  // An older unreadable library kept aside is the user's, not this one's: it stays.
+  if (!defaults.object(aside)) {
+    defaults.set(aside, *stored);
+  }
+  logLine("Playlist", "The stored playlist cannot be read; it is kept as \"" + aside + "\"");
+  return legacyLibrary(defaults);
 }
 
 void PlaylistLibrary::save(const Nodes& library, Defaults& defaults) {

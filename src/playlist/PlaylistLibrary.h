@@ -48,6 +48,9 @@ class PlaylistLibrary {
 
   // The stored library, else one unnamed item per legacy link, else empty. Never fails.
   static Nodes load(const Defaults& defaults);
+  // The same for the one owner that saves the library: a stored library that cannot be read is
+  // first kept aside under "playlistLibrary.corrupt", so that the next save loses nothing.
+  static Nodes loadKeepingUnreadable(Defaults& defaults);
   // Writes the library when it differs from what is stored; a library that cannot be encoded
   // leaves the stored value as it was.
   static void save(const Nodes& library, Defaults& defaults);

@@ -30,6 +30,7 @@
 #include "core/SqliteDefaults.h"
 #include "core/Url.h"
 #include "e2e/LocalWebServer.h"
+#include "playlist/PlaylistLibrary.h"
 #include "support/TemporaryFolder.h"
 
 extern char** environ;
@@ -660,6 +661,46 @@ std::string screenPixel(int x, int y) {
   int r = 0, g = 0, b = 0;
   numbers >> r >> g >> b;
   return std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b);
+}
+
+// A folder of the media folder plays as a queue: each clip's end starts the next, and the queue
+// runs out after the third with repeat off, or goes round with repeat all.
+TEST(PlayerEndToEndQueue, AFolderOfTheMediaFolderPlaysThroughAndRepeatAllGoesRound) {
+  Home home;
+  const std::string trip = home.folder().file("Videos/Wendle Media/Trip");
+  std::filesystem::create_directories(trip);
+  std::vector<std::string> clips;
+  for (const char* name : {"a.mkv", "b.mkv", "c.mkv"}) {
+    const std::string made = makeClip(home, name, 2);
+    clips.push_back(trip + "/" + name);
+    std::filesystem::rename(made, clips.back());
+  }
+  auto lastPlayed = [&]() -> std::string {
+    auto value = home.stored("playlistLastPlayed");
+    const std::string* text = value ? value->get<std::string>() : nullptr;
+    return text ? *text : "";
+  };
+  auto idOf = [](const std::string& path) { return PlaylistLibrary::stableID(path).uuidString(); };
+  {
+    Player player(home, {clips[0]}, "off.log");
+    std::vector<std::string> seen;
+    const bool ranOut = waitUntil(
+        [&] {
+          const std::string now = lastPlayed();
+          if (!now.empty() && (seen.empty() || seen.back() != now)) {
+            seen.push_back(now);
+          }
+          return seen.size() == 2 && home.position("mkv:" + fileURL(clips[2])) && now.empty();
+        },
+        30);
+    EXPECT_TRUE(ranOut) << player.log();
+    EXPECT_EQ(seen, (std::vector<std::string>{idOf(clips[1]), idOf(clips[2])}));
+    EXPECT_EQ(player.terminate(), 0) << player.log();
+  }
+  SqliteDefaults::open(home.store())->set("playlistRepeat", PropertyList(std::string("all")));
+  Player player(home, {clips[2]}, "all.log");
+  EXPECT_TRUE(waitUntil([&] { return lastPlayed() == idOf(clips[0]); }, 30)) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
 TEST(PlayerEndToEndFiles, AWebmWhoseNameIsNotUtf8PlaysUnderItsOwnName) {

@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "native/FakeMediaEngine.h"
+#include "playlist/PlaylistLibrary.h"
+#include "playlist/PlaylistRepeat.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeNativePlayer.h"
 #include "support/FakeWebEngine.h"
@@ -31,6 +33,9 @@ struct SessionFixture : ::testing::Test {
   std::optional<PlayerSession> session;
   int terminations = 0;
   TemporaryFolder folder;
+  // What went to the Trash, and the error it gives when set.
+  std::vector<std::string> trashed;
+  std::optional<std::string> trashError;
 
   SessionFixture() {
     web.answer = [](const std::string& script) {
@@ -56,6 +61,13 @@ struct SessionFixture : ::testing::Test {
         .native = native,
         .dialogs = dialogs,
         .readPlayerPage = [] { return std::optional<std::string>("<html></html>"); },
+        .trashFile =
+            [this](const Url& file) {
+              if (!trashError) {
+                trashed.push_back(file.path());
+              }
+              return trashError;
+            },
     });
     PlayerSession::WindowHooks hooks;
     hooks.terminateApplication = [this] { ++terminations; };
@@ -549,6 +561,171 @@ TEST_F(SessionFixture, WithoutARunningRouteThePageKeepsThePlayersVolume) {
   queue.runUntilIdle();
   EXPECT_EQ(web.scriptsStartingWith("window.ytSetVolume(").back(), "window.ytSetVolume(40);");
   session->setEqualizer(nullptr);
+}
+
+// A folder of MKV files in the playlist, played through the queue.
+struct QueueFixture : SessionFixture {
+  std::vector<PlaylistNode> items;
+  PlaylistNode trip = PlaylistNode::folder("Trip");
+
+  PlayerSession& startWithFolder(int count) {
+    for (int index = 0; index < count; ++index) {
+      items.push_back(PlaylistNode::item(fileLink("clip" + std::to_string(index) + ".mkv")));
+    }
+    trip.children = items;
+    PlaylistLibrary::save({trip, PlaylistNode::item(fileLink("loose.mkv"))}, defaults);
+    return start();
+  }
+  static std::string mediaID(const PlaylistNode& item) { return "mkv:" + *item.url; }
+  void play(std::size_t index) {
+    session->playQueue().playRequest(items[index].id, trip.id);
+    queue.runUntilIdle();
+  }
+  void endCurrent() {
+    native.publish(30, 30, 0);
+    queue.runUntilIdle();
+  }
+  std::string playing() const { return native.plays.empty() ? "" : native.plays.back().mediaID; }
+  std::optional<std::string> stored(std::string_view key) const {
+    auto found = defaults.values().find(std::string(key));
+    return found == defaults.values().end() ? std::nullopt
+                                            : std::optional(*found->second.get<std::string>());
+  }
+};
+
+TEST_F(QueueFixture, TheEndOfAFoldersLastItemFollowsTheRepeatMode) {
+  startWithFolder(3);
+  play(2);
+  EXPECT_EQ(playing(), mediaID(items[2]));
+  EXPECT_EQ(stored(PlaylistLibrary::kLastPlayedKey), items[2].id.uuidString());
+  EXPECT_EQ(stored(PlaylistLibrary::kScopeKey), trip.id.uuidString());
+  EXPECT_EQ(PlaylistTree::find(session->library(), trip.id)->lastPlayedID, items[2].id);
+
+  // Repeat one: the same item from its beginning, even with a position stored.
+  storePlaylistRepeat(defaults, PlaylistRepeat::one);
+  session->setPlaybackPosition(mediaID(items[2]), 12);
+  endCurrent();
+  ASSERT_EQ(native.plays.size(), 2u);
+  EXPECT_EQ(playing(), mediaID(items[2]));
+  EXPECT_EQ(native.plays.back().startTime, 0);
+
+  // Repeat all: round to the first.
+  storePlaylistRepeat(defaults, PlaylistRepeat::all);
+  endCurrent();
+  EXPECT_EQ(playing(), mediaID(items[0]));
+  EXPECT_EQ(session->playlistIndex(), 0u);
+
+  // Repeat off: the queue runs out, the item is forgotten and nothing more plays; the scope stays.
+  storePlaylistRepeat(defaults, PlaylistRepeat::off);
+  play(2);
+  const std::size_t plays = native.plays.size();
+  endCurrent();
+  EXPECT_EQ(native.plays.size(), plays);
+  EXPECT_FALSE(session->playlistItemID());
+  EXPECT_EQ(session->playlistScope(), trip.id);
+  EXPECT_FALSE(stored(PlaylistLibrary::kLastPlayedKey));
+  EXPECT_FALSE(PlaylistTree::find(session->library(), trip.id)->lastPlayedID);
+  // The cleared mark is stored too.
+  EXPECT_FALSE(PlaylistTree::find(PlaylistLibrary::load(defaults), trip.id)->lastPlayedID);
+}
+
+TEST_F(QueueFixture, PreviousAndNextFollowTheQueueOrAYouTubePlaylistsPage) {
+  startWithFolder(3);
+  play(0);
+  EXPECT_FALSE(session->playQueue().hasPrevious());
+  ASSERT_TRUE(session->playQueue().hasNext());
+  session->playQueue().next();
+  queue.runUntilIdle();
+  EXPECT_EQ(playing(), mediaID(items[1]));
+  session->playQueue().next();
+  queue.runUntilIdle();
+  EXPECT_FALSE(session->playQueue().hasNext());
+  session->playQueue().next();
+  queue.runUntilIdle();
+  EXPECT_EQ(playing(), mediaID(items[2]));
+  session->playQueue().previous();
+  queue.runUntilIdle();
+  EXPECT_EQ(playing(), mediaID(items[1]));
+
+  // A YouTube playlist goes back and on inside its page, always.
+  playYouTube("https://www.youtube.com/playlist?list=PLqueue");
+  EXPECT_TRUE(session->playQueue().hasPrevious());
+  EXPECT_TRUE(session->playQueue().hasNext());
+  session->playQueue().next();
+  session->playQueue().previous();
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytNext();").size(), 1u);
+  EXPECT_EQ(web.scriptsStartingWith("window.ytPrevious();").size(), 1u);
+}
+
+TEST_F(QueueFixture, OpeningAQueuedFileFindsItsFolderWhenTheStoredScopeNoLongerHoldsIt) {
+  defaults.set(PlaylistLibrary::kScopeKey, PropertyList(Uuid::random().uuidString()));
+  startWithFolder(3).loadStreamingURL(*items[1].url, true);
+  queue.runUntilIdle();
+  EXPECT_EQ(session->playlistItemID(), items[1].id);
+  EXPECT_EQ(session->playlistScope(), trip.id);
+  EXPECT_EQ(session->playlistIndex(), 1u);
+  // A link outside the library has no place in the queue.
+  session->loadStreamingURL(fileLink("elsewhere.mkv"), true);
+  queue.runUntilIdle();
+  EXPECT_FALSE(session->playlistItemID());
+  EXPECT_FALSE(session->playQueue().hasNext());
+}
+
+TEST_F(QueueFixture, DeletingThePlayingFileTrashesItAndPlaysTheItemThatTookItsPlace) {
+  startWithFolder(5);
+  play(2);
+  session->fileDeletion().confirm();
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_EQ(dialogs.alerts[0].title, "Stop playback and delete this file?");
+  EXPECT_EQ(dialogs.alerts[0].message,
+            "clip2.mkv will be moved from its original folder to the Trash and removed from the "
+            "playlist. You can restore it from Trash.");
+  EXPECT_EQ(dialogs.alerts[0].destructiveButton, 0u);
+  dialogs.alertAnswers[0](0);
+  queue.runUntilIdle();
+  EXPECT_EQ(trashed, std::vector<std::string>{folder.file("clip2.mkv")});
+  EXPECT_EQ(playing(), mediaID(items[3]));
+  EXPECT_EQ(session->playQueue().items().size(), 4u);
+  EXPECT_FALSE(session->playbackPositions().contains(mediaID(items[2])));
+  EXPECT_EQ(PlaylistLibrary::load(defaults), session->library());
+
+  // The last item of the scope: nothing follows with repeat off, the first with repeat all.
+  play(4);
+  session->fileDeletion().deleteCurrentFile();
+  queue.runUntilIdle();
+  EXPECT_FALSE(session->currentVideoID());
+  EXPECT_EQ(session->statusMessage(), "Original file moved to Trash");
+  storePlaylistRepeat(defaults, PlaylistRepeat::all);
+  play(3);
+  session->fileDeletion().deleteCurrentFile();
+  queue.runUntilIdle();
+  EXPECT_EQ(playing(), mediaID(items[0]));
+}
+
+TEST_F(QueueFixture, ATrashThatFailsSaysWhyAndKeepsTheLibrary) {
+  startWithFolder(2);
+  play(0);
+  trashError = "Permission denied";
+  session->fileDeletion().deleteCurrentFile();
+  queue.runUntilIdle();
+  EXPECT_EQ(session->statusMessage(), "Could not move clip0.mkv to Trash: Permission denied");
+  EXPECT_EQ(session->playQueue().items().size(), 2u);
+  EXPECT_FALSE(session->currentVideoID());  // playback stopped first, as the user asked
+  queue.advance(2.0);
+  EXPECT_NE(session->statusMessage(), "Could not move clip0.mkv to Trash: Permission denied");
+}
+
+TEST_F(SessionFixture, AnUnreadableStoredPlaylistIsKeptAsideBeforeAnythingIsSaved) {
+  const std::string garbage = "[{\"id\": 7";
+  defaults.set(PlaylistLibrary::kLibraryKey,
+               PropertyList(PropertyList::Data(garbage.begin(), garbage.end())));
+  start().setLibrary({PlaylistNode::item(fileLink("new.mkv"))});
+  auto aside = defaults.object(std::string(PlaylistLibrary::kLibraryKey) + ".corrupt");
+  ASSERT_TRUE(aside);
+  const auto* data = aside->get<PropertyList::Data>();
+  ASSERT_TRUE(data);
+  EXPECT_EQ(std::string(data->begin(), data->end()), garbage);
 }
 
 }  // namespace
