@@ -40,7 +40,9 @@ void CurrentFileDeletion::deleteCurrentFile() {
   }
   const auto position = session_.playlistIndex();
   handleTrashedFile(*file);
-  if (auto error = session_.deps_.trashFile(*file)) {
+  const auto& trash = session_.deps_.trashFile ? session_.deps_.trashFile
+                                               : PlaylistTrash::Trasher(PlaylistTrash::moveToTrash);
+  if (auto error = trash(*file)) {
     session_.setStatusMessage(PlaylistTrash::failureText(*file, *error), 2.0);
     return;
   }

@@ -777,6 +777,11 @@ void PlayerSession::mergeMediaFolder(const PlaylistTree::Nodes& scanned) {
   }
 }
 
+void PlayerSession::advancePlaylist() {
+  logLine("Player", "Playback ended: " + currentVideoID_.value_or(""));
+  queue_.advance();
+}
+
 void PlayerSession::setShowingPlaylist(bool showing) {
   if (showingPlaylist_ != showing) {
     showingPlaylist_ = showing;

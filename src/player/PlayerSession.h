@@ -133,7 +133,8 @@ class PlayerSession {
   const PlayQueue& playQueue() const { return queue_; }
   void syncPlaylistPosition(const std::string& videoID) { queue_.syncPosition(videoID); }
   std::optional<std::size_t> playlistIndex() const { return queue_.index(); }
-  void advancePlaylist() { queue_.advance(); }
+  // The end of a video.
+  void advancePlaylist();
   void setShowingPlaylist(bool showing);
   // The stored resume position of a media, written at once.
   void setPlaybackPosition(const std::string& videoID, double seconds);

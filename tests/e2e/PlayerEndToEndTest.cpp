@@ -821,7 +821,7 @@ TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
   EXPECT_LT(dragged, 36);
   // With the pointer away, F6 takes the focus from the slider back to the picture, Tab brings it
   // to the slider again and shows the bars, and each arrow steps five seconds.
-  run({"sh", "-c", "xdotool search --name '^Orvel player$' windowactivate --sync 2>/dev/null"});
+  run({"sh", "-c", "xdotool search --name '^Orvel player$' windowactivate --sync >/dev/null 2>&1"});
   xdotool({"mousemove", "5", "5"});
   xdotool({"key", "F6", "Tab"});
   screenshot("toolbar-keyboard.png");
