@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr std::string_view kUnsupportedLink =
-    "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
-
 void printUsage(std::FILE* stream) {
   std::fprintf(stream,
                "Usage: orvel-player [URL or FILE]\n"
@@ -24,7 +21,7 @@ void printUsage(std::FILE* stream) {
 int printMedia(std::string_view text) {
   auto media = orvel::StreamingProviderRegistry::shared().resolve(text);
   if (!media) {
-    std::cerr << kUnsupportedLink << '\n';
+    std::cerr << orvel::StreamingProviderRegistry::kUnsupportedLink << '\n';
     return 1;
   }
   nlohmann::ordered_json json;

@@ -14,6 +14,10 @@ namespace orvel {
 // text wins, so YouTube comes before Disney+ and both before the file types.
 class StreamingProviderRegistry {
  public:
+  // What to say of text that resolves to no media.
+  static constexpr const char* kUnsupportedLink =
+      "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
+
   static const StreamingProviderRegistry& shared();
 
   explicit StreamingProviderRegistry(std::vector<std::unique_ptr<StreamingProvider>> providers);

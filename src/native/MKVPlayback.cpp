@@ -1,10 +1,10 @@
 #include "native/MKVPlayback.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "core/Uuid.h"
 
 namespace orvel {
 namespace {
@@ -13,10 +13,7 @@ constexpr double kMaxSeekMilliseconds = 2147483647.0;
 constexpr double kMaxEqualizerGain = 12.0;
 
 std::string randomSessionID() {
-  gchar* uuid = g_uuid_string_random();
-  std::string text(uuid);
-  g_free(uuid);
-  return text;
+  return Uuid::random().uuidString();
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <set>
 #include <utility>
 
-#include "playlist/Uuid.h"
+#include "core/Uuid.h"
 
 namespace orvel {
 

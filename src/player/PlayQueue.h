@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "core/Uuid.h"
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistTree.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 

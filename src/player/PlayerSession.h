@@ -15,6 +15,7 @@
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "core/ObserverList.h"
+#include "core/Uuid.h"
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
 #include "native/PlayerEqualizer.h"
@@ -25,9 +26,9 @@
 #include "player/PlayerPageLoader.h"
 #include "player/WebEngine.h"
 #include "player/YouTubeScriptMessageHandler.h"
+#include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistTrash.h"
 #include "playlist/PlaylistTree.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 
@@ -39,15 +40,14 @@ namespace orvel {
 class PlayerSession {
  public:
   static constexpr const char* kLastURLKey = "lastURL";
-  static constexpr const char* kPositionsKey = "lastPlaybackPositions";
+  static constexpr std::string_view kPositionsKey = PlaylistLibrary::kPlaybackPositionsKey;
   static constexpr double kQuitFallbackSeconds = 2.0;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
       "The video page could not be loaded. Its web content stopped three times in a minute.";
   static constexpr const char* kIdleStatus = "Drop a streaming URL to play";
-  static constexpr const char* kUnsupportedLink =
-      "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
+  static constexpr const char* kUnsupportedLink = StreamingProviderRegistry::kUnsupportedLink;
   static constexpr const char* kUnreadableFile =
       "The file is missing, its drive is disconnected, or it cannot be read. Reconnect the drive "
       "or check the file's permissions, then retry.";

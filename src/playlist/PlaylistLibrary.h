@@ -9,11 +9,11 @@
 #include "core/Defaults.h"
 #include "core/Result.h"
 #include "core/Url.h"
+#include "core/Uuid.h"
 #include "media/StreamingProviderRegistry.h"
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistNode.h"
 #include "playlist/PlaylistTree.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 

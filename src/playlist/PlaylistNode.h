@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/Url.h"
+#include "core/Uuid.h"
 #include "playlist/PlaylistLinkResolver.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "core/Defaults.h"
+#include "core/Uuid.h"
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistNode.h"
 #include "playlist/PlaylistTree.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 

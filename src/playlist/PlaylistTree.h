@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Uuid.h"
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistNode.h"
-#include "playlist/Uuid.h"
 
 namespace orvel {
 

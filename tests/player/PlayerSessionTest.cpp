@@ -90,7 +90,7 @@ struct SessionFixture : ::testing::Test {
   }
 
   std::optional<double> storedPosition(const std::string& id) const {
-    auto found = defaults.values().find(PlayerSession::kPositionsKey);
+    auto found = defaults.values().find(std::string(PlayerSession::kPositionsKey));
     if (found == defaults.values().end()) {
       return std::nullopt;
     }

@@ -1,4 +1,4 @@
-#include "playlist/Uuid.h"
+#include "core/Uuid.h"
 
 #include <random>
 
