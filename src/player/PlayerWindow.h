@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "chrome/WindowGeometry.h"
+#include "core/Geometry.h"
 
 namespace orvel {
 
