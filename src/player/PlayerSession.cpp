@@ -52,8 +52,6 @@ bool hasPrefix(const std::optional<std::string>& text, std::string_view prefix) 
   return text && text->starts_with(prefix);
 }
 
-constexpr std::string_view kPageVideo = "var v=document.querySelector('video'); ";
-
 }  // namespace
 
 PlayerSession::PlayerSession(Dependencies dependencies)
@@ -235,7 +233,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       if (duration > 0) {
         playerDuration_ = duration;
       }
-      if (!isScrubbing_ && !isBeforeLastSeek(time)) {
+      if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
       }
       if (state == 0 && !hasPrefix(currentVideoID_, "youtube-playlist:")) {
@@ -261,7 +259,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       if (duration > 0) {
         playerDuration_ = duration;
       }
-      if (!isScrubbing_ && !isBeforeLastSeek(time)) {
+      if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
       }
       if (!title.empty()) {
@@ -794,174 +792,34 @@ void PlayerSession::setPlaybackPosition(const std::string& videoID, double secon
   writePositions();
 }
 
+// MARK: - Recovery and transport, each in its own type
+
 void PlayerSession::reportSourceFailure(const std::string& source, const std::string& message) {
-  if (failedSourceURL_ == source) {
-    return;
-  }
-  failedSourceURL_ = source;
-  logLine("Player", "Unable to read video " + source + ": " + message);
-  std::string name = currentVideoTitle_;
-  if (auto url = Url::parse(source); url && url->isFileURL()) {
-    name = url->lastPathComponent();
-  } else if (source.starts_with("file:")) {
-    name = "Video";
-  }
-  sourceErrorMessage_ = name + "\n\n" + message;
-  pauseAndPersistCurrentPlayback();
-  deps_.native.stop();
-  playerState_ = -1;
-  statusClearTask_.cancel();
-  ++statusMessageToken_;
-  statusMessage_ = message;
-  showsSourceError_ = true;
-  if (windowHooks_.makeWindowSolid) {
-    windowHooks_.makeWindowSolid();
-  }
-  changed();
-  deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                .title = "Unable to read video",
-                                .message = sourceErrorMessage_,
-                                .buttons = {"Retry", "Cancel"},
-                                .destructiveButton = {}},
-                          lifetime_.guard([this](std::size_t button) {
-                            showsSourceError_ = false;
-                            if (button == 0) {
-                              retryFailedSource();
-                            }
-                            changed();
-                          }));
+  recovery_.reportSourceFailure(source, message);
 }
 
 void PlayerSession::retryFailedSource() {
-  if (!failedSourceURL_) {
-    return;
-  }
-  auto media = deps_.registry.resolve(*failedSourceURL_);
-  if (!media) {
-    return;
-  }
-  const bool wasCurrent = failedSourceURL_ == currentSourceURL_;
-  failedSourceURL_.reset();
-  if (wasCurrent) {
-    playerState_ = -1;
-  }
-  auto stored = playbackPositions_.find(media->mediaID);
-  loadMedia(*media, stored == playbackPositions_.end() ? 0 : stored->second, true);
+  recovery_.retryFailedSource();
 }
 
-// MARK: - Transport
-
 void PlayerSession::togglePlayPause() {
-  if (isFailedSourceCurrent()) {
-    retryFailedSource();
-  } else if (isNativeMediaActive()) {
-    deps_.native.togglePlayPause();
-  } else if (isYouTubeActive_) {
-    loader_.evaluatePlayer(playerState_ == 1 ? "window.ytPause();" : "window.ytPlay();");
-  } else {
-    loader_.evaluatePlayer(std::string(kPageVideo) +
-                           "if(v) { v.paused ? v.play() : v.pause(); "
-                           "window.nativePostPlaybackProgress && "
-                           "window.nativePostPlaybackProgress(); }");
-  }
+  transport_.togglePlayPause();
 }
 
 void PlayerSession::seek(double seconds) {
-  if (!std::isfinite(seconds)) {
-    return;
-  }
-  // Shown at once; reports the player made before it got there do not take it back.
-  const double from = playerCurrentTime_;
-  playerCurrentTime_ = std::max(seconds, 0.0);
-  lastSeek_ = LastSeek{from, playerCurrentTime_, deps_.queue.now() + kSeekSettleTime};
-  if (isNativeMediaActive()) {
-    deps_.native.seek(seconds);
-  } else if (isYouTubeActive_) {
-    loader_.evaluatePlayer("window.ytSeek(" + PlayerPageScripts::jsNumber(seconds) + ");");
-  } else {
-    loader_.evaluatePlayer(std::string(kPageVideo) +
-                           "if(v) v.currentTime=" + PlayerPageScripts::jsNumber(seconds) + ";");
-  }
-}
-
-bool PlayerSession::isBeforeLastSeek(double time) {
-  if (!lastSeek_) {
-    return false;
-  }
-  if (deps_.queue.now() > lastSeek_->until || std::abs(time - lastSeek_->target) <= 1.5) {
-    lastSeek_.reset();
-    return false;
-  }
-  // Only a report from about where playback was is stale; anything else is news.
-  return std::abs(time - lastSeek_->from) <= 3;
+  transport_.seek(seconds);
 }
 
 void PlayerSession::setVolume(double volume) {
-  if (!std::isfinite(volume)) {
-    return;
-  }
-  playerVolume_ = std::clamp(volume, 0.0, 100.0);
-  if (isNativeMediaActive()) {
-    deps_.native.setVolume(playerVolume_);
-  } else if (equalizerTakesVolume()) {
-    equalizer_->setVolume(playerVolume_ / 100);
-    loader_.evaluatePlayer(isYouTubeActive_ ? "window.ytSetVolume(100);"
-                                            : std::string(kPageVideo) + "if(v) v.volume=1;");
-  } else if (isYouTubeActive_) {
-    loader_.evaluatePlayer("window.ytSetVolume(" + std::to_string(static_cast<int>(playerVolume_)) +
-                           ");");
-  } else {
-    loader_.evaluatePlayer(std::string(kPageVideo) + "if(v) v.volume=" +
-                           PlayerPageScripts::jsNumber(playerVolume_ / 100) + ";");
-  }
-  changed();
+  transport_.setVolume(volume);
 }
 
 void PlayerSession::setVideoZoom(double zoom) {
-  if (!std::isfinite(zoom)) {
-    return;
-  }
-  videoZoom_ = zoom;
-  deps_.native.setZoom(zoom);
-  loader_.evaluatePlayer("window.setNativeVideoZoom && window.setNativeVideoZoom(" +
-                         PlayerPageScripts::jsNumber(zoom) + ");");
-  changed();
+  transport_.setVideoZoom(zoom);
 }
 
 bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
-  constexpr std::uint16_t kSpace = 49, kLeft = 123, kRight = 124;
-  if (!currentVideoID_ || showingPlaylist_) {
-    return false;
-  }
-  if (keyCode == kSpace) {
-    togglePlayPause();
-    return true;
-  }
-  if (keyCode != kLeft && keyCode != kRight) {
-    return false;
-  }
-  const double delta = keyCode == kRight ? 5.0 : -5.0;
-  if (isNativeMediaActive()) {
-    // With the length still unknown only the start bounds the step; clamping to a length of 0
-    // would jump back to the beginning.
-    double target = std::max(std::max(playerCurrentTime_, 0.0) + delta, 0.0);
-    if (playerDuration_ > 0) {
-      target = std::min(target, playerDuration_);
-    }
-    playerCurrentTime_ = target;
-    seek(playerCurrentTime_);
-    changed();
-  } else if (isYouTubeActive_) {
-    loader_.evaluatePlayer("window.ytSeekRelative(" + PlayerPageScripts::jsNumber(delta) + ");");
-  } else {
-    loader_.evaluatePlayer(
-        std::string(kPageVideo) +
-        "if(v) { v.currentTime=Math.max(0, Math.min(Number.isFinite(v.duration) ? v.duration : "
-        "Infinity, v.currentTime +" +
-        PlayerPageScripts::jsNumber(delta) +
-        ")); window.nativePostPlaybackProgress && window.nativePostPlaybackProgress(); }");
-  }
-  return true;
+  return transport_.handlePlaybackKey(keyCode);
 }
 
 void PlayerSession::setScrubbing(bool scrubbing) {
@@ -988,7 +846,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
   }
   playerState_ = snapshot.state;
   playerDuration_ = snapshot.duration;
-  if (!isScrubbing_ && !isBeforeLastSeek(snapshot.time)) {
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time)) {
     playerCurrentTime_ = snapshot.time;
   }
   if ((snapshot.state == 1 || snapshot.state == 2) && snapshot.duration > 0) {

@@ -24,6 +24,8 @@
 #include "player/PlayQueue.h"
 #include "player/PlayerDialogs.h"
 #include "player/PlayerPageLoader.h"
+#include "player/PlayerTransport.h"
+#include "player/SourceRecovery.h"
 #include "player/WebEngine.h"
 #include "player/YouTubeScriptMessageHandler.h"
 #include "playlist/PlaylistLibrary.h"
@@ -185,6 +187,8 @@ class PlayerSession {
  private:
   friend class PlayQueue;
   friend class CurrentFileDeletion;
+  friend class PlayerTransport;
+  friend class SourceRecovery;
 
   void loadStoredValues();
   void writePositions();
@@ -219,16 +223,6 @@ class PlayerSession {
   std::map<std::string, double> playbackPositions_;
   // The last native snapshot whose position went to the store.
   std::optional<PlaybackSnapshot> storedSnapshot_;
-  // Until the player reports a time near the place last sought (or a moment has passed), its
-  // reports of the old place are not shown, so a second arrow press steps on from the first.
-  static constexpr double kSeekSettleTime = 2.0;
-  struct LastSeek {
-    double from;
-    double target;
-    double until;
-  };
-  std::optional<LastSeek> lastSeek_;
-  bool isBeforeLastSeek(double time);
   std::optional<std::string> pendingInitialURL_;
   int playerState_ = -1;
   double playerCurrentTime_ = 0;
@@ -248,6 +242,8 @@ class PlayerSession {
   std::optional<Uuid> playlistItemID_;
   PlayQueue queue_{*this, PlaylistLinkResolver::shared()};
   CurrentFileDeletion fileDeletion_{*this};
+  SourceRecovery recovery_{*this};
+  PlayerTransport transport_{*this};
   bool showsDeleteFileConfirmation_ = false;
   bool isTerminating_ = false;
   TaskHandle quitFallbackTask_;

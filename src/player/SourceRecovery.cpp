@@ -1,0 +1,65 @@
+#include "player/SourceRecovery.h"
+
+#include "core/Log.h"
+#include "core/Url.h"
+#include "player/PlayerSession.h"
+
+namespace orvel {
+
+void SourceRecovery::reportSourceFailure(const std::string& source, const std::string& message) {
+  if (session_.failedSourceURL_ == source) {
+    return;
+  }
+  session_.failedSourceURL_ = source;
+  logLine("Player", "Unable to read video " + source + ": " + message);
+  std::string name = session_.currentVideoTitle_;
+  if (auto url = Url::parse(source); url && url->isFileURL()) {
+    name = url->lastPathComponent();
+  } else if (source.starts_with("file:")) {
+    name = "Video";
+  }
+  session_.sourceErrorMessage_ = name + "\n\n" + message;
+  session_.pauseAndPersistCurrentPlayback();
+  session_.deps_.native.stop();
+  session_.playerState_ = -1;
+  session_.statusClearTask_.cancel();
+  ++session_.statusMessageToken_;
+  session_.statusMessage_ = message;
+  session_.showsSourceError_ = true;
+  if (session_.windowHooks_.makeWindowSolid) {
+    session_.windowHooks_.makeWindowSolid();
+  }
+  session_.changed();
+  session_.deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
+                                         .title = "Unable to read video",
+                                         .message = session_.sourceErrorMessage_,
+                                         .buttons = {"Retry", "Cancel"},
+                                         .destructiveButton = {}},
+                                   session_.lifetime_.guard([this](std::size_t button) {
+                                     session_.showsSourceError_ = false;
+                                     if (button == 0) {
+                                       retryFailedSource();
+                                     }
+                                     session_.changed();
+                                   }));
+}
+
+void SourceRecovery::retryFailedSource() {
+  if (!session_.failedSourceURL_) {
+    return;
+  }
+  auto media = session_.deps_.registry.resolve(*session_.failedSourceURL_);
+  if (!media) {
+    return;
+  }
+  const bool wasCurrent = session_.failedSourceURL_ == session_.currentSourceURL_;
+  session_.failedSourceURL_.reset();
+  if (wasCurrent) {
+    session_.playerState_ = -1;
+  }
+  auto stored = session_.playbackPositions_.find(media->mediaID);
+  session_.loadMedia(*media, stored == session_.playbackPositions_.end() ? 0 : stored->second,
+                     true);
+}
+
+}  // namespace orvel
