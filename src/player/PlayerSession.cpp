@@ -16,6 +16,7 @@
 #include "media/URLHelper.h"
 #include "player/PlayerPageScripts.h"
 #include "playlist/PlaylistLibrary.h"
+#include "playlist/PlaylistMetadata.h"
 
 namespace orvel {
 
@@ -231,7 +232,9 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       }
       playerState_ = state;
       if (duration > 0) {
-        playerDuration_ = duration;
+        setPlayerDuration(duration, hasPrefix(currentVideoID_, "youtube-playlist:")
+                                        ? std::nullopt
+                                        : currentVideoID_);
       }
       if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
@@ -257,7 +260,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
       }
       playerState_ = state;
       if (duration > 0) {
-        playerDuration_ = duration;
+        setPlayerDuration(duration, videoID.empty() ? std::nullopt : std::optional(videoID));
       }
       if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
         playerCurrentTime_ = time;
@@ -780,6 +783,17 @@ void PlayerSession::advancePlaylist() {
   queue_.advance();
 }
 
+// Each new length the player reports is kept for the playlist's durations.
+void PlayerSession::setPlayerDuration(double duration, const std::optional<std::string>& mediaID) {
+  if (duration == playerDuration_) {
+    return;
+  }
+  playerDuration_ = duration;
+  if (mediaID) {
+    PlaylistMetadata::recordDuration(deps_.defaults, duration, *mediaID);
+  }
+}
+
 void PlayerSession::setShowingPlaylist(bool showing) {
   if (showingPlaylist_ != showing) {
     showingPlaylist_ = showing;
@@ -845,7 +859,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
     windowHooks_.refreshHoverState();
   }
   playerState_ = snapshot.state;
-  playerDuration_ = snapshot.duration;
+  setPlayerDuration(snapshot.duration, snapshot.mediaID);
   if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time)) {
     playerCurrentTime_ = snapshot.time;
   }

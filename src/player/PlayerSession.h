@@ -203,6 +203,7 @@ class PlayerSession {
   void acceptSnapshot(const PlaybackSnapshot& snapshot);
   void handleProcessTerminated();
   void changed();
+  void setPlayerDuration(double duration, const std::optional<std::string>& mediaID);
   void synchronizeEqualizer();
   // A running web route applies the volume itself; the page then plays at full volume.
   bool equalizerTakesVolume() const {

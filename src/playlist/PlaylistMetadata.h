@@ -1,9 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+
+#include "core/Cancellable.h"
+#include "core/Defaults.h"
+#include "core/Lifetime.h"
+#include "core/MainQueue.h"
+#include "core/ObserverList.h"
+#include "media/StreamingProviderRegistry.h"
 
 namespace orvel {
 
@@ -35,6 +45,43 @@ class PlaylistMetadata {
 
   // The record for an item's `url` exactly as stored in its node, or null when there is none.
   using Lookup = std::function<const Info*(const std::string& url)>;
+
+  // The facts of a local MP4 file, read off the main loop; called on a worker thread.
+  using FileProbe = std::function<Info(const std::string& path)>;
+  // Runs work off the main loop, a bounded number at a time.
+  using Worker = std::function<void(std::function<void()> work)>;
+
+  PlaylistMetadata(MainQueue& queue, const StreamingProviderRegistry& registry, FileProbe probe,
+                   Worker worker);
+  PlaylistMetadata(const PlaylistMetadata&) = delete;
+  PlaylistMetadata& operator=(const PlaylistMetadata&) = delete;
+
+  // Loads and publishes the record of a link once per run; a link already asked for, even one
+  // that failed, returns at once. Links that do not resolve publish nothing.
+  void load(const std::string& url);
+  const Info* info(const std::string& url) const;
+  bool wasRequested(const std::string& url) const { return requested_.contains(url); }
+  // Told of each record published.
+  [[nodiscard]] ObserverToken observeChanges(std::function<void(const std::string& url)> observer);
+
+  // Keeps the player's reported length of a media under "mediaDurations"; changes under a second
+  // and values that are not finite and positive are not written.
+  static void recordDuration(Defaults& defaults, double seconds, const std::string& mediaID);
+  // A four-character code (most significant byte first) as a codec's display name.
+  static std::string codecName(std::uint32_t code);
+
+ private:
+  void publish(const std::string& url, Info info);
+
+  MainQueue& queue_;
+  const StreamingProviderRegistry& registry_;
+  FileProbe probe_;
+  Worker worker_;
+  std::map<std::string, Info> info_;
+  std::set<std::string> requested_;
+  ObserverList<const std::string&> observers_;
+  // Results of work still running find the object gone and are dropped.
+  Lifetime lifetime_;
 };
 
 }  // namespace orvel

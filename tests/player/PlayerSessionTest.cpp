@@ -716,6 +716,18 @@ TEST_F(QueueFixture, ATrashThatFailsSaysWhyAndKeepsTheLibrary) {
   EXPECT_NE(session->statusMessage(), "Could not move clip0.mkv to Trash: Permission denied");
 }
 
+TEST_F(QueueFixture, TheLengthThePlayerReportsIsKeptForThePlaylist) {
+  startWithFolder(1);
+  play(0);
+  native.publish(2, 30.5, 1);
+  queue.runUntilIdle();
+  auto durations = defaults.object(PlaylistLibrary::kMediaDurationsKey);
+  ASSERT_TRUE(durations && durations->get<PropertyList::Dictionary>());
+  const auto& table = *durations->get<PropertyList::Dictionary>();
+  ASSERT_TRUE(table.contains(mediaID(items[0])));
+  EXPECT_EQ(*table.at(mediaID(items[0])).get<double>(), 30.5);
+}
+
 TEST_F(SessionFixture, AnUnreadableStoredPlaylistIsKeptAsideBeforeAnythingIsSaved) {
   const std::string garbage = "[{\"id\": 7";
   defaults.set(PlaylistLibrary::kLibraryKey,

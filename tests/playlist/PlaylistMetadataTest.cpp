@@ -1,0 +1,131 @@
+#include "playlist/PlaylistMetadata.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "core/PropertyList.h"
+#include "core/Url.h"
+#include "playlist/PlaylistLibrary.h"
+#include "support/ManualMainQueue.h"
+#include "support/MemoryDefaults.h"
+
+namespace orvel {
+namespace {
+
+std::uint32_t code(const char (&text)[5]) {
+  return (static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) << 24) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[3]));
+}
+
+TEST(PlaylistMetadataCodecs, FourCharacterCodesReadAsTheirCodecsNames) {
+  EXPECT_EQ(PlaylistMetadata::codecName(code("avc1")), "H.264");
+  EXPECT_EQ(PlaylistMetadata::codecName(code("avc3")), "H.264");
+  EXPECT_EQ(PlaylistMetadata::codecName(code("hev1")), "HEVC");
+  EXPECT_EQ(PlaylistMetadata::codecName(code("av01")), "AV1");
+  EXPECT_EQ(PlaylistMetadata::codecName(code("vp09")), "VP9");
+  EXPECT_EQ(PlaylistMetadata::codecName(code("apco")), "ProRes");
+  // Outside the table: upper case, without the padding spaces.
+  EXPECT_EQ(PlaylistMetadata::codecName(code("mp4v")), "MP4V");
+  EXPECT_EQ(PlaylistMetadata::codecName(code(" h2 ")), "H2");
+  EXPECT_EQ(PlaylistMetadata::codecName(0), "");
+  EXPECT_EQ(PlaylistMetadata::codecName(0xFFFFFFFF), "");
+}
+
+TEST(PlaylistMetadataDurations, OnlyAChangeOfASecondOrMoreIsWritten) {
+  MemoryDefaults defaults;
+  auto stored = [&]() -> std::optional<double> {
+    auto value = defaults.object(PlaylistLibrary::kMediaDurationsKey);
+    const auto* dictionary = value ? value->get<PropertyList::Dictionary>() : nullptr;
+    if (!dictionary) {
+      return std::nullopt;
+    }
+    auto found = dictionary->find("mkv:a");
+    const double* seconds = found == dictionary->end() ? nullptr : found->second.get<double>();
+    return seconds ? std::optional(*seconds) : std::nullopt;
+  };
+  PlaylistMetadata::recordDuration(defaults, 100.0, "mkv:a");
+  EXPECT_EQ(stored(), 100.0);
+  PlaylistMetadata::recordDuration(defaults, 100.4, "mkv:a");
+  EXPECT_EQ(stored(), 100.0);
+  PlaylistMetadata::recordDuration(defaults, 101.2, "mkv:a");
+  EXPECT_EQ(stored(), 101.2);
+  for (double bad : {0.0, -3.0, std::numeric_limits<double>::infinity(), std::nan("")}) {
+    PlaylistMetadata::recordDuration(defaults, bad, "mkv:a");
+  }
+  EXPECT_EQ(stored(), 101.2);
+  // A stored value of the wrong type counts as nothing stored and is replaced.
+  defaults.set(PlaylistLibrary::kMediaDurationsKey, PropertyList(std::string("garbage")));
+  PlaylistMetadata::recordDuration(defaults, 50, "mkv:a");
+  EXPECT_EQ(stored(), 50.0);
+}
+
+// Work runs when the test says so, as a worker thread would run it later.
+struct MetadataFixture : ::testing::Test {
+  ManualMainQueue queue;
+  std::vector<std::string> probed;
+  std::vector<std::function<void()>> pending;
+  PlaylistMetadata metadata{
+      queue, StreamingProviderRegistry::shared(),
+      [this](const std::string& path) {
+        probed.push_back(path);
+        PlaylistMetadata::Info info;
+        info.duration = 12;
+        return info;
+      },
+      [this](std::function<void()> work) { pending.push_back(std::move(work)); }};
+
+  void runWork() {
+    for (auto& work : pending) {
+      work();
+    }
+    pending.clear();
+    queue.runUntilIdle();
+  }
+};
+
+TEST_F(MetadataFixture, EachLinkIsLoadedOnceAndOnlyMp4FilesAreRead) {
+  const std::string mp4 = Url::fileURL("/videos/clip.MP4")->absoluteString();
+  const std::string mkv = Url::fileURL("/videos/film.mkv")->absoluteString();
+  std::vector<std::string> published;
+  auto token = metadata.observeChanges([&](const std::string& url) { published.push_back(url); });
+  metadata.load(mp4);
+  metadata.load(mp4);
+  metadata.load(mkv);
+  EXPECT_EQ(pending.size(), 1u);
+  runWork();
+  EXPECT_EQ(probed, std::vector<std::string>{"/videos/clip.MP4"});
+  ASSERT_TRUE(metadata.info(mp4));
+  EXPECT_EQ(metadata.info(mp4)->duration, 12);
+  // WebM and MKV files get no facts from the file.
+  ASSERT_TRUE(metadata.info(mkv));
+  EXPECT_FALSE(metadata.info(mkv)->duration);
+  EXPECT_EQ(published.size(), 2u);
+
+  // A link that resolves to nothing publishes nothing, and is not tried again.
+  metadata.load("not a link");
+  EXPECT_TRUE(metadata.wasRequested("not a link"));
+  EXPECT_FALSE(metadata.info("not a link"));
+}
+
+TEST(PlaylistMetadataLifetime, ResultsArrivingAfterTheObjectWentAreDropped) {
+  ManualMainQueue queue;
+  std::function<void()> work;
+  {
+    PlaylistMetadata metadata(
+        queue, StreamingProviderRegistry::shared(),
+        [](const std::string&) { return PlaylistMetadata::Info{}; },
+        [&](std::function<void()> job) { work = std::move(job); });
+    metadata.load(Url::fileURL("/videos/clip.mp4")->absoluteString());
+  }
+  ASSERT_TRUE(work);
+  work();
+  queue.runUntilIdle();  // must not touch the object that went
+}
+
+}  // namespace
+}  // namespace orvel
