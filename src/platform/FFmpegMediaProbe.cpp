@@ -9,6 +9,8 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 
+#include "platform/VideoThumbnails.h"
+
 namespace orvel {
 namespace {
 
@@ -81,6 +83,12 @@ PlaylistMetadata::Info probeMediaFile(const std::string& path) {
       info.codec = name;
     }
   }
+  return info;
+}
+
+PlaylistMetadata::Info readLocalFile(const std::string& path, bool readFacts) {
+  PlaylistMetadata::Info info = readFacts ? probeMediaFile(path) : PlaylistMetadata::Info{};
+  info.thumbnail = VideoThumbnails::thumbnail(path);
   return info;
 }
 

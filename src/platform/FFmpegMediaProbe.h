@@ -12,4 +12,8 @@ namespace orvel {
 // that cannot be read gives an empty record. Safe on any thread.
 PlaylistMetadata::Info probeMediaFile(const std::string& path);
 
+// What the playlist shows of a local file: its thumbnail from the desktop's cache or made now,
+// and with `readFacts` the facts above. The playlist metadata's file probe.
+PlaylistMetadata::Info readLocalFile(const std::string& path, bool readFacts);
+
 }  // namespace orvel

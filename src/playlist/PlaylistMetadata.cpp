@@ -29,19 +29,20 @@ void PlaylistMetadata::load(const std::string& url) {
     }
     return;
   }
-  std::string extension = media->playbackURL.pathExtension();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension != "mp4" || !probe_ || !worker_) {
+  if (!probe_ || !worker_) {
     publish(url, Info{});
     return;
   }
-  // Reading a file may wait on a slow disk: never on the main loop.
-  // The work may outlive this object; it holds the queue (which outlives both) and a guarded
-  // way back.
-  worker_([&queue = queue_, path = media->playbackURL.path(), probe = probe_,
+  // Every file gets a thumbnail; only MP4 files are asked for their facts.
+  std::string extension = media->playbackURL.pathExtension();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // Reading a file may wait on a slow disk: never on the main loop. The work may outlive this
+  // object; it holds the queue (which outlives both) and a guarded way back.
+  worker_([&queue = queue_, path = media->playbackURL.path(), readFacts = extension == "mp4",
+           probe = probe_,
            done = lifetime_.guard([this, url](Info info) { publish(url, std::move(info)); })] {
-    Info info = probe(path);
+    Info info = probe(path, readFacts);
     queue.post([done, info = std::move(info)]() mutable { done(std::move(info)); });
   });
 }

@@ -46,8 +46,9 @@ class PlaylistMetadata {
   // The record for an item's `url` exactly as stored in its node, or null when there is none.
   using Lookup = std::function<const Info*(const std::string& url)>;
 
-  // The facts of a local MP4 file, read off the main loop; called on a worker thread.
-  using FileProbe = std::function<Info(const std::string& path)>;
+  // What a local file shows: its thumbnail, and with `readFacts` (MP4 files) its duration, size,
+  // codec and frame rate. Called on a worker thread.
+  using FileProbe = std::function<Info(const std::string& path, bool readFacts)>;
   // Runs work off the main loop, a bounded number at a time.
   using Worker = std::function<void(std::function<void()> work)>;
 

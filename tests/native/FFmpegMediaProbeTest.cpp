@@ -1,12 +1,16 @@
 #include "platform/FFmpegMediaProbe.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "native/MpvTestSupport.h"
+#include "platform/VideoThumbnails.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {
@@ -67,6 +71,48 @@ TEST_F(FFmpegMediaProbeTest, FilesThatAreNotVideoGiveAnEmptyRecord) {
     EXPECT_FALSE(info.duration) << path;
     EXPECT_FALSE(info.size) << path;
   }
+}
+
+TEST_F(FFmpegMediaProbeTest, ThumbnailsComeFromTheDesktopsCacheWhileTheFileIsUnchanged) {
+  const std::string film = make("film.mkv", {"-f", "lavfi", "-i", "testsrc2=s=640x360:r=25:d=3",
+                                             "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+  if (film.empty()) {
+    GTEST_SKIP() << "ffmpeg is needed to make the test media";
+  }
+  const std::string cache = folder_.file("thumbnails");
+  auto made = VideoThumbnails::thumbnail(film, cache);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(gdk_pixbuf_get_width(made.get()), 320);
+  EXPECT_EQ(gdk_pixbuf_get_height(made.get()), 180);
+  gchar* uri = g_filename_to_uri(film.c_str(), nullptr, nullptr);
+  const std::string stored = VideoThumbnails::cachePath(cache, "x-large", uri);
+  ASSERT_TRUE(std::filesystem::exists(stored));
+
+  // What the cache holds for this file as it is now is used as it stands (here a smaller one
+  // that a file manager might have made)...
+  struct stat status {};
+  ASSERT_EQ(::stat(film.c_str(), &status), 0);
+  GdkPixbuf* small = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 64, 36);
+  gdk_pixbuf_fill(small, 0x336699ff);
+  ASSERT_TRUE(gdk_pixbuf_save(small, stored.c_str(), "png", nullptr, "tEXt::Thumb::URI", uri,
+                              "tEXt::Thumb::MTime", std::to_string(status.st_mtime).c_str(),
+                              nullptr));
+  g_object_unref(small);
+  EXPECT_EQ(gdk_pixbuf_get_width(VideoThumbnails::thumbnail(film, cache).get()), 64);
+
+  // ...until the file changes.
+  std::filesystem::last_write_time(
+      film, std::filesystem::last_write_time(film) + std::chrono::seconds(10));
+  EXPECT_EQ(gdk_pixbuf_get_width(VideoThumbnails::thumbnail(film, cache).get()), 320);
+  g_free(uri);
+
+  // A file that is not a video gives none and leaves nothing in the cache.
+  const std::string text = folder_.file("notes.mkv");
+  std::ofstream(text) << "not a video";
+  EXPECT_FALSE(VideoThumbnails::thumbnail(text, cache));
+  gchar* textURI = g_filename_to_uri(text.c_str(), nullptr, nullptr);
+  EXPECT_FALSE(std::filesystem::exists(VideoThumbnails::cachePath(cache, "x-large", textURI)));
+  g_free(textURI);
 }
 
 }  // namespace

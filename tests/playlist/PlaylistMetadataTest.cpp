@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "core/PropertyList.h"
@@ -71,10 +72,13 @@ struct MetadataFixture : ::testing::Test {
   std::vector<std::function<void()>> pending;
   PlaylistMetadata metadata{
       queue, StreamingProviderRegistry::shared(),
-      [this](const std::string& path) {
+      [this](const std::string& path, bool readFacts) {
         probed.push_back(path);
         PlaylistMetadata::Info info;
-        info.duration = 12;
+        info.thumbnail = std::make_shared<int>(1);
+        if (readFacts) {
+          info.duration = 12;
+        }
         return info;
       },
       [this](std::function<void()> work) { pending.push_back(std::move(work)); }};
@@ -96,13 +100,14 @@ TEST_F(MetadataFixture, EachLinkIsLoadedOnceAndOnlyMp4FilesAreRead) {
   metadata.load(mp4);
   metadata.load(mp4);
   metadata.load(mkv);
-  EXPECT_EQ(pending.size(), 1u);
+  EXPECT_EQ(pending.size(), 2u);
   runWork();
-  EXPECT_EQ(probed, std::vector<std::string>{"/videos/clip.MP4"});
+  EXPECT_EQ(probed, (std::vector<std::string>{"/videos/clip.MP4", "/videos/film.mkv"}));
   ASSERT_TRUE(metadata.info(mp4));
   EXPECT_EQ(metadata.info(mp4)->duration, 12);
-  // WebM and MKV files get no facts from the file.
+  // WebM and MKV files get their thumbnail and no facts.
   ASSERT_TRUE(metadata.info(mkv));
+  EXPECT_TRUE(metadata.info(mkv)->thumbnail);
   EXPECT_FALSE(metadata.info(mkv)->duration);
   EXPECT_EQ(published.size(), 2u);
 
@@ -118,7 +123,7 @@ TEST(PlaylistMetadataLifetime, ResultsArrivingAfterTheObjectWentAreDropped) {
   {
     PlaylistMetadata metadata(
         queue, StreamingProviderRegistry::shared(),
-        [](const std::string&) { return PlaylistMetadata::Info{}; },
+        [](const std::string&, bool) { return PlaylistMetadata::Info{}; },
         [&](std::function<void()> job) { work = std::move(job); });
     metadata.load(Url::fileURL("/videos/clip.mp4")->absoluteString());
   }
