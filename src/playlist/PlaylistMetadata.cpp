@@ -11,8 +11,12 @@
 namespace orvel {
 
 PlaylistMetadata::PlaylistMetadata(MainQueue& queue, const StreamingProviderRegistry& registry,
-                                   FileProbe probe, Worker worker)
-    : queue_(queue), registry_(registry), probe_(std::move(probe)), worker_(std::move(worker)) {}
+                                   FileProbe probe, Worker worker, YouTubeLoader youTube)
+    : queue_(queue),
+      registry_(registry),
+      probe_(std::move(probe)),
+      worker_(std::move(worker)),
+      youTube_(std::move(youTube)) {}
 
 void PlaylistMetadata::load(const std::string& url) {
   if (!requested_.insert(url).second) {
@@ -24,7 +28,10 @@ void PlaylistMetadata::load(const std::string& url) {
   }
   if (!media->playbackURL.isFileURL()) {
     // YouTube's titles and artwork come from the network; other links have nothing more to show.
-    if (media->providerID != "youtube") {
+    if (media->providerID == "youtube" && youTube_) {
+      youTube_(url, media->mediaID,
+               lifetime_.guard([this, url](Info info) { publish(url, std::move(info)); }));
+    } else {
       publish(url, Info{});
     }
     return;

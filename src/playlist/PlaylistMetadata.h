@@ -51,9 +51,13 @@ class PlaylistMetadata {
   using FileProbe = std::function<Info(const std::string& path, bool readFacts)>;
   // Runs work off the main loop, a bounded number at a time.
   using Worker = std::function<void(std::function<void()> work)>;
+  // The title, channel and artwork of a YouTube link (by its media ID) from the network;
+  // `done` runs on the main loop, with what could be found.
+  using YouTubeLoader = std::function<void(const std::string& link, const std::string& mediaID,
+                                           std::function<void(Info)> done)>;
 
   PlaylistMetadata(MainQueue& queue, const StreamingProviderRegistry& registry, FileProbe probe,
-                   Worker worker);
+                   Worker worker, YouTubeLoader youTube = {});
   PlaylistMetadata(const PlaylistMetadata&) = delete;
   PlaylistMetadata& operator=(const PlaylistMetadata&) = delete;
 
@@ -78,6 +82,7 @@ class PlaylistMetadata {
   const StreamingProviderRegistry& registry_;
   FileProbe probe_;
   Worker worker_;
+  YouTubeLoader youTube_;
   std::map<std::string, Info> info_;
   std::set<std::string> requested_;
   ObserverList<const std::string&> observers_;

@@ -81,7 +81,15 @@ struct MetadataFixture : ::testing::Test {
         }
         return info;
       },
-      [this](std::function<void()> work) { pending.push_back(std::move(work)); }};
+      [this](std::function<void()> work) { pending.push_back(std::move(work)); },
+      [this](const std::string& link, const std::string& mediaID,
+             std::function<void(PlaylistMetadata::Info)> done) {
+        askedOnline.push_back(link + " " + mediaID);
+        PlaylistMetadata::Info info;
+        info.title = "From the network";
+        done(info);
+      }};
+  std::vector<std::string> askedOnline;
 
   void runWork() {
     for (auto& work : pending) {
@@ -110,6 +118,16 @@ TEST_F(MetadataFixture, EachLinkIsLoadedOnceAndOnlyMp4FilesAreRead) {
   EXPECT_TRUE(metadata.info(mkv)->thumbnail);
   EXPECT_FALSE(metadata.info(mkv)->duration);
   EXPECT_EQ(published.size(), 2u);
+
+  // A YouTube link asks the network once; a web video link has nothing more to show.
+  const std::string video = "https://www.youtube.com/watch?v=dQw4w9WgXcQ";
+  metadata.load(video);
+  metadata.load(video);
+  EXPECT_EQ(askedOnline, std::vector<std::string>{video + " dQw4w9WgXcQ"});
+  EXPECT_EQ(metadata.info(video)->title, "From the network");
+  metadata.load("https://example.com/clip.webm");
+  ASSERT_TRUE(metadata.info("https://example.com/clip.webm"));
+  EXPECT_FALSE(metadata.info("https://example.com/clip.webm")->title);
 
   // A link that resolves to nothing publishes nothing, and is not tried again.
   metadata.load("not a link");

@@ -1,0 +1,172 @@
+#include "platform/SoupYouTubeMetadata.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <array>
+#include <nlohmann/json.hpp>
+#include <utility>
+#include <vector>
+
+#include "core/Url.h"
+
+namespace orvel {
+namespace {
+
+constexpr std::array<const char*, 3> kStillSizes = {"maxresdefault", "sddefault", "hqdefault"};
+constexpr int kMinimumArtworkWidth = 320;
+
+// One fetch in flight: the message, what has been read of its body, and where it goes.
+struct Fetch {
+  SoupMessage* message = nullptr;
+  GCancellable* cancellable = nullptr;
+  GInputStream* stream = nullptr;
+  std::vector<std::uint8_t> buffer;
+  std::function<void(std::shared_ptr<GBytes>, guint)> done;
+  ~Fetch() {
+    g_clear_object(&stream);
+    g_clear_object(&cancellable);
+    g_clear_object(&message);
+  }
+};
+
+std::shared_ptr<GBytes> adoptBytes(GBytes* bytes) {
+  return std::shared_ptr<GBytes>(bytes, [](GBytes* owned) { g_bytes_unref(owned); });
+}
+
+PlaylistMetadata::Image decodeArtwork(GBytes* body) {
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  gsize size = 0;
+  const auto* data = static_cast<const guchar*>(g_bytes_get_data(body, &size));
+  PlaylistMetadata::Image image;
+  if (gdk_pixbuf_loader_write(loader, data, size, nullptr) &&
+      gdk_pixbuf_loader_close(loader, nullptr)) {
+    if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+        pixbuf && gdk_pixbuf_get_width(pixbuf) >= kMinimumArtworkWidth) {
+      g_object_ref(pixbuf);
+      image = std::shared_ptr<GdkPixbuf>(pixbuf, [](GdkPixbuf* owned) { g_object_unref(owned); });
+    }
+  } else {
+    gdk_pixbuf_loader_close(loader, nullptr);
+  }
+  g_object_unref(loader);
+  return image;
+}
+
+}  // namespace
+
+struct SoupYouTubeMetadata::Request {
+  std::string mediaID;
+  PlaylistMetadata::Info info;
+  std::function<void(PlaylistMetadata::Info)> done;
+};
+
+SoupYouTubeMetadata::SoupYouTubeMetadata() : SoupYouTubeMetadata(Hosts{}) {}
+
+SoupYouTubeMetadata::SoupYouTubeMetadata(Hosts hosts, unsigned timeoutSeconds)
+    : hosts_(std::move(hosts)),
+      session_(soup_session_new_with_options("timeout", timeoutSeconds, "idle-timeout",
+                                             timeoutSeconds, nullptr)),
+      cancellable_(g_cancellable_new()) {}
+
+SoupYouTubeMetadata::~SoupYouTubeMetadata() {
+  g_cancellable_cancel(cancellable_);
+  g_object_unref(cancellable_);
+  g_object_unref(session_);
+}
+
+void SoupYouTubeMetadata::load(const std::string& link, const std::string& mediaID,
+                               std::function<void(PlaylistMetadata::Info)> done) {
+  auto request = std::make_shared<Request>(Request{mediaID, {}, std::move(done)});
+  const std::string address =
+      hosts_.oEmbed + "/oembed?url=" + percentEncoded(link, "") + "&format=json";
+  fetch(address, kMaxOEmbedBytes, [this, request](std::shared_ptr<GBytes> body, guint) {
+    // The status is not looked at: a body that is a JSON object with the fields is enough.
+    if (body) {
+      gsize size = 0;
+      const auto* data = static_cast<const char*>(g_bytes_get_data(body.get(), &size));
+      auto json = nlohmann::json::parse(data, data + size, nullptr, false);
+      if (json.is_object()) {
+        if (auto title = json.find("title"); title != json.end() && title->is_string()) {
+          request->info.title = title->get<std::string>();
+        }
+        if (auto author = json.find("author_name"); author != json.end() && author->is_string()) {
+          request->info.author = author->get<std::string>();
+        }
+      }
+    }
+    tryArtwork(request, 0);
+  });
+}
+
+void SoupYouTubeMetadata::tryArtwork(std::shared_ptr<Request> request, std::size_t size) {
+  if (request->mediaID.starts_with("youtube-playlist:") || size >= kStillSizes.size()) {
+    request->done(std::move(request->info));
+    return;
+  }
+  const std::string address =
+      hosts_.images + "/vi/" + request->mediaID + "/" + kStillSizes[size] + ".jpg";
+  fetch(address, kMaxImageBytes, [this, request, size](std::shared_ptr<GBytes> body, guint status) {
+    if (body && status == SOUP_STATUS_OK) {
+      if (auto image = decodeArtwork(body.get())) {
+        request->info.thumbnail = std::move(image);
+        request->done(std::move(request->info));
+        return;
+      }
+    }
+    tryArtwork(request, size + 1);
+  });
+}
+
+// Sends a GET and reads at most maxBytes of the answer; a larger answer counts as a failure
+// (null body). Nothing is called once the loader has gone.
+void SoupYouTubeMetadata::fetch(const std::string& url, std::size_t maxBytes, Fetched done) {
+  SoupMessage* message = soup_message_new("GET", url.c_str());
+  if (!message) {
+    done(nullptr, 0);
+    return;
+  }
+  auto* pending = new Fetch{message, G_CANCELLABLE(g_object_ref(cancellable_)), nullptr,
+                            std::vector<std::uint8_t>(maxBytes + 1), std::move(done)};
+  soup_session_send_async(
+      session_, message, G_PRIORITY_LOW, cancellable_,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Fetch> fetch(static_cast<Fetch*>(data));
+        GError* error = nullptr;
+        fetch->stream = soup_session_send_finish(SOUP_SESSION(source), result, &error);
+        if (!fetch->stream) {
+          const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+          g_clear_error(&error);
+          if (!cancelled) {
+            fetch->done(nullptr, 0);
+          }
+          return;
+        }
+        GCancellable* cancellable = fetch->cancellable;
+        GInputStream* stream = fetch->stream;
+        Fetch* reading = fetch.release();
+        g_input_stream_read_all_async(
+            stream, reading->buffer.data(), reading->buffer.size(), G_PRIORITY_LOW, cancellable,
+            [](GObject* streamObject, GAsyncResult* readResult, gpointer readData) {
+              std::unique_ptr<Fetch> read(static_cast<Fetch*>(readData));
+              gsize count = 0;
+              GError* readError = nullptr;
+              const bool ok = g_input_stream_read_all_finish(G_INPUT_STREAM(streamObject),
+                                                             readResult, &count, &readError);
+              const bool cancelled = g_error_matches(readError, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+              g_clear_error(&readError);
+              if (cancelled) {
+                return;
+              }
+              if (!ok || count >= read->buffer.size()) {
+                read->done(nullptr, soup_message_get_status(read->message));
+                return;
+              }
+              read->done(adoptBytes(g_bytes_new(read->buffer.data(), count)),
+                         soup_message_get_status(read->message));
+            },
+            reading);
+      },
+      pending);
+}
+
+}  // namespace orvel

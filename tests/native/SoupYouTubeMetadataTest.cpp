@@ -1,0 +1,125 @@
+#include "platform/SoupYouTubeMetadata.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "e2e/LocalWebServer.h"
+
+namespace orvel {
+namespace {
+
+std::string jpeg(int width, int height) {
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+  gdk_pixbuf_fill(pixbuf, 0xcc3344ff);
+  gchar* data = nullptr;
+  gsize size = 0;
+  gdk_pixbuf_save_to_buffer(pixbuf, &data, &size, "jpeg", nullptr, nullptr);
+  std::string bytes(data, size);
+  g_free(data);
+  g_object_unref(pixbuf);
+  return bytes;
+}
+
+// Runs the main loop until the answer comes, or gives up.
+std::optional<PlaylistMetadata::Info> loadFrom(SoupYouTubeMetadata& loader, const std::string& link,
+                                               const std::string& mediaID) {
+  std::optional<PlaylistMetadata::Info> answer;
+  loader.load(link, mediaID, [&](PlaylistMetadata::Info info) { answer = std::move(info); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!answer && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, TRUE);
+  }
+  return answer;
+}
+
+TEST(SoupYouTubeMetadata, TitleAuthorAndTheFirstRealStillFromALocalServer) {
+  LocalWebServer server;
+  const std::string link = "https://www.youtube.com/watch?v=dQw4w9WgXcQ";
+  server.route("/oembed?url=https%3A%2F%2Fwww.youtube.com%2Fwatch%3Fv%3DdQw4w9WgXcQ&format=json",
+               {.contentType = "application/json",
+                .body = R"({"title":"A title","author_name":"A channel","width":7})",
+                .extraHeaders = ""});
+  // The largest still is YouTube's 120-pixel placeholder; the next size is the real one.
+  server.route("/vi/dQw4w9WgXcQ/maxresdefault.jpg",
+               {.contentType = "image/jpeg", .body = jpeg(120, 90), .extraHeaders = ""});
+  server.route("/vi/dQw4w9WgXcQ/sddefault.jpg",
+               {.contentType = "image/jpeg", .body = jpeg(640, 480), .extraHeaders = ""});
+  SoupYouTubeMetadata loader({.oEmbed = server.url(""), .images = server.url("")});
+  auto info = loadFrom(loader, link, "dQw4w9WgXcQ");
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->title, "A title");
+  EXPECT_EQ(info->author, "A channel");
+  ASSERT_TRUE(info->thumbnail);
+  EXPECT_EQ(gdk_pixbuf_get_width(static_cast<GdkPixbuf*>(const_cast<void*>(info->thumbnail.get()))),
+            640);
+  EXPECT_FALSE(server.wasAskedFor("/vi/dQw4w9WgXcQ/hqdefault.jpg"));
+}
+
+TEST(SoupYouTubeMetadata, BadAnswersLeaveFieldsUnknownAndPlaylistsGetNoArtwork) {
+  LocalWebServer server;
+  server.route("/oembed?url=x&format=json",
+               {.contentType = "application/json", .body = "[1, 2", .extraHeaders = ""});
+  server.route("/vi/abcdefghijk/maxresdefault.jpg",
+               {.contentType = "image/jpeg", .body = "not an image", .extraHeaders = ""});
+  SoupYouTubeMetadata loader({.oEmbed = server.url(""), .images = server.url("")});
+  auto info = loadFrom(loader, "x", "abcdefghijk");
+  ASSERT_TRUE(info);
+  EXPECT_FALSE(info->title);
+  EXPECT_FALSE(info->thumbnail);
+  EXPECT_TRUE(server.wasAskedFor("/vi/abcdefghijk/hqdefault.jpg"));
+
+  // An answer far larger than any real one is refused.
+  server.route("/oembed?url=big&format=json",
+               {.contentType = "application/json",
+                .body = R"({"title":")" + std::string(200 * 1024, 'a') + R"("})",
+                .extraHeaders = ""});
+  auto big = loadFrom(loader, "big", "youtube-playlist:PL1");
+  ASSERT_TRUE(big);
+  EXPECT_FALSE(big->title);
+  EXPECT_FALSE(big->thumbnail);
+  EXPECT_FALSE(server.wasAskedFor("/vi/youtube-playlist:PL1/maxresdefault.jpg"));
+}
+
+// A server on the loopback that takes connections and never says a word.
+class SilentServer {
+ public:
+  SilentServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(socket_, 16) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentServer() { ::close(socket_); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
+};
+
+TEST(SoupYouTubeMetadata, AServerThatNeverAnswersIsGivenUpAfterTheTimeout) {
+  SilentServer silent;
+  SoupYouTubeMetadata loader({.oEmbed = silent.url(), .images = silent.url()}, 1);
+  const auto start = std::chrono::steady_clock::now();
+  auto info = loadFrom(loader, "x", "abcdefghijk");
+  ASSERT_TRUE(info);
+  EXPECT_FALSE(info->title);
+  EXPECT_FALSE(info->thumbnail);
+  // One second for the answer and each of the three stills, and no more.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+}  // namespace
+}  // namespace orvel
