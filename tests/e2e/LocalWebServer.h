@@ -26,7 +26,10 @@ class LocalWebServer {
     std::string extraHeaders;  // whole lines, each ending in "\r\n"
   };
 
-  LocalWebServer() {
+  // A silent server takes connections and never says a word, as a hung one does.
+  enum class Mode { answering, silent };
+
+  explicit LocalWebServer(Mode mode = Mode::answering) {
     socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -36,7 +39,9 @@ class LocalWebServer {
         ::listen(socket_, 16) == 0 &&
         ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
       port_ = ntohs(address.sin_port);
-      thread_ = std::thread([this] { serve(); });
+      if (mode == Mode::answering) {
+        thread_ = std::thread([this] { serve(); });
+      }
     }
   }
   ~LocalWebServer() {

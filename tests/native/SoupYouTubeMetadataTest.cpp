@@ -84,34 +84,9 @@ TEST(SoupYouTubeMetadata, BadAnswersLeaveFieldsUnknownAndPlaylistsGetNoArtwork) 
   EXPECT_FALSE(server.wasAskedFor("/vi/youtube-playlist:PL1/maxresdefault.jpg"));
 }
 
-// A server on the loopback that takes connections and never says a word.
-class SilentServer {
- public:
-  SilentServer() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        ::listen(socket_, 16) == 0 &&
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
-  }
-  ~SilentServer() { ::close(socket_); }
-  SilentServer(const SilentServer&) = delete;
-  SilentServer& operator=(const SilentServer&) = delete;
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int socket_ = -1;
-  int port_ = 0;
-};
-
 TEST(SoupYouTubeMetadata, AServerThatNeverAnswersIsGivenUpAfterTheTimeout) {
-  SilentServer silent;
-  SoupYouTubeMetadata loader({.oEmbed = silent.url(), .images = silent.url()}, 1);
+  LocalWebServer silent(LocalWebServer::Mode::silent);
+  SoupYouTubeMetadata loader({.oEmbed = silent.url(""), .images = silent.url("")}, 1);
   const auto start = std::chrono::steady_clock::now();
   auto info = loadFrom(loader, "x", "abcdefghijk");
   ASSERT_TRUE(info);
