@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -59,11 +60,22 @@ PlaylistMetadata::Info probeMediaFile(const std::string& path) {
     return info;
   }
   std::unique_ptr<AVFormatContext, InputClose> context(opened);
-  if (avformat_find_stream_info(context.get(), nullptr) < 0) {
-    return info;
-  }
+  // An MP4's header holds every fact wanted here; decoding frames to find more (as
+  // avformat_find_stream_info does) would cost most of the time.
   if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
     info.duration = static_cast<double>(context->duration) / AV_TIME_BASE;
+  } else {
+    double longest = 0;
+    for (unsigned index = 0; index < context->nb_streams; ++index) {
+      const AVStream* stream = context->streams[index];
+      if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        longest =
+            std::max(longest, static_cast<double>(stream->duration) * av_q2d(stream->time_base));
+      }
+    }
+    if (longest > 0) {
+      info.duration = longest;
+    }
   }
   const AVStream* video = firstVideoStream(*context);
   if (!video) {
