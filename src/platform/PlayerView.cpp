@@ -2,6 +2,8 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
+
 #include "media/StreamingProviderRegistry.h"
 #include "platform/PlayerChromeStyle.h"
 #include "player/PlayerTransparency.h"
@@ -368,6 +370,8 @@ void PlayerView::render() {
   }
   if (toolbar_) {
     toolbar_->set_can_target(visible && !hoverMode);
+    // The status bubble rises above the toolbar while it shows, so neither hides the other.
+    status_.set_margin_bottom(visible ? std::max(toolbar_->get_height(), 0) + 28 : 22);
   }
   const std::string& title = session_.currentVideoTitle();
   if (title_.get_text().raw() != title) {
