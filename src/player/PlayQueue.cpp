@@ -19,28 +19,37 @@ std::optional<Uuid> storedUuid(const Defaults& defaults, std::string_view key) {
 PlayQueue::PlayQueue(PlayerSession& session, const PlaylistLinkResolver& resolver)
     : session_(session), resolver_(resolver) {}
 
-PlaylistTree::Nodes PlayQueue::items() const {
+const PlaylistTree::Nodes& PlayQueue::scopeNodes() const {
   const auto& library = session_.library_;
   if (session_.playlistScope_) {
     const PlaylistNode* folder = PlaylistTree::find(library, *session_.playlistScope_);
     if (folder && folder->isFolder() && !folder->children->empty()) {
-      return PlaylistTree::items(*folder->children);
+      return *folder->children;
     }
   }
-  return PlaylistTree::items(library);
+  return library;
+}
+
+PlaylistTree::Nodes PlayQueue::items() const {
+  return PlaylistTree::items(scopeNodes());
+}
+
+// Counted in place: the toolbar asks on every refresh, and a copy of a large queue each time would
+// cost more than the refresh itself.
+PlayQueue::Place PlayQueue::place() const {
+  Place place;
+  PlaylistTree::forEachItem(scopeNodes(), [&](const PlaylistNode& item) {
+    if (!place.index && session_.playlistItemID_ && item.id == *session_.playlistItemID_) {
+      place.index = place.count;
+    }
+    ++place.count;
+    return true;
+  });
+  return place;
 }
 
 std::optional<std::size_t> PlayQueue::index() const {
-  if (!session_.playlistItemID_) {
-    return std::nullopt;
-  }
-  const auto queue = items();
-  for (std::size_t position = 0; position < queue.size(); ++position) {
-    if (queue[position].id == *session_.playlistItemID_) {
-      return position;
-    }
-  }
-  return std::nullopt;
+  return session_.playlistItemID_ ? place().index : std::nullopt;
 }
 
 std::optional<std::string> PlayQueue::mediaID(const PlaylistNode& item) const {
@@ -174,8 +183,8 @@ bool PlayQueue::hasNext() const {
   if (isYouTubePlaylistPlaying()) {
     return true;
   }
-  const auto position = index();
-  return position && *position + 1 < items().size();
+  const Place current = place();
+  return current.index && *current.index + 1 < current.count;
 }
 
 void PlayQueue::previous() {

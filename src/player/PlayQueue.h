@@ -42,6 +42,13 @@ class PlayQueue {
   void next();
 
  private:
+  // Where the item being played stands, and how long the queue is.
+  struct Place {
+    std::optional<std::size_t> index;
+    std::size_t count = 0;
+  };
+  const PlaylistTree::Nodes& scopeNodes() const;
+  Place place() const;
   bool isYouTubePlaylistPlaying() const;
   std::optional<std::string> mediaID(const PlaylistNode& item) const;
 
