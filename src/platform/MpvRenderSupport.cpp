@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "native/MKVVideoSurface.h"
+#include "platform/MpvEngineContext.h"
+#include "platform/MpvMediaEngine.h"
 #include "platform/MpvMediaPlayer.h"
 
 namespace orvel {
@@ -49,11 +51,29 @@ int MpvRedrawLink::redrawOnMainLoop(void* shared) {
 // The surface's layout grows the video view's frame evenly about the centre and keeps the
 // picture's aspect inside it, which is the picture fitted to the view and scaled about its
 // centre: libmpv's "video-zoom" draws exactly that, clipped to the view, with black around it.
-void MpvZoom::apply(MpvMediaPlayer* player, double width, double height, double zoom) {
+MpvViewBinding::MpvViewBinding(MpvMediaEngine& engine, MKVVideoSurface& surface,
+                               MpvVideoOutput& output, std::function<void()> layoutChanged)
+    : engineContext_(engine.context()), output_(output), zoom_(surface.zoom) {
+  // Called by the surface itself, so reading it here is safe.
+  layoutRequests_ =
+      surface.observeLayoutRequests([this, &surface, layoutChanged = std::move(layoutChanged)] {
+        zoom_ = surface.zoom;
+        layoutChanged();
+      });
+  engine.setVideoOutput(&output);
+}
+
+MpvViewBinding::~MpvViewBinding() {
+  if (auto context = engineContext_.lock(); context && context->videoOutput == &output_) {
+    context->videoOutput = nullptr;
+  }
+}
+
+void MpvViewBinding::applyZoom(MpvMediaPlayer* player, double width, double height) {
   if (!player || width <= 0) {
     return;
   }
-  const MKVVideoSurface::Frame frame = MKVVideoSurface::videoFrame(width, height, zoom);
+  const MKVVideoSurface::Frame frame = MKVVideoSurface::videoFrame(width, height, zoom_);
   const double log2Scale = std::log2(frame.width / width);
   if (applied_ != log2Scale) {
     applied_ = log2Scale;

@@ -7,9 +7,15 @@
 #include <memory>
 #include <optional>
 
+#include "core/Cancellable.h"
+
 namespace orvel {
 
+class MKVVideoSurface;
+class MpvEngineContext;
+class MpvMediaEngine;
 class MpvMediaPlayer;
+class MpvVideoOutput;
 
 // Lets libmpv's threads ask a video view for a redraw: the request travels to the main loop
 // holding a share of this link, not the view, and finds the view gone if it went meanwhile.
@@ -37,15 +43,28 @@ class MpvRedrawLink {
   std::shared_ptr<Shared> shared_;
 };
 
-// The zoom a view last gave its player: libmpv's "video-zoom" (a power of two) that draws the
-// surface's layout, set only when it changes.
-class MpvZoom {
+// What a video view keeps of the engine and the surface while it lives: its place as the
+// engine's video output, given up when it goes, and the surface's zoom, handed to the current
+// player as libmpv's "video-zoom" (a power of two) only when it changes.
+class MpvViewBinding {
  public:
-  void reset() { applied_.reset(); }
-  void apply(MpvMediaPlayer* player, double width, double height, double zoom);
+  // `layoutChanged` runs when the surface asks for a new layout.
+  MpvViewBinding(MpvMediaEngine& engine, MKVVideoSurface& surface, MpvVideoOutput& output,
+                 std::function<void()> layoutChanged);
+  ~MpvViewBinding();
+  MpvViewBinding(const MpvViewBinding&) = delete;
+  MpvViewBinding& operator=(const MpvViewBinding&) = delete;
+
+  // A new player has not been given any zoom yet.
+  void resetZoom() { applied_.reset(); }
+  void applyZoom(MpvMediaPlayer* player, double width, double height);
 
  private:
+  std::weak_ptr<MpvEngineContext> engineContext_;
+  MpvVideoOutput& output_;
+  double zoom_;
   std::optional<double> applied_;
+  ObserverToken layoutRequests_;
 };
 
 }  // namespace orvel

@@ -33,26 +33,16 @@ void makeOpaque(std::uint8_t* pixels, std::size_t stride, int width, int height)
 }  // namespace
 
 MpvSoftwareVideoArea::MpvSoftwareVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface)
-    : engineContext_(engine.context()), zoomFactor_(surface.zoom) {
-  // Called by the surface itself, so reading it here is safe.
-  layoutRequests_ = surface.observeLayoutRequests([this, &surface] {
-    zoomFactor_ = surface.zoom;
-    applyZoom();
-  });
-  engine.setVideoOutput(this);
-}
+    : binding_(engine, surface, *this, [this] { applyZoom(); }) {}
 
 MpvSoftwareVideoArea::~MpvSoftwareVideoArea() {
-  if (auto context = engineContext_.lock(); context && context->videoOutput == this) {
-    context->videoOutput = nullptr;
-  }
   freeRenderContext();
 }
 
 void MpvSoftwareVideoArea::attach(MpvMediaPlayer& player) {
   freeRenderContext();
   player_ = &player;
-  zoom_.reset();
+  binding_.resetZoom();
   if (!player.handle()) {
     return;
   }
@@ -156,7 +146,7 @@ void MpvSoftwareVideoArea::size_allocate_vfunc(int width, int height, int baseli
 }
 
 void MpvSoftwareVideoArea::applyZoom() {
-  zoom_.apply(player_, get_width(), get_height(), zoomFactor_);
+  binding_.applyZoom(player_, get_width(), get_height());
 }
 
 }  // namespace orvel

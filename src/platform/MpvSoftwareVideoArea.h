@@ -7,14 +7,12 @@
 #include <memory>
 #include <optional>
 
-#include "core/Cancellable.h"
 #include "native/MKVVideoSurface.h"
 #include "platform/MpvRenderSupport.h"
 #include "platform/MpvVideoOutput.h"
 
 namespace orvel {
 
-class MpvEngineContext;
 class MpvMediaEngine;
 
 // The native video view where GTK draws without a GPU: libmpv converts and scales each picture
@@ -49,15 +47,12 @@ class MpvSoftwareVideoArea final : public Gtk::Widget, public MpvVideoOutput {
   void freeRenderContext();
   void applyZoom();
 
-  std::weak_ptr<MpvEngineContext> engineContext_;
-  double zoomFactor_;
-  MpvZoom zoom_;
-  ObserverToken layoutRequests_;
   MpvRedrawLink redrawLink_{[this] { render(false); }};
   MpvMediaPlayer* player_ = nullptr;
   std::unique_ptr<mpv_render_context, RenderContextFree> renderContext_;
   Glib::RefPtr<Gdk::Texture> picture_;
   int renderedFrames_ = 0;
+  MpvViewBinding binding_;
 };
 
 }  // namespace orvel

@@ -22,19 +22,9 @@ void* procAddress(void*, const char* name) {
 }  // namespace
 
 MpvVideoArea::MpvVideoArea(MpvMediaEngine& engine, MKVVideoSurface& surface)
-    : engineContext_(engine.context()), zoomFactor_(surface.zoom) {
-  // Called by the surface itself, so reading it here is safe.
-  layoutRequests_ = surface.observeLayoutRequests([this, &surface] {
-    zoomFactor_ = surface.zoom;
-    applyZoom();
-  });
-  engine.setVideoOutput(this);
-}
+    : binding_(engine, surface, *this, [this] { applyZoom(); }) {}
 
 MpvVideoArea::~MpvVideoArea() {
-  if (auto context = engineContext_.lock(); context && context->videoOutput == this) {
-    context->videoOutput = nullptr;
-  }
   // Unrealizing freed the render context already unless the area was never shown.
   freeRenderContext();
 }
@@ -42,7 +32,7 @@ MpvVideoArea::~MpvVideoArea() {
 void MpvVideoArea::attach(MpvMediaPlayer& player) {
   freeRenderContext();
   player_ = &player;
-  zoom_.reset();
+  binding_.resetZoom();
   // libmpv disables video for the whole file when it starts without a render context, so
   // an area that is in a window but not shown yet gets its GL context now.
   if (!get_realized() && get_root()) {
@@ -150,7 +140,7 @@ void MpvVideoArea::on_resize(int width, int height) {
 }
 
 void MpvVideoArea::applyZoom() {
-  zoom_.apply(player_, get_width(), get_height(), zoomFactor_);
+  binding_.applyZoom(player_, get_width(), get_height());
 }
 
 std::unique_ptr<Gtk::Widget> makeMpvVideoView(MpvMediaEngine& engine, MKVVideoSurface& surface) {

@@ -6,14 +6,12 @@
 #include <memory>
 #include <optional>
 
-#include "core/Cancellable.h"
 #include "native/MKVVideoSurface.h"
 #include "platform/MpvRenderSupport.h"
 #include "platform/MpvVideoOutput.h"
 
 namespace orvel {
 
-class MpvEngineContext;
 class MpvMediaEngine;
 
 // The native video view: draws the engine's current player through libmpv's render API into
@@ -48,14 +46,11 @@ class MpvVideoArea final : public Gtk::GLArea, public MpvVideoOutput {
   void freeRenderContext();
   void applyZoom();
 
-  std::weak_ptr<MpvEngineContext> engineContext_;
-  double zoomFactor_;
-  MpvZoom zoom_;
-  ObserverToken layoutRequests_;
   MpvRedrawLink redrawLink_{[this] { queue_render(); }};
   MpvMediaPlayer* player_ = nullptr;
   std::unique_ptr<mpv_render_context, RenderContextFree> renderContext_;
   int renderedFrames_ = 0;
+  MpvViewBinding binding_;
 };
 
 // The video view that suits the renderer GTK draws with: this GL area, or with GTK's Cairo
