@@ -763,6 +763,12 @@ void clickControl(int x, int y) {
   xdotool({"click", "1"});
 }
 
+// Opens the equalizer popover and clicks its switch.
+void flipEqualizerSwitch() {
+  clickControl(kEqualizerX, kControlsY);
+  xdotool({"mousemove", "391", "344", "click", "1"});
+}
+
 bool hasXdotool() {
   return run({"sh", "-c", "command -v xdotool >/dev/null"});
 }
@@ -790,8 +796,7 @@ TEST(PlayerEndToEndToolbar, ThePinButtonTakesTheWindowOffTheTopAndBack) {
   screenshot("options-popover.png");
   xdotool({"key", "Escape"});
   // Without a sound server the equalizer says why it cannot run.
-  clickControl(kEqualizerX, kControlsY);
-  xdotool({"mousemove", "391", "344", "click", "1"});
+  flipEqualizerSwitch();
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   screenshot("equalizer-popover.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
@@ -845,8 +850,7 @@ TEST(PlayerEndToEndToolbar, TheEqualizerSwitchInItsPopoverStartsTheWebAudioRoute
   ASSERT_TRUE(
       waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
       << player.log();
-  clickControl(kEqualizerX, kControlsY);
-  xdotool({"mousemove", "391", "344", "click", "1"});
+  flipEqualizerSwitch();
   EXPECT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 10))
       << player.log();
   screenshot("equalizer-popover-on.png");
