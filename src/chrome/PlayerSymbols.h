@@ -11,7 +11,7 @@ namespace orvel {
 // player where it carries none (shipped in the resources' "icons" folder).
 namespace PlayerSymbols {
 
-inline constexpr std::array<std::pair<std::string_view, std::string_view>, 16> kIcons{{
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kIcons{{
     {"speaker.slash.fill", "audio-volume-muted-symbolic"},
     {"speaker.wave.2.fill", "audio-volume-high-symbolic"},
     {"waveform", "orvel-equalizer-symbolic"},
@@ -28,6 +28,28 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 16> k
     {"exclamationmark.triangle.fill", "dialog-warning-symbolic"},
     {"trash", "user-trash-symbolic"},
     {"arrow.counterclockwise", "edit-undo-symbolic"},
+    // The playlist panel's.
+    {"folder.fill", "folder-open-symbolic"},
+    {"folder", "folder-symbolic"},
+    {"list.and.film", "view-list-ordered-symbolic"},
+    {"play.rectangle.fill", "emblem-videos-symbolic"},
+    {"film", "video-x-generic-symbolic"},
+    {"link", "insert-link-symbolic"},
+    {"bookmark.fill", "user-bookmarks-symbolic"},
+    {"repeat", "media-playlist-repeat-symbolic"},
+    {"repeat.1", "media-playlist-repeat-song-symbolic"},
+    {"shuffle", "media-playlist-shuffle-symbolic"},
+    {"plus", "list-add-symbolic"},
+    {"minus", "list-remove-symbolic"},
+    {"chevron.up", "go-up-symbolic"},
+    {"chevron.down", "go-down-symbolic"},
+    {"chevron.right", "pan-end-symbolic"},
+    {"disclosure.open", "pan-down-symbolic"},
+    {"folder.badge.plus", "folder-new-symbolic"},
+    {"folder.move", "document-send-symbolic"},
+    {"ellipsis.circle", "view-more-symbolic"},
+    {"square.and.arrow.up.on.square", "document-save-as-symbolic"},
+    {"xmark.circle.fill", "edit-clear-symbolic"},
 }};
 
 // The icon for a symbol; an unknown symbol gets the generic "image-missing" name, which a test

@@ -55,21 +55,23 @@ void GtkPlayerDialogs::showAlert(const Alert& alert, std::function<void(std::siz
 }
 
 void GtkPlayerDialogs::promptForText(const Alert& alert, const std::string& placeholder,
+                                     const std::string& text,
                                      std::function<void(std::optional<std::string>)> done) {
   Gtk::MessageDialog* dialog = makeDialog(alert);
   auto* entry = Gtk::make_managed<Gtk::Entry>();
   entry->set_placeholder_text(placeholder);
+  entry->set_text(text);
   entry->set_size_request(304, 24);
   entry->set_activates_default(true);
   dialog->get_message_area()->append(*entry);
   dialog->signal_response().connect([this, dialog, entry, done](int response) {
-    std::optional<std::string> text;
+    std::optional<std::string> answer;
     if (response == 0) {
-      text = std::string(entry->get_text());
+      answer = std::string(entry->get_text());
     }
     finish(dialog);
     if (done) {
-      done(text);
+      done(answer);
     }
   });
   dialog->show();

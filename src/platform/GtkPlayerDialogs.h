@@ -18,7 +18,7 @@ class GtkPlayerDialogs final : public PlayerDialogs {
   GtkPlayerDialogs& operator=(const GtkPlayerDialogs&) = delete;
 
   void showAlert(const Alert& alert, std::function<void(std::size_t button)> done) override;
-  void promptForText(const Alert& alert, const std::string& placeholder,
+  void promptForText(const Alert& alert, const std::string& placeholder, const std::string& text,
                      std::function<void(std::optional<std::string> text)> done) override;
 
   bool isShowingDialog() const { return !open_.empty(); }

@@ -148,6 +148,50 @@ popover.orvel-popover > arrow { background-color: rgb(39, 56, 73); }
 .orvel-eq-error { color: rgb(255, 59, 48); padding: 6px 8px; border-radius: 4px;
   background-color: rgba(255, 59, 48, 0.08); font-size: 11px; }
 .orvel-row-button { padding: 4px 0; color: #fff; }
+
+window.orvel-playlist { background-color: rgb(39, 56, 73); color: #fff; }
+.orvel-playlist-header { padding: 14px 18px 10px 18px; }
+.orvel-playlist-heading { font-size: 20px; font-weight: 700; }
+.orvel-playlist-summary { color: rgba(255, 255, 255, 0.6); font-size: 12px; }
+.orvel-sidebar-scroller { background-color: rgba(0, 0, 0, 0.16);
+  border-right: 1px solid rgba(255, 255, 255, 0.06); }
+listview.orvel-sidebar { background: none; padding: 6px; }
+listview.orvel-sidebar > row { border-radius: 6px; padding: 4px 8px; margin: 1px 0; }
+listview.orvel-sidebar > row:selected { background-color: rgba(255, 105, 74, 0.30); }
+.orvel-sidebar-count { color: rgba(255, 255, 255, 0.55); font-size: 11px;
+  font-feature-settings: "tnum"; }
+.orvel-disclosure { min-width: 18px; min-height: 18px; padding: 0; }
+.orvel-detail-header { padding: 8px 14px; border-bottom: 1px solid rgba(255, 255, 255, 0.06); }
+.orvel-crumb { padding: 2px 6px; color: rgba(255, 255, 255, 0.7); }
+.orvel-crumb-current { font-weight: 700; padding: 2px 6px; }
+.orvel-crumb-chevron { color: rgba(255, 255, 255, 0.4); }
+listview.orvel-playlist-list { background: none; }
+listview.orvel-playlist-list > row { padding: 6px 14px; border-bottom: 1px solid rgba(255, 255, 255, 0.04); }
+listview.orvel-playlist-list > row:selected { background-color: rgba(255, 105, 74, 0.22); }
+.orvel-playlist-artwork { border-radius: 4px; background-color: rgba(255, 255, 255, 0.07); }
+.orvel-playlist-title { font-weight: 600; }
+.orvel-playlist-subtitle { color: rgba(255, 255, 255, 0.6); font-size: 12px; }
+.orvel-playlist-current .orvel-playlist-title { color: rgb(255, 105, 74); }
+progressbar.orvel-playlist-progress { min-height: 3px; margin-top: 2px; }
+progressbar.orvel-playlist-progress trough { min-height: 3px; min-width: 120px;
+  background-color: rgba(255, 255, 255, 0.18); border: none; }
+progressbar.orvel-playlist-progress progress { min-height: 3px; margin: 0; min-width: 0;
+  background-color: rgb(255, 105, 74); border: none; }
+.orvel-playlist-resume { color: rgba(255, 255, 255, 0.75); font-size: 11px; }
+.orvel-playlist-resume-button { padding: 0 8px; min-height: 20px; font-size: 11px; }
+.orvel-playlist-missing { color: rgb(255, 159, 10); font-size: 11px; }
+.orvel-playlist-marker { color: #fff; margin: 2px; -gtk-icon-shadow: 0 1px 2px rgba(0, 0, 0, 0.9); }
+.orvel-row-actions { opacity: 0; }
+listview.orvel-playlist-list > row:hover .orvel-row-actions,
+listview.orvel-playlist-list > row:selected .orvel-row-actions,
+listview.orvel-playlist-list > row:focus-within .orvel-row-actions { opacity: 1; }
+.orvel-add-bar { padding: 10px 14px 6px 14px; border-top: 1px solid rgba(255, 255, 255, 0.06); }
+.orvel-playlist-error { margin: 0 14px 6px 14px; padding: 6px 8px; border-radius: 4px;
+  color: rgb(255, 59, 48); background-color: rgba(255, 59, 48, 0.08); }
+.orvel-playlist-footer { padding: 6px 14px 12px 14px; }
+.orvel-empty-state { padding: 24px; }
+.orvel-empty-title { font-size: 18px; font-weight: 700; }
+.orvel-empty-message { color: rgba(255, 255, 255, 0.6); }
 )CSS";
 
 }  // namespace

@@ -10,15 +10,19 @@
 #include "native/MKVNativePlayer.h"
 #include "native/PlayerEqualizer.h"
 #include "native/WebAudioRoute.h"
+#include "platform/FFmpegMediaProbe.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvVideoArea.h"
 #include "platform/PlayerToolbar.h"
 #include "platform/PlayerView.h"
+#include "platform/PlaylistPanel.h"
 #include "platform/PulseAudioServer.h"
 #include "platform/Resources.h"
+#include "platform/SoupYouTubeMetadata.h"
 #include "platform/WebKitWebEngine.h"
+#include "platform/WorkerPool.h"
 #include "player/PlayerSession.h"
 #include "player/PlayerTransparency.h"
 #include "player/PlayerWindowBehaviour.h"
@@ -47,9 +51,9 @@ class OverlayAwareDialogs final : public PlayerDialogs {
       }
     });
   }
-  void promptForText(const Alert& alert, const std::string& placeholder,
+  void promptForText(const Alert& alert, const std::string& placeholder, const std::string& text,
                      std::function<void(std::optional<std::string>)> done) override {
-    dialogs_.promptForText(alert, placeholder, std::move(done));
+    dialogs_.promptForText(alert, placeholder, text, std::move(done));
   }
 
  private:
@@ -89,8 +93,95 @@ struct PlayerController::Parts {
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
+  bool scanningMediaFolder = false;
+  // Titles, artwork and file facts of the playlist's links, for as long as the program runs.
+  WorkerPool metadataWorkers;
+  SoupYouTubeMetadata youTubeMetadata;
+  PlaylistMetadata metadata{
+      queue, StreamingProviderRegistry::shared(), readLocalFile,
+      [this](std::function<void()> work) { metadataWorkers.run(std::move(work)); },
+      [this](const std::string& link, const std::string& mediaID,
+             std::function<void(PlaylistMetadata::Info)> done) {
+        youTubeMetadata.load(link, mediaID, std::move(done));
+      }};
+  // Exists while the session shows the playlist.
+  std::unique_ptr<PlaylistPanel> panel;
+  std::uint64_t panelLibraryRevision = 0;
+  std::optional<Uuid> panelItemID;
+  ObserverToken sessionChanges;
   Lifetime lifetime;
+
+  bool isShowingDialog() const { return gtkDialogs.isShowingDialog() || panel != nullptr; }
+  void scanMediaFolder();
+  void syncPlaylistPanel();
 };
+
+void PlayerController::Parts::scanMediaFolder() {
+  if (scanningMediaFolder) {
+    return;
+  }
+  if (mediaFolderScan.joinable()) {
+    mediaFolderScan.join();
+  }
+  scanningMediaFolder = true;
+  mediaFolderScan = std::thread([this] {
+    auto scanned = PlaylistLibrary::loadFromMediaFolder();
+    queue.post(lifetime.guard([this, scanned = std::move(scanned)] {
+      scanningMediaFolder = false;
+      session->mergeMediaFolder(scanned);
+    }));
+  });
+}
+
+// The panel follows the session: it is made when the session shows the playlist, and goes when
+// it stops; while it is up it hears of every change of the library and of the item playing.
+void PlayerController::Parts::syncPlaylistPanel() {
+  const bool showing = session->showingPlaylist();
+  if (showing && !panel) {
+    panel = std::make_unique<PlaylistPanel>(PlaylistPanel::Inputs{
+        .parent = window,
+        .view = PlaylistView::Inputs{
+            .library = [this]() -> const PlaylistTree::Nodes& { return session->library(); },
+            .setLibrary =
+                [this](PlaylistTree::Nodes library) { session->setLibrary(std::move(library)); },
+            .currentItemID = [this] { return session->playlistItemID(); },
+            .onPlay =
+                [this](std::optional<Uuid> item, std::optional<Uuid> scope) {
+                  session->playQueue().playRequest(item, scope);
+                },
+            .onFileTrashed =
+                [this](const Url& file) { session->fileDeletion().handleTrashedFile(file); },
+        },
+        .metadata = metadata,
+        .defaults = AppSettings::sharedDefaults(),
+        .onDone = [this] { session->setShowingPlaylist(false); },
+    });
+    panelLibraryRevision = session->libraryRevision();
+    panelItemID = session->playlistItemID();
+    behaviour->setShowingPlaylist(true);
+    // Its shortcuts are the application's too.
+    if (auto application = window.get_application()) {
+      application->add_window(panel->window());
+    }
+    panel->present();
+  } else if (!showing && panel) {
+    behaviour->setShowingPlaylist(false);
+    panel->window().hide();
+    // Gone on a later turn: this may run inside one of the panel's own handlers.
+    queue.post(lifetime.guard([this] {
+      if (!session->showingPlaylist()) {
+        panel.reset();
+      }
+    }));
+    window.present();
+    logLine("Player", "Playlist hidden");
+  } else if (panel && (panelLibraryRevision != session->libraryRevision() ||
+                       panelItemID != session->playlistItemID())) {
+    panelLibraryRevision = session->libraryRevision();
+    panelItemID = session->playlistItemID();
+    panel->libraryChanged();
+  }
+}
 
 PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
     : parts_(std::make_unique<Parts>()) {
@@ -122,7 +213,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.equalizer.setNativePlayback(&p.native.playback());
   p.session->setEqualizer(&p.equalizer);
 
-  p.playerWindow.emplace(p.window, [&p] { return p.gtkDialogs.isShowingDialog(); });
+  p.playerWindow.emplace(p.window, [&p] { return p.isShowingDialog(); });
   p.behaviour.emplace(p.queue, defaults, settings, center, *p.playerWindow,
                       [&p](const std::string& text, double clearAfter) {
                         p.session->setStatusMessage(text, clearAfter);
@@ -157,7 +248,10 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   hooks.refreshHoverState = [&p] { p.transparency->updateHoverStateFromMouseLocation(); };
   hooks.isHoverTransparencyEnabled = [&p] { return p.transparency->isTransparent(); };
   hooks.terminateApplication = std::move(quit);
+  hooks.rescanMediaFolder = [&p] { p.scanMediaFolder(); };
+  hooks.presentWindow = [&p] { p.window.present(); };
   p.session->setWindowHooks(std::move(hooks));
+  p.sessionChanges = p.session->observeChanges([&p] { p.syncPlaylistPanel(); });
 
   p.view.emplace(
       *p.session,
@@ -165,7 +259,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
           .onDrop = [&p](const std::string& text) { p.session->loadStreamingURL(text, true); },
           .onTargetedChange = [&p](bool targeted) { p.session->setDropTargeted(targeted); },
           .onPlaybackKey = [&p](std::uint16_t key) { return p.session->handlePlaybackKey(key); },
-          .modalShown = [&p] { return p.gtkDialogs.isShowingDialog(); },
+          .modalShown = [&p] { return p.isShowingDialog(); },
           .onPointerInside = [&p](bool inside) { p.transparency->setPointerInside(inside); },
           .isHovering = [&p] { return p.transparency->isHovering(); },
           .isHoverMode = [&p] { return p.transparency->isTransparent(); },
@@ -177,8 +271,14 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                         .onSeek = [&p](double seconds) { p.session->seek(seconds); },
                         .onPrevious = [&p] { p.session->playQueue().previous(); },
                         .onNext = [&p] { p.session->playQueue().next(); },
-                        // The playlist panel brings the playlist.
-                        .onPlaylist = nullptr,
+                        .onPlaylist =
+                            [&p] {
+                              if (p.session->showingPlaylist()) {
+                                p.session->setShowingPlaylist(false);
+                              } else {
+                                p.session->openPlaylist();
+                              }
+                            },
                         .onFullscreen =
                             [&p] {
                               if (p.window.is_fullscreen()) {
@@ -210,6 +310,8 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   // Keyboard access to what the menus offer elsewhere.
   application.add_action("open-url", [&p] { p.session->promptForURL(); });
   application.set_accel_for_action("app.open-url", "<Control>l");
+  application.add_action("playlist", [&p] { p.session->openPlaylist(); });
+  application.set_accel_for_action("app.playlist", "<Control><Shift>p");
   application.add_action("close", [&p] { p.window.close(); });
   // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
   // (org.gtk.Actions on the application's object path).
@@ -255,6 +357,8 @@ PlayerController::~PlayerController() {
     parts_->mediaFolderScan.join();
   }
   parts_->monitorsChanged.disconnect();
+  parts_->sessionChanges.cancel();
+  parts_->panel.reset();
   // The equalizer's route is taken down before the session and the window go.
   parts_->session->setEqualizer(nullptr);
   parts_->equalizer.setEnabled(false);
@@ -269,11 +373,7 @@ void PlayerController::start(const std::optional<std::string>& openText) {
   } else {
     p.session->configurePlayback();
   }
-  p.mediaFolderScan = std::thread([&p] {
-    auto scanned = PlaylistLibrary::loadFromMediaFolder();
-    p.queue.post(p.lifetime.guard(
-        [&p, scanned = std::move(scanned)] { p.session->mergeMediaFolder(scanned); }));
-  });
+  p.scanMediaFolder();
 }
 
 void PlayerController::open(const std::string& text) {

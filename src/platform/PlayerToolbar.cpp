@@ -6,18 +6,12 @@
 
 #include "chrome/PlayerChrome.h"
 #include "chrome/PlayerSymbols.h"
+#include "platform/WidgetHelpers.h"
 
 namespace orvel {
 namespace {
 
 namespace Values = PlayerToolbarValues;
-
-// A control's help text is its tooltip; assistive technologies read its label.
-void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
-  widget.set_tooltip_text(help);
-  gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 label.c_str(), -1);
-}
 
 // Setting an icon, even the same one, makes the button lay out and draw again.
 void setSymbol(Gtk::Button& button, std::string_view symbol) {
@@ -43,14 +37,6 @@ void makeIconMenuButton(Gtk::MenuButton& button, std::string_view symbol,
   button.add_css_class("orvel-icon-button");
   button.set_direction(Gtk::ArrowType::UP);
   describe(button, label, label);
-}
-
-void setClass(Gtk::Widget& widget, const char* name, bool on) {
-  if (on) {
-    widget.add_css_class(name);
-  } else {
-    widget.remove_css_class(name);
-  }
 }
 
 Gtk::Label& makeLabel(const std::string& text, const char* cssClass) {
@@ -560,7 +546,6 @@ void PlayerToolbar::update(const State& state) {
     zoomReset_.set_sensitive(*state.videoZoom != 1.0);
   }
   deleteSection_.set_visible(state.canDeleteFile);
-  playlist_.set_sensitive(state.hasPlaylist);
   updating_ = false;
 }
 

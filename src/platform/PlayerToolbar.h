@@ -32,7 +32,6 @@ class PlayerToolbar final : public Gtk::Box {
     bool hasPrevious = false;
     bool hasNext = false;
     bool canDeleteFile = false;
-    bool hasPlaylist = false;
   };
   struct Inputs {
     std::function<void()> onToggle;

@@ -395,7 +395,6 @@ void PlayerView::render() {
         .hasPrevious = session_.playQueue().hasPrevious(),
         .hasNext = session_.playQueue().hasNext(),
         .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
-        .hasPlaylist = false,
     });
   }
   dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);

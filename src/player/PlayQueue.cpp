@@ -6,15 +6,6 @@
 #include "playlist/PlaylistRepeat.h"
 
 namespace orvel {
-namespace {
-
-std::optional<Uuid> storedUuid(const Defaults& defaults, std::string_view key) {
-  auto stored = defaults.object(key);
-  const std::string* text = stored ? stored->get<std::string>() : nullptr;
-  return text ? Uuid::parse(*text) : std::nullopt;
-}
-
-}  // namespace
 
 PlayQueue::PlayQueue(PlayerSession& session, const PlaylistLinkResolver& resolver)
     : session_(session), resolver_(resolver) {}
@@ -66,14 +57,15 @@ void PlayQueue::syncPosition(const std::string& playing) {
     }
   }
   Defaults& defaults = session_.deps_.defaults;
-  auto found = PlaylistTree::item(library, playing,
-                                  storedUuid(defaults, PlaylistLibrary::kLastPlayedKey), resolver_);
+  auto found = PlaylistTree::item(
+      library, playing, PlaylistLibrary::storedID(defaults, PlaylistLibrary::kLastPlayedKey),
+      resolver_);
   if (!found) {
     session_.playlistItemID_.reset();
     return;
   }
   std::optional<Uuid> scope;
-  if (auto stored = storedUuid(defaults, PlaylistLibrary::kScopeKey)) {
+  if (auto stored = PlaylistLibrary::storedID(defaults, PlaylistLibrary::kScopeKey)) {
     const PlaylistNode* folder = PlaylistTree::find(library, *stored);
     if (folder && folder->isFolder() && PlaylistTree::find(*folder->children, found->id)) {
       scope = stored;
@@ -112,7 +104,7 @@ bool PlayQueue::play(std::size_t position) {
   return true;
 }
 
-void PlayQueue::playRequest(const Uuid& itemID, std::optional<Uuid> scope) {
+void PlayQueue::playRequest(std::optional<Uuid> itemID, std::optional<Uuid> scope) {
   session_.playlistScope_ = scope;
   const auto queue = items();
   for (std::size_t position = 0; position < queue.size(); ++position) {
@@ -144,7 +136,7 @@ void PlayQueue::advance() {
         PlaylistTree::clearPlayed(library, ended);
         session_.setLibrary(std::move(library));
         Defaults& defaults = session_.deps_.defaults;
-        if (storedUuid(defaults, PlaylistLibrary::kLastPlayedKey) == ended) {
+        if (PlaylistLibrary::storedID(defaults, PlaylistLibrary::kLastPlayedKey) == ended) {
           defaults.remove(PlaylistLibrary::kLastPlayedKey);
         }
         session_.playlistItemID_.reset();

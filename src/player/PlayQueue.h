@@ -29,8 +29,8 @@ class PlayQueue {
   // False when the index or the item's link leads nowhere; nothing is played then.
   bool play(std::size_t index);
   // The playlist panel's request: the scope becomes the queue, and the item plays, or the queue's
-  // first item when the item is not in it.
-  void playRequest(const Uuid& itemID, std::optional<Uuid> scope);
+  // first item when there is none or it is not in the queue.
+  void playRequest(std::optional<Uuid> itemID, std::optional<Uuid> scope);
   // The end of a video: the next item by the repeat mode, or nothing with repeat off at the end.
   void advance();
 

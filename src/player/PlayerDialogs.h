@@ -26,8 +26,10 @@ class PlayerDialogs {
 
   // Shows the alert; `done` gets the index of the button that closed it.
   virtual void showAlert(const Alert& alert, std::function<void(std::size_t button)> done) = 0;
-  // An alert with a text field; `done` gets the text when the first button closed it.
+  // An alert with a text field holding `text`; `done` gets the text when the first button closed
+  // it.
   virtual void promptForText(const Alert& alert, const std::string& placeholder,
+                             const std::string& text,
                              std::function<void(std::optional<std::string> text)> done) = 0;
 };
 

@@ -91,6 +91,8 @@ PlayerSession::PlayerSession(Dependencies dependencies)
   }));
   tokens_.push_back(
       deps_.center.addObserver("openURL", [this](const Notification&) { promptForURL(); }));
+  tokens_.push_back(
+      deps_.center.addObserver("openPlaylist", [this](const Notification&) { openPlaylist(); }));
 }
 
 void PlayerSession::loadStoredValues() {
@@ -752,7 +754,7 @@ void PlayerSession::promptForURL() {
               .destructiveButton = {}};
   deps_.dialogs.promptForText(
       alert, "https://www.youtube.com/watch?v=dQw4w9WgXcQ or https://www.disneyplus.com/video/…",
-      lifetime_.guard([this](std::optional<std::string> text) {
+      "", lifetime_.guard([this](std::optional<std::string> text) {
         if (windowHooks_.restoreAlwaysOnTopAfterOverlay) {
           windowHooks_.restoreAlwaysOnTopAfterOverlay();
         }
@@ -766,6 +768,7 @@ void PlayerSession::promptForURL() {
 
 void PlayerSession::setLibrary(PlaylistTree::Nodes library) {
   library_ = std::move(library);
+  ++libraryRevision_;
   PlaylistLibrary::save(library_, deps_.defaults);
   changed();
 }
@@ -798,6 +801,19 @@ void PlayerSession::setShowingPlaylist(bool showing) {
   if (showingPlaylist_ != showing) {
     showingPlaylist_ = showing;
     changed();
+  }
+}
+
+void PlayerSession::openPlaylist() {
+  if (windowHooks_.rescanMediaFolder) {
+    windowHooks_.rescanMediaFolder();
+  }
+  setShowingPlaylist(true);
+  if (windowHooks_.makeWindowSolid) {
+    windowHooks_.makeWindowSolid();
+  }
+  if (windowHooks_.presentWindow) {
+    windowHooks_.presentWindow();
   }
 }
 

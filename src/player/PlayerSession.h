@@ -81,6 +81,10 @@ class PlayerSession {
     std::function<void()> refreshHoverState;
     std::function<bool()> isHoverTransparencyEnabled;
     std::function<void()> terminateApplication;
+    // Reads the media folder again; what is new joins the library through mergeMediaFolder.
+    std::function<void()> rescanMediaFolder;
+    // Brings the window to the front with the keyboard focus.
+    std::function<void()> presentWindow;
   };
 
   explicit PlayerSession(Dependencies dependencies);
@@ -127,6 +131,8 @@ class PlayerSession {
   // The playlist the session plays from; every change is saved.
   const PlaylistTree::Nodes& library() const { return library_; }
   void setLibrary(PlaylistTree::Nodes library);
+  // Counts the changes of the library, so that a view can tell whether it has to redraw.
+  std::uint64_t libraryRevision() const { return libraryRevision_; }
   // What is new in the media folder joins the library.
   void mergeMediaFolder(const PlaylistTree::Nodes& scanned);
   const std::optional<Uuid>& playlistScope() const { return playlistScope_; }
@@ -138,6 +144,8 @@ class PlayerSession {
   // The end of a video.
   void advancePlaylist();
   void setShowingPlaylist(bool showing);
+  // Shows the playlist panel, with what is new in the media folder.
+  void openPlaylist();
   // The stored resume position of a media, written at once.
   void setPlaybackPosition(const std::string& videoID, double seconds);
   CurrentFileDeletion& fileDeletion() { return fileDeletion_; }
@@ -239,6 +247,7 @@ class PlayerSession {
   bool isDropTargeted_ = false;
   bool showingPlaylist_ = false;
   PlaylistTree::Nodes library_;
+  std::uint64_t libraryRevision_ = 0;
   std::optional<Uuid> playlistScope_;
   std::optional<Uuid> playlistItemID_;
   PlayQueue queue_{*this, PlaylistLinkResolver::shared()};

@@ -245,6 +245,12 @@ PlaylistLibrary::Nodes legacyLibrary(const Defaults& defaults) {
 
 }  // namespace
 
+std::optional<Uuid> PlaylistLibrary::storedID(const Defaults& defaults, std::string_view key) {
+  auto stored = defaults.object(key);
+  const std::string* text = stored ? stored->get<std::string>() : nullptr;
+  return text ? Uuid::parse(*text) : std::nullopt;
+}
+
 Nodes PlaylistLibrary::load(const Defaults& defaults) {
   if (auto stored = defaults.object(kLibraryKey)) {
     if (auto library = storedLibrary(*stored)) {

@@ -46,6 +46,9 @@ class PlaylistLibrary {
   // Directory levels below the media folder that a scan descends into.
   static constexpr std::size_t maxScanDepth = 64;
 
+  // A node id kept under the key (the last-played mark, the scope), as its UUID string.
+  static std::optional<Uuid> storedID(const Defaults& defaults, std::string_view key);
+
   // The stored library, else one unnamed item per legacy link, else empty. Never fails.
   static Nodes load(const Defaults& defaults);
   // The same for the one owner that saves the library: a stored library that cannot be read is

@@ -31,6 +31,7 @@
 #include "core/Url.h"
 #include "e2e/LocalWebServer.h"
 #include "playlist/PlaylistLibrary.h"
+#include "playlist/PlaylistTree.h"
 #include "support/TemporaryFolder.h"
 
 extern char** environ;
@@ -1071,6 +1072,221 @@ TEST(PlayerEndToEndHostilePage, ANewWindowNeverOpensALocalFile) {
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_FALSE(server.wasAskedFor("/probe-ran"));
   EXPECT_FALSE(server.wasAskedFor("/probe-image"));
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// ---- The playlist panel ---------------------------------------------------------------------
+constexpr int kPlaylistX = 1115;
+
+// The panel's window on screen, found by its title.
+struct PanelWindow {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+
+  // Places inside the panel, from its top left corner, or from its bottom edge when negative.
+  void click(int dx, int dy, int count = 1, int button = 1) const {
+    const int atY = dy < 0 ? y + height + dy : y + dy;
+    xdotool({"mousemove", std::to_string(x + dx), std::to_string(atY)});
+    xdotool({"click", "--repeat", std::to_string(count), "--delay", "90", std::to_string(button)});
+  }
+  // The n-th row of the content list, and of the sidebar.
+  void clickRow(int row, int count = 1, int button = 1) const {
+    click(420, 122 + 49 * row, count, button);
+  }
+  void clickSidebar(int entry, int count = 1) const { click(110, 76 + 46 * entry, count); }
+  void clickLinkField() const { click(280, -76); }
+  void clickNewFolder() const { click(width - 110, -76); }
+  void clickSearch() const { click(width - 120, 72); }
+};
+
+std::optional<PanelWindow> findPanel() {
+  std::string id;
+  if (!waitUntil(
+          [&] {
+            id = commandOutput("xdotool search --onlyvisible --name '^Playlist$' | head -n 1");
+            return !id.empty();
+          },
+          15)) {
+    return std::nullopt;
+  }
+  id = id.substr(0, id.find('\n'));
+  // The window manager places it a moment after it maps.
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  // xwininfo, because xdotool counts the frame's offset twice under a reparenting manager.
+  const std::string info = commandOutput("xwininfo -id " + id);
+  auto field = [&](const std::string& name) {
+    auto at = info.find(name + ":");
+    return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + name.size() + 1);
+  };
+  return PanelWindow{field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                     field("Height")};
+}
+
+PlaylistTree::Nodes storedLibrary(const Home& home) {
+  return PlaylistLibrary::load(*SqliteDefaults::open(home.store()));
+}
+
+bool libraryHolds(const Home& home, const std::string& url) {
+  bool found = false;
+  PlaylistTree::forEachItem(storedLibrary(home), [&](const PlaylistNode& item) {
+    found = found || item.url == url;
+    return !found;
+  });
+  return found;
+}
+
+// A media folder of 30 clips in nested folders, one of them stopped part way.
+std::string makeNestedMediaFolder(Home& home) {
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  const std::string mp4 = makeClip(home, "one.mp4", 2);
+  const std::string mkv = makeClip(home, "two.mkv", 2);
+  auto place = [&](const std::string& from, const std::string& folder, const std::string& name) {
+    std::filesystem::create_directories(media + "/" + folder);
+    std::filesystem::copy_file(from, media + "/" + folder + "/" + name);
+    return media + "/" + folder + "/" + name;
+  };
+  for (int index = 1; index <= 4; ++index) {
+    place(mp4, "", "Clip " + std::to_string(index) + ".mp4");
+  }
+  std::string stopped;
+  for (int index = 1; index <= 8; ++index) {
+    const std::string made = place(mkv, "Lectures", "Lecture " + std::to_string(index) + ".mkv");
+    if (index == 3) {
+      stopped = made;
+    }
+  }
+  for (int index = 1; index <= 6; ++index) {
+    place(mp4, "Music videos", "Song " + std::to_string(index) + ".mp4");
+  }
+  for (int index = 1; index <= 5; ++index) {
+    place(mkv, "Travel/Italy", "Rome day " + std::to_string(index) + ".mkv");
+  }
+  for (int index = 1; index <= 6; ++index) {
+    place(mp4, "Travel/Japan", "Kyoto " + std::to_string(index) + ".mp4");
+  }
+  place(mp4, "Travel", "Intro.mp4");
+  auto defaults = SqliteDefaults::open(home.store());
+  const std::string mediaID = "mkv:" + fileURL(stopped);
+  defaults->set("lastPlaybackPositions",
+                PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(95.0)}}));
+  defaults->set("mediaDurations",
+                PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(300.0)}}));
+  defaults->set("playlistScope",
+                PropertyList(PlaylistLibrary::stableID(media + "/Lectures").uuidString()));
+  return media;
+}
+
+// The toolbar's playlist button opens the panel on the folder played last; a link typed into its
+// field joins the library, and Delete takes the selected row out again.
+TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  makeNestedMediaFolder(home);
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return storedLibrary(home).size() == 7; }, 30)) << player.log();
+  clickControl(kPlaylistX, kControlsY);
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  EXPECT_TRUE(player.logContains("Playlist shown at Lectures")) << player.log();
+  // Thumbnails are made in the background.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  screenshot("playlist-panel.png");
+
+  const std::string link = "http://127.0.0.1:9/talk.mp4";
+  panel->clickLinkField();
+  xdotool({"type", "--delay", "20", "  " + link + "  "});
+  xdotool({"key", "Return"});
+  ASSERT_TRUE(waitUntil([&] { return libraryHolds(home, link); }, 10)) << player.log();
+  // The new item is the open folder's last row, after its eight lectures.
+  panel->clickRow(0);
+  xdotool({"key", "End"});
+  xdotool({"key", "Delete"});
+  EXPECT_TRUE(waitUntil([&] { return !libraryHolds(home, link); }, 10)) << player.log();
+  EXPECT_EQ(PlaylistTree::items(storedLibrary(home)).size(), 30u);
+
+  // A file's menu: Play, Rename…, Copy Link, Show in Files, then Move To.
+  panel->clickRow(0, 1, 3);
+  panel->click(420, 122 + 21 + 4 * 30);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("playlist-move-to.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// Playing a folder from the sidebar plays its clips in turn; the panel, opened again, marks the
+// clip now playing.
+TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsClipsEnd) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  const std::string trip = home.folder().file("Videos/Wendle Media/Trip");
+  std::filesystem::create_directories(trip);
+  std::filesystem::rename(makeClip(home, "a.mkv", 4), trip + "/first.mkv");
+  std::filesystem::rename(makeClip(home, "b.mkv", 30), trip + "/second.mkv");
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return storedLibrary(home).size() == 1; }, 30)) << player.log();
+  xdotool({"key", "ctrl+shift+p"});
+  auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  panel->clickSidebar(1, 2);
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Playlist hidden"); }, 10)) << player.log();
+  xdotool({"key", "ctrl+shift+p"});
+  ASSERT_TRUE(findPanel()) << player.log();
+  EXPECT_TRUE(player.logContains("Playlist shown at Trip, playing first")) << player.log();
+  // The first clip ends; the second plays, and the panel goes as each item starts.
+  ASSERT_TRUE(waitUntil(
+      [&] { return home.position("mkv:" + fileURL(trip + "/second.mkv")).value_or(0) >= 1; }, 30))
+      << player.log();
+  xdotool({"key", "ctrl+shift+p"});
+  ASSERT_TRUE(findPanel()) << player.log();
+  EXPECT_TRUE(player.logContains("Playlist shown at Trip, playing second")) << player.log();
+  screenshot("playlist-current.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// The three empty states and the rename alert of a new folder; "Done" closes the panel.
+TEST(PlayerEndToEndPlaylist, AnEmptyPlaylistAnEmptyFolderAndASearchWithoutMatchesSaySo) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  xdotool({"key", "ctrl+shift+p"});
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  screenshot("playlist-empty.png");
+  panel->clickNewFolder();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("playlist-rename.png");
+  xdotool({"key", "ctrl+a"});
+  xdotool({"type", "--delay", "20", "Holiday"});
+  xdotool({"key", "Return"});
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        auto library = storedLibrary(home);
+        return library.size() == 1 && library[0].name == "Holiday";
+      },
+      10))
+      << player.log();
+  // The new folder is the selected row: Return opens it.
+  panel->clickRow(0);
+  xdotool({"key", "Return"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("playlist-empty-folder.png");
+  panel->clickSearch();
+  xdotool({"type", "--delay", "20", "zebra"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("playlist-no-matches.png");
+
+  panel->click(panel->width - 48, -30);
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("Playlist hidden"); }, 10)) << player.log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

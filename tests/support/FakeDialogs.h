@@ -17,7 +17,7 @@ class FakeDialogs final : public PlayerDialogs {
     alerts.push_back(alert);
     alertAnswers.push_back(std::move(done));
   }
-  void promptForText(const Alert& alert, const std::string& placeholder,
+  void promptForText(const Alert& alert, const std::string& placeholder, const std::string&,
                      std::function<void(std::optional<std::string>)> done) override {
     prompts.push_back(alert);
     lastPlaceholder = placeholder;

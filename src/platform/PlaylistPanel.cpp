@@ -1,0 +1,1242 @@
+#include "platform/PlaylistPanel.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "chrome/PlayerSymbols.h"
+#include "core/Log.h"
+#include "platform/WidgetHelpers.h"
+#include "playlist/PlaylistLibrary.h"
+
+namespace orvel {
+namespace {
+
+using Row = PlaylistView::Row;
+using Ids = PlaylistView::Ids;
+
+std::string iconName(std::string_view symbol) {
+  return std::string(PlayerSymbols::iconName(symbol));
+}
+
+void makeIconButton(Gtk::Button& button, std::string_view symbol, const std::string& label,
+                    const std::string& help) {
+  button.set_icon_name(iconName(symbol));
+  button.set_has_frame(false);
+  describe(button, label, help);
+}
+
+void setText(Gtk::Label& label, const std::string& text) {
+  if (label.get_text().raw() != text) {
+    label.set_text(text);
+  }
+}
+
+// Opens the folder holding the file when no file manager answers the request to show it.
+void openContainingFolder(const Url& file) {
+  const std::string folder = std::filesystem::path(file.path()).parent_path();
+  if (auto url = Url::fileURL(folder)) {
+    g_app_info_launch_default_for_uri_async(url->absoluteString().c_str(), nullptr, nullptr,
+                                            nullptr, nullptr);
+  }
+}
+
+// Asks the desktop's file manager to show the file selected in its folder.
+void showInFiles(const Url& file) {
+  Gio::DBus::Connection::get(
+      Gio::DBus::BusType::SESSION, [file](Glib::RefPtr<Gio::AsyncResult>& result) {
+        Glib::RefPtr<Gio::DBus::Connection> bus;
+        try {
+          bus = Gio::DBus::Connection::get_finish(result);
+        } catch (const Glib::Error&) {
+          openContainingFolder(file);
+          return;
+        }
+        const std::vector<Glib::ustring> uris{file.absoluteString()};
+        auto parameters = Glib::VariantContainerBase::create_tuple(
+            {Glib::Variant<std::vector<Glib::ustring>>::create(uris),
+             Glib::Variant<Glib::ustring>::create("")});
+        bus->call(
+            "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1", "ShowItems",
+            parameters,
+            [bus, file](Glib::RefPtr<Gio::AsyncResult>& reply) {
+              try {
+                bus->call_finish(reply);
+              } catch (const Glib::Error& error) {
+                logLine("Playlist", "No file manager shows files (" + std::string(error.what()) +
+                                        "); opening the folder instead");
+                openContainingFolder(file);
+              }
+            },
+            "org.freedesktop.FileManager1", 5000);
+      });
+}
+
+// The rows being dragged travel as the position of the row the drag began on.
+Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
+  Glib::Value<Glib::ustring> value;
+  value.init(value.value_type());
+  value.set(std::to_string(position));
+  return Gdk::ContentProvider::create(value);
+}
+
+}  // namespace
+
+// One row of the content list; recycled for whatever row scrolls into view.
+class PlaylistPanel::ContentRow : public Gtk::Box {
+ public:
+  explicit ContentRow(PlaylistPanel& panel)
+      : Gtk::Box(Gtk::Orientation::HORIZONTAL, 10), panel_(panel) {
+    add_css_class("orvel-playlist-row");
+    check_.set_valign(Gtk::Align::CENTER);
+    check_.signal_toggled().connect([this] {
+      if (!binding_ && position_) {
+        if (check_.get_active()) {
+          panel_.selection_->select_item(static_cast<guint>(*position_), false);
+        } else {
+          panel_.selection_->unselect_item(static_cast<guint>(*position_));
+        }
+      }
+    });
+    append(check_);
+
+    artwork_.add_css_class("orvel-playlist-artwork");
+    artwork_.set_overflow(Gtk::Overflow::HIDDEN);
+    thumbnail_.set_content_width(64);
+    thumbnail_.set_content_height(36);
+    thumbnail_.set_draw_func([this](const Cairo::RefPtr<Cairo::Context>& cairo, int width,
+                                    int height) { drawThumbnail(cairo, width, height); });
+    symbol_.set_pixel_size(20);
+    marker_.set_pixel_size(14);
+    marker_.set_halign(Gtk::Align::END);
+    marker_.set_valign(Gtk::Align::END);
+    marker_.add_css_class("orvel-playlist-marker");
+    artwork_.set_child(thumbnail_);
+    artwork_.add_overlay(symbol_);
+    artwork_.add_overlay(marker_);
+    symbol_.set_halign(Gtk::Align::CENTER);
+    symbol_.set_valign(Gtk::Align::CENTER);
+    artwork_.set_valign(Gtk::Align::CENTER);
+    append(artwork_);
+
+    auto* text = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
+    text->set_hexpand(true);
+    text->set_valign(Gtk::Align::CENTER);
+    title_.set_xalign(0);
+    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    title_.add_css_class("orvel-playlist-title");
+    subtitle_.set_xalign(0);
+    subtitle_.set_ellipsize(Pango::EllipsizeMode::END);
+    subtitle_.add_css_class("orvel-playlist-subtitle");
+    text->append(title_);
+    text->append(subtitle_);
+    progress_.add_css_class("orvel-playlist-progress");
+    text->append(progress_);
+    resume_.append(resumeLabel_);
+    resumeLabel_.add_css_class("orvel-playlist-resume");
+    resumeButton_.set_label("Resume");
+    resumeButton_.add_css_class("orvel-playlist-resume-button");
+    describe(resumeButton_, "Resume", "Continue from where playback stopped");
+    resumeButton_.signal_clicked().connect([this] {
+      if (id_) {
+        panel_.model_->play(*id_);
+      }
+    });
+    resume_.append(resumeButton_);
+    text->append(resume_);
+    missing_.set_text("File not found");
+    missing_.set_xalign(0);
+    missing_.add_css_class("orvel-playlist-missing");
+    missing_.set_tooltip_text("File not found. Its drive may be disconnected.");
+    text->append(missing_);
+    append(*text);
+
+    auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 2);
+    actions->add_css_class("orvel-row-actions");
+    actions->set_valign(Gtk::Align::CENTER);
+    moveButton_.set_icon_name(iconName("folder.move"));
+    moveButton_.set_has_frame(false);
+    moveButton_.set_create_popup_func([this] {
+      if (id_) {
+        moveButton_.set_menu_model(panel_.moveMenuModel(*id_));
+      }
+    });
+    moreButton_.set_icon_name(iconName("ellipsis.circle"));
+    moreButton_.set_has_frame(false);
+    moreButton_.set_create_popup_func([this] {
+      if (id_) {
+        const Ids target{*id_};
+        moreButton_.set_menu_model(panel_.menuModel(panel_.model_->contextMenu(target), target));
+      }
+    });
+    actions->append(moveButton_);
+    actions->append(moreButton_);
+    append(*actions);
+
+    auto click = Gtk::GestureClick::create();
+    click->set_button(GDK_BUTTON_SECONDARY);
+    click->signal_pressed().connect([this](int, double x, double y) {
+      if (position_) {
+        panel_.showContextMenu(*this, x, y, panel_.contextTargets(*position_));
+      }
+    });
+    add_controller(click);
+
+    auto drag = Gtk::DragSource::create();
+    drag->set_actions(Gdk::DragAction::MOVE);
+    drag->signal_prepare().connect(
+        [this](double, double) -> Glib::RefPtr<Gdk::ContentProvider> {
+          if (!position_ || !panel_.model_->canReorder()) {
+            return {};
+          }
+          return rowContent(*position_);
+        },
+        false);
+    add_controller(drag);
+    auto drop =
+        Gtk::DropTarget::create(Glib::Value<Glib::ustring>::value_type(), Gdk::DragAction::MOVE);
+    drop->signal_drop().connect(
+        [this](const Glib::ValueBase& value, double, double y) {
+          if (!position_ || value.gobj()->g_type != G_TYPE_STRING) {
+            return false;
+          }
+          Glib::Value<Glib::ustring> dragged;
+          dragged.init(value.gobj());
+          std::size_t from = 0;
+          try {
+            from = std::stoul(dragged.get().raw());
+          } catch (const std::exception&) {
+            return false;
+          }
+          // The lower half of a row drops after it.
+          const bool after = y > get_height() / 2.0;
+          panel_.dropRows(from, *position_ + (after ? 1 : 0));
+          return true;
+        },
+        false);
+    add_controller(drop);
+  }
+
+  void bind(const Row& row, std::size_t position) {
+    binding_ = true;
+    position_ = position;
+    id_ = row.node.id;
+    url_ = row.node.url.value_or("");
+    const PlaylistView& model = *panel_.model_;
+    const PlaylistNode& node = row.node;
+    const std::string title = model.displayTitle(node);
+    setText(title_, title);
+    setText(subtitle_, model.subtitle(row));
+    subtitle_.set_visible(!subtitle_.get_text().empty());
+
+    if (!url_.empty() && !panel_.inputs_.metadata.wasRequested(url_)) {
+      panel_.inputs_.metadata.load(url_);
+    }
+    const PlaylistMetadata::Info* info =
+        url_.empty() ? nullptr : panel_.inputs_.metadata.info(url_);
+    image_ = info ? info->thumbnail : nullptr;
+    thumbnail_.queue_draw();
+    symbol_.set_from_icon_name(
+        iconName(PlaylistView::artworkSymbol(node, StreamingProviderRegistry::shared())));
+    symbol_.set_visible(!image_);
+
+    const bool current = model.currentItemID() == node.id;
+    marker_.set_from_icon_name(iconName(current ? "speaker.wave.2.fill" : "play.fill"));
+    marker_.set_visible(current || !node.isFolder());
+    setClass(marker_, "orvel-accent", current);
+    if (current) {
+      describe(marker_, "Playing", "Playing");
+    }
+    setClass(*this, "orvel-playlist-current", current);
+
+    const auto progress = model.progress(node);
+    progress_.set_visible(progress.has_value());
+    progress_.set_fraction(progress.value_or(0));
+    const auto resume = model.resumeLabel(row);
+    resume_.set_visible(resume.has_value());
+    if (resume) {
+      setText(resumeLabel_, *resume);
+    }
+    missing_.set_visible(model.isFileMissing(node));
+
+    const bool selected = panel_.selection_->is_selected(static_cast<guint>(position));
+    check_.set_active(selected);
+    updateCheckDescription(title, selected);
+    describe(moveButton_, "Move " + title + " to a folder", "Move " + title + " to a folder");
+    describe(moreButton_, "More actions for " + title, "More actions for " + title);
+    binding_ = false;
+  }
+
+  void updateSelected() {
+    if (!position_) {
+      return;
+    }
+    binding_ = true;
+    const bool selected = panel_.selection_->is_selected(static_cast<guint>(*position_));
+    check_.set_active(selected);
+    updateCheckDescription(title_.get_text(), selected);
+    binding_ = false;
+  }
+
+  void unbind() { position_.reset(); }
+  const std::string& url() const { return url_; }
+  std::optional<std::size_t> position() const { return position_; }
+
+ private:
+  // The thumbnail fills the artwork's frame, cut to its shape, as a cover does.
+  void drawThumbnail(const Cairo::RefPtr<Cairo::Context>& cairo, int width, int height) {
+    auto* pixbuf = static_cast<GdkPixbuf*>(const_cast<void*>(image_.get()));
+    if (!pixbuf || width <= 0 || height <= 0) {
+      return;
+    }
+    const double imageWidth = gdk_pixbuf_get_width(pixbuf);
+    const double imageHeight = gdk_pixbuf_get_height(pixbuf);
+    if (imageWidth <= 0 || imageHeight <= 0) {
+      return;
+    }
+    const double scale = std::max(width / imageWidth, height / imageHeight);
+    cairo->translate((width - imageWidth * scale) / 2, (height - imageHeight * scale) / 2);
+    cairo->scale(scale, scale);
+    gdk_cairo_set_source_pixbuf(cairo->cobj(), pixbuf, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cairo->cobj()), CAIRO_FILTER_GOOD);
+    cairo->paint();
+  }
+
+  void updateCheckDescription(const std::string& title, bool selected) {
+    describe(check_, "Select " + title, "Select " + title);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(check_.gobj()),
+                                   GTK_ACCESSIBLE_PROPERTY_VALUE_TEXT,
+                                   selected ? "Selected" : "Not selected", -1);
+  }
+
+  PlaylistPanel& panel_;
+  bool binding_ = false;
+  std::optional<std::size_t> position_;
+  std::optional<Uuid> id_;
+  std::string url_;
+  Gtk::CheckButton check_;
+  Gtk::Overlay artwork_;
+  Gtk::DrawingArea thumbnail_;
+  // Keeps the picture drawn alive while the metadata may replace it.
+  PlaylistMetadata::Image image_;
+  Gtk::Image symbol_;
+  Gtk::Image marker_;
+  Gtk::Label title_;
+  Gtk::Label subtitle_;
+  Gtk::ProgressBar progress_;
+  Gtk::Box resume_{Gtk::Orientation::HORIZONTAL, 8};
+  Gtk::Label resumeLabel_;
+  Gtk::Button resumeButton_;
+  Gtk::Label missing_;
+  Gtk::MenuButton moveButton_;
+  Gtk::MenuButton moreButton_;
+};
+
+// One entry of the sidebar: "All Videos" or a folder of the tree.
+class PlaylistPanel::SidebarRow : public Gtk::Box {
+ public:
+  explicit SidebarRow(PlaylistPanel& panel)
+      : Gtk::Box(Gtk::Orientation::HORIZONTAL, 6), panel_(panel) {
+    add_css_class("orvel-sidebar-row");
+    disclosure_.set_has_frame(false);
+    disclosure_.add_css_class("orvel-disclosure");
+    disclosure_.signal_clicked().connect([this] {
+      if (id_) {
+        panel_.model_->toggleExpanded(*id_);
+      }
+    });
+    append(disclosure_);
+    append(icon_);
+    title_.set_xalign(0);
+    title_.set_hexpand(true);
+    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    append(title_);
+    playing_.set_from_icon_name(iconName("speaker.wave.2.fill"));
+    playing_.add_css_class("orvel-accent");
+    describe(playing_, "Playing", "Playing");
+    append(playing_);
+    resume_.set_from_icon_name(iconName("bookmark.fill"));
+    describe(resume_, "Has resume point", "Remembers where playback stopped");
+    append(resume_);
+    count_.add_css_class("orvel-sidebar-count");
+    append(count_);
+
+    auto click = Gtk::GestureClick::create();
+    click->set_button(GDK_BUTTON_SECONDARY);
+    click->signal_pressed().connect([this](int, double x, double y) {
+      if (id_) {
+        panel_.showContextMenu(*this, x, y, Ids{*id_});
+      }
+    });
+    add_controller(click);
+  }
+
+  void bind(const SidebarEntry& entry) {
+    id_ = entry.id;
+    set_margin_start(entry.depth * 14);
+    disclosure_.set_icon_name(iconName(entry.isExpanded ? "disclosure.open" : "chevron.right"));
+    disclosure_.set_opacity(entry.hasSubfolders ? 1 : 0);
+    disclosure_.set_sensitive(entry.hasSubfolders);
+    describe(disclosure_, (entry.isExpanded ? "Collapse " : "Expand ") + entry.title,
+             (entry.isExpanded ? "Collapse " : "Expand ") + entry.title);
+    icon_.set_from_icon_name(iconName(!entry.id          ? "list.bullet"
+                                      : entry.isExpanded ? "folder.fill"
+                                                         : "folder"));
+    setText(title_, entry.title);
+    setText(count_, std::to_string(entry.count));
+    playing_.set_visible(entry.isPlaying);
+    resume_.set_visible(entry.hasResume);
+  }
+
+ private:
+  PlaylistPanel& panel_;
+  std::optional<Uuid> id_;
+  Gtk::Button disclosure_;
+  Gtk::Image icon_;
+  Gtk::Label title_;
+  Gtk::Image playing_;
+  Gtk::Image resume_;
+  Gtk::Label count_;
+};
+
+PlaylistPanel::PlaylistPanel(Inputs inputs) : inputs_(std::move(inputs)) {
+  PlaylistView::Inputs viewInputs = inputs_.view;
+  // Every edit the model makes goes through here: the rows are redrawn after it.
+  viewInputs.setLibrary = [this, set = inputs_.view.setLibrary](PlaylistView::Nodes library) {
+    rowsStale_ = true;
+    set(std::move(library));
+  };
+  model_ = std::make_unique<PlaylistView>(
+      std::move(viewInputs),
+      PlaylistView::Dependencies{
+          .defaults = inputs_.defaults,
+          .registry = StreamingProviderRegistry::shared(),
+          .metadata = &inputs_.metadata,
+          .trash = PlaylistTrash::moveToTrash,
+          .fileExists = {},
+          .copyToClipboard =
+              [this](const std::string& text) { window_.get_clipboard()->set_text(text); },
+          .showInFiles = &showInFiles,
+      });
+
+  window_.set_title("Playlist");
+  window_.set_transient_for(inputs_.parent);
+  window_.set_destroy_with_parent(true);
+  window_.set_default_size(1040, 640);
+  window_.set_size_request(720, 440);
+  window_.add_css_class("orvel-playlist");
+  window_.signal_close_request().connect(
+      [this] {
+        if (inputs_.onDone) {
+          inputs_.onDone();
+        }
+        return true;
+      },
+      false);
+
+  buildActions();
+  auto* root = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 0);
+  buildHeader(*root);
+  auto* body = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 0);
+  body->set_vexpand(true);
+  buildSidebar(*body);
+  buildContent(*body);
+  root->append(*body);
+  buildAddBar(*root);
+  buildFooter(*root);
+  window_.set_child(*root);
+
+  auto keys = Gtk::EventControllerKey::create();
+  keys->signal_key_pressed().connect(
+      [this](guint key, guint, Gdk::ModifierType) {
+        if (key == GDK_KEY_Escape) {
+          if (!model_->query().empty()) {
+            model_->setQuery("");
+          } else if (inputs_.onDone) {
+            inputs_.onDone();
+          }
+          return true;
+        }
+        return false;
+      },
+      false);
+  window_.add_controller(keys);
+
+  modelChanges_ = model_->observeChanges([this] { refresh(); });
+  metadataChanges_ =
+      inputs_.metadata.observeChanges([this](const std::string& url) { metadataChanged(url); });
+  model_->appear();
+}
+
+PlaylistPanel::~PlaylistPanel() {
+  modelChanges_.cancel();
+  metadataChanges_.cancel();
+  // The rows unbind while the window's tree comes down: that needs the panel still whole.
+  summaryUpdate_.disconnect();
+  window_.unset_child();
+  boundRows_.clear();
+  if (chooser_) {
+    chooser_->hide();
+  }
+  if (contextMenu_.get_parent()) {
+    contextMenu_.unparent();
+  }
+}
+
+void PlaylistPanel::present() {
+  window_.present();
+  std::string shown = "Playlist shown at " + model_->folderTitle(model_->folderID());
+  if (const auto current = model_->currentItemID()) {
+    if (const PlaylistNode* item = PlaylistTree::find(model_->library(), *current)) {
+      shown += ", playing " + model_->displayTitle(*item);
+    }
+  }
+  logLine("Player", shown);
+  if (list_) {
+    list_->grab_focus();
+  }
+}
+
+void PlaylistPanel::libraryChanged() {
+  rowsStale_ = true;
+  model_->libraryChanged();
+}
+
+// MARK: - Building
+
+void PlaylistPanel::buildActions() {
+  actions_ = Gio::SimpleActionGroup::create();
+  actions_->add_action_with_parameter(
+      "menu", Glib::VariantType("i"), [this](const Glib::VariantBase& parameter) {
+        const int index = Glib::VariantBase::cast_dynamic<Glib::Variant<int>>(parameter).get();
+        if (index >= 0 && static_cast<std::size_t>(index) < menuEntries_.size()) {
+          // The entry and its targets are copied: performing it may build the next menu.
+          const PlaylistView::MenuEntry entry = menuEntries_[static_cast<std::size_t>(index)];
+          const Ids targets = menuTargets_;
+          model_->perform(entry, targets);
+        }
+      });
+  actions_->add_action("shuffle-all", [this] { model_->shuffleAll(); });
+  shuffleRemainingAction_ =
+      actions_->add_action("shuffle-remaining", [this] { model_->shuffleRemaining(); });
+  actions_->add_action("import", [this] { chooseImport(); });
+  exportAction_ = actions_->add_action("export", [this] { chooseExport(); });
+  window_.insert_action_group("panel", actions_);
+}
+
+void PlaylistPanel::buildHeader(Gtk::Box& root) {
+  auto* header = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
+  header->add_css_class("orvel-playlist-header");
+  auto* title = Gtk::make_managed<Gtk::Label>("Playlist");
+  title->add_css_class("orvel-playlist-heading");
+  header->append(*title);
+  summary_.add_css_class("orvel-playlist-summary");
+  summary_.set_xalign(0);
+  summary_.set_hexpand(true);
+  summary_.set_ellipsize(Pango::EllipsizeMode::END);
+  header->append(summary_);
+  root.append(*header);
+}
+
+void PlaylistPanel::buildSidebar(Gtk::Box& body) {
+  sidebarStore_ = Gtk::StringList::create({});
+  sidebarSelection_ = Gtk::SingleSelection::create(sidebarStore_);
+  sidebarSelection_->set_autoselect(false);
+  sidebarSelection_->set_can_unselect(true);
+  auto factory = Gtk::SignalListItemFactory::create();
+  factory->signal_setup().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+    item->set_child(*Gtk::make_managed<SidebarRow>(*this));
+  });
+  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+    const std::size_t position = item->get_position();
+    if (position < sidebar_.size()) {
+      static_cast<SidebarRow*>(item->get_child())->bind(sidebar_[position]);
+    }
+  });
+  sidebarList_ = Gtk::make_managed<Gtk::ListView>(sidebarSelection_, factory);
+  sidebarList_->add_css_class("orvel-sidebar");
+  sidebarList_->add_css_class("navigation-sidebar");
+  gtk_accessible_update_property(GTK_ACCESSIBLE(sidebarList_->gobj()),
+                                 GTK_ACCESSIBLE_PROPERTY_LABEL, "Folders", -1);
+  sidebarSelection_->signal_selection_changed().connect([this](guint, guint) {
+    if (syncingSidebar_) {
+      return;
+    }
+    const guint position = sidebarSelection_->get_selected();
+    if (position < sidebar_.size()) {
+      model_->openFolder(sidebar_[position].id);
+    }
+  });
+  sidebarList_->signal_activate().connect([this](guint position) {
+    if (position < sidebar_.size()) {
+      model_->playSidebarScope(sidebar_[position].id);
+    }
+  });
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*sidebarList_);
+  scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  scroller->set_size_request(240, -1);
+  scroller->add_css_class("orvel-sidebar-scroller");
+  body.append(*scroller);
+}
+
+void PlaylistPanel::buildContent(Gtk::Box& body) {
+  auto* content = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 0);
+  content->set_hexpand(true);
+
+  auto* bar = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  bar->add_css_class("orvel-detail-header");
+  crumbs_.set_hexpand(true);
+  crumbs_.add_css_class("orvel-crumbs");
+  bar->append(crumbs_);
+  playFromBeginning_.set_label("Play from the beginning");
+  playFromBeginning_.set_has_frame(false);
+  playFromBeginning_.signal_clicked().connect([this] { model_->playScopeFromBeginning(); });
+  bar->append(playFromBeginning_);
+  auto* searchBox = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 0);
+  searchBox->add_css_class("linked");
+  search_.set_icon_from_icon_name("system-search-symbolic", Gtk::Entry::IconPosition::PRIMARY);
+  search_.set_size_request(220, -1);
+  gtk_accessible_update_property(GTK_ACCESSIBLE(search_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 "Search this folder", -1);
+  search_.signal_changed().connect([this] {
+    if (search_.get_text().raw() != model_->query()) {
+      model_->setQuery(search_.get_text());
+    }
+  });
+  searchBox->append(search_);
+  makeIconButton(clearSearch_, "xmark.circle.fill", "Clear search", "Clear search");
+  clearSearch_.signal_clicked().connect([this] {
+    model_->setQuery("");
+    search_.grab_focus();
+  });
+  searchBox->append(clearSearch_);
+  bar->append(*searchBox);
+  content->append(*bar);
+
+  store_ = Gtk::StringList::create({});
+  selection_ = Gtk::MultiSelection::create(store_);
+  auto factory = Gtk::SignalListItemFactory::create();
+  factory->signal_setup().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+    item->set_child(*Gtk::make_managed<ContentRow>(*this));
+  });
+  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+    auto* row = static_cast<ContentRow*>(item->get_child());
+    const std::size_t position = item->get_position();
+    if (position < rows_.size()) {
+      row->bind(rows_[position], position);
+      boundRows_.insert(row);
+    }
+  });
+  factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+    auto* row = static_cast<ContentRow*>(item->get_child());
+    row->unbind();
+    boundRows_.erase(row);
+  });
+  list_ = Gtk::make_managed<Gtk::ListView>(selection_, factory);
+  list_->add_css_class("orvel-playlist-list");
+  gtk_accessible_update_property(GTK_ACCESSIBLE(list_->gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 "Videos", -1);
+  list_->signal_activate().connect([this](guint position) {
+    // The primary action goes to the first selected row, else the one activated.
+    const Ids& selected = model_->selection();
+    for (const Row& row : rows_) {
+      if (selected.contains(row.node.id)) {
+        model_->activate(row.node.id);
+        return;
+      }
+    }
+    if (position < rows_.size()) {
+      model_->activate(rows_[position].node.id);
+    }
+  });
+  selection_->signal_selection_changed().connect([this](guint, guint) { selectionChanged(); });
+  auto keys = Gtk::EventControllerKey::create();
+  keys->signal_key_pressed().connect(
+      [this](guint key, guint, Gdk::ModifierType) {
+        if (key == GDK_KEY_Delete || key == GDK_KEY_KP_Delete || key == GDK_KEY_BackSpace) {
+          model_->remove(model_->selection());
+          return true;
+        }
+        return false;
+      },
+      false);
+  list_->add_controller(keys);
+
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*list_);
+  scroller->set_vexpand(true);
+  scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  contentStack_.add(*scroller, "list");
+  auto* empty = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
+  empty->set_valign(Gtk::Align::CENTER);
+  empty->add_css_class("orvel-empty-state");
+  emptyTitle_.add_css_class("orvel-empty-title");
+  emptyMessage_.add_css_class("orvel-empty-message");
+  emptyMessage_.set_justify(Gtk::Justification::CENTER);
+  empty->append(emptyTitle_);
+  empty->append(emptyMessage_);
+  contentStack_.add(*empty, "empty");
+  contentStack_.set_vexpand(true);
+  content->append(contentStack_);
+  body.append(*content);
+}
+
+void PlaylistPanel::buildAddBar(Gtk::Box& root) {
+  auto* bar = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 6);
+  bar->add_css_class("orvel-add-bar");
+  urlField_.set_hexpand(true);
+  urlField_.set_placeholder_text("Paste a YouTube, playlist, MP4, WebM or MKV URL");
+  gtk_accessible_update_property(GTK_ACCESSIBLE(urlField_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 "Video or playlist URL", -1);
+  auto submit = [this] {
+    model_->setNewURL(urlField_.get_text());
+    model_->addURL();
+    if (urlField_.get_text().raw() != model_->newURL()) {
+      urlField_.set_text(model_->newURL());
+    }
+  };
+  urlField_.signal_activate().connect(submit);
+  bar->append(urlField_);
+  addURL_.set_label("Add URL");
+  describe(addURL_, "Add URL", "Add the link to the playlist");
+  addURL_.signal_clicked().connect(submit);
+  bar->append(addURL_);
+  addFiles_.set_label("Add Files");
+  describe(addFiles_, "Add Files", "Add files or folders…");
+  addFiles_.signal_clicked().connect([this] { chooseFiles(false); });
+  bar->append(addFiles_);
+  addFolder_.set_label("Add Folder");
+  describe(addFolder_, "Add Folder", "Add a folder as a playlist folder…");
+  addFolder_.signal_clicked().connect([this] { chooseFiles(true); });
+  bar->append(addFolder_);
+  newFolder_.set_label("New Folder");
+  describe(newFolder_, "New Folder", "New Folder");
+  newFolder_.signal_clicked().connect([this] { model_->newFolder(); });
+  bar->append(newFolder_);
+  importExport_.set_icon_name(iconName("square.and.arrow.up.on.square"));
+  describe(importExport_, "Import or export", "Import or export M3U playlists");
+  bar->append(importExport_);
+  root.append(*bar);
+
+  errorRow_.add_css_class("orvel-playlist-error");
+  auto* icon = Gtk::make_managed<Gtk::Image>();
+  icon->set_from_icon_name(iconName("exclamationmark.triangle.fill"));
+  errorRow_.append(*icon);
+  errorText_.set_xalign(0);
+  errorText_.set_wrap(true);
+  errorText_.set_hexpand(true);
+  errorText_.set_selectable(true);
+  errorRow_.append(errorText_);
+  errorRow_.set_visible(false);
+  root.append(errorRow_);
+}
+
+void PlaylistPanel::buildFooter(Gtk::Box& root) {
+  auto* footer = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 4);
+  footer->add_css_class("orvel-playlist-footer");
+  makeIconButton(remove_, "minus", "Remove from Playlist",
+                 "Remove selection from playlist (Delete)");
+  remove_.signal_clicked().connect([this] { model_->remove(model_->selection()); });
+  makeIconButton(moveUp_, "chevron.up", "Move selection up", "Move selection up");
+  moveUp_.signal_clicked().connect([this] { model_->move(-1); });
+  makeIconButton(moveDown_, "chevron.down", "Move selection down", "Move selection down");
+  moveDown_.signal_clicked().connect([this] { model_->move(1); });
+  for (Gtk::Button* button : {&remove_, &moveUp_, &moveDown_}) {
+    footer->append(*button);
+  }
+  auto* gap = Gtk::make_managed<Gtk::Separator>(Gtk::Orientation::VERTICAL);
+  gap->set_margin_start(6);
+  gap->set_margin_end(6);
+  footer->append(*gap);
+  play_.set_label("Play");
+  play_.add_css_class("suggested-action");
+  play_.signal_clicked().connect([this] { model_->playScope(); });
+  footer->append(play_);
+  repeat_.set_has_frame(false);
+  repeat_.signal_clicked().connect([this] { model_->cycleRepeat(); });
+  footer->append(repeat_);
+  auto shuffleMenu = Gio::Menu::create();
+  shuffleMenu->append("Shuffle all videos", "panel.shuffle-all");
+  shuffleMenu->append("Shuffle remaining videos", "panel.shuffle-remaining");
+  shuffle_.set_menu_model(shuffleMenu);
+  shuffle_.set_label("Shuffle");
+  shuffle_.set_icon_name(iconName("shuffle"));
+  shuffle_.set_has_frame(false);
+  shuffle_.set_direction(Gtk::ArrowType::UP);
+  describe(shuffle_, "Shuffle", "Randomize the playlist order");
+  footer->append(shuffle_);
+  clear_.set_label("Clear…");
+  clear_.set_has_frame(false);
+  describe(clear_, "Clear…", "Remove every video and folder from the playlist");
+  clear_.signal_clicked().connect([this] { model_->requestClear(); });
+  footer->append(clear_);
+  selectedCount_.set_hexpand(true);
+  selectedCount_.set_xalign(1);
+  selectedCount_.add_css_class("orvel-playlist-summary");
+  footer->append(selectedCount_);
+  done_.set_label("Done");
+  done_.signal_clicked().connect([this] {
+    if (inputs_.onDone) {
+      inputs_.onDone();
+    }
+  });
+  footer->append(done_);
+  root.append(*footer);
+}
+
+// MARK: - Redrawing
+
+void PlaylistPanel::refresh() {
+  const auto folder = model_->folderID();
+  if (rowsStale_ || folder != shownFolder_ || model_->query() != shownQuery_) {
+    const bool folderChanged = folder != shownFolder_;
+    rowsStale_ = false;
+    shownFolder_ = folder;
+    shownQuery_ = model_->query();
+    refreshRows();
+    refreshSidebar();
+    refreshBreadcrumb();
+    if (folderChanged) {
+      // The row to resume from comes into view once the list has its new rows.
+      Glib::signal_idle().connect_once([this] {
+        for (std::size_t position = 0; position < rows_.size(); ++position) {
+          if (rows_[position].isResume) {
+            list_->activate_action("list.scroll-to-item",
+                                   Glib::Variant<guint32>::create(static_cast<guint32>(position)));
+            break;
+          }
+        }
+      });
+    }
+  }
+  applySelection();
+  refreshControls();
+  syncDialogs();
+}
+
+void PlaylistPanel::refreshRows() {
+  rows_ = model_->visibleRows();
+  std::vector<Glib::ustring> keys;
+  keys.reserve(rows_.size());
+  for (std::size_t position = 0; position < rows_.size(); ++position) {
+    keys.push_back(std::to_string(position));
+  }
+  syncingSelection_ = true;
+  store_->splice(0, store_->get_n_items(), keys);
+  syncingSelection_ = false;
+  const auto empty = model_->emptyState(!rows_.empty());
+  if (empty) {
+    setText(emptyTitle_, empty->title);
+    setText(emptyMessage_, empty->message);
+  }
+  contentStack_.set_visible_child(empty ? "empty" : "list");
+  // Only rows on screen stay selected: the footer's actions never reach a row out of sight.
+  Ids shown;
+  for (const Row& row : rows_) {
+    if (model_->selection().contains(row.node.id)) {
+      shown.insert(row.node.id);
+    }
+  }
+  if (shown.size() != model_->selection().size()) {
+    model_->setSelection(std::move(shown));
+  }
+}
+
+void PlaylistPanel::refreshSidebar() {
+  const auto folders = model_->sidebarRows();
+  std::vector<SidebarEntry> entries;
+  entries.push_back({.id = std::nullopt,
+                     .title = "All Videos",
+                     .depth = 0,
+                     .hasSubfolders = false,
+                     .isExpanded = true,
+                     .count = model_->itemCount(std::nullopt),
+                     .isPlaying = model_->isPlaying(std::nullopt),
+                     .hasResume = model_->resumeID(std::nullopt).has_value()});
+  for (const Row& row : folders) {
+    const PlaylistNode& folder = row.node;
+    entries.push_back({.id = folder.id,
+                       .title = folder.title(),
+                       .depth = row.depth + 1,
+                       .hasSubfolders = !folder.subfolders().empty(),
+                       .isExpanded = folder.isExpanded,
+                       .count = PlaylistTree::items(folder).size(),
+                       .isPlaying = model_->isPlaying(folder.id),
+                       .hasResume = model_->resumeID(folder.id).has_value()});
+  }
+  syncingSidebar_ = true;
+  // Rebuilt only when it changed, so that a click that opens a folder can become a double click.
+  if (entries != sidebar_) {
+    sidebar_ = std::move(entries);
+    std::vector<Glib::ustring> keys;
+    for (std::size_t position = 0; position < sidebar_.size(); ++position) {
+      keys.push_back(std::to_string(position));
+    }
+    sidebarStore_->splice(0, sidebarStore_->get_n_items(), keys);
+  }
+  guint selected = 0;
+  for (std::size_t position = 0; position < sidebar_.size(); ++position) {
+    if (sidebar_[position].id == shownFolder_) {
+      selected = static_cast<guint>(position);
+      break;
+    }
+  }
+  sidebarSelection_->set_selected(selected);
+  syncingSidebar_ = false;
+}
+
+void PlaylistPanel::refreshBreadcrumb() {
+  while (Gtk::Widget* child = crumbs_.get_first_child()) {
+    crumbs_.remove(*child);
+  }
+  const auto crumbs = model_->breadcrumb();
+  for (std::size_t index = 0; index < crumbs.size(); ++index) {
+    if (index > 0) {
+      auto* chevron = Gtk::make_managed<Gtk::Image>();
+      chevron->set_from_icon_name(iconName("chevron.right"));
+      chevron->add_css_class("orvel-crumb-chevron");
+      crumbs_.append(*chevron);
+    }
+    if (index + 1 == crumbs.size()) {
+      auto* label = Gtk::make_managed<Gtk::Label>(crumbs[index].title);
+      label->add_css_class("orvel-crumb-current");
+      label->set_ellipsize(Pango::EllipsizeMode::END);
+      crumbs_.append(*label);
+    } else {
+      auto* button = Gtk::make_managed<Gtk::Button>(crumbs[index].title);
+      button->set_has_frame(false);
+      button->add_css_class("orvel-crumb");
+      button->signal_clicked().connect(
+          [this, folder = crumbs[index].folder] { model_->openFolder(folder); });
+      crumbs_.append(*button);
+    }
+  }
+}
+
+void PlaylistPanel::refreshControls() {
+  setText(summary_, model_->headerSummary());
+  const bool hasSelection = !model_->selection().empty();
+  remove_.set_sensitive(hasSelection);
+  moveUp_.set_sensitive(model_->canMove(-1));
+  moveDown_.set_sensitive(model_->canMove(1));
+  const std::string playLabel = "Play " + model_->folderTitle(model_->folderID());
+  describe(play_, playLabel, playLabel);
+  play_.set_sensitive(model_->canPlayScope());
+  playFromBeginning_.set_visible(model_->folderID().has_value());
+  playFromBeginning_.set_sensitive(model_->canPlayScope());
+  repeat_.set_icon_name(iconName(model_->repeatSymbol()));
+  describe(repeat_, model_->repeatHelp(), model_->repeatHelp());
+  setClass(repeat_, "orvel-accent", model_->repeatMode() != PlaylistRepeat::off);
+  shuffleRemainingAction_->set_enabled(model_->canShuffleRemaining());
+  clear_.set_sensitive(model_->canClear());
+  setText(selectedCount_, model_->selectionSummary());
+  search_.set_placeholder_text(model_->searchPlaceholder());
+  if (search_.get_text().raw() != model_->query()) {
+    search_.set_text(model_->query());
+  }
+  clearSearch_.set_visible(!model_->query().empty());
+
+  auto importMenu = Gio::Menu::create();
+  importMenu->append(std::string(PlaylistLibrary::kImportMenuTitle), "panel.import");
+  importMenu->append(model_->exportMenuTitle(), "panel.export");
+  importExport_.set_menu_model(importMenu);
+  exportAction_->set_enabled(model_->itemCount(model_->folderID()) > 0);
+
+  const auto& error = model_->errorMessage();
+  errorRow_.set_visible(error.has_value());
+  if (error) {
+    setText(errorText_, *error);
+  }
+}
+
+void PlaylistPanel::applySelection() {
+  const Ids& wanted = model_->selection();
+  auto selected = Gtk::Bitset::create();
+  for (std::size_t position = 0; position < rows_.size(); ++position) {
+    if (wanted.contains(rows_[position].node.id)) {
+      selected->add(static_cast<guint>(position));
+    }
+  }
+  const auto current = selection_->get_selection();
+  if (current->equals(selected)) {
+    return;
+  }
+  auto everything = Gtk::Bitset::create();
+  everything->add_range(0, static_cast<guint>(rows_.size()));
+  syncingSelection_ = true;
+  selection_->set_selection(selected, everything);
+  syncingSelection_ = false;
+  for (ContentRow* row : boundRows_) {
+    row->updateSelected();
+  }
+}
+
+void PlaylistPanel::selectionChanged() {
+  for (ContentRow* row : boundRows_) {
+    row->updateSelected();
+  }
+  if (syncingSelection_) {
+    return;
+  }
+  Ids ids;
+  const auto selected = selection_->get_selection();
+  const guint64 count = selected->get_size();
+  for (guint64 index = 0; index < count; ++index) {
+    const guint position = selected->get_nth(static_cast<guint>(index));
+    if (position < rows_.size()) {
+      ids.insert(rows_[position].node.id);
+    }
+  }
+  model_->setSelection(std::move(ids));
+}
+
+void PlaylistPanel::syncDialogs() {
+  if (model_->renamingID() && !renameShown_) {
+    renameShown_ = true;
+    const bool folder = model_->renamingFolder();
+    Alert alert{.style = Alert::Style::informational,
+                .title = folder ? "Rename Folder" : "Rename Video",
+                .message = folder ? "" : "Leave empty to use the video’s own title.",
+                .buttons = {"Rename", "Cancel"},
+                .destructiveButton = {}};
+    dialogs_.promptForText(alert, "Name", model_->renameText(),
+                           [this](std::optional<std::string> text) {
+                             renameShown_ = false;
+                             if (text) {
+                               model_->setRenameText(*text);
+                               model_->commitRename();
+                             } else {
+                               model_->cancelRename();
+                             }
+                           });
+  }
+  if (model_->showsTrashConfirmation() && !trashShown_) {
+    trashShown_ = true;
+    Alert alert{.style = Alert::Style::warning,
+                .title = "Move original file to Trash?",
+                .message = model_->trashConfirmationMessage(),
+                .buttons = {"Move Original File to Trash", "Cancel"},
+                .destructiveButton = 0};
+    dialogs_.showAlert(alert, [this](std::size_t button) {
+      trashShown_ = false;
+      if (button == 0) {
+        model_->trashSelectedFile();
+      } else {
+        model_->cancelTrash();
+      }
+    });
+  }
+  if (model_->showsClearConfirmation() && !clearShown_) {
+    clearShown_ = true;
+    Alert alert{.style = Alert::Style::warning,
+                .title = "Clear the entire playlist?",
+                .message =
+                    "All videos and folders are removed from the playlist. Original "
+                    "files are not affected.",
+                .buttons = {"Clear Playlist", "Cancel"},
+                .destructiveButton = 0};
+    dialogs_.showAlert(alert, [this](std::size_t button) {
+      clearShown_ = false;
+      if (button == 0) {
+        model_->confirmClear();
+      } else {
+        model_->cancelClear();
+      }
+    });
+  }
+}
+
+// MARK: - Menus
+
+Ids PlaylistPanel::contextTargets(std::size_t position) const {
+  if (position >= rows_.size()) {
+    return {};
+  }
+  const Uuid& id = rows_[position].node.id;
+  // A right click on a selected row acts on the selection, elsewhere on that row alone.
+  if (model_->selection().contains(id)) {
+    return model_->selection();
+  }
+  return {id};
+}
+
+Glib::RefPtr<Gio::Menu> PlaylistPanel::menuModel(
+    const std::vector<PlaylistView::MenuEntry>& entries, const Ids& ids) {
+  menuEntries_.clear();
+  menuTargets_ = ids;
+  std::function<Glib::RefPtr<Gio::Menu>(const std::vector<PlaylistView::MenuEntry>&)> build =
+      [&](const std::vector<PlaylistView::MenuEntry>& list) {
+        auto menu = Gio::Menu::create();
+        auto section = Gio::Menu::create();
+        for (const PlaylistView::MenuEntry& entry : list) {
+          if (!entry.submenu.empty()) {
+            section->append_submenu(entry.label, build(entry.submenu));
+            continue;
+          }
+          // The destructive entries stand apart at the end.
+          if (entry.destructive) {
+            menu->append_section(section);
+            section = Gio::Menu::create();
+          }
+          auto item = Gio::MenuItem::create(entry.label, "");
+          item->set_action_and_target(
+              "panel.menu", Glib::Variant<int>::create(static_cast<int>(menuEntries_.size())));
+          menuEntries_.push_back(entry);
+          section->append_item(item);
+        }
+        menu->append_section(section);
+        return menu;
+      };
+  return build(entries);
+}
+
+Glib::RefPtr<Gio::Menu> PlaylistPanel::moveMenuModel(const Uuid& id) {
+  const Ids target{id};
+  for (const PlaylistView::MenuEntry& entry : model_->contextMenu(target)) {
+    if (entry.label == "Move To") {
+      return menuModel(entry.submenu, target);
+    }
+  }
+  return Gio::Menu::create();
+}
+
+void PlaylistPanel::showContextMenu(Gtk::Widget& anchor, double x, double y, const Ids& ids) {
+  const auto entries = model_->contextMenu(ids);
+  if (entries.empty()) {
+    return;
+  }
+  contextMenu_.set_menu_model(menuModel(entries, ids));
+  if (contextMenu_.get_parent()) {
+    contextMenu_.unparent();
+  }
+  contextMenu_.set_parent(anchor);
+  contextMenu_.set_has_arrow(false);
+  contextMenu_.set_pointing_to(Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
+  contextMenu_.popup();
+}
+
+void PlaylistPanel::dropRows(std::size_t from, std::size_t destination) {
+  if (from >= rows_.size()) {
+    return;
+  }
+  std::vector<std::size_t> offsets;
+  if (selection_->is_selected(static_cast<guint>(from))) {
+    for (std::size_t position = 0; position < rows_.size(); ++position) {
+      if (model_->selection().contains(rows_[position].node.id)) {
+        offsets.push_back(position);
+      }
+    }
+  } else {
+    offsets.push_back(from);
+  }
+  model_->moveRows(offsets, destination);
+}
+
+// MARK: - Open and save panels
+
+void PlaylistPanel::runChooser(
+    const Glib::RefPtr<Gtk::FileChooserNative>& chooser,
+    std::function<void(const Glib::RefPtr<Gtk::FileChooserNative>&)> accepted) {
+  chooser_ = chooser;
+  chooser->set_modal(true);
+  chooser->signal_response().connect([this, chooser, accepted](int response) {
+    if (response == Gtk::ResponseType::ACCEPT) {
+      accepted(chooser);
+    }
+    chooser->hide();
+    if (chooser_ == chooser) {
+      // Released on a later turn: the response handler is still running on it.
+      Glib::signal_idle().connect_once([this, chooser] {
+        if (chooser_ == chooser) {
+          chooser_.reset();
+        }
+      });
+    }
+  });
+  window_.present();
+  chooser->show();
+}
+
+void PlaylistPanel::chooseFiles(bool folders) {
+  auto chooser = Gtk::FileChooserNative::create(
+      folders ? "Choose folders to add as playlist folders."
+              : "Choose videos, or folders to add as playlist folders.",
+      window_, folders ? Gtk::FileChooser::Action::SELECT_FOLDER : Gtk::FileChooser::Action::OPEN,
+      "Add to Playlist", "Cancel");
+  chooser->set_select_multiple(true);
+  if (!folders) {
+    auto videos = Gtk::FileFilter::create();
+    videos->set_name("MP4, WebM and MKV videos");
+    for (std::string_view extension : PlaylistLibrary::mediaExtensions) {
+      videos->add_suffix(std::string(extension));
+    }
+    chooser->add_filter(videos);
+  }
+  runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {
+    std::vector<Url> chosen;
+    auto files = done->get_files();
+    for (guint index = 0; index < files->get_n_items(); ++index) {
+      auto file = std::dynamic_pointer_cast<Gio::File>(files->get_object(index));
+      if (!file) {
+        continue;
+      }
+      if (auto url = Url::parse(file->get_uri()); url && url->isFileURL()) {
+        chosen.push_back(*url);
+      }
+    }
+    model_->addFiles(chosen);
+  });
+}
+
+void PlaylistPanel::chooseImport() {
+  auto chooser = Gtk::FileChooserNative::create("Import M3U Playlist", window_,
+                                                Gtk::FileChooser::Action::OPEN, "Import", "Cancel");
+  auto playlists = Gtk::FileFilter::create();
+  playlists->set_name("M3U playlists");
+  playlists->add_suffix("m3u");
+  playlists->add_suffix("m3u8");
+  chooser->add_filter(playlists);
+  runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {
+    if (auto file = done->get_file()) {
+      model_->importM3U(file->get_path());
+    }
+  });
+}
+
+void PlaylistPanel::chooseExport() {
+  auto chooser = Gtk::FileChooserNative::create(model_->exportMenuTitle(), window_,
+                                                Gtk::FileChooser::Action::SAVE, "Export", "Cancel");
+  chooser->set_current_name(model_->exportFileName());
+  auto playlists = Gtk::FileFilter::create();
+  playlists->set_name("M3U playlists");
+  playlists->add_suffix("m3u");
+  chooser->add_filter(playlists);
+  runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {
+    if (auto file = done->get_file()) {
+      model_->exportM3U(file->get_path());
+    }
+  });
+}
+
+// MARK: - Artwork
+
+void PlaylistPanel::metadataChanged(const std::string& url) {
+  for (ContentRow* row : boundRows_) {
+    if (row->url() == url && row->position() && *row->position() < rows_.size()) {
+      row->bind(rows_[*row->position()], *row->position());
+    }
+  }
+  // Durations come in one by one; the total is summed again once they pause.
+  if (!summaryUpdate_.connected()) {
+    summaryUpdate_ = Glib::signal_timeout().connect(
+        [this] {
+          setText(summary_, model_->headerSummary());
+          return false;
+        },
+        250);
+  }
+}
+
+}  // namespace orvel

@@ -1,0 +1,156 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/Defaults.h"
+#include "core/ObserverList.h"
+#include "platform/GtkPlayerDialogs.h"
+#include "playlist/PlaylistMetadata.h"
+#include "playlist/PlaylistView.h"
+
+namespace orvel {
+
+// The playlist panel: a window attached to the player window with the folder tree, the open
+// folder's rows, the add bar and the footer. Everything it does goes through the panel model;
+// the widgets only show it and report what the user did. One exists while the panel is shown.
+class PlaylistPanel {
+ public:
+  struct Inputs {
+    Gtk::Window& parent;
+    PlaylistView::Inputs view;
+    PlaylistMetadata& metadata;
+    Defaults& defaults;
+    // "Done", Escape or the window's close button.
+    std::function<void()> onDone;
+  };
+
+  explicit PlaylistPanel(Inputs inputs);
+  ~PlaylistPanel();
+  PlaylistPanel(const PlaylistPanel&) = delete;
+  PlaylistPanel& operator=(const PlaylistPanel&) = delete;
+
+  void present();
+  // The library or the item playing changed elsewhere.
+  void libraryChanged();
+  Gtk::Window& window() { return window_; }
+  bool isShowingDialog() const { return dialogs_.isShowingDialog(); }
+
+ private:
+  class ContentRow;
+  class SidebarRow;
+  struct SidebarEntry {
+    std::optional<Uuid> id;
+    std::string title;
+    int depth = 0;
+    bool hasSubfolders = false;
+    bool isExpanded = true;
+    std::size_t count = 0;
+    bool isPlaying = false;
+    bool hasResume = false;
+    bool operator==(const SidebarEntry&) const = default;
+  };
+
+  void buildHeader(Gtk::Box& root);
+  void buildSidebar(Gtk::Box& body);
+  void buildContent(Gtk::Box& body);
+  void buildAddBar(Gtk::Box& root);
+  void buildFooter(Gtk::Box& root);
+  void buildActions();
+
+  // Redraws what the model's last change touched: the rows only when the library, the open
+  // folder or the search changed, the controls always.
+  void refresh();
+  void refreshRows();
+  void refreshSidebar();
+  void refreshControls();
+  void refreshBreadcrumb();
+  void applySelection();
+  void syncDialogs();
+  void selectionChanged();
+
+  void showContextMenu(Gtk::Widget& anchor, double x, double y, const PlaylistView::Ids& ids);
+  Glib::RefPtr<Gio::Menu> menuModel(const std::vector<PlaylistView::MenuEntry>& entries,
+                                    const PlaylistView::Ids& ids);
+  Glib::RefPtr<Gio::Menu> moveMenuModel(const Uuid& id);
+  PlaylistView::Ids contextTargets(std::size_t position) const;
+  void dropRows(std::size_t from, std::size_t destination);
+
+  void chooseFiles(bool folders);
+  void chooseImport();
+  void chooseExport();
+  void runChooser(const Glib::RefPtr<Gtk::FileChooserNative>& chooser,
+                  std::function<void(const Glib::RefPtr<Gtk::FileChooserNative>&)> accepted);
+  void metadataChanged(const std::string& url);
+
+  Inputs inputs_;
+  Gtk::Window window_;
+  GtkPlayerDialogs dialogs_{window_};
+  std::unique_ptr<PlaylistView> model_;
+  ObserverToken modelChanges_;
+  ObserverToken metadataChanges_;
+
+  // What the shown rows were made from; a change of any of these rebuilds them.
+  bool rowsStale_ = true;
+  std::optional<Uuid> shownFolder_;
+  std::string shownQuery_;
+  std::vector<PlaylistView::Row> rows_;
+  std::vector<SidebarEntry> sidebar_;
+  bool syncingSelection_ = false;
+  bool syncingSidebar_ = false;
+  bool renameShown_ = false;
+  bool trashShown_ = false;
+  bool clearShown_ = false;
+  std::set<ContentRow*> boundRows_;
+  sigc::connection summaryUpdate_;
+
+  // The entries of the menu on screen, by the index its items carry.
+  std::vector<PlaylistView::MenuEntry> menuEntries_;
+  PlaylistView::Ids menuTargets_;
+  Glib::RefPtr<Gio::SimpleActionGroup> actions_;
+  Glib::RefPtr<Gio::SimpleAction> shuffleRemainingAction_;
+  Glib::RefPtr<Gio::SimpleAction> exportAction_;
+  Gtk::PopoverMenu contextMenu_;
+  Glib::RefPtr<Gtk::FileChooserNative> chooser_;
+
+  Gtk::Label summary_;
+  Glib::RefPtr<Gtk::StringList> sidebarStore_;
+  Glib::RefPtr<Gtk::SingleSelection> sidebarSelection_;
+  Gtk::ListView* sidebarList_ = nullptr;
+  Gtk::Box crumbs_{Gtk::Orientation::HORIZONTAL, 2};
+  Gtk::Button playFromBeginning_;
+  Gtk::Entry search_;
+  Gtk::Button clearSearch_;
+  Gtk::Stack contentStack_;
+  Glib::RefPtr<Gtk::StringList> store_;
+  Glib::RefPtr<Gtk::MultiSelection> selection_;
+  Gtk::ListView* list_ = nullptr;
+  Gtk::Label emptyTitle_;
+  Gtk::Label emptyMessage_;
+  Gtk::Entry urlField_;
+  Gtk::Button addURL_;
+  Gtk::Button addFiles_;
+  Gtk::Button addFolder_;
+  Gtk::Button newFolder_;
+  Gtk::MenuButton importExport_;
+  Gtk::Box errorRow_{Gtk::Orientation::HORIZONTAL, 6};
+  Gtk::Label errorText_;
+  Gtk::Button remove_;
+  Gtk::Button moveUp_;
+  Gtk::Button moveDown_;
+  Gtk::Button play_;
+  Gtk::Button repeat_;
+  Gtk::MenuButton shuffle_;
+  Gtk::Button clear_;
+  Gtk::Label selectedCount_;
+  Gtk::Button done_;
+};
+
+}  // namespace orvel
