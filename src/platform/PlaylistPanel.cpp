@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "chrome/PlayerSymbols.h"
 #include "core/Log.h"
@@ -654,10 +655,22 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   selection_->signal_selection_changed().connect([this](guint, guint) { selectionChanged(); });
   auto keys = Gtk::EventControllerKey::create();
   keys->signal_key_pressed().connect(
-      [this](guint key, guint, Gdk::ModifierType) {
+      [this](guint key, guint, Gdk::ModifierType state) {
         if (key == GDK_KEY_Delete || key == GDK_KEY_KP_Delete || key == GDK_KEY_BackSpace) {
           model_->remove(model_->selection());
           return true;
+        }
+        // The context menu of the selection, at its first row.
+        const bool shifted =
+            (state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK;
+        if (key == GDK_KEY_Menu || (key == GDK_KEY_F10 && shifted)) {
+          for (ContentRow* row : boundRows_) {
+            if (row->position() && selection_->is_selected(static_cast<guint>(*row->position()))) {
+              showContextMenu(*row, row->get_width() / 2.0, row->get_height() / 2.0,
+                              model_->selection());
+              return true;
+            }
+          }
         }
         return false;
       },
@@ -711,6 +724,11 @@ void PlaylistPanel::buildAddBar(Gtk::Box& root) {
   describe(addFolder_, "Add Folder", "Add a folder as a playlist folder…");
   addFolder_.signal_clicked().connect([this] { chooseFiles(true); });
   bar->append(addFolder_);
+  adding_.set_visible(false);
+  adding_.set_tooltip_text("Adding files…");
+  gtk_accessible_update_property(GTK_ACCESSIBLE(adding_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 "Adding files…", -1);
+  bar->append(adding_);
   newFolder_.set_label("New Folder");
   describe(newFolder_, "New Folder", "New Folder");
   newFolder_.signal_clicked().connect([this] { model_->newFolder(); });
@@ -1186,8 +1204,40 @@ void PlaylistPanel::chooseFiles(bool folders) {
         chosen.push_back(*url);
       }
     }
-    model_->addFiles(chosen);
+    addChosenFiles(std::move(chosen));
   });
+}
+
+// A folder of thousands of files takes a while to read: it is read on a thread of its own while
+// the add bar says so, and what it found joins the playlist on the main loop, unless the panel
+// has gone by then.
+void PlaylistPanel::addChosenFiles(std::vector<Url> chosen) {
+  setAdding(true);
+  std::weak_ptr<bool> alive = alive_;
+  PlaylistPanel* panel = this;
+  std::thread([alive, panel, chosen = std::move(chosen)] {
+    auto* done = new std::function<void()>(
+        [alive, panel, found = PlaylistView::nodesForFiles(chosen)]() mutable {
+          if (alive.lock()) {
+            panel->setAdding(false);
+            panel->model_->addFiles(std::move(found));
+          }
+        });
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer work) -> gboolean {
+          (*static_cast<std::function<void()>*>(work))();
+          return G_SOURCE_REMOVE;
+        },
+        done, [](gpointer work) { delete static_cast<std::function<void()>*>(work); });
+  }).detach();
+}
+
+void PlaylistPanel::setAdding(bool adding) {
+  addFiles_.set_sensitive(!adding);
+  addFolder_.set_sensitive(!adding);
+  adding_.set_visible(adding);
+  adding_.set_spinning(adding);
 }
 
 void PlaylistPanel::chooseImport() {

@@ -84,6 +84,8 @@ class PlaylistPanel {
   void dropRows(std::size_t from, std::size_t destination);
 
   void chooseFiles(bool folders);
+  void addChosenFiles(std::vector<Url> chosen);
+  void setAdding(bool adding);
   void chooseImport();
   void chooseExport();
   void runChooser(const Glib::RefPtr<Gtk::FileChooserNative>& chooser,
@@ -91,6 +93,8 @@ class PlaylistPanel {
   void metadataChanged(const std::string& url);
 
   Inputs inputs_;
+  // Work finished on other threads finds the panel through this, or finds it gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   Gtk::Window window_;
   GtkPlayerDialogs dialogs_{window_};
   std::unique_ptr<PlaylistView> model_;
@@ -138,6 +142,7 @@ class PlaylistPanel {
   Gtk::Button addURL_;
   Gtk::Button addFiles_;
   Gtk::Button addFolder_;
+  Gtk::Spinner adding_;
   Gtk::Button newFolder_;
   Gtk::MenuButton importExport_;
   Gtk::Box errorRow_{Gtk::Orientation::HORIZONTAL, 6};

@@ -68,6 +68,9 @@ class PlaylistLibrary {
   // the same id, so a rescan recognises the folders it made before.
   static Uuid stableID(std::string_view path);
 
+  // File names are bytes, not always UTF-8; what the user sees of one is its display form.
+  static std::string displayName(const std::string& fileName);
+
   // "Wendle Media" in the user's videos folder ($XDG_VIDEOS_DIR, else ~/Videos).
   static std::string mediaFolder();
   // The media folder's files and folders as top-level nodes, in file-browser order (natural,

@@ -27,16 +27,10 @@ struct DirectoryCloser {
   void operator()(DIR* directory) const { closedir(directory); }
 };
 
-// File names are bytes here, not always UTF-8; what the user sees of one is its display form.
-std::string displayName(const std::string& fileName) {
-  GString display(g_filename_display_name(fileName.c_str()));
-  return display ? std::string(display.get()) : fileName;
-}
-
 std::string sortKey(const std::string& fileName) {
   // The collation key follows the locale, which may order capitals first; folding the case
   // first keeps the order case-insensitive everywhere.
-  const std::string display = displayName(fileName);
+  const std::string display = PlaylistLibrary::displayName(fileName);
   GString folded(g_utf8_casefold(display.c_str(), static_cast<gssize>(display.size())));
   GString key(g_utf8_collate_key_for_filename(folded.get(), -1));
   return key ? std::string(key.get()) : display;
@@ -125,8 +119,8 @@ std::optional<PlaylistNode> scanNode(const std::string& path, ScanPath& scanPath
     if (children.empty()) {
       return std::nullopt;
     }
-    PlaylistNode folder =
-        PlaylistNode::folder(displayName(lastComponent(path)), std::move(children));
+    PlaylistNode folder = PlaylistNode::folder(PlaylistLibrary::displayName(lastComponent(path)),
+                                               std::move(children));
     folder.id = PlaylistLibrary::stableID(path);
     return folder;
   }
@@ -243,6 +237,11 @@ class MediaFolderMerge {
 };
 
 }  // namespace
+
+std::string PlaylistLibrary::displayName(const std::string& fileName) {
+  GString display(g_filename_display_name(fileName.c_str()));
+  return display ? std::string(display.get()) : fileName;
+}
 
 std::string PlaylistLibrary::mediaFolder() {
   std::string videos;

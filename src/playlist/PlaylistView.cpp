@@ -183,7 +183,7 @@ std::string PlaylistView::subtitle(const Row& row) const {
   } else if (auto file = shown.fileURL()) {
     const std::string directory = std::filesystem::path(file->path()).parent_path().filename();
     if (!directory.empty()) {
-      parts.push_back(directory);
+      parts.push_back(PlaylistLibrary::displayName(directory));
     }
   } else if (shown.url) {
     if (auto link = Url::parse(*shown.url); link && link->hasHost()) {
@@ -389,18 +389,22 @@ void PlaylistView::addURL() {
   add({PlaylistNode::item(text)});
 }
 
-void PlaylistView::addFiles(const std::vector<Url>& chosen) {
+void PlaylistView::addFiles(Nodes found) {
+  if (found.empty()) {
+    setErrorMessage(std::string(kAddFilesFailure));
+    return;
+  }
+  add(std::move(found));
+}
+
+PlaylistView::Nodes PlaylistView::nodesForFiles(const std::vector<Url>& chosen) {
   Nodes nodes;
   for (const Url& file : chosen) {
     if (auto found = PlaylistLibrary::nodeForFile(file)) {
       nodes.push_back(std::move(*found));
     }
   }
-  if (nodes.empty()) {
-    setErrorMessage(std::string(kAddFilesFailure));
-    return;
-  }
-  add(std::move(nodes));
+  return nodes;
 }
 
 void PlaylistView::newFolder() {

@@ -167,8 +167,11 @@ class PlaylistView {
   // MARK: Actions
   void add(Nodes nodes);
   void addURL();
-  // The files and folders chosen in the open panel, in its order.
-  void addFiles(const std::vector<Url>& chosen);
+  // What the files and folders chosen in the open panel became, in its order (see nodesForFiles).
+  void addFiles(Nodes found);
+  // Each file or folder as the playlist takes it: a video file as an item, a folder as a folder
+  // of what it holds; the rest is left out. Reads the disk: run it off the main loop.
+  static Nodes nodesForFiles(const std::vector<Url>& chosen);
   void newFolder();
   void groupIntoFolder(const Ids& ids);
   void remove(const Ids& ids);

@@ -243,6 +243,33 @@ TEST_F(PlaylistViewEditing, LinkFieldTrimsRefusesUnsupportedLinksAndAddsToTheOpe
   EXPECT_EQ(panel().errorMessage(), std::nullopt);
 }
 
+// Chosen files and folders: the videos join the open folder, a folder as a folder of its videos;
+// a choice with nothing playable says so and changes nothing.
+TEST_F(PlaylistViewEditing, ChosenFilesJoinTheOpenFolderAndNothingPlayableSaysSo) {
+  TemporaryFolder disk;
+  std::filesystem::create_directories(disk.file("trip"));
+  for (const char* name : {"notes.txt", "trip/b.mkv", "trip/a.webm", "trip/readme.txt"}) {
+    std::ofstream(disk.file(name)) << "x";
+  }
+  PlaylistNode folder = PlaylistNode::folder("F");
+  library = {folder};
+  panel().openFolder(folder.id);
+
+  panel().addFiles(PlaylistView::nodesForFiles({*Url::fileURL(disk.file("notes.txt"))}));
+  EXPECT_EQ(panel().errorMessage(), "No MP4, WebM or MKV files were found in the selection.");
+  EXPECT_TRUE(children(folder.id).empty());
+
+  panel().addFiles(PlaylistView::nodesForFiles(
+      {*Url::fileURL(disk.file("notes.txt")), *Url::fileURL(disk.file("trip"))}));
+  EXPECT_EQ(panel().errorMessage(), std::nullopt);
+  ASSERT_EQ(children(folder.id).size(), 1u);
+  const PlaylistNode& trip = children(folder.id)[0];
+  EXPECT_EQ(trip.name, "trip");
+  ASSERT_TRUE(trip.children);
+  ASSERT_EQ(trip.children->size(), 2u);
+  EXPECT_EQ((*trip.children)[0].fileURL()->lastPathComponent(), "a.webm");
+}
+
 TEST_F(PlaylistViewTrash, FileListedTwiceLeavesEverywhereAndTheSessionHearsFirst) {
   library = {PlaylistNode::item("file:///v/a.mp4"),
              PlaylistNode::folder("F", {PlaylistNode::item("file:///v/./a.mp4"), video("b")}),
