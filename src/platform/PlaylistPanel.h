@@ -41,7 +41,6 @@ class PlaylistPanel {
   // The library or the item playing changed elsewhere.
   void libraryChanged();
   Gtk::Window& window() { return window_; }
-  bool isShowingDialog() const { return dialogs_.isShowingDialog(); }
 
  private:
   class ContentRow;
