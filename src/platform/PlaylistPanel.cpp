@@ -810,12 +810,16 @@ void PlaylistPanel::refresh() {
   const auto folder = model_->folderID();
   if (rowsStale_ || folder != shownFolder_ || model_->query() != shownQuery_) {
     const bool folderChanged = folder != shownFolder_;
+    // A keystroke in the search field changes the rows alone.
+    const bool onlySearch = !rowsStale_ && !folderChanged;
     rowsStale_ = false;
     shownFolder_ = folder;
     shownQuery_ = model_->query();
     refreshRows();
-    refreshSidebar();
-    refreshBreadcrumb();
+    if (!onlySearch) {
+      refreshSidebar();
+      refreshBreadcrumb();
+    }
     if (folderChanged) {
       // The row to resume from comes into view once the list has its new rows.
       Glib::signal_idle().connect_once([this] {

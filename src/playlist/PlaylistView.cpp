@@ -85,12 +85,17 @@ std::string PlaylistView::folderTitle(std::optional<Uuid> folder) const {
   return found ? found->title() : "All Videos";
 }
 
-PlaylistRows PlaylistView::rows() const {
-  PlaylistMetadata::Lookup lookup;
-  if (PlaylistMetadata* metadata = deps_.metadata) {
-    lookup = [metadata](const std::string& url) { return metadata->info(url); };
+const PlaylistRows& PlaylistView::rows() const {
+  // One per redraw: it reads the stored positions and durations once, and every row drawn after
+  // a change shares them.
+  if (!rows_) {
+    PlaylistMetadata::Lookup lookup;
+    if (PlaylistMetadata* metadata = deps_.metadata) {
+      lookup = [metadata](const std::string& url) { return metadata->info(url); };
+    }
+    rows_.emplace(deps_.defaults, std::move(lookup));
   }
-  return PlaylistRows(deps_.defaults, std::move(lookup));
+  return *rows_;
 }
 
 std::vector<PlaylistView::Row> PlaylistView::visibleRows() const {
@@ -116,7 +121,7 @@ std::vector<PlaylistView::Crumb> PlaylistView::breadcrumb() const {
 }
 
 std::string PlaylistView::headerSummary() const {
-  const PlaylistRows derived = rows();
+  const PlaylistRows& derived = rows();
   std::size_t count = 0;
   double total = 0;
   PlaylistTree::forEachItem(library(), [&](const PlaylistNode& item) {
@@ -159,7 +164,7 @@ std::optional<PlaylistView::EmptyState> PlaylistView::emptyState(bool hasRows) c
 }
 
 std::string PlaylistView::subtitle(const Row& row) const {
-  const PlaylistRows derived = rows();
+  const PlaylistRows& derived = rows();
   const PlaylistNode& shown = row.node;
   if (shown.isFolder()) {
     std::string text = videoCount(PlaylistTree::items(shown).size());
@@ -194,7 +199,7 @@ std::string PlaylistView::subtitle(const Row& row) const {
 }
 
 std::optional<double> PlaylistView::progress(const PlaylistNode& shown) const {
-  const PlaylistRows derived = rows();
+  const PlaylistRows& derived = rows();
   const auto position = derived.savedPosition(shown);
   const auto duration = derived.duration(shown);
   if (shown.isFolder() || !position || !duration || !(*duration > 0)) {

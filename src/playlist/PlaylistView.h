@@ -119,7 +119,8 @@ class PlaylistView {
   std::optional<Uuid> currentItemID() const { return inputs_.currentItemID(); }
   std::optional<Uuid> folderID() const;
   std::string folderTitle(std::optional<Uuid> folder) const;
-  PlaylistRows rows() const;
+  // Shared by everything drawn until the next change is announced.
+  const PlaylistRows& rows() const;
   std::vector<Row> visibleRows() const;
   std::vector<Row> sidebarRows() const;
   std::optional<Uuid> resumeID(std::optional<Uuid> scope) const;
@@ -238,7 +239,10 @@ class PlaylistView {
 
  private:
   void mutate(const std::function<void(Nodes&)>& change);
-  void changed() const { observers_.notify(); }
+  void changed() const {
+    rows_.reset();
+    observers_.notify();
+  }
   std::vector<Uuid> inRowOrder(const Ids& ids) const;
   const PlaylistNode* node(const Uuid& id) const { return PlaylistTree::find(library(), id); }
   std::optional<Uuid> parentFolder(const Uuid& id) const;
@@ -257,6 +261,7 @@ class PlaylistView {
   std::string renameText_;
   std::optional<Uuid> openFolder_;
   std::mt19937 random_{std::random_device{}()};
+  mutable std::optional<PlaylistRows> rows_;
   ObserverList<> observers_;
 };
 
