@@ -264,8 +264,8 @@ int rowsShown(Gtk::Widget& list) {
   return count;
 }
 
-unsigned rowCount(Gtk::ListView& list) {
-  return g_list_model_get_n_items(G_LIST_MODEL(gtk_list_view_get_model(list.gobj())));
+unsigned rowCount(Gtk::GridView& list) {
+  return g_list_model_get_n_items(G_LIST_MODEL(gtk_grid_view_get_model(list.gobj())));
 }
 
 struct Spread {
@@ -291,7 +291,7 @@ struct ScrollPass {
 
 // Moves the list once per frame from the top, each step chosen by `next` from the adjustment,
 // until `frames` steps were taken or the bottom was reached.
-std::optional<ScrollPass> scroll(Gtk::ListView& list, const FrameProbe& probe, int frames,
+std::optional<ScrollPass> scroll(Gtk::GridView& list, const FrameProbe& probe, int frames,
                                  const std::function<double(Gtk::Adjustment&, int step)>& next) {
   auto adjustment = list.get_vadjustment();
   adjustment->set_value(0);
@@ -439,7 +439,7 @@ int main(int argc, char** argv) {
     if (!firstFrame) {
       return fail("the panel was never drawn");
     }
-    auto* list = findWidget<Gtk::ListView>(panel->window(), [](Gtk::ListView& view) {
+    auto* list = findWidget<Gtk::GridView>(panel->window(), [](Gtk::GridView& view) {
       return view.has_css_class("orvel-playlist-list");
     });
     if (!list) {

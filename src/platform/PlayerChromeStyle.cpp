@@ -165,9 +165,10 @@ listview.orvel-sidebar > row:selected { background-color: rgba(255, 105, 74, 0.3
 .orvel-crumb { padding: 2px 6px; color: rgba(255, 255, 255, 0.7); }
 .orvel-crumb-current { font-weight: 700; padding: 2px 6px; }
 .orvel-crumb-chevron { color: rgba(255, 255, 255, 0.4); }
-listview.orvel-playlist-list { background: none; }
-listview.orvel-playlist-list > row { padding: 6px 14px; border-bottom: 1px solid rgba(255, 255, 255, 0.04); }
-listview.orvel-playlist-list > row:selected { background-color: rgba(255, 105, 74, 0.22); }
+gridview.orvel-playlist-list { background: none; }
+gridview.orvel-playlist-list > child { padding: 6px 14px; border-bottom: 1px solid rgba(255, 255, 255, 0.04); }
+gridview.orvel-playlist-list > child box { margin: 0; border-spacing: 0; }
+gridview.orvel-playlist-list > child:selected { background-color: rgba(255, 105, 74, 0.22); }
 .orvel-playlist-artwork { border-radius: 4px; background-color: rgba(255, 255, 255, 0.07); }
 .orvel-playlist-title { font-weight: 600; }
 .orvel-playlist-subtitle { color: rgba(255, 255, 255, 0.6); font-size: 12px; }
@@ -182,9 +183,9 @@ progressbar.orvel-playlist-progress progress { min-height: 3px; margin: 0; min-w
 .orvel-playlist-missing { color: rgb(255, 159, 10); font-size: 11px; }
 .orvel-playlist-marker { color: #fff; margin: 2px; -gtk-icon-shadow: 0 1px 2px rgba(0, 0, 0, 0.9); }
 .orvel-row-actions { opacity: 0; }
-listview.orvel-playlist-list > row:hover .orvel-row-actions,
-listview.orvel-playlist-list > row:selected .orvel-row-actions,
-listview.orvel-playlist-list > row:focus-within .orvel-row-actions { opacity: 1; }
+gridview.orvel-playlist-list > child:hover .orvel-row-actions,
+gridview.orvel-playlist-list > child:selected .orvel-row-actions,
+gridview.orvel-playlist-list > child:focus-within .orvel-row-actions { opacity: 1; }
 .orvel-add-bar { padding: 10px 14px 6px 14px; border-top: 1px solid rgba(255, 255, 255, 0.06); }
 .orvel-playlist-error { margin: 0 14px 6px 14px; padding: 6px 8px; border-radius: 4px;
   color: rgb(255, 59, 48); background-color: rgba(255, 59, 48, 0.08); }

@@ -121,59 +121,42 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     artwork_.set_valign(Gtk::Align::CENTER);
     append(artwork_);
 
-    auto* text = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
-    text->set_hexpand(true);
-    text->set_valign(Gtk::Align::CENTER);
+    text_.set_hexpand(true);
+    text_.set_valign(Gtk::Align::CENTER);
     title_.set_xalign(0);
     title_.set_ellipsize(Pango::EllipsizeMode::END);
     title_.add_css_class("orvel-playlist-title");
     subtitle_.set_xalign(0);
     subtitle_.set_ellipsize(Pango::EllipsizeMode::END);
     subtitle_.add_css_class("orvel-playlist-subtitle");
-    text->append(title_);
-    text->append(subtitle_);
-    progress_.add_css_class("orvel-playlist-progress");
-    text->append(progress_);
-    resume_.append(resumeLabel_);
-    resumeLabel_.add_css_class("orvel-playlist-resume");
-    resumeButton_.set_label("Resume");
-    resumeButton_.add_css_class("orvel-playlist-resume-button");
-    describe(resumeButton_, "Resume", "Continue from where playback stopped");
-    resumeButton_.signal_clicked().connect([this] {
-      if (id_) {
-        panel_.model_->play(*id_);
-      }
-    });
-    resume_.append(resumeButton_);
-    text->append(resume_);
-    missing_.set_text("File not found");
-    missing_.set_xalign(0);
-    missing_.add_css_class("orvel-playlist-missing");
-    missing_.set_tooltip_text("File not found. Its drive may be disconnected.");
-    text->append(missing_);
-    append(*text);
+    text_.append(title_);
+    text_.append(subtitle_);
+    append(text_);
 
-    auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 2);
-    actions->add_css_class("orvel-row-actions");
-    actions->set_valign(Gtk::Align::CENTER);
-    moveButton_.set_icon_name(iconName("folder.move"));
-    moveButton_.set_has_frame(false);
-    moveButton_.set_create_popup_func([this] {
+    // Plain buttons opening the panel's one menu: a row is made each time one scrolls into a
+    // list that shrank, so it holds as few widgets as it can.
+    actions_.add_css_class("orvel-row-actions");
+    actions_.set_valign(Gtk::Align::CENTER);
+    makeIconButton(moveButton_, "folder.move", "", "");
+    moveButton_.signal_clicked().connect([this] {
       if (id_) {
-        moveButton_.set_menu_model(panel_.moveMenuModel(*id_));
+        panel_.showMenu(moveButton_, panel_.moveMenuModel(*id_));
       }
     });
-    moreButton_.set_icon_name(iconName("ellipsis.circle"));
-    moreButton_.set_has_frame(false);
-    moreButton_.set_create_popup_func([this] {
+    makeIconButton(moreButton_, "ellipsis.circle", "", "");
+    moreButton_.signal_clicked().connect([this] {
       if (id_) {
         const Ids target{*id_};
-        moreButton_.set_menu_model(panel_.menuModel(panel_.model_->contextMenu(target), target));
+        panel_.showMenu(moreButton_, panel_.menuModel(panel_.model_->contextMenu(target), target));
       }
     });
-    actions->append(moveButton_);
-    actions->append(moreButton_);
-    append(*actions);
+    for (Gtk::Button* button : {&moveButton_, &moreButton_}) {
+      gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()),
+                                     GTK_ACCESSIBLE_PROPERTY_HAS_POPUP, TRUE, -1);
+    }
+    actions_.append(moveButton_);
+    actions_.append(moreButton_);
+    append(actions_);
 
     auto click = Gtk::GestureClick::create();
     click->set_button(GDK_BUTTON_SECONDARY);
@@ -246,26 +229,33 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     marker_.set_from_icon_name(iconName(current ? "speaker.wave.2.fill" : "play.fill"));
     marker_.set_visible(current || !node.isFolder());
     setClass(marker_, "orvel-accent", current);
-    if (current) {
-      describe(marker_, "Playing", "Playing");
-    }
+    describeRow(marker_, current ? "Playing" : "", current ? "Playing" : "");
     setClass(*this, "orvel-playlist-current", current);
 
+    // The progress bar, the resume line and the missing-file line are made the first time this
+    // row shows an item that has them.
     const auto progress = model.progress(node);
-    progress_.set_visible(progress.has_value());
-    progress_.set_fraction(progress.value_or(0));
-    const auto resume = model.resumeLabel(row);
-    resume_.set_visible(resume.has_value());
-    if (resume) {
-      setText(resumeLabel_, *resume);
+    if (progress || progress_) {
+      progressBar().set_visible(progress.has_value());
+      progress_->set_fraction(progress.value_or(0));
     }
-    missing_.set_visible(model.isFileMissing(node));
+    const auto resume = model.resumeLabel(row);
+    if (resume || resume_) {
+      resumeLine().set_visible(resume.has_value());
+      if (resume) {
+        setText(*resumeLabel_, *resume);
+      }
+    }
+    const bool missing = model.isFileMissing(node);
+    if (missing || missing_) {
+      missingLine().set_visible(missing);
+    }
 
     const bool selected = panel_.selection_->is_selected(static_cast<guint>(position));
     check_.set_active(selected);
     updateCheckDescription(title, selected);
-    describe(moveButton_, "Move " + title + " to a folder", "Move " + title + " to a folder");
-    describe(moreButton_, "More actions for " + title, "More actions for " + title);
+    describeRow(moveButton_, "Move " + title + " to a folder", "Move " + title + " to a folder");
+    describeRow(moreButton_, "More actions for " + title, "More actions for " + title);
     binding_ = false;
   }
 
@@ -280,7 +270,11 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     binding_ = false;
   }
 
-  void unbind() { position_.reset(); }
+  void unbind() {
+    position_.reset();
+    id_.reset();
+  }
+  const std::optional<Uuid>& id() const { return id_; }
   const std::string& url() const { return url_; }
   std::optional<std::size_t> position() const { return position_; }
 
@@ -304,8 +298,52 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     cairo->paint();
   }
 
+  Gtk::ProgressBar& progressBar() {
+    if (!progress_) {
+      progress_ = Gtk::make_managed<Gtk::ProgressBar>();
+      progress_->add_css_class("orvel-playlist-progress");
+      text_.insert_child_after(*progress_, subtitle_);
+    }
+    return *progress_;
+  }
+
+  Gtk::Box& resumeLine() {
+    if (!resume_) {
+      resume_ = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+      resumeLabel_ = Gtk::make_managed<Gtk::Label>();
+      resumeLabel_->add_css_class("orvel-playlist-resume");
+      resume_->append(*resumeLabel_);
+      auto* button = Gtk::make_managed<Gtk::Button>("Resume");
+      button->add_css_class("orvel-playlist-resume-button");
+      describeRow(*button, "Resume", "Continue from where playback stopped");
+      button->signal_clicked().connect([this] {
+        if (id_) {
+          panel_.model_->play(*id_);
+        }
+      });
+      resume_->append(*button);
+      if (progress_) {
+        text_.insert_child_after(*resume_, *progress_);
+      } else {
+        text_.insert_child_after(*resume_, subtitle_);
+      }
+    }
+    return *resume_;
+  }
+
+  Gtk::Label& missingLine() {
+    if (!missing_) {
+      missing_ = Gtk::make_managed<Gtk::Label>("File not found");
+      missing_->set_xalign(0);
+      missing_->add_css_class("orvel-playlist-missing");
+      describeRow(*missing_, "File not found", "File not found. Its drive may be disconnected.");
+      text_.append(*missing_);
+    }
+    return *missing_;
+  }
+
   void updateCheckDescription(const std::string& title, bool selected) {
-    describe(check_, "Select " + title, "Select " + title);
+    describeRow(check_, "Select " + title, "Select " + title);
     gtk_accessible_update_property(GTK_ACCESSIBLE(check_.gobj()),
                                    GTK_ACCESSIBLE_PROPERTY_VALUE_TEXT,
                                    selected ? "Selected" : "Not selected", -1);
@@ -323,15 +361,16 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
   PlaylistMetadata::Image image_;
   Gtk::Image symbol_;
   Gtk::Image marker_;
+  Gtk::Box text_{Gtk::Orientation::VERTICAL, 2};
   Gtk::Label title_;
   Gtk::Label subtitle_;
-  Gtk::ProgressBar progress_;
-  Gtk::Box resume_{Gtk::Orientation::HORIZONTAL, 8};
-  Gtk::Label resumeLabel_;
-  Gtk::Button resumeButton_;
-  Gtk::Label missing_;
-  Gtk::MenuButton moveButton_;
-  Gtk::MenuButton moreButton_;
+  Gtk::ProgressBar* progress_ = nullptr;
+  Gtk::Box* resume_ = nullptr;
+  Gtk::Label* resumeLabel_ = nullptr;
+  Gtk::Label* missing_ = nullptr;
+  Gtk::Box actions_{Gtk::Orientation::HORIZONTAL, 2};
+  Gtk::Button moveButton_;
+  Gtk::Button moreButton_;
 };
 
 // One entry of the sidebar: "All Videos" or a folder of the tree.
@@ -355,10 +394,10 @@ class PlaylistPanel::SidebarRow : public Gtk::Box {
     append(title_);
     playing_.set_from_icon_name(iconName("speaker.wave.2.fill"));
     playing_.add_css_class("orvel-accent");
-    describe(playing_, "Playing", "Playing");
+    describeRow(playing_, "Playing", "Playing");
     append(playing_);
     resume_.set_from_icon_name(iconName("bookmark.fill"));
-    describe(resume_, "Has resume point", "Remembers where playback stopped");
+    describeRow(resume_, "Has resume point", "Remembers where playback stopped");
     append(resume_);
     count_.add_css_class("orvel-sidebar-count");
     append(count_);
@@ -379,8 +418,8 @@ class PlaylistPanel::SidebarRow : public Gtk::Box {
     disclosure_.set_icon_name(iconName(entry.isExpanded ? "disclosure.open" : "chevron.right"));
     disclosure_.set_opacity(entry.hasSubfolders ? 1 : 0);
     disclosure_.set_sensitive(entry.hasSubfolders);
-    describe(disclosure_, (entry.isExpanded ? "Collapse " : "Expand ") + entry.title,
-             (entry.isExpanded ? "Collapse " : "Expand ") + entry.title);
+    describeRow(disclosure_, (entry.isExpanded ? "Collapse " : "Expand ") + entry.title,
+                (entry.isExpanded ? "Collapse " : "Expand ") + entry.title);
     icon_.set_from_icon_name(iconName(!entry.id          ? "list.bullet"
                                       : entry.isExpanded ? "folder.fill"
                                                          : "folder"));
@@ -635,7 +674,11 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
     row->unbind();
     boundRows_.erase(row);
   });
-  list_ = Gtk::make_managed<Gtk::ListView>(selection_, factory);
+  // A grid of one column: it keeps row widgets for about 30 rows around the view, where a list
+  // view keeps 200, so a search that changes the row count makes and drops few of them.
+  list_ = Gtk::make_managed<Gtk::GridView>(selection_, factory);
+  list_->set_min_columns(1);
+  list_->set_max_columns(1);
   list_->add_css_class("orvel-playlist-list");
   gtk_accessible_update_property(GTK_ACCESSIBLE(list_->gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  "Videos", -1);
@@ -812,13 +855,15 @@ void PlaylistPanel::refresh() {
     const bool folderChanged = folder != shownFolder_;
     // A keystroke in the search field changes the rows alone.
     const bool onlySearch = !rowsStale_ && !folderChanged;
+    const bool contentChanged = rowsStale_;
     rowsStale_ = false;
     shownFolder_ = folder;
     shownQuery_ = model_->query();
-    refreshRows();
+    refreshRows(contentChanged);
     if (!onlySearch) {
       refreshSidebar();
       refreshBreadcrumb();
+      refreshScope();
     }
     if (folderChanged) {
       // The row to resume from comes into view once the list has its new rows.
@@ -838,16 +883,30 @@ void PlaylistPanel::refresh() {
   syncDialogs();
 }
 
-void PlaylistPanel::refreshRows() {
+void PlaylistPanel::refreshRows(bool contentChanged) {
   rows_ = model_->visibleRows();
-  std::vector<Glib::ustring> keys;
-  keys.reserve(rows_.size());
-  for (std::size_t position = 0; position < rows_.size(); ++position) {
-    keys.push_back(std::to_string(position));
-  }
+  // The list's entries stand for positions, so only the count changes: a search or an edit
+  // rebinds the rows on screen instead of making new ones.
+  const std::size_t before = store_->get_n_items();
   syncingSelection_ = true;
-  store_->splice(0, store_->get_n_items(), keys);
+  if (rows_.size() < before) {
+    store_->splice(static_cast<guint>(rows_.size()), static_cast<guint>(before - rows_.size()), {});
+  } else if (rows_.size() > before) {
+    std::vector<Glib::ustring> added;
+    added.reserve(rows_.size() - before);
+    for (std::size_t position = before; position < rows_.size(); ++position) {
+      added.push_back(std::to_string(position));
+    }
+    store_->splice(static_cast<guint>(before), 0, added);
+  }
   syncingSelection_ = false;
+  for (ContentRow* row : boundRows_) {
+    const auto position = row->position();
+    if (position && *position < rows_.size() &&
+        (contentChanged || row->id() != rows_[*position].node.id)) {
+      row->bind(rows_[*position], *position);
+    }
+  }
   const auto empty = model_->emptyState(!rows_.empty());
   if (empty) {
     setText(emptyTitle_, empty->title);
@@ -937,34 +996,44 @@ void PlaylistPanel::refreshBreadcrumb() {
   }
 }
 
-void PlaylistPanel::refreshControls() {
+// What depends on the library and the open folder, and not on the search or the selection.
+void PlaylistPanel::refreshScope() {
   setText(summary_, model_->headerSummary());
-  const bool hasSelection = !model_->selection().empty();
-  remove_.set_sensitive(hasSelection);
-  moveUp_.set_sensitive(model_->canMove(-1));
-  moveDown_.set_sensitive(model_->canMove(1));
   const std::string playLabel = "Play " + model_->folderTitle(model_->folderID());
   describe(play_, playLabel, playLabel);
   play_.set_sensitive(model_->canPlayScope());
   playFromBeginning_.set_visible(model_->folderID().has_value());
   playFromBeginning_.set_sensitive(model_->canPlayScope());
-  repeat_.set_icon_name(iconName(model_->repeatSymbol()));
-  describe(repeat_, model_->repeatHelp(), model_->repeatHelp());
-  setClass(repeat_, "orvel-accent", model_->repeatMode() != PlaylistRepeat::off);
   shuffleRemainingAction_->set_enabled(model_->canShuffleRemaining());
   clear_.set_sensitive(model_->canClear());
+  const std::string exportTitle = model_->exportMenuTitle();
+  if (exportTitle != shownExportTitle_) {
+    shownExportTitle_ = exportTitle;
+    auto importMenu = Gio::Menu::create();
+    importMenu->append(std::string(PlaylistLibrary::kImportMenuTitle), "panel.import");
+    importMenu->append(exportTitle, "panel.export");
+    importExport_.set_menu_model(importMenu);
+  }
+  exportAction_->set_enabled(model_->itemCount(model_->folderID()) > 0);
+}
+
+void PlaylistPanel::refreshControls() {
+  const bool hasSelection = !model_->selection().empty();
+  remove_.set_sensitive(hasSelection);
+  moveUp_.set_sensitive(model_->canMove(-1));
+  moveDown_.set_sensitive(model_->canMove(1));
+  if (const std::string symbol = iconName(model_->repeatSymbol());
+      repeat_.get_icon_name().raw() != symbol) {
+    repeat_.set_icon_name(symbol);
+  }
+  describe(repeat_, model_->repeatHelp(), model_->repeatHelp());
+  setClass(repeat_, "orvel-accent", model_->repeatMode() != PlaylistRepeat::off);
   setText(selectedCount_, model_->selectionSummary());
   search_.set_placeholder_text(model_->searchPlaceholder());
   if (search_.get_text().raw() != model_->query()) {
     search_.set_text(model_->query());
   }
   clearSearch_.set_visible(!model_->query().empty());
-
-  auto importMenu = Gio::Menu::create();
-  importMenu->append(std::string(PlaylistLibrary::kImportMenuTitle), "panel.import");
-  importMenu->append(model_->exportMenuTitle(), "panel.export");
-  importExport_.set_menu_model(importMenu);
-  exportAction_->set_enabled(model_->itemCount(model_->folderID()) > 0);
 
   const auto& error = model_->errorMessage();
   errorRow_.set_visible(error.has_value());
@@ -1126,16 +1195,25 @@ Glib::RefPtr<Gio::Menu> PlaylistPanel::moveMenuModel(const Uuid& id) {
 
 void PlaylistPanel::showContextMenu(Gtk::Widget& anchor, double x, double y, const Ids& ids) {
   const auto entries = model_->contextMenu(ids);
-  if (entries.empty()) {
-    return;
+  if (!entries.empty()) {
+    showMenu(anchor, menuModel(entries, ids),
+             Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
   }
-  contextMenu_.set_menu_model(menuModel(entries, ids));
+}
+
+void PlaylistPanel::showMenu(Gtk::Widget& anchor, const Glib::RefPtr<Gio::MenuModel>& model,
+                             std::optional<Gdk::Rectangle> at) {
+  contextMenu_.set_menu_model(model);
   if (contextMenu_.get_parent()) {
     contextMenu_.unparent();
   }
   contextMenu_.set_parent(anchor);
-  contextMenu_.set_has_arrow(false);
-  contextMenu_.set_pointing_to(Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
+  contextMenu_.set_has_arrow(!at);
+  if (at) {
+    contextMenu_.set_pointing_to(*at);
+  } else {
+    gtk_popover_set_pointing_to(GTK_POPOVER(contextMenu_.gobj()), nullptr);
+  }
   contextMenu_.popup();
 }
 
@@ -1277,6 +1355,7 @@ void PlaylistPanel::chooseExport() {
 // MARK: - Artwork
 
 void PlaylistPanel::metadataChanged(const std::string& url) {
+  model_->metadataChanged(url);
   for (ContentRow* row : boundRows_) {
     if (row->url() == url && row->position() && *row->position() < rows_.size()) {
       row->bind(rows_[*row->position()], *row->position());

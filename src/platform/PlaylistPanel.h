@@ -67,8 +67,10 @@ class PlaylistPanel {
   // Redraws what the model's last change touched: the rows only when the library, the open
   // folder or the search changed, the controls always.
   void refresh();
-  void refreshRows();
+  // `contentChanged`: what the rows show may differ even where the same items stay in place.
+  void refreshRows(bool contentChanged);
   void refreshSidebar();
+  void refreshScope();
   void refreshControls();
   void refreshBreadcrumb();
   void applySelection();
@@ -76,6 +78,9 @@ class PlaylistPanel {
   void selectionChanged();
 
   void showContextMenu(Gtk::Widget& anchor, double x, double y, const PlaylistView::Ids& ids);
+  // Pops the panel's one menu up at `at` inside `anchor`, or below the whole anchor.
+  void showMenu(Gtk::Widget& anchor, const Glib::RefPtr<Gio::MenuModel>& model,
+                std::optional<Gdk::Rectangle> at = std::nullopt);
   Glib::RefPtr<Gio::Menu> menuModel(const std::vector<PlaylistView::MenuEntry>& entries,
                                     const PlaylistView::Ids& ids);
   Glib::RefPtr<Gio::Menu> moveMenuModel(const Uuid& id);
@@ -104,6 +109,7 @@ class PlaylistPanel {
   bool rowsStale_ = true;
   std::optional<Uuid> shownFolder_;
   std::string shownQuery_;
+  std::string shownExportTitle_;
   std::vector<PlaylistView::Row> rows_;
   std::vector<SidebarEntry> sidebar_;
   bool syncingSelection_ = false;
@@ -132,9 +138,10 @@ class PlaylistPanel {
   Gtk::Entry search_;
   Gtk::Button clearSearch_;
   Gtk::Stack contentStack_;
+  // One entry per position: the list keeps its row widgets while the rows change under them.
   Glib::RefPtr<Gtk::StringList> store_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
-  Gtk::ListView* list_ = nullptr;
+  Gtk::GridView* list_ = nullptr;
   Gtk::Label emptyTitle_;
   Gtk::Label emptyMessage_;
   Gtk::Entry urlField_;

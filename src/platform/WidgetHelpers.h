@@ -8,7 +8,33 @@ namespace orvel {
 
 // A control's help text is its tooltip; assistive technologies read its label.
 inline void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
-  widget.set_tooltip_text(help);
+  if (widget.get_tooltip_text().raw() != help) {
+    widget.set_tooltip_text(help);
+  }
+  gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 label.c_str(), -1);
+}
+
+// The same for a widget of a recycled row, whose texts change each time it shows another item.
+// Setting a tooltip asks the display where the pointer is, a round trip per call; the help text
+// is kept on the widget instead and handed over when a tooltip is wanted.
+inline void describeRow(Gtk::Widget& widget, const std::string& label, const std::string& help) {
+  static const GQuark key = g_quark_from_static_string("orvel-row-help");
+  GObject* object = G_OBJECT(widget.gobj());
+  if (!g_object_get_qdata(object, key)) {
+    widget.set_has_tooltip(true);
+    widget.signal_query_tooltip().connect(
+        [object](int, int, bool, const Glib::RefPtr<Gtk::Tooltip>& tooltip) {
+          const auto* text = static_cast<const char*>(g_object_get_qdata(object, key));
+          if (!text || !*text) {
+            return false;
+          }
+          tooltip->set_text(text);
+          return true;
+        },
+        false);
+  }
+  g_object_set_qdata_full(object, key, g_strdup(help.c_str()), g_free);
   gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  label.c_str(), -1);
 }

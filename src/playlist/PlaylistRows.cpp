@@ -145,7 +145,7 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   } else {
     const SearchText search(query);
     PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
-      if (search.isFoundIn(displayTitle(item)) || (item.url && search.isFoundIn(*item.url))) {
+      if (search.isFoundIn(itemTitle(item)) || (item.url && search.isFoundIn(*item.url))) {
         shown.push_back(&item);
       }
       return true;
@@ -225,15 +225,27 @@ std::optional<double> PlaylistRows::savedPosition(const PlaylistNode& node) cons
 }
 
 std::string PlaylistRows::displayTitle(const PlaylistNode& node) const {
-  if (!node.name.empty()) {
-    return node.name;
+  if (node.name.empty() && (!node.url || node.isFolder())) {
+    return node.title(resolver_);
   }
-  if (metadata_ && node.url) {
-    if (const PlaylistMetadata::Info* info = metadata_(*node.url); info && info->title) {
-      return *info->title;
-    }
+  return itemTitle(node);
+}
+
+const std::string& PlaylistRows::itemTitle(const PlaylistNode& item) const {
+  if (!item.name.empty() || !item.url) {
+    return item.name;
   }
-  return node.title(resolver_);
+  // A search reads every title below the folder at each keystroke.
+  auto [title, added] = titles_.try_emplace(*item.url);
+  if (added) {
+    const PlaylistMetadata::Info* info = metadata_ ? metadata_(*item.url) : nullptr;
+    title->second = info && info->title ? *info->title : item.title(resolver_);
+  }
+  return title->second;
+}
+
+void PlaylistRows::forgetTitle(const std::string& url) const {
+  titles_.erase(url);
 }
 
 std::optional<double> PlaylistRows::itemDuration(const PlaylistNode& item) const {

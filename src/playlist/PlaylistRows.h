@@ -56,10 +56,14 @@ class PlaylistRows {
   std::optional<double> savedPosition(const PlaylistNode& node) const;
   // The name, else the metadata title of the link, else the node's title.
   std::string displayTitle(const PlaylistNode& node) const;
+  // The metadata of the link changed: its title is looked up again.
+  void forgetTitle(const std::string& url) const;
 
  private:
   using Table = std::unordered_map<std::string, double>;
 
+  // The display title of an item (of a node with a name or a link), kept for the next search.
+  const std::string& itemTitle(const PlaylistNode& item) const;
   std::optional<double> storedPosition(const PlaylistNode& item) const;
   std::optional<double> itemDuration(const PlaylistNode& item) const;
   std::shared_ptr<const PlaylistLinkResolver::Media> media(const PlaylistNode& item) const;
@@ -70,6 +74,7 @@ class PlaylistRows {
   const PlaylistLinkResolver& resolver_;
   mutable std::optional<Table> positions_;
   mutable std::optional<Table> durations_;
+  mutable std::unordered_map<std::string, std::string> titles_;
 };
 
 }  // namespace orvel

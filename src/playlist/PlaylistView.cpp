@@ -246,6 +246,12 @@ std::string PlaylistView::displayTitle(const PlaylistNode& shown) const {
   return rows().displayTitle(shown);
 }
 
+void PlaylistView::metadataChanged(const std::string& url) const {
+  if (rows_) {
+    rows_->forgetTitle(url);
+  }
+}
+
 std::size_t PlaylistView::itemCount(std::optional<Uuid> scope) const {
   if (!scope) {
     std::size_t count = 0;
@@ -256,7 +262,15 @@ std::size_t PlaylistView::itemCount(std::optional<Uuid> scope) const {
     return count;
   }
   const PlaylistNode* folder = node(*scope);
-  return folder ? PlaylistTree::items(*folder).size() : 0;
+  if (!folder || !folder->isFolder()) {
+    return folder ? 1 : 0;
+  }
+  std::size_t count = 0;
+  PlaylistTree::forEachItem(*folder->children, [&count](const PlaylistNode&) {
+    ++count;
+    return true;
+  });
+  return count;
 }
 
 bool PlaylistView::isPlaying(std::optional<Uuid> scope) const {
@@ -312,7 +326,7 @@ std::string PlaylistView::selectionSummary() const {
 void PlaylistView::setQuery(std::string query) {
   if (query_ != query) {
     query_ = std::move(query);
-    changed();
+    viewChanged();
   }
 }
 

@@ -139,6 +139,8 @@ class PlaylistView {
   static std::string artworkSymbol(const PlaylistNode& node,
                                    const StreamingProviderRegistry& registry);
   std::string displayTitle(const PlaylistNode& node) const;
+  // The metadata of a link arrived or changed; titles derived from it are looked up again.
+  void metadataChanged(const std::string& url) const;
   // Items below a sidebar entry (none: all), and whether the item playing is among them.
   std::size_t itemCount(std::optional<Uuid> scope) const;
   bool isPlaying(std::optional<Uuid> scope) const;
@@ -243,6 +245,8 @@ class PlaylistView {
     rows_.reset();
     observers_.notify();
   }
+  // A change of what is looked at, not of the library or the stored positions and durations.
+  void viewChanged() const { observers_.notify(); }
   std::vector<Uuid> inRowOrder(const Ids& ids) const;
   const PlaylistNode* node(const Uuid& id) const { return PlaylistTree::find(library(), id); }
   std::optional<Uuid> parentFolder(const Uuid& id) const;
