@@ -1103,40 +1103,46 @@ void PlaylistPanel::syncDialogs() {
                              }
                            });
   }
-  if (model_->showsTrashConfirmation() && !trashShown_) {
-    trashShown_ = true;
-    Alert alert{.style = Alert::Style::warning,
-                .title = "Move original file to Trash?",
-                .message = model_->trashConfirmationMessage(),
-                .buttons = {"Move Original File to Trash", "Cancel"},
-                .destructiveButton = 0};
-    dialogs_.showAlert(alert, [this](std::size_t button) {
-      trashShown_ = false;
-      if (button == 0) {
-        model_->trashSelectedFile();
-      } else {
-        model_->cancelTrash();
-      }
-    });
+  if (model_->showsTrashConfirmation()) {
+    confirm(
+        trashShown_,
+        {.style = Alert::Style::warning,
+         .title = "Move original file to Trash?",
+         .message = model_->trashConfirmationMessage(),
+         .buttons = {"Move Original File to Trash", "Cancel"},
+         .destructiveButton = 0},
+        [this] { model_->trashSelectedFile(); }, [this] { model_->cancelTrash(); });
   }
-  if (model_->showsClearConfirmation() && !clearShown_) {
-    clearShown_ = true;
-    Alert alert{.style = Alert::Style::warning,
-                .title = "Clear the entire playlist?",
-                .message =
-                    "All videos and folders are removed from the playlist. Original "
+  if (model_->showsClearConfirmation()) {
+    confirm(
+        clearShown_,
+        {.style = Alert::Style::warning,
+         .title = "Clear the entire playlist?",
+         .message = "All videos and folders are removed from the playlist. Original "
                     "files are not affected.",
-                .buttons = {"Clear Playlist", "Cancel"},
-                .destructiveButton = 0};
-    dialogs_.showAlert(alert, [this](std::size_t button) {
-      clearShown_ = false;
-      if (button == 0) {
-        model_->confirmClear();
-      } else {
-        model_->cancelClear();
-      }
-    });
+         .buttons = {"Clear Playlist", "Cancel"},
+         .destructiveButton = 0},
+        [this] { model_->confirmClear(); }, [this] { model_->cancelClear(); });
   }
+}
+
+// A confirmation whose first button does the destructive thing; `shown` keeps it from being
+// asked twice while it is up.
+void PlaylistPanel::confirm(bool& shown, const Alert& alert, std::function<void()> confirmed,
+                            std::function<void()> cancelled) {
+  if (shown) {
+    return;
+  }
+  shown = true;
+  dialogs_.showAlert(alert, [&shown, confirmed = std::move(confirmed),
+                             cancelled = std::move(cancelled)](std::size_t button) {
+    shown = false;
+    if (button == 0) {
+      confirmed();
+    } else {
+      cancelled();
+    }
+  });
 }
 
 // MARK: - Menus

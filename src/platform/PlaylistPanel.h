@@ -75,6 +75,8 @@ class PlaylistPanel {
   void refreshBreadcrumb();
   void applySelection();
   void syncDialogs();
+  void confirm(bool& shown, const Alert& alert, std::function<void()> confirmed,
+               std::function<void()> cancelled);
   void selectionChanged();
 
   void showContextMenu(Gtk::Widget& anchor, double x, double y, const PlaylistView::Ids& ids);

@@ -438,6 +438,25 @@ std::string commandOutput(const std::string& command) {
   return output;
 }
 
+// Where a window is on screen. xwininfo, because xdotool counts the frame's offset twice under
+// a reparenting window manager.
+struct WindowGeometry {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+WindowGeometry windowGeometry(const std::string& id) {
+  const std::string info = commandOutput("xwininfo -id " + id);
+  auto field = [&](const std::string& name) {
+    auto at = info.find(name + ":");
+    return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + name.size() + 1);
+  };
+  return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+          field("Height")};
+}
+
 // The window manager's view of the player window.
 std::string windowState() {
   std::string info = commandOutput("xwininfo -name 'Orvel player' 2>/dev/null");
@@ -876,13 +895,9 @@ TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPla
       10));
   id = id.substr(0, id.find('\n'));
   xdotool({"windowmove", "--sync", id, "20", "700"});
-  const std::string geometry = commandOutput("xdotool getwindowgeometry --shell " + id);
-  auto field = [&](const std::string& name) {
-    auto at = geometry.find(name + "=");
-    return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
-  };
-  const int x = field("X") + field("WIDTH") / 2;
-  const int y = field("Y") + field("HEIGHT") / 2;
+  const WindowGeometry from = windowGeometry(id);
+  const int x = from.x + from.width / 2;
+  const int y = from.y + from.height / 2;
   xdotool({"mousemove", std::to_string(x), std::to_string(y), "mousedown", "1"});
   for (int step = 1; step <= 6; ++step) {
     xdotool({"mousemove", std::to_string(x + (640 - x) * step / 6),
@@ -1114,14 +1129,8 @@ std::optional<PanelWindow> findPanel() {
   id = id.substr(0, id.find('\n'));
   // The window manager places it a moment after it maps.
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  // xwininfo, because xdotool counts the frame's offset twice under a reparenting manager.
-  const std::string info = commandOutput("xwininfo -id " + id);
-  auto field = [&](const std::string& name) {
-    auto at = info.find(name + ":");
-    return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + name.size() + 1);
-  };
-  return PanelWindow{field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
-                     field("Height")};
+  const WindowGeometry geometry = windowGeometry(id);
+  return PanelWindow{geometry.x, geometry.y, geometry.width, geometry.height};
 }
 
 PlaylistTree::Nodes storedLibrary(const Home& home) {
