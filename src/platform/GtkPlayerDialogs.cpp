@@ -10,6 +10,8 @@ Gtk::MessageDialog* GtkPlayerDialogs::makeDialog(const Alert& alert) {
       alert.style == Alert::Style::warning ? Gtk::MessageType::WARNING : Gtk::MessageType::INFO,
       Gtk::ButtonsType::NONE, true);
   dialog->set_secondary_text(alert.message);
+  // Window lists and assistive technologies name the dialog by its question.
+  dialog->set_title(alert.title);
   for (std::size_t index = 0; index < alert.buttons.size(); ++index) {
     Gtk::Button* button = dialog->add_button(alert.buttons[index], static_cast<int>(index));
     if (alert.destructiveButton == index) {

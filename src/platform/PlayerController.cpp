@@ -3,6 +3,8 @@
 #include <thread>
 
 #include "app/AppSettings.h"
+#include "app/PlayerCommands.h"
+#include "app/StatusMenu.h"
 #include "core/GlibMainQueue.h"
 #include "core/Lifetime.h"
 #include "core/Log.h"
@@ -20,6 +22,7 @@
 #include "platform/PlaylistPanel.h"
 #include "platform/PulseAudioServer.h"
 #include "platform/Resources.h"
+#include "platform/ShellActions.h"
 #include "platform/SoupYouTubeMetadata.h"
 #include "platform/WebKitWebEngine.h"
 #include "platform/WorkerPool.h"
@@ -90,6 +93,9 @@ struct PlayerController::Parts {
   std::optional<PlayerTransparency> transparency;
   std::optional<PlayerToolbar> toolbar;
   std::optional<PlayerView> view;
+  std::optional<PlayerCommands> commands;
+  std::optional<StatusMenu> statusMenu;
+  std::optional<ShellActions> shellActions;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -307,11 +313,19 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.window.set_child(*p.view);
   p.view->installKeyHandler(p.window);
 
-  // Keyboard access to what the menus offer elsewhere.
-  application.add_action("open-url", [&p] { p.session->promptForURL(); });
-  application.set_accel_for_action("app.open-url", "<Control>l");
-  application.add_action("playlist", [&p] { p.session->openPlaylist(); });
-  application.set_accel_for_action("app.playlist", "<Control><Shift>p");
+  // The commands and the status menu, with their keys; without a tray the status menu opens
+  // from the window's top strip.
+  p.commands.emplace(settings, center, [](std::string_view window) {
+    logLine("Player", "The " + std::string(window) + " window is not available yet");
+  });
+  p.statusMenu.emplace(StatusMenu::Dependencies{.settings = settings,
+                                                .center = center,
+                                                .commands = *p.commands,
+                                                .activate = [&p] { p.window.present(); },
+                                                .checkForUpdates = {},
+                                                .quit = [&p] { p.window.close(); }});
+  p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
+  p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
   application.add_action("close", [&p] { p.window.close(); });
   // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
   // (org.gtk.Actions on the application's object path).
@@ -327,7 +341,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
         p.equalizer.setGain(gain, band);
       });
   application.add_action("equalizer-reset", [&p] { p.equalizer.resetGains(); });
-  application.set_accels_for_action("app.close", {"<Control>w", "<Control>q"});
+  application.set_accel_for_action("app.close", "<Control>w");
 
   // Coming to the front keeps the window on its screen and above; monitors that come and go
   // may leave it off every screen.

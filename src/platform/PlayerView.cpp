@@ -127,6 +127,19 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   dragStrip_.set_valign(Gtk::Align::START);
   dragStrip_.set_margin_start(kDragStripStart);
   add_overlay(dragStrip_);
+  auto secondary = Gtk::GestureClick::create();
+  secondary->set_button(GDK_BUTTON_SECONDARY);
+  secondary->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  secondary->signal_pressed().connect([this, gesture = secondary.get()](int, double x, double y) {
+    if (stripMenuModel_) {
+      // Instead of the window manager's own window menu.
+      gesture->set_state(Gtk::EventSequenceState::CLAIMED);
+      showStripMenu(x, y);
+    }
+  });
+  dragStrip_.add_controller(secondary);
+  stripMenu_.set_parent(dragStrip_);
+  stripMenu_.set_has_arrow(false);
 
   motion_ = Gtk::EventControllerMotion::create();
   motion_->signal_enter().connect([this](double, double) {
@@ -216,6 +229,7 @@ void PlayerView::buildDropPrompt() {
 }
 
 PlayerView::~PlayerView() {
+  stripMenu_.unparent();
   // The window may outlive this view; its key handler must not reach a view that is gone.
   if (keyWindow_ && keyController_) {
     keyWindow_->remove_controller(keyController_);
@@ -223,6 +237,19 @@ PlayerView::~PlayerView() {
   if (toolbar_ && toolbarFocus_) {
     toolbar_->remove_controller(toolbarFocus_);
   }
+}
+
+void PlayerView::setStripMenu(std::function<Glib::RefPtr<Gio::MenuModel>()> menu) {
+  stripMenuModel_ = std::move(menu);
+}
+
+void PlayerView::showStripMenu(double x, double y) {
+  if (!stripMenuModel_) {
+    return;
+  }
+  stripMenu_.set_menu_model(stripMenuModel_());
+  stripMenu_.set_pointing_to(Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
+  stripMenu_.popup();
 }
 
 void PlayerView::updateWebView(GtkWidget* webView) {

@@ -47,6 +47,11 @@ class PlayerView final : public Gtk::Overlay {
   void setContentOpacity(double opacity) { content_.set_opacity(opacity); }
   // Call once the view is in its window: the playback keys are caught there.
   void installKeyHandler(Gtk::Window& window);
+  // A right click on the top strip shows this menu: the status menu, reachable on desktops
+  // without a tray.
+  void setStripMenu(std::function<Glib::RefPtr<Gio::MenuModel>()> menu);
+  // Pops the strip's menu up, as a right click there does.
+  void showStripMenu(double x, double y);
 
  private:
   void render();
@@ -70,6 +75,8 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::DrawingArea sizeProbe_;
   Gtk::Box dropPrompt_;
   Gtk::WindowHandle dragStrip_;
+  std::function<Glib::RefPtr<Gio::MenuModel>()> stripMenuModel_;
+  Gtk::PopoverMenu stripMenu_;
   Glib::RefPtr<Gtk::DropTarget> dropTarget_;
   Glib::RefPtr<Gtk::EventControllerMotion> motion_;
   PlaybackKeys::RepeatTracker repeats_;

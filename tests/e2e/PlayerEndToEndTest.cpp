@@ -822,6 +822,16 @@ TEST(PlayerEndToEndToolbar, ThePinButtonTakesTheWindowOffTheTopAndBack) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+bool storedSwitch(const Home& home, const std::string& name) {
+  auto value = home.stored("settings." + name);
+  const bool* on = value ? value->get<bool>() : nullptr;
+  return on && *on;
+}
+
+bool windowShown(const std::string& title) {
+  return !commandOutput("xdotool search --onlyvisible --name '^" + title + "$'").empty();
+}
+
 TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
   if (!hasXdotool()) {
     GTEST_SKIP() << "needs xdotool";
@@ -1297,6 +1307,66 @@ TEST(PlayerEndToEndPlaylist, AnEmptyPlaylistAnEmptyFolderAndASearchWithoutMatche
   panel->click(panel->width - 48, -30);
   EXPECT_TRUE(waitUntil([&] { return player.logContains("Playlist hidden"); }, 10)) << player.log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// Each key of the commands reaches its action in the running player; a right click on the top
+// strip opens the status menu there, for desktops without a tray.
+TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  auto above = [] { return windowState().find("_NET_WM_STATE_ABOVE") != std::string::npos; };
+  ASSERT_TRUE(waitUntil(above, 10)) << windowState();
+
+  xdotool({"key", "ctrl+l"});
+  EXPECT_TRUE(waitUntil([&] { return !above(); }, 10)) << windowState();
+  EXPECT_FALSE(storedSwitch(home, "alwaysOnTopEnabled"));
+  xdotool({"key", "ctrl+l"});
+  EXPECT_TRUE(waitUntil(above, 10)) << windowState();
+
+  xdotool({"key", "ctrl+8"});
+  EXPECT_TRUE(waitUntil([&] { return storedSwitch(home, "eightyTransparencyEnabled"); }, 10));
+  xdotool({"key", "ctrl+8"});
+  EXPECT_TRUE(waitUntil([&] { return !storedSwitch(home, "eightyTransparencyEnabled"); }, 10));
+
+  // With the pointer away, so that hover mode does not hide the window meanwhile.
+  xdotool({"mousemove", "5", "5"});
+  xdotool({"key", "ctrl+t"});
+  EXPECT_TRUE(waitUntil([&] { return storedSwitch(home, "hoverTransparencyEnabled"); }, 10));
+  xdotool({"key", "ctrl+t"});
+  EXPECT_TRUE(waitUntil([&] { return !storedSwitch(home, "hoverTransparencyEnabled"); }, 10));
+
+  // The watch history window comes with its own work; until then the command only says so.
+  xdotool({"key", "ctrl+shift+h"});
+  EXPECT_TRUE(waitUntil(
+      [&] { return player.logContains("The watch-history window is not available yet"); }, 10))
+      << player.log();
+
+  xdotool({"key", "ctrl+o"});
+  EXPECT_TRUE(waitUntil([] { return windowShown("Open Streaming URL"); }, 10)) << player.log();
+  xdotool({"key", "Escape"});
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Open Streaming URL"); }, 10));
+
+  xdotool({"key", "ctrl+shift+p"});
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  // Escape in the empty search field closes the panel.
+  panel->clickSearch();
+  xdotool({"key", "Escape"});
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Playlist"); }, 10)) << player.log();
+
+  // The status menu, with the keep-on-top switch ticked.
+  xdotool({"mousemove", "600", "120", "click", "3"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  screenshot("status-menu.png");
+  xdotool({"key", "Escape"});
+
+  // Ctrl+Q quits, saving first.
+  xdotool({"key", "ctrl+q"});
+  EXPECT_EQ(player.wait(20), 0) << player.log();
 }
 
 }  // namespace

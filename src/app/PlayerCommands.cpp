@@ -1,0 +1,63 @@
+#include "app/PlayerCommands.h"
+
+#include <stdexcept>
+
+namespace orvel {
+
+const std::vector<PlayerCommands::Command>& PlayerCommands::all() {
+  using Switch = AppSettings::Switch;
+  static const std::vector<Command> commands{
+      {Id::hoverTransparency, "Hover Transparency", "hover-transparency", "<Control>t",
+       Switch::hoverTransparency, "", ""},
+      {Id::alwaysOnTop, "Always On Top", "always-on-top", "<Control>l", Switch::alwaysOnTop, "",
+       ""},
+      {Id::followAeroSpaceWorkspaces, "Follow AeroSpace Workspaces", "follow-workspaces", "",
+       Switch::followAeroSpaceWorkspaces, "", ""},
+      {Id::eightyTransparency, "80% Transparency", "eighty-transparency", "<Control>8",
+       Switch::eightyTransparency, "", ""},
+      {Id::toggleOpacity, "Toggle Opacity", "toggle-opacity", "<Control>p", std::nullopt,
+       "toggleOpacity", ""},
+      {Id::openURL, "Open URL...", "open-url", "<Control>o", std::nullopt, "openURL", ""},
+      {Id::openPlaylist, "Playlist…", "playlist", "<Control><Shift>p", std::nullopt, "openPlaylist",
+       ""},
+      {Id::openWatchHistory, "Open Watch History", "watch-history", "<Control><Shift>h",
+       std::nullopt, "", "watch-history"},
+      {Id::lockAspectRatio16x9, "Lock 16:9 While Resizing", "lock-aspect-ratio", "",
+       Switch::lockAspectRatio16x9, "", ""},
+  };
+  return commands;
+}
+
+const PlayerCommands::Command& PlayerCommands::command(Id id) {
+  for (const Command& command : all()) {
+    if (command.id == id) {
+      return command;
+    }
+  }
+  throw std::logic_error("a command missing from the table");
+}
+
+PlayerCommands::PlayerCommands(AppSettings& settings, NotificationCenter& center,
+                               OpenWindow openWindow)
+    : settings_(settings), center_(center), openWindow_(std::move(openWindow)) {}
+
+void PlayerCommands::perform(Id id) {
+  const Command& chosen = command(id);
+  if (chosen.toggles) {
+    settings_.setEnabled(*chosen.toggles, !settings_.isEnabled(*chosen.toggles));
+  } else if (!chosen.notification.empty()) {
+    center_.post(std::string(chosen.notification));
+  } else if (!chosen.window.empty() && openWindow_) {
+    openWindow_(chosen.window);
+  }
+}
+
+std::optional<bool> PlayerCommands::state(Id id) const {
+  const Command& chosen = command(id);
+  if (!chosen.toggles) {
+    return std::nullopt;
+  }
+  return settings_.isEnabled(*chosen.toggles);
+}
+
+}  // namespace orvel
