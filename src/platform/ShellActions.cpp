@@ -64,9 +64,14 @@ void ShellActions::syncStates() {
 
 Glib::RefPtr<Gio::Menu> ShellActions::statusMenuModel() {
   entries_.clear();
+  return menuOf(menu_.items());
+}
+
+// Separators become the borders of sections, as GTK menus draw them.
+Glib::RefPtr<Gio::Menu> ShellActions::menuOf(const std::vector<StatusMenu::Item>& items) {
   auto menu = Gio::Menu::create();
   auto section = Gio::Menu::create();
-  for (const StatusMenu::Item& item : menu_.items()) {
+  for (const StatusMenu::Item& item : items) {
     if (item.kind == StatusMenu::Item::Kind::separator) {
       menu->append_section(section);
       section = Gio::Menu::create();
@@ -81,18 +86,7 @@ Glib::RefPtr<Gio::Menu> ShellActions::statusMenuModel() {
 void ShellActions::append(const Glib::RefPtr<Gio::Menu>& menu, const StatusMenu::Item& item) {
   using Action = StatusMenu::Action;
   if (item.kind == StatusMenu::Item::Kind::submenu) {
-    auto submenu = Gio::Menu::create();
-    auto section = Gio::Menu::create();
-    for (const StatusMenu::Item& child : item.children) {
-      if (child.kind == StatusMenu::Item::Kind::separator) {
-        submenu->append_section(section);
-        section = Gio::Menu::create();
-      } else {
-        append(section, child);
-      }
-    }
-    submenu->append_section(section);
-    menu->append_submenu(item.title, submenu);
+    menu->append_submenu(item.title, menuOf(item.children));
     return;
   }
   // Switches and the entries that have a command of their own use it, so that the menu shows

@@ -28,6 +28,7 @@ class ShellActions {
 
  private:
   void syncStates();
+  Glib::RefPtr<Gio::Menu> menuOf(const std::vector<StatusMenu::Item>& items);
   void append(const Glib::RefPtr<Gio::Menu>& menu, const StatusMenu::Item& item);
 
   Gtk::Application& application_;
