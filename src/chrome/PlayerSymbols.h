@@ -11,7 +11,7 @@ namespace orvel {
 // player where it carries none (shipped in the resources' "icons" folder).
 namespace PlayerSymbols {
 
-inline constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kIcons{{
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 40> kIcons{{
     {"speaker.slash.fill", "audio-volume-muted-symbolic"},
     {"speaker.wave.2.fill", "audio-volume-high-symbolic"},
     {"waveform", "orvel-equalizer-symbolic"},
@@ -35,6 +35,10 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 37> k
     {"play.rectangle.fill", "emblem-videos-symbolic"},
     {"film", "video-x-generic-symbolic"},
     {"link", "insert-link-symbolic"},
+    // The status menu's.
+    {"clock.arrow.circlepath", "document-open-recent-symbolic"},
+    {"envelope", "mail-send-symbolic"},
+    {"arrow.triangle.2.circlepath", "view-refresh-symbolic"},
     {"bookmark.fill", "user-bookmarks-symbolic"},
     {"repeat", "media-playlist-repeat-symbolic"},
     {"repeat.1", "media-playlist-repeat-song-symbolic"},

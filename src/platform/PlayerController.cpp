@@ -24,6 +24,7 @@
 #include "platform/Resources.h"
 #include "platform/ShellActions.h"
 #include "platform/SoupYouTubeMetadata.h"
+#include "platform/StatusNotifierTray.h"
 #include "platform/WebKitWebEngine.h"
 #include "platform/WorkerPool.h"
 #include "player/PlayerSession.h"
@@ -96,6 +97,7 @@ struct PlayerController::Parts {
   std::optional<PlayerCommands> commands;
   std::optional<StatusMenu> statusMenu;
   std::optional<ShellActions> shellActions;
+  std::optional<StatusNotifierTray> tray;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -326,6 +328,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                                                 .quit = [&p] { p.window.close(); }});
   p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
   p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
+  p.tray.emplace(*p.statusMenu, [&p] { p.window.present(); });
   application.add_action("close", [&p] { p.window.close(); });
   // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
   // (org.gtk.Actions on the application's object path).

@@ -1369,6 +1369,127 @@ TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
   EXPECT_EQ(player.wait(20), 0) << player.log();
 }
 
+// The status menu as a tray host reads it: the item's properties, and the dbusmenu layout.
+class TrayReader {
+ public:
+  explicit TrayReader(const Home& home) : home_(home) {}
+
+  // The item's bus name, once the player owns it.
+  bool find() {
+    return waitUntil(
+        [&] {
+          const std::string names = call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                         "org.freedesktop.DBus.ListNames", "");
+          const auto at = names.find("org.kde.StatusNotifierItem-");
+          if (at == std::string::npos) {
+            return false;
+          }
+          name_ = names.substr(at, names.find('\'', at) - at);
+          return true;
+        },
+        20);
+  }
+
+  std::string properties() const {
+    return call(name_, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.GetAll",
+                "org.kde.StatusNotifierItem");
+  }
+  std::string layout() const {
+    return call(name_, "/MenuBar", "com.canonical.dbusmenu.GetLayout", "0 'int32 -1' '@as []'");
+  }
+  // The id of the entry with this label; -1 when there is none.
+  int entry(const std::string& label) const {
+    const std::string text = layout();
+    const std::string marker = "'label': <'" + label + "'>";
+    const auto at = text.find(marker);
+    if (at == std::string::npos) {
+      return -1;
+    }
+    const auto open = text.rfind("<(", at);
+    return open == std::string::npos ? -1 : std::atoi(text.c_str() + open + 2);
+  }
+  // The toggle state shown for an entry: 1 ticked, 0 not, -1 no such entry.
+  int checkMark(const std::string& label) const {
+    const std::string text = layout();
+    const auto at = text.find("'label': <'" + label + "'>");
+    const auto open = at == std::string::npos ? std::string::npos : text.rfind("<(", at);
+    if (open == std::string::npos) {
+      return -1;
+    }
+    const auto state = text.find("'toggle-state': <", open);
+    return state == std::string::npos || state > at ? -1 : std::atoi(text.c_str() + state + 17);
+  }
+  void click(int id) const {
+    call(name_, "/MenuBar", "com.canonical.dbusmenu.Event",
+         std::to_string(id) + " clicked '<0>' 0");
+  }
+
+ private:
+  std::string call(const std::string& destination, const std::string& path,
+                   const std::string& method, const std::string& arguments) const {
+    return commandOutput("DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
+                         "' gdbus call --session --dest " + destination + " --object-path " + path +
+                         " --method " + method + " " + arguments + " 2>&1");
+  }
+
+  const Home& home_;
+  std::string name_;
+};
+
+TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVideos) {
+  Home home;
+  const std::string clip = dataURL(makeClip(home, "clip.webm", 30));
+  standInForYouTube(home, R"({"videos": {"aaaaaaaaaaa": ")" + clip + R"(", "bbbbbbbbbbb": ")" +
+                              clip +
+                              R"("}, "titles": {"aaaaaaaaaaa": "First talk", "bbbbbbbbbbb": )"
+                              R"("Second talk"}})");
+  Player player(home, {}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  const std::string properties = tray.properties();
+  EXPECT_NE(properties.find("'Title': <'Orvel player'>"), std::string::npos) << properties;
+  EXPECT_NE(properties.find("'Menu': <objectpath '/MenuBar'>"), std::string::npos) << properties;
+  // No tray host on this bus: said once, not an error.
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("No tray host on the session bus"); }, 10))
+      << player.log();
+
+  EXPECT_GE(tray.entry("No Recent Videos"), 0) << tray.layout();
+  EXPECT_EQ(tray.checkMark("Always On Top"), 1) << tray.layout();
+  // The switch changed from the application's own action: the tray's mark follows.
+  activate(home, "'always-on-top'", "[]");
+  EXPECT_TRUE(waitUntil([&] { return tray.checkMark("Always On Top") == 0; }, 10)) << tray.layout();
+  tray.click(tray.entry("Always On Top"));
+  EXPECT_TRUE(waitUntil([&] { return tray.checkMark("Always On Top") == 1; }, 10)) << tray.layout();
+
+  // Two videos played; the older one comes back through its menu entry.
+  auto launch = [&](const std::string& link) {
+    Player later(home, {link}, "later.log");
+    EXPECT_EQ(later.wait(10), 0) << later.log();
+  };
+  launch("https://youtu.be/aaaaaaaaaaa");
+  ASSERT_TRUE(waitUntil([&] { return tray.entry("First talk") >= 0; }, 40)) << player.log();
+  launch("https://youtu.be/bbbbbbbbbbb");
+  ASSERT_TRUE(waitUntil([&] { return tray.entry("Second talk") >= 0; }, 40)) << player.log();
+  EXPECT_GE(tray.entry("Recent Entries: 2"), 0) << tray.layout();
+  tray.click(tray.entry("First talk"));
+  EXPECT_TRUE(waitUntil(
+      [&] { return home.lastURL() == "https://www.youtube.com/watch?v=aaaaaaaaaaa"; }, 40))
+      << player.log();
+
+  // The menu is laid out anew as the list changes; a click on an entry that went meanwhile is
+  // ignored, as a tray host's would be.
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        tray.click(tray.entry("Clear Recent Videos"));
+        return tray.entry("No Recent Videos") >= 0;
+      },
+      10))
+      << tray.layout();
+  EXPECT_GE(tray.entry("Recent Entries: 0"), 0) << tray.layout();
+  EXPECT_GE(tray.entry("Watch History Entries: 2"), 0) << tray.layout();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 }  // namespace
 }  // namespace orvel
 

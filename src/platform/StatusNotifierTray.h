@@ -1,0 +1,57 @@
+#pragma once
+
+#include <gio/gio.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/StatusMenu.h"
+#include "core/ObserverList.h"
+
+typedef struct _DbusmenuServer DbusmenuServer;
+
+namespace orvel {
+
+// The status menu in the desktop's tray: a StatusNotifierItem on the session bus, its menu
+// exported with dbusmenu. Without a tray host on the bus nothing shows; that is logged once and
+// the menu stays reachable from the player window. A host that comes later, or comes back, is
+// registered with again.
+class StatusNotifierTray {
+ public:
+  static constexpr const char* kItemPath = "/StatusNotifierItem";
+  static constexpr const char* kMenuPath = "/MenuBar";
+
+  StatusNotifierTray(StatusMenu& menu, std::function<void()> activate);
+  ~StatusNotifierTray();
+  StatusNotifierTray(const StatusNotifierTray&) = delete;
+  StatusNotifierTray& operator=(const StatusNotifierTray&) = delete;
+
+  // The item's bus name, "org.kde.StatusNotifierItem-PID-1".
+  const std::string& busName() const { return busName_; }
+
+ private:
+  struct Callbacks;
+  void exportItem(GDBusConnection* bus);
+  void registerWithWatcher(GDBusConnection* bus);
+  void scheduleRebuild();
+  void rebuild();
+
+  StatusMenu& menu_;
+  std::function<void()> activate_;
+  std::string busName_;
+  guint ownerID_ = 0;
+  guint watcherID_ = 0;
+  guint objectID_ = 0;
+  GDBusConnection* bus_ = nullptr;
+  DbusmenuServer* server_ = nullptr;
+  bool rebuildPending_ = false;
+  bool toldNoHost_ = false;
+  // The entries of the exported menu, by the index its items carry.
+  std::vector<StatusMenu::Item> entries_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  ObserverToken changes_;
+};
+
+}  // namespace orvel
