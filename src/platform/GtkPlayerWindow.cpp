@@ -45,6 +45,11 @@ GtkPlayerWindow::~GtkPlayerWindow() {
   }
 }
 
+std::int64_t GtkPlayerWindow::windowNumber() const {
+  GdkSurface* surface = surfaceOf(window_);
+  return isX11(surface) ? static_cast<std::int64_t>(gdk_x11_surface_get_xid(surface)) : 0;
+}
+
 bool GtkPlayerWindow::isUsable() const {
   GdkSurface* surface = surfaceOf(window_);
   return isX11(surface) && window_.get_visible() && gdk_surface_get_mapped(surface);

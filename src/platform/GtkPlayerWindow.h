@@ -2,6 +2,7 @@
 
 #include <gtkmm.h>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,8 @@ class GtkPlayerWindow final : public PlayerWindow {
   GtkPlayerWindow& operator=(const GtkPlayerWindow&) = delete;
 
   bool isUsable() const override;
+  // The window's number on the display (its X11 id); 0 before it is shown or off X11.
+  std::int64_t windowNumber() const;
   Rect frame() const override;
   void setFrame(const Rect& frame) override;
   std::vector<Screen> screens() const override;

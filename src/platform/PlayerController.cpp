@@ -1,7 +1,11 @@
 #include "platform/PlayerController.h"
 
+#include <unistd.h>
+
 #include <thread>
 
+#include "Version.h"
+#include "app/AeroSpaceWorkspaceFollower.h"
 #include "app/AppSettings.h"
 #include "app/PlayerCommands.h"
 #include "app/StatusMenu.h"
@@ -21,10 +25,14 @@
 #include "platform/PlayerView.h"
 #include "platform/PlaylistPanel.h"
 #include "platform/PulseAudioServer.h"
+#include "platform/RecentThumbnails.h"
 #include "platform/Resources.h"
+#include "platform/SerialQueue.h"
 #include "platform/ShellActions.h"
+#include "platform/SoupUpdateChecker.h"
 #include "platform/SoupYouTubeMetadata.h"
 #include "platform/StatusNotifierTray.h"
+#include "platform/SubprocessAeroSpaceClient.h"
 #include "platform/WebKitWebEngine.h"
 #include "platform/WorkerPool.h"
 #include "player/PlayerSession.h"
@@ -97,7 +105,15 @@ struct PlayerController::Parts {
   std::optional<PlayerCommands> commands;
   std::optional<StatusMenu> statusMenu;
   std::optional<ShellActions> shellActions;
+  // The recent videos' pictures, kept for the whole run.
+  RecentThumbnails recentThumbnails;
   std::optional<StatusNotifierTray> tray;
+  // Keeps the window on the visible workspace under AeroSpace; idle where there is none.
+  SubprocessAeroSpaceClient aerospace;
+  SerialQueue followerQueue;
+  std::optional<AeroSpaceWorkspaceFollower> follower;
+  std::vector<ObserverToken> followerSwitches;
+  SoupUpdateChecker updates;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -122,7 +138,51 @@ struct PlayerController::Parts {
   bool isShowingDialog() const { return gtkDialogs.isShowingDialog() || panel != nullptr; }
   void scanMediaFolder();
   void syncPlaylistPanel();
+  void checkForUpdates();
+  void updateAeroSpaceFollower();
+  void stopFollower();
 };
+
+// Following runs only while the window is kept on top and following is switched on.
+void PlayerController::Parts::updateAeroSpaceFollower() {
+  const AppSettings& settings = AppSettings::shared();
+  if (settings.alwaysOnTopEnabled() && settings.followAeroSpaceWorkspacesEnabled()) {
+    follower->start();
+    follower->reconcileNow();
+  } else {
+    stopFollower();
+  }
+}
+
+void PlayerController::Parts::stopFollower() {
+  followerQueue.runAndWait([this] { follower->stop(); });
+}
+
+// The answer comes in a dialog: a newer version with its release notes, up to date, or why the
+// feed could not be read. The package manager installs; nothing is downloaded here.
+void PlayerController::Parts::checkForUpdates() {
+  logLine("Player", "Checking for updates");
+  updates.check(kVersion, [this](const UpdateCheck::Outcome& outcome) {
+    logLine("Player", "Update check: " + outcome.message);
+    std::vector<std::string> buttons{"OK"};
+    if (outcome.releaseNotesURL) {
+      buttons.insert(buttons.begin(), "Release Notes");
+    }
+    dialogs.showAlert(Alert{.style = outcome.kind == UpdateCheck::Outcome::Kind::failed
+                                         ? Alert::Style::warning
+                                         : Alert::Style::informational,
+                            .title = outcome.title,
+                            .message = outcome.message,
+                            .buttons = buttons,
+                            .destructiveButton = {}},
+                      [link = outcome.releaseNotesURL](std::size_t button) {
+                        if (link && button == 0) {
+                          g_app_info_launch_default_for_uri_async(link->c_str(), nullptr, nullptr,
+                                                                  nullptr, nullptr);
+                        }
+                      });
+  });
+}
 
 void PlayerController::Parts::scanMediaFolder() {
   if (scanningMediaFolder) {
@@ -324,11 +384,16 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                                                 .center = center,
                                                 .commands = *p.commands,
                                                 .activate = [&p] { p.window.present(); },
-                                                .checkForUpdates = {},
+                                                .checkForUpdates = [&p] { p.checkForUpdates(); },
                                                 .quit = [&p] { p.window.close(); }});
   p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
   p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
-  p.tray.emplace(*p.statusMenu, [&p] { p.window.present(); });
+  p.tray.emplace(*p.statusMenu, p.recentThumbnails, [&p] { p.window.present(); });
+  p.follower.emplace(p.followerQueue, p.aerospace, PlayerWindowRegistry::shared(), ::getpid());
+  for (const char* name : {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces"}) {
+    p.followerSwitches.push_back(
+        center.addObserver(name, [&p](const Notification&) { p.updateAeroSpaceFollower(); }));
+  }
   application.add_action("close", [&p] { p.window.close(); });
   // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
   // (org.gtk.Actions on the application's object path).
@@ -370,6 +435,12 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 }
 
 PlayerController::~PlayerController() {
+  // The follower goes on its own queue, so that nothing of it is running meanwhile.
+  parts_->followerSwitches.clear();
+  parts_->followerQueue.runAndWait([this] {
+    parts_->follower->stop();
+    parts_->follower.reset();
+  });
   if (parts_->mediaFolderScan.joinable()) {
     parts_->mediaFolderScan.join();
   }
@@ -391,6 +462,8 @@ void PlayerController::start(const std::optional<std::string>& openText) {
     p.session->configurePlayback();
   }
   p.scanMediaFolder();
+  PlayerWindowRegistry::shared().registerWindow(p.playerWindow->windowNumber());
+  p.updateAeroSpaceFollower();
 }
 
 void PlayerController::open(const std::string& text) {
@@ -399,6 +472,7 @@ void PlayerController::open(const std::string& text) {
 }
 
 void PlayerController::applicationWillTerminate() {
+  parts_->stopFollower();
   parts_->behaviour->windowWillClose();
   parts_->session->applicationWillTerminate();
 }

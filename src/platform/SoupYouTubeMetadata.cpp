@@ -15,24 +15,6 @@ namespace {
 constexpr std::array<const char*, 3> kStillSizes = {"maxresdefault", "sddefault", "hqdefault"};
 constexpr int kMinimumArtworkWidth = 320;
 
-// One fetch in flight: the message, what has been read of its body, and where it goes.
-struct Fetch {
-  SoupMessage* message = nullptr;
-  GCancellable* cancellable = nullptr;
-  GInputStream* stream = nullptr;
-  std::vector<std::uint8_t> buffer;
-  std::function<void(std::shared_ptr<GBytes>, guint)> done;
-  ~Fetch() {
-    g_clear_object(&stream);
-    g_clear_object(&cancellable);
-    g_clear_object(&message);
-  }
-};
-
-std::shared_ptr<GBytes> adoptBytes(GBytes* bytes) {
-  return std::shared_ptr<GBytes>(bytes, [](GBytes* owned) { g_bytes_unref(owned); });
-}
-
 PlaylistMetadata::Image decodeArtwork(GBytes* body) {
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
   gsize size = 0;
@@ -63,16 +45,9 @@ struct SoupYouTubeMetadata::Request {
 SoupYouTubeMetadata::SoupYouTubeMetadata() : SoupYouTubeMetadata(Hosts{}) {}
 
 SoupYouTubeMetadata::SoupYouTubeMetadata(Hosts hosts, unsigned timeoutSeconds)
-    : hosts_(std::move(hosts)),
-      session_(soup_session_new_with_options("timeout", timeoutSeconds, "idle-timeout",
-                                             timeoutSeconds, nullptr)),
-      cancellable_(g_cancellable_new()) {}
+    : hosts_(std::move(hosts)), fetcher_(timeoutSeconds) {}
 
-SoupYouTubeMetadata::~SoupYouTubeMetadata() {
-  g_cancellable_cancel(cancellable_);
-  g_object_unref(cancellable_);
-  g_object_unref(session_);
-}
+SoupYouTubeMetadata::~SoupYouTubeMetadata() = default;
 
 void SoupYouTubeMetadata::load(const std::string& link, const std::string& mediaID,
                                std::function<void(PlaylistMetadata::Info)> done) {
@@ -120,53 +95,9 @@ void SoupYouTubeMetadata::tryArtwork(std::shared_ptr<Request> request, std::size
 // Sends a GET and reads at most maxBytes of the answer; a larger answer counts as a failure
 // (null body). Nothing is called once the loader has gone.
 void SoupYouTubeMetadata::fetch(const std::string& url, std::size_t maxBytes, Fetched done) {
-  SoupMessage* message = soup_message_new("GET", url.c_str());
-  if (!message) {
-    done(nullptr, 0);
-    return;
-  }
-  auto* pending = new Fetch{message, G_CANCELLABLE(g_object_ref(cancellable_)), nullptr,
-                            std::vector<std::uint8_t>(maxBytes + 1), std::move(done)};
-  soup_session_send_async(
-      session_, message, G_PRIORITY_LOW, cancellable_,
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Fetch> fetch(static_cast<Fetch*>(data));
-        GError* error = nullptr;
-        fetch->stream = soup_session_send_finish(SOUP_SESSION(source), result, &error);
-        if (!fetch->stream) {
-          const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-          g_clear_error(&error);
-          if (!cancelled) {
-            fetch->done(nullptr, 0);
-          }
-          return;
-        }
-        GCancellable* cancellable = fetch->cancellable;
-        GInputStream* stream = fetch->stream;
-        Fetch* reading = fetch.release();
-        g_input_stream_read_all_async(
-            stream, reading->buffer.data(), reading->buffer.size(), G_PRIORITY_LOW, cancellable,
-            [](GObject* streamObject, GAsyncResult* readResult, gpointer readData) {
-              std::unique_ptr<Fetch> read(static_cast<Fetch*>(readData));
-              gsize count = 0;
-              GError* readError = nullptr;
-              const bool ok = g_input_stream_read_all_finish(G_INPUT_STREAM(streamObject),
-                                                             readResult, &count, &readError);
-              const bool cancelled = g_error_matches(readError, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-              g_clear_error(&readError);
-              if (cancelled) {
-                return;
-              }
-              if (!ok || count >= read->buffer.size()) {
-                read->done(nullptr, soup_message_get_status(read->message));
-                return;
-              }
-              read->done(adoptBytes(g_bytes_new(read->buffer.data(), count)),
-                         soup_message_get_status(read->message));
-            },
-            reading);
-      },
-      pending);
+  fetcher_.get(url, maxBytes, [done = std::move(done)](SoupFetcher::Answer answer) {
+    done(std::move(answer.body), answer.status);
+  });
 }
 
 }  // namespace orvel

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/SoupFetcher.h"
 #include "playlist/PlaylistMetadata.h"
 
 namespace orvel {
@@ -44,8 +45,7 @@ class SoupYouTubeMetadata {
   void tryArtwork(std::shared_ptr<Request> request, std::size_t size);
 
   Hosts hosts_;
-  SoupSession* session_;
-  GCancellable* cancellable_;
+  SoupFetcher fetcher_;
 };
 
 }  // namespace orvel

@@ -150,8 +150,9 @@ struct StatusNotifierTray::Callbacks {
   }
 };
 
-StatusNotifierTray::StatusNotifierTray(StatusMenu& menu, std::function<void()> activate)
-    : menu_(menu), activate_(std::move(activate)) {
+StatusNotifierTray::StatusNotifierTray(StatusMenu& menu, RecentThumbnails& thumbnails,
+                                       std::function<void()> activate)
+    : menu_(menu), thumbnails_(thumbnails), activate_(std::move(activate)) {
   busName_ = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-1";
   server_ = dbusmenu_server_new(kMenuPath);
   rebuild();
@@ -161,10 +162,12 @@ StatusNotifierTray::StatusNotifierTray(StatusMenu& menu, std::function<void()> a
       g_bus_watch_name(G_BUS_TYPE_SESSION, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                        &Callbacks::watcherAppeared, &Callbacks::watcherVanished, this, nullptr);
   changes_ = menu_.observeChanges([this] { scheduleRebuild(); });
+  arrivals_ = thumbnails_.observeArrivals([this] { scheduleRebuild(); });
 }
 
 StatusNotifierTray::~StatusNotifierTray() {
   changes_.cancel();
+  arrivals_.cancel();
   *alive_ = false;
   alive_.reset();
   if (watcherID_) {
@@ -254,6 +257,12 @@ void StatusNotifierTray::rebuild() {
               dbusmenu_menuitem_property_set(
                   entry, DBUSMENU_MENUITEM_PROP_ICON_NAME,
                   std::string(PlayerSymbols::iconName(item.symbol)).c_str());
+            }
+            if (item.action == StatusMenu::Action::openRecent) {
+              if (const auto* png = thumbnails_.png(item.videoID)) {
+                dbusmenu_menuitem_property_set_byte_array(entry, DBUSMENU_MENUITEM_PROP_ICON_DATA,
+                                                          png->data(), png->size());
+              }
             }
             if (!item.accelerator.empty()) {
               dbusmenu_menuitem_property_set_variant(entry, DBUSMENU_MENUITEM_PROP_SHORTCUT,

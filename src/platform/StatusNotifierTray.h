@@ -9,6 +9,7 @@
 
 #include "app/StatusMenu.h"
 #include "core/ObserverList.h"
+#include "platform/RecentThumbnails.h"
 
 typedef struct _DbusmenuServer DbusmenuServer;
 
@@ -23,7 +24,8 @@ class StatusNotifierTray {
   static constexpr const char* kItemPath = "/StatusNotifierItem";
   static constexpr const char* kMenuPath = "/MenuBar";
 
-  StatusNotifierTray(StatusMenu& menu, std::function<void()> activate);
+  StatusNotifierTray(StatusMenu& menu, RecentThumbnails& thumbnails,
+                     std::function<void()> activate);
   ~StatusNotifierTray();
   StatusNotifierTray(const StatusNotifierTray&) = delete;
   StatusNotifierTray& operator=(const StatusNotifierTray&) = delete;
@@ -39,6 +41,7 @@ class StatusNotifierTray {
   void rebuild();
 
   StatusMenu& menu_;
+  RecentThumbnails& thumbnails_;
   std::function<void()> activate_;
   std::string busName_;
   guint ownerID_ = 0;
@@ -52,6 +55,7 @@ class StatusNotifierTray {
   std::vector<StatusMenu::Item> entries_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   ObserverToken changes_;
+  ObserverToken arrivals_;
 };
 
 }  // namespace orvel

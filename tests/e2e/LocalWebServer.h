@@ -61,6 +61,12 @@ class LocalWebServer {
     std::lock_guard lock(mutex_);
     routes_[path] = std::move(response);
   }
+  // Answers the path with this status line ("500 Internal Server Error") and an empty page.
+  void fail(const std::string& path, const std::string& status) {
+    std::lock_guard lock(mutex_);
+    routes_[path] = Response{};
+    failures_[path] = status;
+  }
   bool wasAskedFor(const std::string& path) const {
     std::lock_guard lock(mutex_);
     return std::find(asked_.begin(), asked_.end(), path) != asked_.end();
@@ -102,17 +108,17 @@ class LocalWebServer {
     const std::size_t start = request.find(' ') + 1;
     std::string path = request.substr(start, request.find(' ', start) - start);
     Response response;
-    bool found = false;
+    std::string status = "404 Not Found";
     {
       std::lock_guard lock(mutex_);
       asked_.push_back(path);
       if (auto route = routes_.find(path); route != routes_.end()) {
         response = route->second;
-        found = true;
+        auto failure = failures_.find(path);
+        status = failure != failures_.end() ? failure->second : "200 OK";
       }
     }
-    std::string head = std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                       "\r\nContent-Type: " + response.contentType +
+    std::string head = "HTTP/1.1 " + status + "\r\nContent-Type: " + response.contentType +
                        "\r\nContent-Length: " + std::to_string(response.body.size()) +
                        "\r\nConnection: close\r\n" + response.extraHeaders + "\r\n";
     const std::string whole = head + response.body;
@@ -131,6 +137,7 @@ class LocalWebServer {
   std::atomic<bool> stopping_ = false;
   mutable std::mutex mutex_;
   std::map<std::string, Response> routes_;
+  std::map<std::string, std::string> failures_;
   std::vector<std::string> asked_;
   std::thread thread_;
 };

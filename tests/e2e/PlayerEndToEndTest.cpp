@@ -1443,6 +1443,15 @@ TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVi
                               clip +
                               R"("}, "titles": {"aaaaaaaaaaa": "First talk", "bbbbbbbbbbb": )"
                               R"("Second talk"}})");
+  LocalWebServer updates;
+  updates.route("/appcast.xml",
+                {.contentType = "application/rss+xml",
+                 .body = R"(<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/)"
+                         R"(sparkle"><channel><item><sparkle:shortVersionString>99.0)"
+                         R"(</sparkle:shortVersionString><link>https://example.com/notes</link>)"
+                         R"(</item></channel></rss>)",
+                 .extraHeaders = ""});
+  home.addEnvironment("ORVEL_UPDATE_FEED=" + updates.url("/appcast.xml"));
   Player player(home, {}, "player.log");
   TrayReader tray(home);
   ASSERT_TRUE(tray.find()) << player.log();
@@ -1487,6 +1496,13 @@ TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVi
       << tray.layout();
   EXPECT_GE(tray.entry("Recent Entries: 0"), 0) << tray.layout();
   EXPECT_GE(tray.entry("Watch History Entries: 2"), 0) << tray.layout();
+
+  // The feed offers a newer version: the dialog says so and links its notes.
+  tray.click(tray.entry("Check for Updates…"));
+  EXPECT_TRUE(waitUntil([] { return windowShown("A new version is available"); }, 20))
+      << player.log();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  screenshot("update-newer.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

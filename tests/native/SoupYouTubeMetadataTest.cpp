@@ -8,21 +8,10 @@
 #include <string>
 
 #include "e2e/LocalWebServer.h"
+#include "native/TestImages.h"
 
 namespace orvel {
 namespace {
-
-std::string jpeg(int width, int height) {
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-  gdk_pixbuf_fill(pixbuf, 0xcc3344ff);
-  gchar* data = nullptr;
-  gsize size = 0;
-  gdk_pixbuf_save_to_buffer(pixbuf, &data, &size, "jpeg", nullptr, nullptr);
-  std::string bytes(data, size);
-  g_free(data);
-  g_object_unref(pixbuf);
-  return bytes;
-}
 
 // Runs the main loop until the answer comes, or gives up.
 std::optional<PlaylistMetadata::Info> loadFrom(SoupYouTubeMetadata& loader, const std::string& link,
@@ -45,9 +34,9 @@ TEST(SoupYouTubeMetadata, TitleAuthorAndTheFirstRealStillFromALocalServer) {
                 .extraHeaders = ""});
   // The largest still is YouTube's 120-pixel placeholder; the next size is the real one.
   server.route("/vi/dQw4w9WgXcQ/maxresdefault.jpg",
-               {.contentType = "image/jpeg", .body = jpeg(120, 90), .extraHeaders = ""});
+               {.contentType = "image/jpeg", .body = jpegOf(120, 90), .extraHeaders = ""});
   server.route("/vi/dQw4w9WgXcQ/sddefault.jpg",
-               {.contentType = "image/jpeg", .body = jpeg(640, 480), .extraHeaders = ""});
+               {.contentType = "image/jpeg", .body = jpegOf(640, 480), .extraHeaders = ""});
   SoupYouTubeMetadata loader({.oEmbed = server.url(""), .images = server.url("")});
   auto info = loadFrom(loader, link, "dQw4w9WgXcQ");
   ASSERT_TRUE(info);

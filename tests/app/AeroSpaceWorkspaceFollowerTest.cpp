@@ -1,0 +1,178 @@
+#include "app/AeroSpaceWorkspaceFollower.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "support/ManualMainQueue.h"
+
+namespace orvel {
+namespace {
+
+using Follower = AeroSpaceWorkspaceFollower;
+
+// The client as the follower sees it, answering from a script and recording every command.
+class FakeClient final : public AeroSpaceClient {
+ public:
+  bool isAvailable() override {
+    availabilityChecks.push_back(queue ? queue->now() : 0);
+    return available;
+  }
+  Output run(const std::vector<std::string>& arguments) override {
+    commands.push_back(arguments);
+    auto answer = answers.find(arguments.front());
+    return answer == answers.end() ? Output{} : answer->second;
+  }
+  bool subscribe(const std::vector<std::string>& arguments, std::function<void(std::string)> data,
+                 std::function<void()> exit) override {
+    subscriptions.push_back(arguments);
+    onData = std::move(data);
+    onExit = std::move(exit);
+    return true;
+  }
+  void unsubscribe() override { ++unsubscribed; }
+
+  std::vector<std::string> commandNames() const {
+    std::vector<std::string> names;
+    for (const auto& command : commands) {
+      names.push_back(command.front());
+    }
+    return names;
+  }
+
+  ManualMainQueue* queue = nullptr;
+  bool available = true;
+  std::vector<double> availabilityChecks;
+  std::map<std::string, Output> answers;
+  std::vector<std::vector<std::string>> commands;
+  std::vector<std::vector<std::string>> subscriptions;
+  std::function<void(std::string)> onData;
+  std::function<void()> onExit;
+  int unsubscribed = 0;
+};
+
+struct Rig {
+  Rig() {
+    client.queue = &queue;
+    registry.registerWindow(456);
+    client.answers["list-windows"] = {0, "123\t1\t3\n456\t2\t5\n"};
+    client.answers["list-workspaces"] = {0, "\n  7 \n"};
+    client.answers["move-node-to-workspace"] = {0, ""};
+  }
+  ManualMainQueue queue;
+  FakeClient client;
+  PlayerWindowRegistry registry;
+  Follower follower{queue, client, registry, 4242};
+};
+
+TEST(AeroSpaceWorkspaceFollower, TheRulesForLinesWindowsAndWorkspaces) {
+  EXPECT_TRUE(Follower::isWorkspaceChangeEvent(
+      R"(  {"_event":"focused-workspace-changed","workspace":"3","prevWorkspace":"2"})"
+      "\n"));
+  EXPECT_FALSE(Follower::isWorkspaceChangeEvent(R"({"_event":"focus-changed"})"));
+  EXPECT_FALSE(Follower::isWorkspaceChangeEvent(R"({"_event":7})"));
+  EXPECT_FALSE(Follower::isWorkspaceChangeEvent(R"(["focused-workspace-changed"])"));
+  EXPECT_FALSE(Follower::isWorkspaceChangeEvent("{\"_event\":"));
+  EXPECT_FALSE(Follower::isWorkspaceChangeEvent(" \t"));
+
+  const auto where = Follower::snapshot("123\t1\t3\n456\t2\t5\n", 456);
+  ASSERT_TRUE(where);
+  EXPECT_EQ(where->monitorID, "2");
+  EXPECT_EQ(where->workspace, "5");
+  EXPECT_FALSE(Follower::snapshot("456\t2\t\n456\t2\t5\n", 456));
+  EXPECT_FALSE(Follower::snapshot("4567\t2\t5\n456\t2\n", 456));
+  EXPECT_EQ(Follower::snapshot(" 456 \t 2 \t web \textra", 456)->workspace, "web");
+  EXPECT_EQ(Follower::visibleWorkspace("\n \n 9 \n8"), "9");
+  EXPECT_FALSE(Follower::visibleWorkspace("\n  \n"));
+  EXPECT_EQ(Follower::listWindowsArguments(77).back(), "%{window-id}\t%{monitor-id}\t%{workspace}");
+}
+
+TEST(AeroSpaceWorkspaceFollower, AnEventSplitAcrossReadsLeadsToOneReconcileAndOneMove) {
+  Rig rig;
+  rig.follower.start();
+  rig.follower.start();
+  rig.queue.runUntilIdle();
+  ASSERT_EQ(rig.client.subscriptions.size(), 1u);
+  EXPECT_EQ(
+      rig.client.subscriptions[0],
+      (std::vector<std::string>{"subscribe", "focused-workspace-changed", "--no-send-initial"}));
+  // The check that follows the launch.
+  rig.queue.advance(0.4);
+  EXPECT_EQ(rig.client.commandNames(), (std::vector<std::string>{"list-windows", "list-workspaces",
+                                                                 "move-node-to-workspace"}));
+  EXPECT_EQ(rig.client.commands[1][2], "2");
+  EXPECT_EQ(rig.client.commands.back(),
+            (std::vector<std::string>{"move-node-to-workspace", "--window-id", "456",
+                                      "--fail-if-noop", "--", "7"}));
+  rig.client.commands.clear();
+
+  rig.client.onData(R"({"_event":"focused-wor)");
+  rig.queue.advance(1);
+  EXPECT_TRUE(rig.client.commands.empty());
+  rig.client.onData("kspace-changed\"}\n{\"_event\":\"other\"}\n");
+  rig.client.onData("{\"_event\":\"focused-workspace-changed\"}\n");
+  rig.queue.advance(0.1);
+  EXPECT_TRUE(rig.client.commands.empty());
+  // A burst makes one check, 0.15 s after its last event; the window is where it should be.
+  rig.client.answers["list-workspaces"] = {0, "5\n"};
+  rig.queue.advance(0.1);
+  EXPECT_EQ(rig.client.commandNames(),
+            (std::vector<std::string>{"list-windows", "list-workspaces"}));
+}
+
+TEST(AeroSpaceWorkspaceFollower, FailedLaunchesWaitLongerEachTimeUpToThirtySeconds) {
+  Rig rig;
+  rig.client.available = false;
+  rig.follower.start();
+  rig.queue.advance(200);
+  ASSERT_GE(rig.client.availabilityChecks.size(), 8u);
+  std::vector<double> waits;
+  for (std::size_t index = 1; index < 8; ++index) {
+    waits.push_back(rig.client.availabilityChecks[index] -
+                    rig.client.availabilityChecks[index - 1]);
+  }
+  EXPECT_EQ(waits, (std::vector<double>{2, 4, 8, 16, 30, 30, 30}));
+
+  // Once it starts, the next end of the subscription waits 2 s again.
+  rig.client.available = true;
+  rig.queue.advance(30);
+  ASSERT_EQ(rig.client.subscriptions.size(), 1u);
+  rig.client.onExit();
+  rig.queue.advance(1.9);
+  EXPECT_EQ(rig.client.subscriptions.size(), 1u);
+  rig.queue.advance(0.2);
+  EXPECT_EQ(rig.client.subscriptions.size(), 2u);
+}
+
+TEST(AeroSpaceWorkspaceFollower, StopEndsEverythingAndWithoutAWindowNothingRuns) {
+  Rig rig;
+  rig.follower.start();
+  rig.queue.runUntilIdle();
+  rig.client.onData("{\"_event\":\"focused-workspace-changed\"}\n");
+  rig.queue.runUntilIdle();
+  // Stopped from its own queue, as the shell's hand-over runs it.
+  rig.queue.post([&] { rig.follower.stop(); });
+  rig.queue.advance(60);
+  EXPECT_EQ(rig.client.unsubscribed, 1);
+  EXPECT_TRUE(rig.client.commands.empty());
+  EXPECT_FALSE(rig.follower.wantsFollowing());
+  // A late end of the old subscription starts nothing.
+  rig.client.onExit();
+  rig.queue.advance(60);
+  EXPECT_EQ(rig.client.subscriptions.size(), 1u);
+
+  rig.registry.clear();
+  rig.follower.start();
+  rig.follower.reconcileNow();
+  rig.queue.advance(1);
+  EXPECT_TRUE(rig.client.commands.empty());
+  // Endless output without a newline is dropped, not kept.
+  rig.follower.consume(std::string(Follower::kMaxLineBytes + 1, 'x'));
+  rig.follower.consume("{\"_event\":\"focused-workspace-changed\"}\n");
+  rig.registry.registerWindow(456);
+  rig.queue.advance(0.2);
+  EXPECT_EQ(rig.client.commandNames().front(), "list-windows");
+}
+
+}  // namespace
+}  // namespace orvel
