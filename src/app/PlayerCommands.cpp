@@ -60,4 +60,17 @@ std::optional<bool> PlayerCommands::state(Id id) const {
   return settings_.isEnabled(*chosen.toggles);
 }
 
+WindowCommandBridge::WindowCommandBridge(NotificationCenter& center,
+                                         PlayerCommands::OpenWindow openWindow) {
+  for (const auto& [name, window] :
+       {std::pair{"openWatchHistory", "watch-history"}, std::pair{"openFeedback", "feedback"}}) {
+    tokens_.push_back(
+        center.addObserver(name, [openWindow, window = std::string(window)](const Notification&) {
+          if (openWindow) {
+            openWindow(window);
+          }
+        }));
+  }
+}
+
 }  // namespace orvel

@@ -57,4 +57,13 @@ class PlayerCommands {
   OpenWindow openWindow_;
 };
 
+// Opens the watch history and feedback windows when the status menu asks for them.
+class WindowCommandBridge {
+ public:
+  WindowCommandBridge(NotificationCenter& center, PlayerCommands::OpenWindow openWindow);
+
+ private:
+  std::vector<ObserverToken> tokens_;
+};
+
 }  // namespace orvel

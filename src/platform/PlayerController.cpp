@@ -103,6 +103,7 @@ struct PlayerController::Parts {
   std::optional<PlayerToolbar> toolbar;
   std::optional<PlayerView> view;
   std::optional<PlayerCommands> commands;
+  std::optional<WindowCommandBridge> windowBridge;
   std::optional<StatusMenu> statusMenu;
   std::optional<ShellActions> shellActions;
   // The recent videos' pictures, kept for the whole run.
@@ -377,9 +378,12 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 
   // The commands and the status menu, with their keys; without a tray the status menu opens
   // from the window's top strip.
-  p.commands.emplace(settings, center, [](std::string_view window) {
+  // The watch history and feedback windows come later; until then opening them says so.
+  const PlayerCommands::OpenWindow openWindow = [](std::string_view window) {
     logLine("Player", "The " + std::string(window) + " window is not available yet");
-  });
+  };
+  p.commands.emplace(settings, center, openWindow);
+  p.windowBridge.emplace(center, openWindow);
   p.statusMenu.emplace(StatusMenu::Dependencies{.settings = settings,
                                                 .center = center,
                                                 .commands = *p.commands,

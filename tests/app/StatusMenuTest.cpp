@@ -109,11 +109,15 @@ TEST(StatusMenu, ListsItsEntriesInOrderWithCheckMarksThatFollowTheSwitches) {
   EXPECT_EQ(shell.find(shell.menu.items(), "80% Transparency").checked, false);
   EXPECT_EQ(changes, 2);
 
+  // The bridge opens the windows the menu asks for.
+  WindowCommandBridge bridge(shell.center,
+                             [&](std::string_view window) { shell.opened.emplace_back(window); });
   shell.menu.perform(shell.find(shell.menu.items(), "Open Watch History"));
   shell.menu.perform(shell.find(shell.menu.items(), "Send Feedback…"));
   shell.menu.perform(shell.find(shell.menu.items(), "Quit"));
   EXPECT_EQ(shell.activated, 2);
   EXPECT_EQ(shell.posted, (std::vector<std::string>{"openWatchHistory", "openFeedback"}));
+  EXPECT_EQ(shell.opened, (std::vector<std::string>{"watch-history", "feedback"}));
   EXPECT_EQ(shell.quits, 1);
   // No updater given: choosing the entry does nothing rather than fail.
   shell.menu.perform(shell.find(shell.menu.items(), "Check for Updates…"));
