@@ -1506,6 +1506,33 @@ TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVi
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// A tray host that goes away and comes back gets the item again; the player plays on.
+TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
+  Home home;
+  const std::string registrations = home.folder().file("registrations.log");
+  auto count = [&] {
+    std::ifstream log(registrations);
+    std::string line;
+    int lines = 0;
+    while (std::getline(log, line)) {
+      lines += line.find("registered org.kde.StatusNotifierItem-") == 0 ? 1 : 0;
+    }
+    return lines;
+  };
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  {
+    Player host(home, Player::Program{ORVEL_E2E_TRAY_WATCHER, registrations}, "host.log");
+    EXPECT_TRUE(waitUntil([&] { return count() == 1; }, 15)) << player.log();
+    host.terminate();
+  }
+  Player host(home, Player::Program{ORVEL_E2E_TRAY_WATCHER, registrations}, "host.log");
+  EXPECT_TRUE(waitUntil([&] { return count() == 2; }, 15)) << player.log();
+  EXPECT_TRUE(player.logContains("Registered with the tray host")) << player.log();
+  host.terminate();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 }  // namespace
 }  // namespace orvel
 
