@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -71,6 +73,11 @@ class LocalWebServer {
     std::lock_guard lock(mutex_);
     return std::find(asked_.begin(), asked_.end(), path) != asked_.end();
   }
+  // The last request as it came, head and body.
+  std::string lastRequest() const {
+    std::lock_guard lock(mutex_);
+    return lastRequest_;
+  }
   std::vector<std::string> asked() const {
     std::lock_guard lock(mutex_);
     return asked_;
@@ -91,19 +98,44 @@ class LocalWebServer {
     }
   }
 
+  // Reads what has come of the request; false when the client went quiet or away.
+  static bool readMore(int connection, std::string& request) {
+    pollfd readable{connection, POLLIN, 0};
+    if (::poll(&readable, 1, 2000) <= 0) {
+      return false;
+    }
+    char buffer[4096];
+    const ssize_t got = ::read(connection, buffer, sizeof buffer);
+    if (got <= 0) {
+      return false;
+    }
+    request.append(buffer, static_cast<std::size_t>(got));
+    return true;
+  }
+
   void answer(int connection) {
     std::string request;
-    char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-      pollfd readable{connection, POLLIN, 0};
-      if (::poll(&readable, 1, 2000) <= 0) {
+      if (!readMore(connection, request)) {
         return;
       }
-      const ssize_t got = ::read(connection, buffer, sizeof buffer);
-      if (got <= 0) {
-        return;
+    }
+    // A request with a body (a POST) is read whole before the answer, and kept.
+    const std::size_t headEnd = request.find("\r\n\r\n") + 4;
+    std::string lowered = request.substr(0, headEnd);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (const auto length = lowered.find("content-length:"); length != std::string::npos) {
+      const std::size_t wanted = headEnd + std::strtoul(lowered.c_str() + length + 15, nullptr, 10);
+      while (request.size() < wanted && request.size() < (1u << 22)) {
+        if (!readMore(connection, request)) {
+          return;
+        }
       }
-      request.append(buffer, static_cast<std::size_t>(got));
+    }
+    {
+      std::lock_guard lock(mutex_);
+      lastRequest_ = request;
     }
     const std::size_t start = request.find(' ') + 1;
     std::string path = request.substr(start, request.find(' ', start) - start);
@@ -138,6 +170,7 @@ class LocalWebServer {
   mutable std::mutex mutex_;
   std::map<std::string, Response> routes_;
   std::map<std::string, std::string> failures_;
+  std::string lastRequest_;
   std::vector<std::string> asked_;
   std::thread thread_;
 };
