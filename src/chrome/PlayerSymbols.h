@@ -11,7 +11,7 @@ namespace orvel {
 // player where it carries none (shipped in the resources' "icons" folder).
 namespace PlayerSymbols {
 
-inline constexpr std::array<std::pair<std::string_view, std::string_view>, 40> kIcons{{
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 42> kIcons{{
     {"speaker.slash.fill", "audio-volume-muted-symbolic"},
     {"speaker.wave.2.fill", "audio-volume-high-symbolic"},
     {"waveform", "orvel-equalizer-symbolic"},
@@ -39,6 +39,9 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 40> k
     {"clock.arrow.circlepath", "document-open-recent-symbolic"},
     {"envelope", "mail-send-symbolic"},
     {"arrow.triangle.2.circlepath", "view-refresh-symbolic"},
+    // The star rating's.
+    {"star.fill", "starred-symbolic"},
+    {"star", "non-starred-symbolic"},
     {"bookmark.fill", "user-bookmarks-symbolic"},
     {"repeat", "media-playlist-repeat-symbolic"},
     {"repeat.1", "media-playlist-repeat-song-symbolic"},

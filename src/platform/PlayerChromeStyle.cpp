@@ -150,6 +150,13 @@ popover.orvel-popover > arrow { background-color: rgb(39, 56, 73); }
 .orvel-row-button { padding: 4px 0; color: #fff; }
 
 window.orvel-playlist { background-color: rgb(39, 56, 73); color: #fff; }
+window.orvel-feedback { background-color: rgb(39, 56, 73); color: #fff; }
+.orvel-feedback-heading { font-weight: 700; }
+.orvel-feedback-status { color: rgba(255, 255, 255, 0.6); font-size: 11px; }
+.orvel-star { padding: 2px; min-width: 0; min-height: 0; color: rgba(255, 255, 255, 0.45); }
+.orvel-star-filled { color: rgb(255, 204, 0); }
+window.orvel-feedback .linked > button:checked { background: rgba(255, 105, 74, 0.85);
+  color: #fff; }
 .orvel-playlist-header { padding: 14px 18px 10px 18px; }
 .orvel-playlist-heading { font-size: 20px; font-weight: 700; }
 .orvel-playlist-summary { color: rgba(255, 255, 255, 0.6); font-size: 12px; }

@@ -17,6 +17,7 @@
 #include "native/PlayerEqualizer.h"
 #include "native/WebAudioRoute.h"
 #include "platform/FFmpegMediaProbe.h"
+#include "platform/FeedbackWindow.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
 #include "platform/MpvMediaEngine.h"
@@ -29,6 +30,7 @@
 #include "platform/Resources.h"
 #include "platform/SerialQueue.h"
 #include "platform/ShellActions.h"
+#include "platform/SoupFeedbackTransport.h"
 #include "platform/SoupUpdateChecker.h"
 #include "platform/SoupYouTubeMetadata.h"
 #include "platform/StatusNotifierTray.h"
@@ -115,6 +117,8 @@ struct PlayerController::Parts {
   std::optional<AeroSpaceWorkspaceFollower> follower;
   std::vector<ObserverToken> followerSwitches;
   SoupUpdateChecker updates;
+  SoupFeedbackTransport feedbackTransport;
+  std::unique_ptr<FeedbackWindow> feedback;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -378,8 +382,20 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 
   // The commands and the status menu, with their keys; without a tray the status menu opens
   // from the window's top strip.
-  // The watch history and feedback windows come later; until then opening them says so.
-  const PlayerCommands::OpenWindow openWindow = [](std::string_view window) {
+  // The other windows by their identifiers; the watch history window comes later, and until
+  // then opening it says so.
+  const PlayerCommands::OpenWindow openWindow = [&p, &application](std::string_view window) {
+    if (window == "feedback") {
+      if (!p.feedback) {
+        p.feedback = std::make_unique<FeedbackWindow>(AppSettings::shared(), p.feedbackTransport);
+        p.feedback->window().set_hide_on_close(true);
+        // Above the player, which may be kept above everything else.
+        p.feedback->window().set_transient_for(p.window);
+        application.add_window(p.feedback->window());
+      }
+      p.feedback->present();
+      return;
+    }
     logLine("Player", "The " + std::string(window) + " window is not available yet");
   };
   p.commands.emplace(settings, center, openWindow);

@@ -1533,6 +1533,46 @@ TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// "Send Feedback…" in the status menu opens the feedback window, in both of its kinds; the key
+// field shows no key.
+TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.resendAPIKey", PropertyList("re_secret"));
+  Player player(home, {}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  tray.click(tray.entry("Send Feedback…"));
+  std::string id;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        id = commandOutput("xdotool search --onlyvisible --name '^Send Feedback$' | head -n 1");
+        return !id.empty();
+      },
+      15))
+      << player.log();
+  id = id.substr(0, id.find('\n'));
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  const WindowGeometry window = windowGeometry(id);
+  xdotool(
+      {"mousemove", std::to_string(window.x + 200), std::to_string(window.y + 260), "click", "1"});
+  xdotool({"type", "--delay", "10", "The playlist is lovely."});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  screenshot("feedback-written.png");
+  // "Survey" is the first of the two kinds.
+  xdotool(
+      {"mousemove", std::to_string(window.x + 90), std::to_string(window.y + 127), "click", "1"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  xdotool(
+      {"mousemove", std::to_string(window.x + 80), std::to_string(window.y + 165), "click", "1"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  screenshot("feedback-survey.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 }  // namespace
 }  // namespace orvel
 
