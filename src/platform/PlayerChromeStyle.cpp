@@ -151,6 +151,16 @@ popover.orvel-popover > arrow { background-color: rgb(39, 56, 73); }
 
 window.orvel-playlist { background-color: rgb(39, 56, 73); color: #fff; }
 window.orvel-feedback { background-color: rgb(39, 56, 73); color: #fff; }
+window.orvel-history { background-color: rgb(39, 56, 73); color: #fff; }
+.orvel-history-heading { font-size: 15px; font-weight: 700; }
+.orvel-history-count { color: rgba(255, 255, 255, 0.6); font-size: 11px; font-feature-settings: "tnum"; }
+.orvel-history-row { padding: 8px; border-bottom: 1px solid rgba(255, 255, 255, 0.06); }
+.orvel-history-title { color: #fff; }
+.orvel-history-resume { color: rgba(255, 255, 255, 0.6); font-size: 11px; }
+.orvel-history-chip { font-size: 11px; padding: 0 8px; min-height: 28px; }
+.orvel-history-dot { font-size: 6px; }
+.orvel-history-remove { color: rgb(255, 69, 58); min-width: 28px; min-height: 28px; padding: 0; }
+.orvel-history-thumbnail { border-radius: 3px; background-color: rgba(255, 255, 255, 0.07); }
 .orvel-feedback-heading { font-weight: 700; }
 .orvel-feedback-status { color: rgba(255, 255, 255, 0.6); font-size: 11px; }
 .orvel-star { padding: 2px; min-width: 0; min-height: 0; color: rgba(255, 255, 255, 0.45); }

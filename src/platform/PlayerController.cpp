@@ -35,6 +35,7 @@
 #include "platform/SoupYouTubeMetadata.h"
 #include "platform/StatusNotifierTray.h"
 #include "platform/SubprocessAeroSpaceClient.h"
+#include "platform/WatchHistoryWindow.h"
 #include "platform/WebKitWebEngine.h"
 #include "platform/WorkerPool.h"
 #include "player/PlayerSession.h"
@@ -119,6 +120,7 @@ struct PlayerController::Parts {
   SoupUpdateChecker updates;
   SoupFeedbackTransport feedbackTransport;
   std::unique_ptr<FeedbackWindow> feedback;
+  std::unique_ptr<WatchHistoryWindow> history;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -394,6 +396,18 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
         application.add_window(p.feedback->window());
       }
       p.feedback->present();
+      return;
+    }
+    if (window == "watch-history") {
+      if (!p.history) {
+        p.history = std::make_unique<WatchHistoryWindow>(
+            AppSettings::shared(), NotificationCenter::shared(), p.recentThumbnails,
+            [&p] { p.window.present(); });
+        p.history->window().set_hide_on_close(true);
+        p.history->window().set_transient_for(p.window);
+        application.add_window(p.history->window());
+      }
+      p.history->present();
       return;
     }
     logLine("Player", "The " + std::string(window) + " window is not available yet");

@@ -1339,11 +1339,10 @@ TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
   xdotool({"key", "ctrl+t"});
   EXPECT_TRUE(waitUntil([&] { return !storedSwitch(home, "hoverTransparencyEnabled"); }, 10));
 
-  // The watch history window comes with its own work; until then the command only says so.
   xdotool({"key", "ctrl+shift+h"});
-  EXPECT_TRUE(waitUntil(
-      [&] { return player.logContains("The watch-history window is not available yet"); }, 10))
-      << player.log();
+  EXPECT_TRUE(waitUntil([] { return windowShown("Watch History"); }, 10)) << player.log();
+  commandOutput("wmctrl -c 'Watch History'");
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Watch History"); }, 10)) << player.log();
 
   xdotool({"key", "ctrl+o"});
   EXPECT_TRUE(waitUntil([] { return windowShown("Open Streaming URL"); }, 10)) << player.log();
@@ -1570,6 +1569,74 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
       {"mousemove", std::to_string(window.x + 80), std::to_string(window.y + 165), "click", "1"});
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   screenshot("feedback-survey.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// The watch history window shows the YouTube videos of the history, with their stars and a
+// mark for a note, and leaves the other records out.
+TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
+  if (!hasXdotool()) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  Home home;
+  std::vector<RecentVideoItem> history;
+  const char* titles[] = {"A lecture on colour", "Rainy walk through Kyoto", "Making bread at home",
+                          "How tides work", "Live session, full set"};
+  const char* ids[] = {"aaaaaaaaaaa", "bbbbbbbbbbb", "ccccccccccc", "ddddddddddd", "eeeeeeeeeee"};
+  for (int index = 0; index < 5; ++index) {
+    RecentVideoItem item;
+    item.videoID = ids[index];
+    item.title = titles[index];
+    item.lastPosition = 61.0 * (index + 1);
+    item.lastPlayedAt = Date{800000000.0 - index * 3600};
+    item.sourceURL = "https://www.youtube.com/watch?v=" + std::string(ids[index]);
+    history.push_back(item);
+  }
+  history[1].watchLaterStars = 4;
+  history[2].watchNote = "Try with less salt";
+  RecentVideoItem file;
+  file.videoID = "mkv:file:///home/film.mkv";
+  file.title = "A film";
+  file.sourceURL = "file:///home/film.mkv";
+  history.push_back(file);
+  auto encoded = RecentVideoItem::encodeList(history);
+  ASSERT_TRUE(encoded);
+  SqliteDefaults::open(home.store())
+      ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(waitUntil([&] { return !windowState().empty(); }, 30)) << player.log();
+  xdotool({"key", "ctrl+shift+h"});
+  ASSERT_TRUE(waitUntil([] { return windowShown("Watch History"); }, 10)) << player.log();
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  screenshot("watch-history.png");
+
+  const std::string id =
+      commandOutput("xdotool search --onlyvisible --name '^Watch History$' | head -n 1");
+  const WindowGeometry window = windowGeometry(id.substr(0, id.find('\n')));
+  auto click = [&](int x, int y) {
+    xdotool(
+        {"mousemove", std::to_string(window.x + x), std::to_string(window.y + y), "click", "1"});
+  };
+  auto stored = [&](const std::string& videoID) {
+    for (const RecentVideoItem& item : home.history()) {
+      if (item.videoID == videoID) {
+        return item;
+      }
+    }
+    return RecentVideoItem{};
+  };
+  // The third star of the first row.
+  click(563, 94);
+  EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").watchLaterStars == 3; }, 10));
+  // Its note: every keystroke is stored.
+  click(470, 94);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  click(300, 150);
+  xdotool({"type", "--delay", "20", "Watch again"});
+  EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").watchNote == "Watch again"; }, 10))
+      << stored("aaaaaaaaaaa").watchNote;
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  screenshot("watch-history-note.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
