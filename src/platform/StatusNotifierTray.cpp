@@ -6,6 +6,9 @@
 
 #include <glibmm/main.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "chrome/PlayerSymbols.h"
 #include "core/Log.h"
 #include "platform/GObjectPtr.h"
@@ -60,6 +63,33 @@ GVariant* shortcutVariant(const std::string& accelerator) {
   g_variant_builder_init(&shortcut, G_VARIANT_TYPE("aas"));
   g_variant_builder_add_value(&shortcut, g_variant_builder_end(&keys));
   return g_variant_builder_end(&shortcut);
+}
+
+// The same menu on screen: every entry alike but for the positions of the recent videos, which
+// playback moves every second and which only a chosen entry reads.
+bool sameLayout(const std::vector<StatusMenu::Item>& a, const std::vector<StatusMenu::Item>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const auto& left, const auto& right) {
+                      return left.kind == right.kind && left.title == right.title &&
+                             left.accelerator == right.accelerator && left.symbol == right.symbol &&
+                             left.action == right.action && left.command == right.command &&
+                             left.checked == right.checked && left.enabled == right.enabled &&
+                             left.videoID == right.videoID && left.sourceURL == right.sourceURL &&
+                             sameLayout(left.children, right.children);
+                    });
+}
+
+// The entries that can be chosen, in the order the layout numbers them.
+void collectEntries(const std::vector<StatusMenu::Item>& items,
+                    std::vector<StatusMenu::Item>& entries) {
+  for (const StatusMenu::Item& item : items) {
+    if (item.kind == StatusMenu::Item::Kind::submenu) {
+      collectEntries(item.children, entries);
+    } else if (item.kind == StatusMenu::Item::Kind::item && item.enabled &&
+               item.action != StatusMenu::Action::none) {
+      entries.push_back(item);
+    }
+  }
 }
 
 }  // namespace
@@ -155,14 +185,14 @@ StatusNotifierTray::StatusNotifierTray(StatusMenu& menu, RecentThumbnails& thumb
     : menu_(menu), thumbnails_(thumbnails), activate_(std::move(activate)) {
   busName_ = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-1";
   server_ = dbusmenu_server_new(kMenuPath);
-  rebuild();
+  rebuild(true);
   ownerID_ = g_bus_own_name(G_BUS_TYPE_SESSION, busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
                             &Callbacks::busAcquired, nullptr, &Callbacks::nameLost, this, nullptr);
   watcherID_ =
       g_bus_watch_name(G_BUS_TYPE_SESSION, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                        &Callbacks::watcherAppeared, &Callbacks::watcherVanished, this, nullptr);
-  changes_ = menu_.observeChanges([this] { scheduleRebuild(); });
-  arrivals_ = thumbnails_.observeArrivals([this] { scheduleRebuild(); });
+  changes_ = menu_.observeChanges([this] { scheduleRebuild(false); });
+  arrivals_ = thumbnails_.observeArrivals([this] { scheduleRebuild(true); });
 }
 
 StatusNotifierTray::~StatusNotifierTray() {
@@ -226,7 +256,8 @@ void StatusNotifierTray::registerWithWatcher(GDBusConnection* bus) {
       nullptr);
 }
 
-void StatusNotifierTray::scheduleRebuild() {
+void StatusNotifierTray::scheduleRebuild(bool force) {
+  forceRebuild_ = forceRebuild_ || force;
   if (rebuildPending_) {
     return;
   }
@@ -235,13 +266,20 @@ void StatusNotifierTray::scheduleRebuild() {
   Glib::signal_idle().connect_once([this, alive = std::weak_ptr<bool>(alive_)] {
     if (!alive.expired()) {
       rebuildPending_ = false;
-      rebuild();
+      rebuild(std::exchange(forceRebuild_, false));
     }
   });
 }
 
-void StatusNotifierTray::rebuild() {
+void StatusNotifierTray::rebuild(bool force) {
+  std::vector<StatusMenu::Item> menu = menu_.items();
   entries_.clear();
+  if (!force && sameLayout(menu, shown_)) {
+    // Hosts are not told of a new layout every second of playback.
+    collectEntries(menu, entries_);
+    shown_ = std::move(menu);
+    return;
+  }
   std::function<void(DbusmenuMenuitem*, const std::vector<StatusMenu::Item>&)> fill =
       [&](DbusmenuMenuitem* parent, const std::vector<StatusMenu::Item>& items) {
         for (const StatusMenu::Item& item : items) {
@@ -293,7 +331,8 @@ void StatusNotifierTray::rebuild() {
         }
       };
   DbusmenuMenuitem* root = dbusmenu_menuitem_new();
-  fill(root, menu_.items());
+  fill(root, menu);
+  shown_ = std::move(menu);
   dbusmenu_server_set_root(server_, root);
   g_object_unref(root);
 }

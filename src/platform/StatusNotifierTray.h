@@ -37,8 +37,9 @@ class StatusNotifierTray {
   struct Callbacks;
   void exportItem(GDBusConnection* bus);
   void registerWithWatcher(GDBusConnection* bus);
-  void scheduleRebuild();
-  void rebuild();
+  // `force`: lay the menu out anew even when its entries look the same (a picture arrived).
+  void scheduleRebuild(bool force);
+  void rebuild(bool force);
 
   StatusMenu& menu_;
   RecentThumbnails& thumbnails_;
@@ -50,6 +51,9 @@ class StatusNotifierTray {
   GDBusConnection* bus_ = nullptr;
   DbusmenuServer* server_ = nullptr;
   bool rebuildPending_ = false;
+  bool forceRebuild_ = false;
+  // The entries the exported layout was made from.
+  std::vector<StatusMenu::Item> shown_;
   bool toldNoHost_ = false;
   // The entries of the exported menu, by the index its items carry.
   std::vector<StatusMenu::Item> entries_;
