@@ -106,22 +106,34 @@ WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge)
   scripts.push_back({PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
                      UserScript::Frames::mainFrame});
   setUserScripts(std::move(scripts));
-  // Every view, whatever its web context, shares this one network session.
-  g_signal_connect(webkit_network_session_get_default(), "download-started",
-                   G_CALLBACK(onDownloadStarted), this);
-  view_ = makeView(nullptr);
 }
 
 WebKitWebEngine::~WebKitWebEngine() {
   dropFileAlias();
-  g_signal_handlers_disconnect_by_data(webkit_network_session_get_default(), this);
+  if (networkSessionWatched_) {
+    g_signal_handlers_disconnect_by_data(webkit_network_session_get_default(), this);
+  }
   g_signal_handlers_disconnect_by_data(content_.get(), this);
   if (view_) {
     g_signal_handlers_disconnect_by_data(view_.get(), this);
   }
 }
 
+// The web engine's processes (network, web content) start with the first view that loads
+// something; a player that only ever shows native media never starts them.
+void WebKitWebEngine::ensureView() {
+  if (!view_) {
+    replaceView(makeView(nullptr));
+  }
+}
+
 GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
+  if (!networkSessionWatched_) {
+    // Every view, whatever its web context, shares this one network session.
+    g_signal_connect(webkit_network_session_get_default(), "download-started",
+                     G_CALLBACK(onDownloadStarted), this);
+    networkSessionWatched_ = true;
+  }
   GtkWidget* widget = GTK_WIDGET(g_object_new(
       WEBKIT_TYPE_WEB_VIEW, "web-context", context ? context : webkit_web_context_get_default(),
       "network-session", webkit_network_session_get_default(), "user-content-manager",
@@ -152,6 +164,11 @@ void WebKitWebEngine::replaceView(GObjectPtr<WebKitWebView> view) {
 
 void WebKitWebEngine::loadHTML(const std::string& html, const std::optional<std::string>& baseURL) {
   dropFileAlias();
+  // Clearing a view that was never made leaves nothing to clear.
+  if (!view_ && html.empty()) {
+    return;
+  }
+  ensureView();
   webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -197,10 +214,28 @@ void WebKitWebEngine::dropFileAlias() {
 void WebKitWebEngine::loadRequest(const std::string& url, double) {
   // WebKitGTK has no per-request timeout; the network session's own limits apply.
   auto request = adoptGObject(webkit_uri_request_new(url.c_str()));
+  ensureView();
   webkit_web_view_load_request(view_.get(), request.get());
 }
 
 void WebKitWebEngine::evaluate(const std::string& script, Completion completion) {
+  if (!view_) {
+    // No page, so nothing to run the script in; the answer still comes on a later turn.
+    if (completion) {
+      auto* evaluation = new Evaluation{alive_, std::move(completion)};
+      g_idle_add_once(
+          [](gpointer data) {
+            std::unique_ptr<Evaluation> owned(static_cast<Evaluation*>(data));
+            if (!owned->alive.expired()) {
+              ScriptResult result;
+              result.error = "No page is loaded";
+              owned->completion(result);
+            }
+          },
+          evaluation);
+    }
+    return;
+  }
   auto* evaluation = new Evaluation{alive_, std::move(completion)};
   webkit_web_view_evaluate_javascript(
       view_.get(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
@@ -228,7 +263,7 @@ void WebKitWebEngine::evaluate(const std::string& script, Completion completion)
 }
 
 std::optional<std::string> WebKitWebEngine::currentURL() const {
-  const char* uri = webkit_web_view_get_uri(view_.get());
+  const char* uri = view_ ? webkit_web_view_get_uri(view_.get()) : nullptr;
   if (!uri || !*uri) {
     return std::nullopt;
   }

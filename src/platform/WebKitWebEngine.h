@@ -33,7 +33,8 @@ class WebKitWebEngine final : public WebEngine {
   WebKitWebEngine(const WebKitWebEngine&) = delete;
   WebKitWebEngine& operator=(const WebKitWebEngine&) = delete;
 
-  GtkWidget* widget() const { return GTK_WIDGET(view_.get()); }
+  // None until something is first loaded.
+  GtkWidget* widget() const { return view_ ? GTK_WIDGET(view_.get()) : nullptr; }
   // Told when a new web view replaces the shown one.
   void setViewReplacedHandler(std::function<void(GtkWidget* view)> handler) {
     viewReplaced_ = std::move(handler);
@@ -54,6 +55,7 @@ class WebKitWebEngine final : public WebEngine {
   void setUserScripts(std::vector<UserScript> scripts) override;
 
  private:
+  void ensureView();
   GObjectPtr<WebKitWebView> makeView(WebKitWebContext* context);
   void replaceView(GObjectPtr<WebKitWebView> view);
   void applyDecision(const NavigationDecision& decision);
@@ -83,6 +85,7 @@ class WebKitWebEngine final : public WebEngine {
   std::optional<FileAlias> fileAlias_;
   void dropFileAlias();
   GObjectPtr<WebKitWebView> view_;
+  bool networkSessionWatched_ = false;
   std::vector<UserScript> scripts_;
   std::uint64_t navigationCount_ = 0;
   std::function<void(GtkWidget*)> viewReplaced_;

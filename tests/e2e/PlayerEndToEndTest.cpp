@@ -232,22 +232,36 @@ class Player {
     ::kill(pid_, SIGTERM);
     return wait(seconds);
   }
-  // Kills the web engine's content processes below this player, as a crash would.
-  int killWebProcesses() const {
-    int killed = 0;
+  // The processes below this player, each with its command name.
+  std::vector<std::pair<pid_t, std::string>> descendants() const {
+    std::vector<std::pair<pid_t, std::string>> found;
     std::vector<pid_t> pending{pid_};
     while (!pending.empty()) {
       pid_t current = pending.back();
       pending.pop_back();
-      std::string name = readFile("/proc/" + std::to_string(current) + "/comm");
-      if (name.starts_with("WebKitWebProces")) {
-        killed += ::kill(current, SIGKILL) == 0;
-        continue;
-      }
       std::istringstream children(readFile("/proc/" + std::to_string(current) + "/task/" +
                                            std::to_string(current) + "/children"));
       for (pid_t child; children >> child;) {
+        found.emplace_back(child, readFile("/proc/" + std::to_string(child) + "/comm"));
         pending.push_back(child);
+      }
+    }
+    return found;
+  }
+  bool runsWebEngine() const {
+    for (const auto& [pid, name] : descendants()) {
+      if (name.starts_with("WebKit")) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // Kills the web engine's content processes below this player, as a crash would.
+  int killWebProcesses() const {
+    int killed = 0;
+    for (const auto& [pid, name] : descendants()) {
+      if (name.starts_with("WebKitWebProces")) {
+        killed += ::kill(pid, SIGKILL) == 0;
       }
     }
     return killed;
@@ -750,6 +764,8 @@ TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   ASSERT_TRUE(waitUntil([&] { return player.logContains("Playback ended: " + mediaID); }, 30))
       << player.log();
   EXPECT_FALSE(player.logContains("Unable to read video"));
+  // Only native media played, so the web engine never started.
+  EXPECT_FALSE(player.runsWebEngine());
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
