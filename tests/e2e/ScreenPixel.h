@@ -1,0 +1,12 @@
+#pragma once
+
+#include <array>
+#include <optional>
+
+namespace orvel {
+
+// The colour of one pixel of the screen, as red, green and blue, read straight from the X server
+// named by $DISPLAY: a few milliseconds, so the moment it shows is known closely.
+std::optional<std::array<int, 3>> readScreenPixel(int x, int y);
+
+}  // namespace orvel
