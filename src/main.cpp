@@ -53,9 +53,6 @@ int main(int argc, char** argv) {
     printUsage(stdout);
     return 0;
   }
-  if (argc > 2) {
-    printUsage(stderr);
-    return 2;
-  }
+  // "Open With" on several files passes them all (the desktop file's %U); the first one plays.
   return orvel::runPlayerApplication(argc, argv);
 }

@@ -34,6 +34,7 @@ ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreame
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
 ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # What building and running the tests needs on top.
-ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils)
+ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
+  desktop-file-utils appstream libglib2.0-bin)
 # What building the benchmarks needs on top.
 ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)

@@ -1,6 +1,7 @@
 #include "app/LaunchArgument.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "core/Text.h"
 #include "core/Url.h"
@@ -18,11 +19,30 @@ bool namesAVideoFile(std::string_view argument) {
   return pathLike && (extension == ".mp4" || extension == ".webm" || extension == ".mkv");
 }
 
+// A local file's URL as the player writes it for a path, whatever escapes the launcher chose: a
+// file manager's "file:///…%3B…" or "file://localhost/…" then names the same video, with the same
+// stored position, as the path typed in a shell. Other URLs and file URLs with more than a path
+// stay as they are.
+std::optional<std::string> canonicalFileURL(std::string_view argument) {
+  auto url = Url::parse(argument);
+  if (!url || !url->isFileURL() || (url->hasHost() && url->host() != "localhost") || url->query() ||
+      url->fragment()) {
+    return std::nullopt;
+  }
+  const std::string path = url->path();
+  if (!path.starts_with('/') || path.find('\0') != std::string::npos ||
+      asciiLowercased(url->percentEncodedPath()).find("%2f") != std::string::npos) {
+    return std::nullopt;
+  }
+  auto canonical = Url::fileURL(path);
+  return canonical ? std::optional(canonical->absoluteString()) : std::nullopt;
+}
+
 }  // namespace
 
 std::string launchArgumentText(std::string_view argument, std::string_view workingDirectory) {
   if (argument.find("://") != std::string_view::npos || argument.empty()) {
-    return std::string(argument);
+    return canonicalFileURL(argument).value_or(std::string(argument));
   }
   std::error_code error;
   std::filesystem::path path{std::string(argument)};

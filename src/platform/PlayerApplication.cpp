@@ -10,6 +10,7 @@
 
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
+#include "platform/PlayerChromeStyle.h"
 #include "platform/PlayerController.h"
 
 namespace orvel {
@@ -62,6 +63,11 @@ int runPlayerApplication(int argc, char** argv) {
     g_setenv("GDK_BACKEND", "x11", TRUE);
   }
   preferCairoWithoutGPU();
+  // The program's name becomes the window's WM_CLASS, which desktops match against the desktop
+  // file's StartupWMClass: the application ID, as the desktop file, the icon and the bus name.
+  // (No application name: the toolkit's hidden leader window would carry it as its title, and
+  // only the player's window is called "Orvel player".)
+  g_set_prgname(kApplicationID);
   auto flags = Gio::Application::Flags::HANDLES_COMMAND_LINE;
   if (!sessionBusReachable()) {
     flags |= Gio::Application::Flags::NON_UNIQUE;
@@ -79,6 +85,10 @@ int runPlayerApplication(int argc, char** argv) {
         }
         g_strfreev(arguments);
         if (!controller) {
+          // The windows take their icon from the theme when they are realized, so the player's
+          // own icons must be found by then.
+          PlayerChromeStyle::load();
+          Gtk::Window::set_default_icon_name(kApplicationID);
           controller = std::make_unique<PlayerController>(*application,
                                                           [&application] { application->quit(); });
           controller->start(text);

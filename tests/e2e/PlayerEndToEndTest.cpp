@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -1020,6 +1021,71 @@ TEST(PlayerEndToEndSingleInstance, ASecondLaunchHandsItsFileToTheRunningPlayer) 
   ASSERT_TRUE(waitUntil([&] { return home.position("webm:" + fileURL(second)).has_value(); }, 30))
       << running.log();
   EXPECT_EQ(home.lastURL(), fileURL(second));
+  EXPECT_EQ(running.terminate(), 0);
+}
+
+// The players running in this home, whatever started them.
+int playersIn(const Home& home) {
+  int count = 0;
+  const std::string homeVariable = "HOME=" + home.folder().path() + '\0';
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string folder = entry.path().string();
+    if (readFile(folder + "/comm") == "orvel-player\n" &&
+        readFile(folder + "/environ").find(homeVariable) != std::string::npos) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// "Open With" in a file manager: the desktop file's command, run by GIO with the file's path or by
+// another launcher with its URL, hands the file to the running player, and leaves; the window is
+// the one the desktop file says it maps.
+TEST(PlayerEndToEndDesktop, OpenWithPlaysTheFileInTheRunningPlayer) {
+  Home home;
+  const std::string first = makeClip(home, "first.webm", 20);
+  // Names whose URL GLib escapes differently from the player.
+  const std::string second = makeClip(home, "Open with; second.mkv", 20);
+  const std::string third = makeClip(home, "Open with; third.webm", 20);
+  Player running(home, {first}, "running.log");
+  ASSERT_TRUE(waitUntil([&] { return home.lastURL() == fileURL(first); }, 30)) << running.log();
+
+  const std::string bin = home.folder().file("bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_symlink(gPlayer, bin + "/orvel-player");
+  const std::string script = home.folder().file("open-with.sh");
+  std::ofstream(script) << "PATH='" << bin << "':\"$PATH\" exec gio launch '"
+                        << ORVEL_E2E_DESKTOP_FILE << "' '" << second << "'\n";
+  Player openWith(home, Player::Program("/bin/sh", script), "open-with.log");
+  EXPECT_EQ(openWith.wait(10), 0) << openWith.log();
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("mkv:" + fileURL(second)).value_or(0) >= 1; }, 30))
+      << running.log();
+  EXPECT_EQ(home.lastURL(), fileURL(second));
+
+  gchar* glibURL = g_filename_to_uri(third.c_str(), nullptr, nullptr);
+  ASSERT_NE(glibURL, fileURL(third));
+  Player byURL(home, {glibURL}, "by-url.log");
+  g_free(glibURL);
+  EXPECT_EQ(byURL.wait(10), 0) << byURL.log();
+  ASSERT_TRUE(
+      waitUntil([&] { return home.position("webm:" + fileURL(third)).value_or(0) >= 1; }, 30))
+      << running.log();
+
+  EXPECT_TRUE(waitUntil([&] { return playersIn(home) == 1; }, 10)) << playersIn(home);
+  const std::string windows = commandOutput("xdotool search --onlyvisible --name '^Orvel player$'");
+  ASSERT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
+  // Desktops group the window under the desktop file by its WM_CLASS.
+  const std::string desktopFile = readFile(ORVEL_E2E_DESKTOP_FILE);
+  const auto key = desktopFile.find("\nStartupWMClass=");
+  ASSERT_NE(key, std::string::npos);
+  const std::string wmClass =
+      desktopFile.substr(key + 16, desktopFile.find('\n', key + 1) - key - 16);
+  const std::string window = windows.substr(0, windows.find('\n'));
+  EXPECT_NE(commandOutput("xprop -id " + window + " WM_CLASS").find('"' + wmClass + '"'),
+            std::string::npos)
+      << wmClass;
   EXPECT_EQ(running.terminate(), 0);
 }
 

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder, as a package build does, and checks that the desktop
+# finds what it looks for: the program, its run-time resources, the desktop file, the icons and
+# the metainfo, all under the one application ID.
+# Usage: check-install.sh BUILD_FOLDER BINDIR DATADIR APPLICATION_ID (the folders as installed)
+set -euo pipefail
+build=$1 bindir=$2 datadir=$3 id=$4
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+DESTDIR="$stage" cmake --install "$build" >/dev/null
+
+status=0
+expect() {
+  if [ ! -e "$stage$1" ]; then
+    echo "not installed: $1" >&2
+    status=1
+  fi
+}
+[ -x "$stage$bindir/orvel-player" ] || { echo "no program in $bindir" >&2; status=1; }
+expect "$datadir/orvel-player/player.html"
+expect "$datadir/orvel-player/icons/hicolor/index.theme"
+expect "$datadir/orvel-player/icons/hicolor/scalable/actions/orvel-equalizer-symbolic.svg"
+expect "$datadir/orvel-player/icons/hicolor/scalable/apps/$id.svg"
+expect "$datadir/applications/$id.desktop"
+expect "$datadir/metainfo/$id.metainfo.xml"
+expect "$datadir/icons/hicolor/scalable/apps/$id.svg"
+expect "$datadir/icons/hicolor/symbolic/apps/$id-symbolic.svg"
+
+desktop="$stage$datadir/applications/$id.desktop"
+metainfo="$stage$datadir/metainfo/$id.metainfo.xml"
+if [ -e "$desktop" ] && [ -e "$metainfo" ]; then
+  for line in "Icon=$id" "StartupWMClass=$id" "Exec=orvel-player %U"; do
+    grep -qx "$line" "$desktop" || { echo "the desktop file lacks $line" >&2; status=1; }
+  done
+  grep -q "<id>$id</id>" "$metainfo" || { echo "the metainfo's id is not $id" >&2; status=1; }
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    { echo "the metainfo does not launch $id.desktop" >&2; status=1; }
+fi
+exit $status
