@@ -87,33 +87,20 @@ struct Evaluation {
 
 }  // namespace
 
-WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge)
-    : bridge_(bridge),
-      content_(adoptGObject(webkit_user_content_manager_new())),
-      settings_(adoptGObject(webkit_settings_new())) {
-  webkit_settings_set_enable_javascript(settings_.get(), TRUE);
-  webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
-  webkit_settings_set_media_playback_requires_user_gesture(settings_.get(), FALSE);
-  webkit_settings_set_user_agent(settings_.get(), kUserAgent);
-  for (const char* channel : kChannels) {
-    webkit_user_content_manager_register_script_message_handler(content_.get(), channel, nullptr);
-    std::string signal = std::string("script-message-received::") + channel;
-    g_signal_connect(content_.get(), signal.c_str(), G_CALLBACK(onScriptMessage), this);
-  }
-  std::vector<UserScript> scripts = extraPageScripts();
-  scripts.push_back({PlayerPageScripts::styleScript(), UserScript::Time::documentEnd,
-                     UserScript::Frames::allFrames});
-  scripts.push_back({PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
-                     UserScript::Frames::mainFrame});
-  setUserScripts(std::move(scripts));
+WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge) : bridge_(bridge) {
+  scripts_ = extraPageScripts();
+  scripts_.push_back({PlayerPageScripts::styleScript(), UserScript::Time::documentEnd,
+                      UserScript::Frames::allFrames});
+  scripts_.push_back({PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
+                      UserScript::Frames::mainFrame});
 }
 
 WebKitWebEngine::~WebKitWebEngine() {
   dropFileAlias();
-  if (networkSessionWatched_) {
+  if (content_) {
     g_signal_handlers_disconnect_by_data(webkit_network_session_get_default(), this);
+    g_signal_handlers_disconnect_by_data(content_.get(), this);
   }
-  g_signal_handlers_disconnect_by_data(content_.get(), this);
   if (view_) {
     g_signal_handlers_disconnect_by_data(view_.get(), this);
   }
@@ -127,13 +114,32 @@ void WebKitWebEngine::ensureView() {
   }
 }
 
-GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
-  if (!networkSessionWatched_) {
-    // Every view, whatever its web context, shares this one network session.
-    g_signal_connect(webkit_network_session_get_default(), "download-started",
-                     G_CALLBACK(onDownloadStarted), this);
-    networkSessionWatched_ = true;
+// Made with the first view: WebKit's settings set up its graphics (an EGL display, Mesa's shader
+// compiler where there is no GPU), which costs start-up time and memory that native playback never
+// needs.
+void WebKitWebEngine::prepareWebKit() {
+  if (content_) {
+    return;
   }
+  settings_ = adoptGObject(webkit_settings_new());
+  webkit_settings_set_enable_javascript(settings_.get(), TRUE);
+  webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
+  webkit_settings_set_media_playback_requires_user_gesture(settings_.get(), FALSE);
+  webkit_settings_set_user_agent(settings_.get(), kUserAgent);
+  content_ = adoptGObject(webkit_user_content_manager_new());
+  for (const char* channel : kChannels) {
+    webkit_user_content_manager_register_script_message_handler(content_.get(), channel, nullptr);
+    std::string signal = std::string("script-message-received::") + channel;
+    g_signal_connect(content_.get(), signal.c_str(), G_CALLBACK(onScriptMessage), this);
+  }
+  installUserScripts();
+  // Every view, whatever its web context, shares this one network session.
+  g_signal_connect(webkit_network_session_get_default(), "download-started",
+                   G_CALLBACK(onDownloadStarted), this);
+}
+
+GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
+  prepareWebKit();
   GtkWidget* widget = GTK_WIDGET(g_object_new(
       WEBKIT_TYPE_WEB_VIEW, "web-context", context ? context : webkit_web_context_get_default(),
       "network-session", webkit_network_session_get_default(), "user-content-manager",
@@ -275,6 +281,12 @@ std::optional<std::string> WebKitWebEngine::currentURL() const {
 
 void WebKitWebEngine::setUserScripts(std::vector<UserScript> scripts) {
   scripts_ = std::move(scripts);
+  if (content_) {
+    installUserScripts();
+  }
+}
+
+void WebKitWebEngine::installUserScripts() {
   webkit_user_content_manager_remove_all_scripts(content_.get());
   for (const UserScript& script : scripts_) {
     WebKitUserScript* made = makeScript(script);

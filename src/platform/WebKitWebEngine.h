@@ -56,6 +56,8 @@ class WebKitWebEngine final : public WebEngine {
 
  private:
   void ensureView();
+  void prepareWebKit();
+  void installUserScripts();
   GObjectPtr<WebKitWebView> makeView(WebKitWebContext* context);
   void replaceView(GObjectPtr<WebKitWebView> view);
   void applyDecision(const NavigationDecision& decision);
@@ -85,7 +87,6 @@ class WebKitWebEngine final : public WebEngine {
   std::optional<FileAlias> fileAlias_;
   void dropFileAlias();
   GObjectPtr<WebKitWebView> view_;
-  bool networkSessionWatched_ = false;
   std::vector<UserScript> scripts_;
   std::uint64_t navigationCount_ = 0;
   std::function<void(GtkWidget*)> viewReplaced_;
