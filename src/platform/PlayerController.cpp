@@ -20,6 +20,7 @@
 #include "platform/FeedbackWindow.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
+#include "platform/MprisService.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvVideoArea.h"
 #include "platform/PlayerToolbar.h"
@@ -112,6 +113,8 @@ struct PlayerController::Parts {
   // The recent videos' pictures, kept for the whole run.
   RecentThumbnails recentThumbnails;
   std::optional<StatusNotifierTray> tray;
+  // The desktop's media keys and media controls; gone before the session it drives.
+  std::optional<MprisService> mpris;
   // Keeps the window on the visible workspace under AeroSpace; idle where there is none.
   SubprocessAeroSpaceClient aerospace;
   SerialQueue followerQueue;
@@ -423,6 +426,9 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
   p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
   p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
   p.tray.emplace(*p.statusMenu, p.recentThumbnails, [&p] { p.window.present(); });
+  p.mpris.emplace(p.queue, *p.session, StreamingProviderRegistry::shared(),
+                  MprisService::Hooks{.raise = [&p] { p.window.present(); },
+                                      .quit = [&p] { p.window.close(); }});
   p.follower.emplace(p.followerQueue, p.aerospace, PlayerWindowRegistry::shared(), ::getpid());
   for (const char* name : {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces"}) {
     p.followerSwitches.push_back(

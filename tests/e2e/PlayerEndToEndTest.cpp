@@ -1624,6 +1624,153 @@ TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// The player as the desktop's media keys and media widgets reach it: MPRIS on the session bus.
+class MediaControls {
+ public:
+  static constexpr const char* kName = "org.mpris.MediaPlayer2.OrvelPlayer";
+
+  explicit MediaControls(const Home& home) : home_(home) {}
+  ~MediaControls() {
+    if (monitorPID_ > 0) {
+      ::kill(monitorPID_, SIGTERM);
+    }
+  }
+  MediaControls(const MediaControls&) = delete;
+  MediaControls& operator=(const MediaControls&) = delete;
+
+  bool find() const {
+    return waitUntil(
+        [&] {
+          return gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                       "org.freedesktop.DBus.ListNames", "")
+                     .find(kName) != std::string::npos;
+        },
+        20);
+  }
+  // The player's signals from now on, written to a file as gdbus prints them.
+  void monitor() {
+    signals_ = home_.folder().file("mpris-signals.log");
+    const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
+                                "' stdbuf -oL gdbus monitor --session --dest " + kName + " >'" +
+                                signals_ + "' 2>&1 & echo $!";
+    monitorPID_ = std::atoi(commandOutput(command).c_str());
+    // gdbus says so once it listens.
+    waitUntil([&] { return readFile(signals_).find("Monitoring") != std::string::npos; }, 10);
+  }
+  std::string signals() const { return readFile(signals_); }
+
+  std::string property(const std::string& name) const {
+    return call("org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player " + name);
+  }
+  std::string status() const { return property("PlaybackStatus"); }
+  // The position in seconds, or -1 when it cannot be read.
+  double position() const {
+    const std::string text = property("Position");
+    const auto at = text.find("int64 ");
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + 6) / 1e6;
+  }
+  // The track's object path from the metadata.
+  std::string track() const {
+    const std::string metadata = property("Metadata");
+    const std::string marker = "objectpath '";
+    const auto at = metadata.find(marker);
+    return at == std::string::npos
+               ? ""
+               : metadata.substr(at + marker.size(),
+                                 metadata.find('\'', at + marker.size()) - at - marker.size());
+  }
+  std::string player(const std::string& method, const std::string& arguments = "") const {
+    return call("org.mpris.MediaPlayer2.Player." + method, arguments);
+  }
+  std::string call(const std::string& method, const std::string& arguments) const {
+    return gdbus(kName, "/org/mpris/MediaPlayer2", method, arguments);
+  }
+
+ private:
+  std::string gdbus(const std::string& destination, const std::string& path,
+                    const std::string& method, const std::string& arguments) const {
+    return commandOutput("DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
+                         "' gdbus call --session --dest " + destination + " --object-path " + path +
+                         " --method " + method + " " + arguments + " 2>&1");
+  }
+
+  const Home& home_;
+  std::string signals_;
+  pid_t monitorPID_ = -1;
+};
+
+// An MKV on the native player and a WebM in the web view, both played, paused and sought from
+// the desktop's media controls; quitting from there saves as the player's own quit does.
+TEST(PlayerEndToEndShell, MprisControlsPlayback) {
+  Home home;
+  const std::string film = makeClip(home, "film.mkv", 20);
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  Player player(home, {film}, "player.log");
+  MediaControls controls(home);
+  ASSERT_TRUE(controls.find()) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return controls.status() == "(<'Playing'>,)\n"; }, 30))
+      << controls.status() << player.log();
+  const std::string identity =
+      controls.call("org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2 Identity");
+  EXPECT_EQ(identity, "(<'Orvel player'>,)\n");
+  const std::string metadata = controls.property("Metadata");
+  EXPECT_NE(metadata.find("'xesam:title': <'film'>"), std::string::npos) << metadata;
+  EXPECT_NE(metadata.find("'xesam:url': <'" + fileURL(film) + "'>"), std::string::npos) << metadata;
+  const auto length = metadata.find("'mpris:length': <int64 ");
+  ASSERT_NE(length, std::string::npos) << metadata;
+  EXPECT_NEAR(std::atof(metadata.c_str() + length + 23), 20e6, 0.3e6) << metadata;
+
+  controls.monitor();
+  controls.player("Pause");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 10))
+      << controls.status();
+  const double paused = controls.position();
+  ASSERT_GE(paused, 0);
+  controls.player("Seek", "5000000");
+  EXPECT_TRUE(waitUntil([&] { return std::abs(controls.position() - (paused + 5)) < 0.3; }, 10))
+      << controls.position() << " after " << paused;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        return controls.signals().find("org.mpris.MediaPlayer2.Player.Seeked (int64 ") !=
+               std::string::npos;
+      },
+      10))
+      << controls.signals();
+  EXPECT_NE(controls.signals().find("'PlaybackStatus': <'Paused'>"), std::string::npos)
+      << controls.signals();
+  controls.player("SetPosition", "'" + controls.track() + "' 2000000");
+  EXPECT_TRUE(waitUntil([&] { return std::abs(controls.position() - 2) < 0.3; }, 10))
+      << controls.position();
+  // A position past the track's end is refused; by now the engine's own reports say where it is.
+  controls.player("SetPosition", "'" + controls.track() + "' 90000000");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_LT(std::abs(controls.position() - 2), 0.3) << controls.position();
+
+  // A WebM opened from there plays in the web view, and pauses and plays again from there too.
+  controls.player("OpenUri", "'" + fileURL(clip) + "'");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return controls.property("Metadata").find("clip.webm") != std::string::npos &&
+               controls.status() == "(<'Playing'>,)\n";
+      },
+      30))
+      << controls.property("Metadata") << player.log();
+  controls.player("PlayPause");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 10))
+      << controls.status();
+  const double webPaused = controls.position();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_NEAR(controls.position(), webPaused, 0.1);
+  controls.player("PlayPause");
+  EXPECT_TRUE(waitUntil([&] { return controls.position() > webPaused + 1; }, 10))
+      << controls.position() << " after " << webPaused;
+  screenshot("mpris-webm.png");
+
+  controls.call("org.mpris.MediaPlayer2.Quit", "");
+  EXPECT_EQ(player.wait(20), 0) << player.log();
+  EXPECT_GE(home.position("webm:" + fileURL(clip)).value_or(0), 1);
+}
+
 // "Send Feedback…" in the status menu opens the feedback window, in both of its kinds; the key
 // field shows no key.
 TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
