@@ -126,6 +126,16 @@ void WebKitWebEngine::prepareWebKit() {
   webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(settings_.get(), FALSE);
   webkit_settings_set_user_agent(settings_.get(), kUserAgent);
+  // Where the toolkit has no GL (no GPU: see the start-up), web pages are drawn without it as
+  // well, rather than by Mesa's software GL in the web process, which only adds start-up time.
+  if (GdkDisplay* display = gdk_display_get_default()) {
+    GError* error = nullptr;
+    if (!gdk_display_prepare_gl(display, &error)) {
+      webkit_settings_set_hardware_acceleration_policy(settings_.get(),
+                                                       WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+      g_clear_error(&error);
+    }
+  }
   content_ = adoptGObject(webkit_user_content_manager_new());
   for (const char* channel : kChannels) {
     webkit_user_content_manager_register_script_message_handler(content_.get(), channel, nullptr);
