@@ -38,3 +38,5 @@ ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulse
   desktop-file-utils appstream libglib2.0-bin)
 # What building the benchmarks needs on top.
 ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)
+# What building and running the fuzz targets needs on top: clang and its libFuzzer runtime.
+ORVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

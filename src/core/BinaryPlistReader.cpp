@@ -1,5 +1,6 @@
 #include "core/BinaryPlistReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -57,6 +58,15 @@ bool BinaryPlistReader::readTrailer() {
   }
   offsetTable_ = static_cast<std::size_t>(offsetTable);
   budget_ = size_;
+  bytesLeft_ = std::max(kFreeBytes, static_cast<std::uint64_t>(size_) * kMaxSharing);
+  return true;
+}
+
+bool BinaryPlistReader::spend(std::uint64_t bytes) {
+  if (bytes > bytesLeft_) {
+    return false;
+  }
+  bytesLeft_ -= bytes;
   return true;
 }
 
@@ -132,7 +142,7 @@ std::optional<std::string> BinaryPlistReader::text(std::uint64_t object) {
   }
   std::string result;
   if ((marker & 0xF0) == 0x50) {
-    if (!fits(position, *length, 1)) {
+    if (!fits(position, *length, 1) || !spend(*length)) {
       return std::nullopt;
     }
     result.assign(reinterpret_cast<const char*>(bytes_ + position),
@@ -144,7 +154,8 @@ std::optional<std::string> BinaryPlistReader::text(std::uint64_t object) {
     }
     return result;
   }
-  if ((marker & 0xF0) != 0x60 || !fits(position, *length, 2)) {
+  // UTF-8 takes at most three bytes for each UTF-16 unit.
+  if ((marker & 0xF0) != 0x60 || !fits(position, *length, 2) || !spend(*length * 3)) {
     return std::nullopt;
   }
   result.reserve(static_cast<std::size_t>(*length));
@@ -229,7 +240,7 @@ std::optional<PropertyList> BinaryPlistReader::value(std::uint64_t object, int d
     case 0x4: {
       --budget_;
       const std::optional<std::uint64_t> length = lengthAfter(info, position);
-      if (!length || !fits(position, *length, 1)) {
+      if (!length || !fits(position, *length, 1) || !spend(*length)) {
         return std::nullopt;
       }
       const std::uint8_t* begin = bytes_ + position;

@@ -51,9 +51,11 @@ void PlayerEqualizer::loadGains() {
     gains_ = std::move(stored);
   } else if (stored.size() == 6) {
     // The six-band layout of earlier versions: the new 500 Hz and 3 kHz bands take the mean of
-    // their neighbours, and the old top band has no place.
-    gains_ = {stored[0], stored[1], (stored[1] + stored[2]) / 2,
-              stored[2], stored[3], (stored[3] + stored[4]) / 2,
+    // their neighbours, and the old top band has no place. Halved before they are added, so that
+    // two huge stored gains do not make an infinite one.
+    auto mean = [](double low, double high) { return low / 2 + high / 2; };
+    gains_ = {stored[0], stored[1], mean(stored[1], stored[2]),
+              stored[2], stored[3], mean(stored[3], stored[4]),
               stored[4]};
     storeGains();
   } else {

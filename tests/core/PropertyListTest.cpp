@@ -103,5 +103,44 @@ TEST(PropertyListTest, GarbageIsRefusedWithoutCrashing) {
   }
 }
 
+// A binary list of one array that names its second object, `length` bytes of data (or of ASCII
+// text), `count` times: shared objects, as the writer makes for equal values.
+PropertyList::Data sharedObjectList(std::uint16_t count, std::uint16_t length, bool text) {
+  PropertyList::Data bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+  auto append16 = [&bytes](std::uint16_t value) {
+    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  };
+  bytes.insert(bytes.end(), {0xAF, 0x11});
+  append16(count);
+  bytes.insert(bytes.end(), count, 1);
+  const auto second = static_cast<std::uint16_t>(bytes.size());
+  bytes.insert(bytes.end(), {static_cast<std::uint8_t>(text ? 0x5F : 0x4F), 0x11});
+  append16(length);
+  bytes.insert(bytes.end(), length, 'x');
+  const auto table = static_cast<std::uint16_t>(bytes.size());
+  append16(8);
+  append16(second);
+  // The trailer: two-byte offsets, one-byte references, two objects, the first on top.
+  bytes.insert(bytes.end(), {0, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 2});
+  bytes.insert(bytes.end(), 8, 0);
+  bytes.insert(bytes.end(), 6, 0);
+  append16(table);
+  return bytes;
+}
+
+TEST(PropertyListTest, SharedObjectsAreReadButCannotMultiplyTheInput) {
+  const auto shared = PropertyList::fromBinary(sharedObjectList(8, 100, false));
+  ASSERT_TRUE(shared && shared->get<PropertyList::Array>());
+  EXPECT_EQ(shared->get<PropertyList::Array>()->size(), 8u);
+  EXPECT_EQ(shared->get<PropertyList::Array>()->back(), PropertyList(PropertyList::Data(100, 'x')));
+  EXPECT_TRUE(PropertyList::fromBinary(sharedObjectList(8, 100, true)));
+
+  // 40 KB that would decode to 400 MB of copies: more than the small value's allowance, and
+  // more than its share.
+  EXPECT_FALSE(PropertyList::fromBinary(sharedObjectList(20000, 20000, false)));
+  EXPECT_FALSE(PropertyList::fromBinary(sharedObjectList(20000, 20000, true)));
+}
+
 }  // namespace
 }  // namespace orvel

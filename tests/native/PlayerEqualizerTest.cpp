@@ -76,6 +76,13 @@ TEST_F(EqualizerFixture, SixStoredGainsBecomeSevenAndAreStoredBack) {
   const std::vector<double> expected{1, 2, 3, 4, 6, 7, 8};
   EXPECT_EQ(equalizer->gains(), expected);
   EXPECT_EQ(stored(), expected);
+
+  // Neighbours near the largest double still have a finite mean, which can be stored back.
+  const double huge = 1.7e308;
+  store({0.0, huge, huge, -huge, -huge, 0.0});
+  const std::vector<double> migrated{0, huge, huge, huge, -huge, -huge, -huge};
+  EXPECT_EQ(make()->gains(), migrated);
+  EXPECT_EQ(stored(), migrated);
 }
 
 TEST_F(EqualizerFixture, UnusableStoredGainsLoadFlatAndStayUnstored) {
