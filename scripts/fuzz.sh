@@ -26,8 +26,8 @@ CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DORVEL_BUILD_F
 cmake --build "$build" -j2 --target fuzzers
 
 # Plists and JSON documents grow larger than links and lines.
-declare -A max_len=([property_list]=16384 [stored_json]=16384)
-targets=(${FUZZ_TARGETS:-property_list stored_json m3u media_links script_bridge workspace_follower})
+declare -A max_len=([property_list]=16384 [stored_json]=8192)
+read -ra targets <<<"${FUZZ_TARGETS:-property_list stored_json m3u media_links script_bridge workspace_follower}"
 for target in "${targets[@]}"; do
   corpus="$root/tests/fuzz/corpus/$target"
   work="$build/corpus/$target"

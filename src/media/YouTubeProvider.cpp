@@ -55,9 +55,12 @@ bool YouTubeProvider::supports(const Url& url) {
                      [&host](std::string_view domain) { return hostIsOrIsUnder(host, domain); });
 }
 
-std::optional<std::string> YouTubeProvider::videoID(std::string_view input) {
+namespace {
+
+// The ID as the link names it, before the check below.
+std::optional<std::string> linkedVideoID(std::string_view input) {
   auto url = Url::parse(input);
-  if (!url || !supports(*url)) {
+  if (!url || !YouTubeProvider::supports(*url)) {
     return std::nullopt;
   }
   if (hostIsOrIsUnder(asciiLowercased(url->host()), MediaHosts::kYouTubeShortLinkHost)) {
@@ -86,6 +89,19 @@ std::optional<std::string> YouTubeProvider::videoID(std::string_view input) {
     }
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> YouTubeProvider::videoID(std::string_view input) {
+  auto id = linkedVideoID(input);
+  // The media IDs of the other kinds start with a name and a colon ("webm:", "youtube-playlist:"),
+  // and a real video ID holds no colon: one that does would be filed, with its position and
+  // history, under another kind.
+  if (id && id->find(':') != std::string::npos) {
+    return std::nullopt;
+  }
+  return id;
 }
 
 std::optional<StreamingMedia> YouTubeProvider::resolve(std::string_view input,

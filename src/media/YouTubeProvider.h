@@ -17,7 +17,8 @@ class YouTubeProvider final : public StreamingProvider {
 
   // A YouTube link: http or https, no user or password, a YouTube host or a subdomain of one.
   static bool supports(const Url& url);
-  // The video ID a YouTube link names, taken as it stands.
+  // The video ID a YouTube link names, taken as it stands; none when it holds a colon, which no
+  // video ID does and every other kind's media ID does.
   static std::optional<std::string> videoID(std::string_view input);
 
  private:

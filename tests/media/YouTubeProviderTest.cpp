@@ -38,6 +38,11 @@ TEST(YouTubeProvider, RefusesWhatIsNotAVideoLink) {
   EXPECT_EQ(idOf("ftp://www.youtube.com/watch?v=abc"), std::nullopt);
   EXPECT_EQ(idOf("https://notyoutube.com/watch?v=abc"), std::nullopt);
   EXPECT_EQ(idOf("https://youtube.com.evil.example/watch?v=abc"), std::nullopt);
+  // An ID that reads as another kind's media ID would be filed under that kind.
+  EXPECT_EQ(idOf("https://www.youtube.com/watch?v=webm:clip"), std::nullopt);
+  EXPECT_EQ(idOf("https://youtu.be/mp4:clip"), std::nullopt);
+  EXPECT_EQ(idOf("https://www.youtube.com/embed/youtube-playlist:PL1"), std::nullopt);
+  EXPECT_FALSE(YouTubeProvider().resolve("https://youtube.com/x?v=disneyplus:/video/a", {}));
 }
 
 TEST(YouTubeProvider, AcceptsSubdomainsAndAnyLetterCaseOfHostAndScheme) {
