@@ -494,15 +494,13 @@ PlayerController::~PlayerController() {
 
 void PlayerController::start(const std::optional<std::string>& openText) {
   Parts& p = *parts_;
-  // The engines start loading first: a web process or a demuxer then starts up while the window
-  // is realized and shown.
+  p.window.present();
+  p.behaviour->configureWindow();
   if (openText) {
     p.session->openAtLaunch(*openText);
   } else {
     p.session->configurePlayback();
   }
-  p.window.present();
-  p.behaviour->configureWindow();
   p.scanMediaFolder();
   PlayerWindowRegistry::shared().registerWindow(p.playerWindow->windowNumber());
   p.updateAeroSpaceFollower();
