@@ -32,7 +32,7 @@ Gtk::MessageDialog* GtkPlayerDialogs::makeDialog(const Alert& alert) {
 void GtkPlayerDialogs::finish(Gtk::MessageDialog* dialog) {
   dialog->hide();
   // Deleted on a later turn: the response handler is still running on it.
-  Glib::signal_idle().connect_once([this, dialog] {
+  later_.post([this, dialog] {
     for (auto it = open_.begin(); it != open_.end(); ++it) {
       if (it->get() == dialog) {
         open_.erase(it);

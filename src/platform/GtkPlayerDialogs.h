@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/WidgetHelpers.h"
 #include "player/PlayerDialogs.h"
 
 namespace orvel {
@@ -29,6 +30,7 @@ class GtkPlayerDialogs final : public PlayerDialogs {
 
   Gtk::Window& parent_;
   std::set<std::unique_ptr<Gtk::MessageDialog>> open_;
+  LaterTurns later_;
 };
 
 }  // namespace orvel

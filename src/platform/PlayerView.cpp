@@ -192,7 +192,7 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
           return false;
         }
         // Opened after the drag has finished, never inside it.
-        Glib::signal_idle().connect_once([this, dropped = *text] { inputs_.onDrop(dropped); });
+        later_.post([this, dropped = *text] { inputs_.onDrop(dropped); });
         return true;
       },
       false);

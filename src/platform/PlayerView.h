@@ -9,6 +9,7 @@
 
 #include "core/Cancellable.h"
 #include "platform/PlayerToolbar.h"
+#include "platform/WidgetHelpers.h"
 #include "player/PlaybackKeys.h"
 #include "player/PlayerSession.h"
 
@@ -61,6 +62,7 @@ class PlayerView final : public Gtk::Overlay {
 
   PlayerSession& session_;
   Inputs inputs_;
+  LaterTurns later_;
   Gtk::Overlay content_;
   GtkWidget* webView_ = nullptr;
   Gtk::Widget* nativeView_ = nullptr;

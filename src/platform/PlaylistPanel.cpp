@@ -867,7 +867,7 @@ void PlaylistPanel::refresh() {
     }
     if (folderChanged) {
       // The row to resume from comes into view once the list has its new rows.
-      Glib::signal_idle().connect_once([this] {
+      later_.post([this] {
         for (std::size_t position = 0; position < rows_.size(); ++position) {
           if (rows_[position].isResume) {
             list_->activate_action("list.scroll-to-item",
@@ -1254,7 +1254,7 @@ void PlaylistPanel::runChooser(
     chooser->hide();
     if (chooser_ == chooser) {
       // Released on a later turn: the response handler is still running on it.
-      Glib::signal_idle().connect_once([this, chooser] {
+      later_.post([this, chooser] {
         if (chooser_ == chooser) {
           chooser_.reset();
         }

@@ -13,6 +13,7 @@
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
 #include "platform/GtkPlayerDialogs.h"
+#include "platform/WidgetHelpers.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistView.h"
 
@@ -121,6 +122,7 @@ class PlaylistPanel {
   bool clearShown_ = false;
   std::set<ContentRow*> boundRows_;
   sigc::connection summaryUpdate_;
+  LaterTurns later_;
 
   // The entries of the menu on screen, by the index its items carry.
   std::vector<PlaylistView::MenuEntry> menuEntries_;

@@ -2,9 +2,27 @@
 
 #include <gtkmm.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace orvel {
+
+// Work for a later main-loop turn on behalf of an owner that may be gone by then: the owner keeps
+// the one strong reference to its token, and the work is dropped once the token has expired.
+class LaterTurns {
+ public:
+  void post(std::function<void()> work) const {
+    Glib::signal_idle().connect_once([alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+      if (!alive.expired()) {
+        work();
+      }
+    });
+  }
+
+ private:
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
 
 // A control's help text is its tooltip; assistive technologies read its label.
 inline void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
