@@ -10,6 +10,8 @@
 
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
+#include "media/StreamingProviderRegistry.h"
+#include "platform/GStreamerWarmup.h"
 #include "platform/PlayerChromeStyle.h"
 #include "platform/PlayerController.h"
 
@@ -60,6 +62,15 @@ bool sessionBusReachable() {
   return true;
 }
 
+// Everything but an MKV file, which plays natively, may soon need the web view's media.
+bool mayPlayWebMedia(const std::optional<std::string>& launchText) {
+  if (!launchText) {
+    return true;
+  }
+  const auto media = StreamingProviderRegistry::shared().resolve(*launchText);
+  return !media || media->providerID != "mkv";
+}
+
 }  // namespace
 
 int runPlayerApplication(int argc, char** argv) {
@@ -80,6 +91,7 @@ int runPlayerApplication(int argc, char** argv) {
   }
   auto application = Gtk::Application::create(kApplicationID, flags);
   std::unique_ptr<PlayerController> controller;
+  std::optional<GStreamerWarmup> gstreamerWarmup;
 
   application->signal_command_line().connect(
       [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
@@ -91,6 +103,9 @@ int runPlayerApplication(int argc, char** argv) {
         }
         g_strfreev(arguments);
         if (!controller) {
+          if (mayPlayWebMedia(text)) {
+            gstreamerWarmup.emplace();
+          }
           // The windows take their icon from the theme when they are realized, so the player's
           // own icons must be found by then.
           PlayerChromeStyle::load();
