@@ -11,9 +11,9 @@
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
-#include "platform/GStreamerWarmup.h"
 #include "platform/PlayerChromeStyle.h"
 #include "platform/PlayerController.h"
+#include "platform/WebEngineWarmup.h"
 
 namespace orvel {
 
@@ -91,7 +91,7 @@ int runPlayerApplication(int argc, char** argv) {
   }
   auto application = Gtk::Application::create(kApplicationID, flags);
   std::unique_ptr<PlayerController> controller;
-  std::optional<GStreamerWarmup> gstreamerWarmup;
+  std::optional<WebEngineWarmup> webEngineWarmup;
 
   application->signal_command_line().connect(
       [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
@@ -104,7 +104,7 @@ int runPlayerApplication(int argc, char** argv) {
         g_strfreev(arguments);
         if (!controller) {
           if (mayPlayWebMedia(text)) {
-            gstreamerWarmup.emplace();
+            webEngineWarmup.emplace();
           }
           // The windows take their icon from the theme when they are realized, so the player's
           // own icons must be found by then.

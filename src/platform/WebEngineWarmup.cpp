@@ -1,13 +1,15 @@
-#include "platform/GStreamerWarmup.h"
+#include "platform/WebEngineWarmup.h"
 
+#include <epoxy/egl.h>
 #include <gst/gst.h>
 
 #include "core/Log.h"
 
 namespace orvel {
 
-GStreamerWarmup::GStreamerWarmup()
+WebEngineWarmup::WebEngineWarmup()
     : thread_([] {
+        eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
         GError* error = nullptr;
         if (!gst_init_check(nullptr, nullptr, &error)) {
           // The web content process meets the same fault and reports it when it plays.
@@ -17,7 +19,7 @@ GStreamerWarmup::GStreamerWarmup()
         }
       }) {}
 
-GStreamerWarmup::~GStreamerWarmup() {
+WebEngineWarmup::~WebEngineWarmup() {
   thread_.join();
 }
 
