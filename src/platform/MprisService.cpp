@@ -115,20 +115,27 @@ GVariant* metadata(const std::optional<MediaPlayerRemote::Track>& track) {
   return g_variant_builder_end(&builder);
 }
 
-// The announced properties by name, as the player interface reads them.
+// The announced properties: their names on the player interface and their values.
 struct PlayerProperty {
   Property property;
   const char* name;
+  GVariant* (*value)(const MediaPlayerRemote::Properties& now);
 };
 constexpr PlayerProperty kAnnounced[] = {
-    {Property::status, "PlaybackStatus"},
-    {Property::volume, "Volume"},
-    {Property::track, "Metadata"},
-    {Property::canGoNext, "CanGoNext"},
-    {Property::canGoPrevious, "CanGoPrevious"},
-    {Property::canPlay, "CanPlay"},
-    {Property::canPause, "CanPause"},
-    {Property::canSeek, "CanSeek"},
+    {Property::status, "PlaybackStatus",
+     [](const auto& now) { return g_variant_new_string(statusName(now.status)); }},
+    {Property::volume, "Volume", [](const auto& now) { return g_variant_new_double(now.volume); }},
+    {Property::track, "Metadata", [](const auto& now) { return metadata(now.track); }},
+    {Property::canGoNext, "CanGoNext",
+     [](const auto& now) { return g_variant_new_boolean(now.canGoNext); }},
+    {Property::canGoPrevious, "CanGoPrevious",
+     [](const auto& now) { return g_variant_new_boolean(now.canGoPrevious); }},
+    {Property::canPlay, "CanPlay",
+     [](const auto& now) { return g_variant_new_boolean(now.canPlay); }},
+    {Property::canPause, "CanPause",
+     [](const auto& now) { return g_variant_new_boolean(now.canPause); }},
+    {Property::canSeek, "CanSeek",
+     [](const auto& now) { return g_variant_new_boolean(now.canSeek); }},
 };
 
 GVariant* playerProperty(const MediaPlayerRemote& remote, std::string_view name) {
@@ -141,30 +148,10 @@ GVariant* playerProperty(const MediaPlayerRemote& remote, std::string_view name)
   if (name == "CanControl") {
     return g_variant_new_boolean(TRUE);
   }
-  const MediaPlayerRemote::Properties now = remote.properties();
-  if (name == "PlaybackStatus") {
-    return g_variant_new_string(statusName(now.status));
-  }
-  if (name == "Volume") {
-    return g_variant_new_double(now.volume);
-  }
-  if (name == "Metadata") {
-    return metadata(now.track);
-  }
-  if (name == "CanGoNext") {
-    return g_variant_new_boolean(now.canGoNext);
-  }
-  if (name == "CanGoPrevious") {
-    return g_variant_new_boolean(now.canGoPrevious);
-  }
-  if (name == "CanPlay") {
-    return g_variant_new_boolean(now.canPlay);
-  }
-  if (name == "CanPause") {
-    return g_variant_new_boolean(now.canPause);
-  }
-  if (name == "CanSeek") {
-    return g_variant_new_boolean(now.canSeek);
+  for (const PlayerProperty& known : kAnnounced) {
+    if (name == known.name) {
+      return known.value(remote.properties());
+    }
   }
   return nullptr;
 }
@@ -323,10 +310,11 @@ void MprisService::announce(const std::vector<MediaPlayerRemote::Property>& chan
   }
   GVariantBuilder values;
   g_variant_builder_init(&values, G_VARIANT_TYPE_VARDICT);
+  const MediaPlayerRemote::Properties now = remote_.properties();
   for (const Property property : changed) {
     for (const PlayerProperty& known : kAnnounced) {
       if (known.property == property) {
-        g_variant_builder_add(&values, "{sv}", known.name, playerProperty(remote_, known.name));
+        g_variant_builder_add(&values, "{sv}", known.name, known.value(now));
       }
     }
   }

@@ -6,12 +6,7 @@
 #include <set>
 
 #include "playlist/PlaylistLibrary.h"
-#include "support/FakeDialogs.h"
-#include "support/FakeNativePlayer.h"
-#include "support/FakeWebEngine.h"
-#include "support/ManualMainQueue.h"
-#include "support/MemoryDefaults.h"
-#include "support/TemporaryFolder.h"
+#include "support/SessionFixture.h"
 
 namespace orvel {
 namespace {
@@ -21,55 +16,18 @@ using Status = MediaPlayerRemote::Status;
 
 // The desktop's media controls over a session whose engines are fakes: MKV files play on the
 // fake native player, YouTube links on the fake web view's player page.
-struct RemoteFixture : ::testing::Test {
-  ManualMainQueue queue;
-  MemoryDefaults defaults;
-  NotificationCenter center;
-  AppSettings settings{defaults, center, [] { return Date{1000}; }};
-  FakeWebEngine web{queue};
-  FakeNativePlayer native;
-  FakeDialogs dialogs;
-  YouTubeScriptMessageHandler bridge;
-  TemporaryFolder folder;
-  std::optional<PlayerSession> session;
+struct RemoteFixture : SessionFixture {
   std::optional<MediaPlayerRemote> remote;
   std::vector<std::vector<Property>> announcements;
   std::vector<std::int64_t> seeks;
   std::vector<ObserverToken> tokens;
 
-  RemoteFixture() {
-    web.answer = [](const std::string& script) {
-      ScriptResult result;
-      if (script == "typeof window.ytLoad") {
-        result.stringValue = "function";
-      }
-      return result;
-    };
-  }
-
   void start() {
-    session.emplace(PlayerSession::Dependencies{
-        .queue = queue,
-        .defaults = defaults,
-        .settings = settings,
-        .center = center,
-        .registry = StreamingProviderRegistry::shared(),
-        .web = web,
-        .native = native,
-        .dialogs = dialogs,
-        .readPlayerPage = [] { return std::optional<std::string>("<html></html>"); },
-    });
-    session->connect(bridge);
+    SessionFixture::start();
     remote.emplace(queue, *session, StreamingProviderRegistry::shared());
     tokens.push_back(remote->observeChanges(
         [this](const std::vector<Property>& changed) { announcements.push_back(changed); }));
     tokens.push_back(remote->observeSeeks([this](std::int64_t at) { seeks.push_back(at); }));
-  }
-
-  std::string fileLink(const std::string& name) {
-    const std::string path = folder.file(name);
-    std::ofstream(path) << "not really a video";
-    return Url::fileURL(path)->absoluteString();
   }
 
   // An MKV playing at `time` of `duration` seconds.

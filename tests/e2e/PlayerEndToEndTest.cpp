@@ -113,6 +113,9 @@ class Home {
   }
   void addEnvironment(std::string variable) { extra_.push_back(std::move(variable)); }
   const std::string& busAddress() const { return busAddress_; }
+  // A method call on the private bus, answered as gdbus prints it (or its error).
+  std::string busCall(const std::string& destination, const std::string& path,
+                      const std::string& method, const std::string& arguments) const;
 
   // A stored value as the player wrote it, read while the player may still run.
   std::optional<PropertyList> stored(const std::string& key) const {
@@ -451,6 +454,15 @@ TEST(PlayerEndToEndYouTube, APlayerErrorIsShownAndAPageThatNeverGetsReadyIsRetri
   EXPECT_EQ(player.terminate(), 0);
 }
 
+std::string commandOutput(const std::string& command);
+
+std::string Home::busCall(const std::string& destination, const std::string& path,
+                          const std::string& method, const std::string& arguments) const {
+  return commandOutput("DBUS_SESSION_BUS_ADDRESS='" + busAddress_ +
+                       "' gdbus call --session --dest " + destination + " --object-path " + path +
+                       " --method " + method + " " + arguments + " 2>&1");
+}
+
 std::string commandOutput(const std::string& command) {
   std::string output;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
@@ -633,12 +645,10 @@ class SoundServer {
 };
 
 void activate(const Home& home, const std::string& action, const std::string& parameter) {
-  const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + home.busAddress() +
-                              "' gdbus call --session --dest com.example.OrvelPlayer "
-                              "--object-path /com/example/OrvelPlayer --method "
-                              "org.gtk.Actions.Activate " +
-                              action + " \"" + parameter + "\" \"{}\" >/dev/null";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string answer =
+      home.busCall("com.example.OrvelPlayer", "/com/example/OrvelPlayer",
+                   "org.gtk.Actions.Activate", action + " \"" + parameter + "\" \"{}\"");
+  EXPECT_EQ(answer, "()\n") << action;
 }
 
 TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitchedOff) {
@@ -1518,9 +1528,7 @@ class TrayReader {
  private:
   std::string call(const std::string& destination, const std::string& path,
                    const std::string& method, const std::string& arguments) const {
-    return commandOutput("DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
-                         "' gdbus call --session --dest " + destination + " --object-path " + path +
-                         " --method " + method + " " + arguments + " 2>&1");
+    return home_.busCall(destination, path, method, arguments);
   }
 
   const Home& home_;
@@ -1641,8 +1649,9 @@ class MediaControls {
   bool find() const {
     return waitUntil(
         [&] {
-          return gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                       "org.freedesktop.DBus.ListNames", "")
+          return home_
+                     .busCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus.ListNames", "")
                      .find(kName) != std::string::npos;
         },
         20);
@@ -1683,17 +1692,10 @@ class MediaControls {
     return call("org.mpris.MediaPlayer2.Player." + method, arguments);
   }
   std::string call(const std::string& method, const std::string& arguments) const {
-    return gdbus(kName, "/org/mpris/MediaPlayer2", method, arguments);
+    return home_.busCall(kName, "/org/mpris/MediaPlayer2", method, arguments);
   }
 
  private:
-  std::string gdbus(const std::string& destination, const std::string& path,
-                    const std::string& method, const std::string& arguments) const {
-    return commandOutput("DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
-                         "' gdbus call --session --dest " + destination + " --object-path " + path +
-                         " --method " + method + " " + arguments + " 2>&1");
-  }
-
   const Home& home_;
   std::string signals_;
   pid_t monitorPID_ = -1;
