@@ -640,10 +640,21 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   search_.set_size_request(220, -1);
   gtk_accessible_update_property(GTK_ACCESSIBLE(search_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  "Search this folder", -1);
+  // Text replaced at once (a paste over a selection, an undo) changes twice, emptied and then
+  // filled: the rows follow the text once, before the next frame is drawn.
   search_.signal_changed().connect([this] {
-    if (search_.get_text().raw() != model_->query()) {
-      model_->setQuery(search_.get_text());
+    if (searchQueued_) {
+      return;
     }
+    searchQueued_ = true;
+    later_.post(
+        [this] {
+          searchQueued_ = false;
+          if (search_.get_text().raw() != model_->query()) {
+            model_->setQuery(search_.get_text());
+          }
+        },
+        Glib::PRIORITY_HIGH_IDLE);
   });
   searchBox->append(search_);
   makeIconButton(clearSearch_, "xmark.circle.fill", "Clear search", "Clear search");

@@ -117,6 +117,7 @@ class PlaylistPanel {
   std::vector<SidebarEntry> sidebar_;
   bool syncingSelection_ = false;
   bool syncingSidebar_ = false;
+  bool searchQueued_ = false;
   bool renameShown_ = false;
   bool trashShown_ = false;
   bool clearShown_ = false;

@@ -12,12 +12,16 @@ namespace orvel {
 // the one strong reference to its token, and the work is dropped once the token has expired.
 class LaterTurns {
  public:
-  void post(std::function<void()> work) const {
-    Glib::signal_idle().connect_once([alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
-      if (!alive.expired()) {
-        work();
-      }
-    });
+  // At the default priority the work runs after the next frame is drawn; at
+  // Glib::PRIORITY_HIGH_IDLE, before it.
+  void post(std::function<void()> work, int priority = Glib::PRIORITY_DEFAULT_IDLE) const {
+    Glib::signal_idle().connect_once(
+        [alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+          if (!alive.expired()) {
+            work();
+          }
+        },
+        priority);
   }
 
  private:

@@ -137,21 +137,20 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   const PlaylistNode* folder = existingFolder(library, folderID);
   const Nodes& scope = folder ? *folder->children : library;
   const std::string_view query = trimmedWhitespace(searchText);
+  const std::optional<Uuid> scopeID = folder ? folderID : std::nullopt;
   std::vector<const PlaylistNode*> shown;
   if (query.empty()) {
     for (const PlaylistNode& node : scope) {
       shown.push_back(&node);
     }
   } else {
-    const SearchText search(query);
-    PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
-      if (search.isFoundIn(itemTitle(item)) || (item.url && search.isFoundIn(*item.url))) {
-        shown.push_back(&item);
-      }
-      return true;
-    });
+    shown = search(scope, scopeID, query);
   }
-  const std::optional<Uuid> resume = resumeID(library, folder ? folderID : std::nullopt);
+  auto [kept, added] = resumeIDs_.try_emplace(scopeID);
+  if (added) {
+    kept->second = resumeID(library, scopeID);
+  }
+  const std::optional<Uuid> resume = kept->second;
   std::vector<Row> rows;
   rows.reserve(shown.size());
   for (std::size_t index = 0; index < shown.size(); ++index) {
@@ -159,6 +158,50 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
     rows.push_back(Row{node, 0, {}, true, static_cast<int>(index) + 1, node.id == resume});
   }
   return rows;
+}
+
+std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
+                                                      const std::optional<Uuid>& folderID,
+                                                      std::string_view query) const {
+  const Found* narrowest = nullptr;
+  for (const Found& found : searches_) {
+    if (found.folder != folderID) {
+      continue;
+    }
+    if (found.query == query) {
+      return found.items;
+    }
+    // What a longer text finds, a shorter text within it finds too. (Not so for every text: "e"
+    // does not find the "e" of an "e" and an accent, which "e" and the accent does find.)
+    if (isASCII(query) && query.find(found.query) != std::string_view::npos &&
+        (!narrowest || found.items.size() < narrowest->items.size())) {
+      narrowest = &found;
+    }
+  }
+  const SearchText search(query);
+  auto matches = [&](const PlaylistNode& item) {
+    return search.isFoundIn(itemTitle(item)) || (item.url && search.isFoundIn(*item.url));
+  };
+  std::vector<const PlaylistNode*> shown;
+  if (narrowest) {
+    for (const PlaylistNode* item : narrowest->items) {
+      if (matches(*item)) {
+        shown.push_back(item);
+      }
+    }
+  } else {
+    PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
+      if (matches(item)) {
+        shown.push_back(&item);
+      }
+      return true;
+    });
+  }
+  if (searches_.size() == kKeptSearches) {
+    searches_.erase(searches_.begin());
+  }
+  searches_.push_back({folderID, std::string(query), shown});
+  return shown;
 }
 
 std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,8 +18,9 @@ namespace orvel {
 
 // What the playlist panel shows of the tree: the folder rows of the sidebar, the rows of the open
 // folder, resume points, durations, saved positions and titles. The stored positions, durations
-// and top-level last-played mark are read once, when first needed, so make one of these per
-// redraw: nothing it computes outlives the redraw.
+// and top-level last-played mark are read once, when first needed, and searches and resume points
+// are kept for the next keystroke, so make one of these for one state of the library and of what
+// is stored: nothing it computes outlives a change of either.
 class PlaylistRows {
  public:
   using Nodes = PlaylistTree::Nodes;
@@ -62,6 +64,9 @@ class PlaylistRows {
  private:
   using Table = std::unordered_map<std::string, double>;
 
+  // Every item below the scope whose title or link contains the text.
+  std::vector<const PlaylistNode*> search(const Nodes& scope, const std::optional<Uuid>& folderID,
+                                          std::string_view query) const;
   // The display title of an item (of a node with a name or a link), kept for the next search.
   const std::string& itemTitle(const PlaylistNode& item) const;
   std::optional<double> storedPosition(const PlaylistNode& item) const;
@@ -75,6 +80,16 @@ class PlaylistRows {
   mutable std::optional<Table> positions_;
   mutable std::optional<Table> durations_;
   mutable std::unordered_map<std::string, std::string> titles_;
+  // The items that recent searches found, by open folder and search text, newest last: erasing a
+  // letter finds them again, and typing one more searches only what the shorter text found.
+  struct Found {
+    std::optional<Uuid> folder;
+    std::string query;
+    std::vector<const PlaylistNode*> items;
+  };
+  static constexpr std::size_t kKeptSearches = 32;
+  mutable std::vector<Found> searches_;
+  mutable std::map<std::optional<Uuid>, std::optional<Uuid>> resumeIDs_;
 };
 
 }  // namespace orvel

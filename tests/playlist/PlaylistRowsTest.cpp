@@ -148,6 +148,23 @@ TEST_F(PlaylistSearch, MatchesLinksMetadataTitlesAndFoldsCaseAndAccents) {
   EXPECT_EQ(rows.visibleRows(library, std::nullopt, "\xFF\xFE").size(), 0u);
 }
 
+// Each keystroke reuses what the texts before it found; the rows must be those a first search
+// for the same text finds, whichever texts and folders came before.
+TEST_F(PlaylistSearch, TypingAndErasingFindWhatAFirstSearchFinds) {
+  const PlaylistRows typed(defaults);
+  const std::vector<std::pair<std::optional<Uuid>, std::string>> keystrokes{
+      {std::nullopt, "c"},    {std::nullopt, "ca"},  {std::nullopt, "caf"}, {std::nullopt, "cafe"},
+      {std::nullopt, "caf"},  {std::nullopt, "ca"},  {std::nullopt, "cat"}, {pets.id, "cat"},
+      {pets.id, "cata"},      {pets.id, "at"},       {std::nullopt, "at"},  {std::nullopt, "CAT"},
+      {std::nullopt, "CAFÉ"}, {std::nullopt, "CAF"}, {std::nullopt, "E"},   {std::nullopt, "e"}};
+  for (const auto& [folder, text] : keystrokes) {
+    const PlaylistRows fresh(defaults);
+    EXPECT_EQ(shown(typed, typed.visibleRows(library, folder, text)),
+              shown(fresh, fresh.visibleRows(library, folder, text)))
+        << text;
+  }
+}
+
 TEST(PlaylistRows, SidebarDrawsGuidesOnlyForFoldersBelowTheTopLevel) {
   Nodes library = {
       PlaylistNode::folder(
