@@ -1212,6 +1212,11 @@ struct PanelWindow {
   int width = 0;
   int height = 0;
 
+  // The pointer rests on the header's summary, where no control shows a tooltip.
+  void restPointer() const {
+    xdotool({"mousemove", std::to_string(x + width / 2), std::to_string(y + 26)});
+  }
+
   // Places inside the panel, from its top left corner, or from its bottom edge when negative.
   void click(int dx, int dy, int count = 1, int button = 1) const {
     const int atY = dy < 0 ? y + height + dy : y + dy;
@@ -1315,6 +1320,7 @@ TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved
   ASSERT_TRUE(panel) << player.log();
   EXPECT_TRUE(player.logContains("Playlist shown at Lectures")) << player.log();
   // Thumbnails are made in the background.
+  panel->restPointer();
   std::this_thread::sleep_for(std::chrono::seconds(2));
   screenshot("playlist-panel.png");
 
