@@ -11,6 +11,7 @@
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
+#include "platform/DesktopLaunch.h"
 #include "platform/PlayerChromeStyle.h"
 #include "platform/PlayerController.h"
 #include "platform/WebEngineWarmup.h"
@@ -42,9 +43,9 @@ void preferCairoWithoutGPU() {
     g_dir_close(devices);
   }
   if (!hasRenderNode) {
-    g_setenv("GSK_RENDERER", "cairo", TRUE);
+    setOwnEnvironmentVariable("GSK_RENDERER", "cairo");
     if (!g_getenv("GDK_DEBUG")) {
-      g_setenv("GDK_DEBUG", "gl-disable", TRUE);
+      setOwnEnvironmentVariable("GDK_DEBUG", "gl-disable");
     }
   }
 }
@@ -77,7 +78,7 @@ int runPlayerApplication(int argc, char** argv) {
   // The window-manager states the player relies on (keep-above, every workspace) are X11's; under
   // Wayland the player runs through XWayland.
   if (!g_getenv("GDK_BACKEND")) {
-    g_setenv("GDK_BACKEND", "x11", TRUE);
+    setOwnEnvironmentVariable("GDK_BACKEND", "x11");
   }
   preferCairoWithoutGPU();
   // The program's name becomes the window's WM_CLASS, which desktops match against the desktop

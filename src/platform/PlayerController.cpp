@@ -16,6 +16,7 @@
 #include "native/MKVNativePlayer.h"
 #include "native/PlayerEqualizer.h"
 #include "native/WebAudioRoute.h"
+#include "platform/DesktopLaunch.h"
 #include "platform/FFmpegMediaProbe.h"
 #include "platform/FeedbackWindow.h"
 #include "platform/GtkPlayerDialogs.h"
@@ -76,10 +77,6 @@ class OverlayAwareDialogs final : public PlayerDialogs {
   PlayerDialogs& dialogs_;
   PlayerWindowBehaviour*& behaviour_;
 };
-
-void openWithDesktop(const std::string& url) {
-  g_app_info_launch_default_for_uri_async(url.c_str(), nullptr, nullptr, nullptr, nullptr);
-}
 
 }  // namespace
 
@@ -187,8 +184,7 @@ void PlayerController::Parts::checkForUpdates() {
                             .destructiveButton = {}},
                       [link = outcome.releaseNotesURL](std::size_t button) {
                         if (link && button == 0) {
-                          g_app_info_launch_default_for_uri_async(link->c_str(), nullptr, nullptr,
-                                                                  nullptr, nullptr);
+                          openWithDesktop(*link);
                         }
                       });
   });

@@ -8,6 +8,7 @@
 
 #include "chrome/PlayerSymbols.h"
 #include "core/Log.h"
+#include "platform/DesktopLaunch.h"
 #include "platform/WidgetHelpers.h"
 #include "playlist/PlaylistLibrary.h"
 
@@ -38,8 +39,7 @@ void setText(Gtk::Label& label, const std::string& text) {
 void openContainingFolder(const Url& file) {
   const std::string folder = std::filesystem::path(file.path()).parent_path();
   if (auto url = Url::fileURL(folder)) {
-    g_app_info_launch_default_for_uri_async(url->absoluteString().c_str(), nullptr, nullptr,
-                                            nullptr, nullptr);
+    openWithDesktop(url->absoluteString());
   }
 }
 
