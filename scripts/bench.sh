@@ -5,7 +5,7 @@
 # Takes about 20 minutes; the outputs are kept in build/bench/results/.
 #
 # Arguments go to every Google Benchmark program (e.g. --benchmark_min_time=0.01 for a quick run).
-# ORVEL_BENCH_FILES (1000): files for the metadata benchmark. ORVEL_BENCH_RUNS (5): runs of each
+# ORVEL_BENCH_FILES (1000): files for the metadata benchmark. ORVEL_BENCH_RUNS (9): runs of each
 # first-frame measurement. ORVEL_BENCH_KILLS (100): kills of the crash-safety run, which needs the
 # sanitized test build of scripts/test.sh and is skipped without it; 0 skips it.
 set -euo pipefail
@@ -56,7 +56,7 @@ run route bash "$root/tests/e2e/audio/run-audio-tests.sh" "$build/tests/orvel_au
   --gtest_filter='*MeasuresTheDelayTheRouteAdds*'
 # The whole player beside mpv: first frame, memory, processor time, disk writes, idle window.
 run mpv bash "$root/bench/compare_with_mpv.sh" "$build/orvel-player" "$build/bench/screen_probe" \
-  "${ORVEL_BENCH_RUNS:-5}"
+  "${ORVEL_BENCH_RUNS:-9}"
 kills=${ORVEL_BENCH_KILLS:-100}
 if [ "$kills" = 0 ]; then
   echo "skipped: ORVEL_BENCH_KILLS=0" >"$results/kill.txt"
