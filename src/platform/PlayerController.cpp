@@ -211,6 +211,13 @@ void PlayerController::Parts::scanMediaFolder() {
 // it stops; while it is up it hears of every change of the library and of the item playing.
 void PlayerController::Parts::syncPlaylistPanel() {
   const bool showing = session->showingPlaylist();
+  // A hidden panel waiting to go still holds rows of the library: it hears of changes too.
+  if (panel && (panelLibraryRevision != session->libraryRevision() ||
+                panelItemID != session->playlistItemID())) {
+    panelLibraryRevision = session->libraryRevision();
+    panelItemID = session->playlistItemID();
+    panel->libraryChanged();
+  }
   if (showing && !panel) {
     panel = std::make_unique<PlaylistPanel>(PlaylistPanel::Inputs{
         .parent = window,
@@ -249,11 +256,6 @@ void PlayerController::Parts::syncPlaylistPanel() {
     }));
     window.present();
     logLine("Player", "Playlist hidden");
-  } else if (panel && (panelLibraryRevision != session->libraryRevision() ||
-                       panelItemID != session->playlistItemID())) {
-    panelLibraryRevision = session->libraryRevision();
-    panelItemID = session->playlistItemID();
-    panel->libraryChanged();
   }
 }
 

@@ -491,7 +491,8 @@ PlaylistPanel::PlaylistPanel(Inputs inputs) : inputs_(std::move(inputs)) {
   keys->signal_key_pressed().connect(
       [this](guint key, guint, Gdk::ModifierType) {
         if (key == GDK_KEY_Escape) {
-          if (!model_->query().empty()) {
+          if (!model_->query().empty() || !search_.get_text().empty()) {
+            search_.set_text("");
             model_->setQuery("");
           } else if (inputs_.onDone) {
             inputs_.onDone();
@@ -659,6 +660,7 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   searchBox->append(search_);
   makeIconButton(clearSearch_, "xmark.circle.fill", "Clear search", "Clear search");
   clearSearch_.signal_clicked().connect([this] {
+    search_.set_text("");
     model_->setQuery("");
     search_.grab_focus();
   });
@@ -1041,7 +1043,7 @@ void PlaylistPanel::refreshControls() {
   setClass(repeat_, "orvel-accent", model_->repeatMode() != PlaylistRepeat::off);
   setText(selectedCount_, model_->selectionSummary());
   search_.set_placeholder_text(model_->searchPlaceholder());
-  if (search_.get_text().raw() != model_->query()) {
+  if (!searchQueued_ && search_.get_text().raw() != model_->query()) {
     search_.set_text(model_->query());
   }
   clearSearch_.set_visible(!model_->query().empty());

@@ -146,11 +146,7 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   } else {
     shown = search(scope, scopeID, query);
   }
-  auto [kept, added] = resumeIDs_.try_emplace(scopeID);
-  if (added) {
-    kept->second = resumeID(library, scopeID);
-  }
-  const std::optional<Uuid> resume = kept->second;
+  const std::optional<Uuid> resume = resumeID(library, scopeID);
   std::vector<Row> rows;
   rows.reserve(shown.size());
   for (std::size_t index = 0; index < shown.size(); ++index) {
@@ -165,7 +161,7 @@ std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
                                                       std::string_view query) const {
   const Found* narrowest = nullptr;
   for (const Found& found : searches_) {
-    if (found.folder != folderID) {
+    if (found.scope != &scope || found.folder != folderID) {
       continue;
     }
     if (found.query == query) {
@@ -200,12 +196,21 @@ std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
   if (searches_.size() == kKeptSearches) {
     searches_.erase(searches_.begin());
   }
-  searches_.push_back({folderID, std::string(query), shown});
+  searches_.push_back({&scope, folderID, std::string(query), shown});
   return shown;
 }
 
 std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,
                                            std::optional<Uuid> folderID) const {
+  auto [kept, added] = resumeIDs_.try_emplace(folderID);
+  if (added) {
+    kept->second = findResumeID(library, folderID);
+  }
+  return kept->second;
+}
+
+std::optional<Uuid> PlaylistRows::findResumeID(const Nodes& library,
+                                               std::optional<Uuid> folderID) const {
   const PlaylistNode* folder = folderID ? PlaylistTree::find(library, *folderID) : nullptr;
   const Nodes& scope = folder && folder->isFolder() ? *folder->children : library;
   std::optional<Uuid> lastPlayed;
@@ -287,8 +292,10 @@ const std::string& PlaylistRows::itemTitle(const PlaylistNode& item) const {
   return title->second;
 }
 
-void PlaylistRows::forgetTitle(const std::string& url) const {
+void PlaylistRows::metadataChanged(const std::string& url) const {
   titles_.erase(url);
+  searches_.clear();
+  resumeIDs_.clear();
 }
 
 std::optional<double> PlaylistRows::itemDuration(const PlaylistNode& item) const {

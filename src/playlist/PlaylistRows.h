@@ -58,12 +58,14 @@ class PlaylistRows {
   std::optional<double> savedPosition(const PlaylistNode& node) const;
   // The name, else the metadata title of the link, else the node's title.
   std::string displayTitle(const PlaylistNode& node) const;
-  // The metadata of the link changed: its title is looked up again.
-  void forgetTitle(const std::string& url) const;
+  // The metadata of the link changed: its title is looked up again, and searches and resume
+  // points (which read titles and durations) are found again.
+  void metadataChanged(const std::string& url) const;
 
  private:
   using Table = std::unordered_map<std::string, double>;
 
+  std::optional<Uuid> findResumeID(const Nodes& library, std::optional<Uuid> folderID) const;
   // Every item below the scope whose title or link contains the text.
   std::vector<const PlaylistNode*> search(const Nodes& scope, const std::optional<Uuid>& folderID,
                                           std::string_view query) const;
@@ -83,6 +85,7 @@ class PlaylistRows {
   // The items that recent searches found, by open folder and search text, newest last: erasing a
   // letter finds them again, and typing one more searches only what the shorter text found.
   struct Found {
+    const Nodes* scope;
     std::optional<Uuid> folder;
     std::string query;
     std::vector<const PlaylistNode*> items;

@@ -248,7 +248,7 @@ std::string PlaylistView::displayTitle(const PlaylistNode& shown) const {
 
 void PlaylistView::metadataChanged(const std::string& url) const {
   if (rows_) {
-    rows_->forgetTitle(url);
+    rows_->metadataChanged(url);
   }
 }
 

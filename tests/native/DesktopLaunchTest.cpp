@@ -48,11 +48,15 @@ TEST(DesktopLaunch, OpenedProgramsKeepThePlayersOwnSettingsOutAndFailuresAreLogg
   LogCapture log;
   openWithDesktop("x-orvel-test:hello");
   openWithDesktop("x-orvel-nobody:hello");
+  // The loop waits for events, woken now and then to look at the folder.
+  const guint tick = g_timeout_add(
+      20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while ((!std::filesystem::exists(folder.file("env.txt")) || log.lines.empty()) &&
          std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, FALSE);
+    g_main_context_iteration(nullptr, TRUE);
   }
+  g_source_remove(tick);
   const std::string started = contents(folder.file("env.txt"));
   EXPECT_NE(started.find("x-orvel-test:hello"), std::string::npos) << started;
   EXPECT_NE(started.find("ORVEL_TEST_INHERITED=passed on"), std::string::npos) << started;

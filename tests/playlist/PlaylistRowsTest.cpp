@@ -163,6 +163,25 @@ TEST_F(PlaylistSearch, TypingAndErasingFindWhatAFirstSearchFinds) {
               shown(fresh, fresh.visibleRows(library, folder, text)))
         << text;
   }
+
+  // "e" does not find an "e" that an accent follows; "e" and the accent finds it.
+  const Nodes accented{PlaylistNode::item("https://x.invalid/a.mp4", "cafe\xCC\x81")};
+  const PlaylistRows accentedRows(defaults);
+  EXPECT_EQ(accentedRows.visibleRows(accented, std::nullopt, "e").size(), 0u);
+  EXPECT_EQ(accentedRows.visibleRows(accented, std::nullopt, "e\xCC\x81").size(), 1u);
+}
+
+TEST_F(PlaylistSearch, ATitleThatArrivesLaterIsFoundByTheSameText) {
+  PlaylistMetadata::Info info;
+  const PlaylistRows rows(defaults, [&](const std::string& url) {
+    return url == "https://youtu.be/ddddddddddd" ? &info : nullptr;
+  });
+  EXPECT_EQ(rows.visibleRows(library, std::nullopt, "never").size(), 0u);
+  info.title = "Never Gonna";
+  rows.metadataChanged("https://youtu.be/ddddddddddd");
+  EXPECT_EQ(shown(rows, rows.visibleRows(library, std::nullopt, "never")),
+            (Strings{"1 Never Gonna"}));
+  EXPECT_EQ(rows.visibleRows(library, std::nullopt, "never g").size(), 1u);
 }
 
 TEST(PlaylistRows, SidebarDrawsGuidesOnlyForFoldersBelowTheTopLevel) {
