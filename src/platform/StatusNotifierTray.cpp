@@ -171,12 +171,8 @@ struct StatusNotifierTray::Callbacks {
       return;
     }
     // Acted on from the main loop: the menu may be rebuilt by what the entry does.
-    Glib::signal_idle().connect_once([alive = std::weak_ptr<bool>(tray->alive_),
-                                      menu = &tray->menu_, chosen = tray->entries_[index - 1]] {
-      if (!alive.expired()) {
-        menu->perform(chosen);
-      }
-    });
+    tray->later_.post(
+        [menu = &tray->menu_, chosen = tray->entries_[index - 1]] { menu->perform(chosen); });
   }
 };
 
@@ -198,8 +194,6 @@ StatusNotifierTray::StatusNotifierTray(StatusMenu& menu, RecentThumbnails& thumb
 StatusNotifierTray::~StatusNotifierTray() {
   changes_.cancel();
   arrivals_.cancel();
-  *alive_ = false;
-  alive_.reset();
   if (watcherID_) {
     g_bus_unwatch_name(watcherID_);
   }
@@ -263,11 +257,9 @@ void StatusNotifierTray::scheduleRebuild(bool force) {
   }
   rebuildPending_ = true;
   // Changes that come together (a cleared list and its statistics) make one new layout.
-  Glib::signal_idle().connect_once([this, alive = std::weak_ptr<bool>(alive_)] {
-    if (!alive.expired()) {
-      rebuildPending_ = false;
-      rebuild(std::exchange(forceRebuild_, false));
-    }
+  later_.post([this] {
+    rebuildPending_ = false;
+    rebuild(std::exchange(forceRebuild_, false));
   });
 }
 

@@ -10,6 +10,7 @@
 #include "app/StatusMenu.h"
 #include "core/ObserverList.h"
 #include "platform/RecentThumbnails.h"
+#include "platform/WidgetHelpers.h"
 
 typedef struct _DbusmenuServer DbusmenuServer;
 
@@ -57,7 +58,7 @@ class StatusNotifierTray {
   bool toldNoHost_ = false;
   // The entries of the exported menu, by the index its items carry.
   std::vector<StatusMenu::Item> entries_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  LaterTurns later_;
   ObserverToken changes_;
   ObserverToken arrivals_;
 };
