@@ -1721,7 +1721,14 @@ TEST(PlayerEndToEndShell, MprisControlsPlayback) {
   const std::string identity =
       controls.call("org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2 Identity");
   EXPECT_EQ(identity, "(<'Orvel player'>,)\n");
-  const std::string metadata = controls.property("Metadata");
+  // The length comes with the file's duration, which the engine may report after it plays.
+  std::string metadata;
+  waitUntil(
+      [&] {
+        metadata = controls.property("Metadata");
+        return metadata.find("'mpris:length'") != std::string::npos;
+      },
+      10);
   EXPECT_NE(metadata.find("'xesam:title': <'film'>"), std::string::npos) << metadata;
   EXPECT_NE(metadata.find("'xesam:url': <'" + fileURL(film) + "'>"), std::string::npos) << metadata;
   const auto length = metadata.find("'mpris:length': <int64 ");
