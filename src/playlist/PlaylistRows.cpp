@@ -138,27 +138,29 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   const Nodes& scope = folder ? *folder->children : library;
   const std::string_view query = trimmedWhitespace(searchText);
   const std::optional<Uuid> scopeID = folder ? folderID : std::nullopt;
-  std::vector<const PlaylistNode*> shown;
-  if (query.empty()) {
-    for (const PlaylistNode& node : scope) {
-      shown.push_back(&node);
-    }
-  } else {
-    shown = search(scope, scopeID, query);
-  }
   const std::optional<Uuid> resume = resumeID(library, scopeID);
   std::vector<Row> rows;
-  rows.reserve(shown.size());
-  for (std::size_t index = 0; index < shown.size(); ++index) {
-    const PlaylistNode& node = *shown[index];
-    rows.push_back(Row{node, 0, {}, true, static_cast<int>(index) + 1, node.id == resume});
+  auto add = [&](const PlaylistNode& node) {
+    rows.push_back(Row{node, 0, {}, true, static_cast<int>(rows.size()) + 1, node.id == resume});
+  };
+  if (query.empty()) {
+    rows.reserve(scope.size());
+    for (const PlaylistNode& node : scope) {
+      add(node);
+    }
+  } else {
+    const std::vector<Match>& found = search(scope, scopeID, query);
+    rows.reserve(found.size());
+    for (const Match& match : found) {
+      add(*match.item);
+    }
   }
   return rows;
 }
 
-std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
-                                                      const std::optional<Uuid>& folderID,
-                                                      std::string_view query) const {
+const std::vector<PlaylistRows::Match>& PlaylistRows::search(const Nodes& scope,
+                                                             const std::optional<Uuid>& folderID,
+                                                             std::string_view query) const {
   const Found* narrowest = nullptr;
   for (const Found& found : searches_) {
     if (found.scope != &scope || found.folder != folderID) {
@@ -175,20 +177,21 @@ std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
     }
   }
   const SearchText search(query);
-  auto matches = [&](const PlaylistNode& item) {
-    return search.isFoundIn(itemTitle(item)) || (item.url && search.isFoundIn(*item.url));
+  auto matches = [&](const Match& match) {
+    return search.isFoundIn(*match.title) ||
+           (match.item->url && search.isFoundIn(*match.item->url));
   };
-  std::vector<const PlaylistNode*> shown;
+  std::vector<Match> shown;
   if (narrowest) {
-    for (const PlaylistNode* item : narrowest->items) {
-      if (matches(*item)) {
-        shown.push_back(item);
+    for (const Match& match : narrowest->items) {
+      if (matches(match)) {
+        shown.push_back(match);
       }
     }
   } else {
     PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
-      if (matches(item)) {
-        shown.push_back(&item);
+      if (const Match match{&item, &itemTitle(item)}; matches(match)) {
+        shown.push_back(match);
       }
       return true;
     });
@@ -196,8 +199,8 @@ std::vector<const PlaylistNode*> PlaylistRows::search(const Nodes& scope,
   if (searches_.size() == kKeptSearches) {
     searches_.erase(searches_.begin());
   }
-  searches_.push_back({&scope, folderID, std::string(query), shown});
-  return shown;
+  searches_.push_back({&scope, folderID, std::string(query), std::move(shown)});
+  return searches_.back().items;
 }
 
 std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,

@@ -65,11 +65,19 @@ class PlaylistRows {
  private:
   using Table = std::unordered_map<std::string, double>;
 
+  // An item a search found, and its display title as kept in `titles_`.
+  struct Match {
+    const PlaylistNode* item;
+    const std::string* title;
+  };
+
   std::optional<Uuid> findResumeID(const Nodes& library, std::optional<Uuid> folderID) const;
-  // Every item below the scope whose title or link contains the text.
-  std::vector<const PlaylistNode*> search(const Nodes& scope, const std::optional<Uuid>& folderID,
-                                          std::string_view query) const;
-  // The display title of an item (of a node with a name or a link), kept for the next search.
+  // Every item below the scope whose title or link contains the text; valid until the next
+  // search.
+  const std::vector<Match>& search(const Nodes& scope, const std::optional<Uuid>& folderID,
+                                   std::string_view query) const;
+  // The display title of an item (of a node with a name or a link), kept for the next search
+  // until its metadata changes.
   const std::string& itemTitle(const PlaylistNode& item) const;
   std::optional<double> storedPosition(const PlaylistNode& item) const;
   std::optional<double> itemDuration(const PlaylistNode& item) const;
@@ -88,7 +96,7 @@ class PlaylistRows {
     const Nodes* scope;
     std::optional<Uuid> folder;
     std::string query;
-    std::vector<const PlaylistNode*> items;
+    std::vector<Match> items;
   };
   static constexpr std::size_t kKeptSearches = 32;
   mutable std::vector<Found> searches_;
