@@ -199,10 +199,13 @@ progressbar.orvel-playlist-progress progress { min-height: 3px; margin: 0; min-w
 .orvel-playlist-resume-button { padding: 0 8px; min-height: 20px; font-size: 11px; }
 .orvel-playlist-missing { color: rgb(255, 159, 10); font-size: 11px; }
 .orvel-playlist-marker { color: #fff; margin: 2px; -gtk-icon-shadow: 0 1px 2px rgba(0, 0, 0, 0.9); }
-.orvel-row-actions { opacity: 0; }
-gridview.orvel-playlist-list > child:hover .orvel-row-actions,
-gridview.orvel-playlist-list > child:selected .orvel-row-actions,
-gridview.orvel-playlist-list > child:focus-within .orvel-row-actions { opacity: 1; }
+button.orvel-row-action { opacity: 0; min-width: 16px; min-height: 16px; padding: 6px;
+  background-repeat: no-repeat; background-position: center; background-size: 16px 16px; }
+button.orvel-row-move { background-image: -gtk-icontheme("document-send-symbolic"); }
+button.orvel-row-more { background-image: -gtk-icontheme("view-more-symbolic"); }
+gridview.orvel-playlist-list > child:hover .orvel-row-action,
+gridview.orvel-playlist-list > child:selected .orvel-row-action,
+gridview.orvel-playlist-list > child:focus-within .orvel-row-action { opacity: 1; }
 .orvel-add-bar { padding: 10px 14px 6px 14px; border-top: 1px solid rgba(255, 255, 255, 0.06); }
 .orvel-playlist-error { margin: 0 14px 6px 14px; padding: 6px 8px; border-radius: 4px;
   color: rgb(255, 59, 48); background-color: rgba(255, 59, 48, 0.08); }

@@ -82,6 +82,104 @@ Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
   return Gdk::ContentProvider::create(value);
 }
 
+// The artwork of a content row in one widget: the thumbnail, cut to the frame as a cover is, or
+// else the item's symbol, and over either the marker in the lower right corner. A row is made
+// each time one scrolls into a list that grew, so it holds as few widgets as it can.
+class RowArtwork : public Gtk::Widget {
+ public:
+  RowArtwork() : Glib::ObjectBase("OrvelRowArtwork") {
+    add_css_class("orvel-playlist-artwork");
+    set_overflow(Gtk::Overflow::HIDDEN);
+    marker_.set_pixel_size(14);
+    marker_.add_css_class("orvel-playlist-marker");
+    marker_.set_parent(*this);
+  }
+  ~RowArtwork() override { marker_.unparent(); }
+  RowArtwork(const RowArtwork&) = delete;
+  RowArtwork& operator=(const RowArtwork&) = delete;
+
+  // The picture wins over the symbol; the symbol is looked up again only when it changes.
+  void show(PlaylistMetadata::Image image, const std::string& symbol) {
+    image_ = std::move(image);
+    if (!image_ && symbol != symbolName_) {
+      symbolName_ = symbol;
+      symbol_ = Gtk::IconTheme::get_for_display(get_display())
+                    ->lookup_icon(symbol, kSymbolSize, get_scale_factor(), get_direction());
+    }
+    queue_draw();
+  }
+  Gtk::Image& marker() { return marker_; }
+
+ protected:
+  Gtk::SizeRequestMode get_request_mode_vfunc() const override {
+    return Gtk::SizeRequestMode::CONSTANT_SIZE;
+  }
+  void measure_vfunc(Gtk::Orientation orientation, int, int& minimum, int& natural,
+                     int& minimumBaseline, int& naturalBaseline) const override {
+    minimum = natural = orientation == Gtk::Orientation::HORIZONTAL ? kWidth : kHeight;
+    minimumBaseline = naturalBaseline = -1;
+  }
+  void size_allocate_vfunc(int width, int height, int) override {
+    if (!marker_.get_visible()) {
+      return;
+    }
+    int markerWidth = 0;
+    int markerHeight = 0;
+    int unused = 0;
+    marker_.measure(Gtk::Orientation::HORIZONTAL, -1, unused, markerWidth, unused, unused);
+    marker_.measure(Gtk::Orientation::VERTICAL, -1, unused, markerHeight, unused, unused);
+    marker_.size_allocate(
+        Gtk::Allocation(width - markerWidth, height - markerHeight, markerWidth, markerHeight), -1);
+  }
+  void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override {
+    const int width = get_width();
+    const int height = get_height();
+    if (image_) {
+      drawImage(snapshot, width, height);
+    } else if (symbol_) {
+      GdkRGBA color;
+      gtk_style_context_get_color(gtk_widget_get_style_context(gobj()), &color);
+      const graphene_point_t origin =
+          GRAPHENE_POINT_INIT(static_cast<float>(width - kSymbolSize) / 2,
+                              static_cast<float>(height - kSymbolSize) / 2);
+      gtk_snapshot_save(snapshot->gobj());
+      gtk_snapshot_translate(snapshot->gobj(), &origin);
+      gtk_symbolic_paintable_snapshot_symbolic(GTK_SYMBOLIC_PAINTABLE(symbol_->gobj()),
+                                               snapshot->gobj(), kSymbolSize, kSymbolSize, &color,
+                                               1);
+      gtk_snapshot_restore(snapshot->gobj());
+    }
+    snapshot_child(marker_, snapshot);
+  }
+
+ private:
+  static constexpr int kWidth = 64;
+  static constexpr int kHeight = 36;
+  static constexpr int kSymbolSize = 20;
+
+  void drawImage(const Glib::RefPtr<Gtk::Snapshot>& snapshot, int width, int height) {
+    auto* pixbuf = static_cast<GdkPixbuf*>(const_cast<void*>(image_.get()));
+    const double imageWidth = gdk_pixbuf_get_width(pixbuf);
+    const double imageHeight = gdk_pixbuf_get_height(pixbuf);
+    if (imageWidth <= 0 || imageHeight <= 0 || width <= 0 || height <= 0) {
+      return;
+    }
+    const auto cairo = snapshot->append_cairo(Gdk::Rectangle(0, 0, width, height));
+    const double scale = std::max(width / imageWidth, height / imageHeight);
+    cairo->translate((width - imageWidth * scale) / 2, (height - imageHeight * scale) / 2);
+    cairo->scale(scale, scale);
+    gdk_cairo_set_source_pixbuf(cairo->cobj(), pixbuf, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cairo->cobj()), CAIRO_FILTER_GOOD);
+    cairo->paint();
+  }
+
+  Gtk::Image marker_;
+  // Keeps the picture drawn alive while the metadata may replace it.
+  PlaylistMetadata::Image image_;
+  std::string symbolName_;
+  Glib::RefPtr<Gtk::IconPaintable> symbol_;
+};
+
 }  // namespace
 
 // One row of the content list; recycled for whatever row scrolls into view.
@@ -102,22 +200,6 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     });
     append(check_);
 
-    artwork_.add_css_class("orvel-playlist-artwork");
-    artwork_.set_overflow(Gtk::Overflow::HIDDEN);
-    thumbnail_.set_content_width(64);
-    thumbnail_.set_content_height(36);
-    thumbnail_.set_draw_func([this](const Cairo::RefPtr<Cairo::Context>& cairo, int width,
-                                    int height) { drawThumbnail(cairo, width, height); });
-    symbol_.set_pixel_size(20);
-    marker_.set_pixel_size(14);
-    marker_.set_halign(Gtk::Align::END);
-    marker_.set_valign(Gtk::Align::END);
-    marker_.add_css_class("orvel-playlist-marker");
-    artwork_.set_child(thumbnail_);
-    artwork_.add_overlay(symbol_);
-    artwork_.add_overlay(marker_);
-    symbol_.set_halign(Gtk::Align::CENTER);
-    symbol_.set_valign(Gtk::Align::CENTER);
     artwork_.set_valign(Gtk::Align::CENTER);
     append(artwork_);
 
@@ -133,17 +215,17 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     text_.append(subtitle_);
     append(text_);
 
-    // Plain buttons opening the panel's one menu: a row is made each time one scrolls into a
-    // list that shrank, so it holds as few widgets as it can.
-    actions_.add_css_class("orvel-row-actions");
-    actions_.set_valign(Gtk::Align::CENTER);
-    makeIconButton(moveButton_, "folder.move", "", "");
+    // Plain buttons opening the panel's one menu, shown while the pointer or the focus is on the
+    // row or the row is selected. The stylesheet draws their symbols, so each is one widget.
+    moveButton_.set_has_frame(false);
+    moveButton_.add_css_class("orvel-row-move");
     moveButton_.signal_clicked().connect([this] {
       if (id_) {
         panel_.showMenu(moveButton_, panel_.moveMenuModel(*id_));
       }
     });
-    makeIconButton(moreButton_, "ellipsis.circle", "", "");
+    moreButton_.set_has_frame(false);
+    moreButton_.add_css_class("orvel-row-more");
     moreButton_.signal_clicked().connect([this] {
       if (id_) {
         const Ids target{*id_};
@@ -153,10 +235,10 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     for (Gtk::Button* button : {&moveButton_, &moreButton_}) {
       gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()),
                                      GTK_ACCESSIBLE_PROPERTY_HAS_POPUP, TRUE, -1);
+      button->add_css_class("orvel-row-action");
+      button->set_valign(Gtk::Align::CENTER);
+      append(*button);
     }
-    actions_.append(moveButton_);
-    actions_.append(moreButton_);
-    append(actions_);
 
     auto click = Gtk::GestureClick::create();
     click->set_button(GDK_BUTTON_SECONDARY);
@@ -219,17 +301,18 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     }
     const PlaylistMetadata::Info* info =
         url_.empty() ? nullptr : panel_.inputs_.metadata.info(url_);
-    image_ = info ? info->thumbnail : nullptr;
-    thumbnail_.queue_draw();
-    symbol_.set_from_icon_name(
-        iconName(PlaylistView::artworkSymbol(node, StreamingProviderRegistry::shared())));
-    symbol_.set_visible(!image_);
+    artwork_.show(info ? info->thumbnail : nullptr,
+                  iconName(PlaylistView::artworkSymbol(node, StreamingProviderRegistry::shared())));
 
     const bool current = model.currentItemID() == node.id;
-    marker_.set_from_icon_name(iconName(current ? "speaker.wave.2.fill" : "play.fill"));
-    marker_.set_visible(current || !node.isFolder());
-    setClass(marker_, "orvel-accent", current);
-    describeRow(marker_, current ? "Playing" : "", current ? "Playing" : "");
+    Gtk::Image& marker = artwork_.marker();
+    if (const std::string symbol = iconName(current ? "speaker.wave.2.fill" : "play.fill");
+        marker.get_icon_name().raw() != symbol) {
+      marker.set_from_icon_name(symbol);
+    }
+    marker.set_visible(current || !node.isFolder());
+    setClass(marker, "orvel-accent", current);
+    describeRow(marker, current ? "Playing" : "", current ? "Playing" : "");
     setClass(*this, "orvel-playlist-current", current);
 
     // The progress bar, the resume line and the missing-file line are made the first time this
@@ -279,25 +362,6 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
   std::optional<std::size_t> position() const { return position_; }
 
  private:
-  // The thumbnail fills the artwork's frame, cut to its shape, as a cover does.
-  void drawThumbnail(const Cairo::RefPtr<Cairo::Context>& cairo, int width, int height) {
-    auto* pixbuf = static_cast<GdkPixbuf*>(const_cast<void*>(image_.get()));
-    if (!pixbuf || width <= 0 || height <= 0) {
-      return;
-    }
-    const double imageWidth = gdk_pixbuf_get_width(pixbuf);
-    const double imageHeight = gdk_pixbuf_get_height(pixbuf);
-    if (imageWidth <= 0 || imageHeight <= 0) {
-      return;
-    }
-    const double scale = std::max(width / imageWidth, height / imageHeight);
-    cairo->translate((width - imageWidth * scale) / 2, (height - imageHeight * scale) / 2);
-    cairo->scale(scale, scale);
-    gdk_cairo_set_source_pixbuf(cairo->cobj(), pixbuf, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cairo->cobj()), CAIRO_FILTER_GOOD);
-    cairo->paint();
-  }
-
   Gtk::ProgressBar& progressBar() {
     if (!progress_) {
       progress_ = Gtk::make_managed<Gtk::ProgressBar>();
@@ -355,12 +419,7 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
   std::optional<Uuid> id_;
   std::string url_;
   Gtk::CheckButton check_;
-  Gtk::Overlay artwork_;
-  Gtk::DrawingArea thumbnail_;
-  // Keeps the picture drawn alive while the metadata may replace it.
-  PlaylistMetadata::Image image_;
-  Gtk::Image symbol_;
-  Gtk::Image marker_;
+  RowArtwork artwork_;
   Gtk::Box text_{Gtk::Orientation::VERTICAL, 2};
   Gtk::Label title_;
   Gtk::Label subtitle_;
@@ -368,7 +427,6 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
   Gtk::Box* resume_ = nullptr;
   Gtk::Label* resumeLabel_ = nullptr;
   Gtk::Label* missing_ = nullptr;
-  Gtk::Box actions_{Gtk::Orientation::HORIZONTAL, 2};
   Gtk::Button moveButton_;
   Gtk::Button moreButton_;
 };
@@ -668,8 +726,8 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   bar->append(*searchBox);
   content->append(*bar);
 
-  store_ = Gtk::StringList::create({});
-  selection_ = Gtk::MultiSelection::create(store_);
+  positions_ = PositionList::create();
+  selection_ = Gtk::MultiSelection::create(positions_);
   auto factory = Gtk::SignalListItemFactory::create();
   factory->signal_setup().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
     item->set_child(*Gtk::make_managed<ContentRow>(*this));
@@ -897,21 +955,20 @@ void PlaylistPanel::refresh() {
 }
 
 void PlaylistPanel::refreshRows(bool contentChanged) {
-  rows_ = model_->visibleRows();
+  // The rows shown until now are let go after the next frame: freeing ten thousand of them would
+  // delay it.
+  std::vector<Row> visible = model_->visibleRows();
+  if (!rows_.empty()) {
+    if (retiredRows_.empty()) {
+      later_.post([this] { retiredRows_.clear(); });
+    }
+    retiredRows_.push_back(std::move(rows_));
+  }
+  rows_ = std::move(visible);
   // The list's entries stand for positions, so only the count changes: a search or an edit
   // rebinds the rows on screen instead of making new ones.
-  const std::size_t before = store_->get_n_items();
   syncingSelection_ = true;
-  if (rows_.size() < before) {
-    store_->splice(static_cast<guint>(rows_.size()), static_cast<guint>(before - rows_.size()), {});
-  } else if (rows_.size() > before) {
-    std::vector<Glib::ustring> added;
-    added.reserve(rows_.size() - before);
-    for (std::size_t position = before; position < rows_.size(); ++position) {
-      added.push_back(std::to_string(position));
-    }
-    store_->splice(static_cast<guint>(before), 0, added);
-  }
+  positions_->setCount(static_cast<guint>(rows_.size()));
   syncingSelection_ = false;
   for (ContentRow* row : boundRows_) {
     const auto position = row->position();

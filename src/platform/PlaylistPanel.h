@@ -13,6 +13,7 @@
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
 #include "platform/GtkPlayerDialogs.h"
+#include "platform/PositionList.h"
 #include "platform/WidgetHelpers.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistView.h"
@@ -114,6 +115,7 @@ class PlaylistPanel {
   std::string shownQuery_;
   std::string shownExportTitle_;
   std::vector<PlaylistView::Row> rows_;
+  std::vector<std::vector<PlaylistView::Row>> retiredRows_;
   std::vector<SidebarEntry> sidebar_;
   bool syncingSelection_ = false;
   bool syncingSidebar_ = false;
@@ -143,8 +145,8 @@ class PlaylistPanel {
   Gtk::Entry search_;
   Gtk::Button clearSearch_;
   Gtk::Stack contentStack_;
-  // One entry per position: the list keeps its row widgets while the rows change under them.
-  Glib::RefPtr<Gtk::StringList> store_;
+  // One entry per row: the list keeps its row widgets while the rows change under them.
+  Glib::RefPtr<PositionList> positions_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
   Gtk::GridView* list_ = nullptr;
   Gtk::Label emptyTitle_;

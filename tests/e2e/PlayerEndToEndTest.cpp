@@ -1332,6 +1332,9 @@ TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved
   // The new item is the open folder's last row, after its eight lectures.
   panel->clickRow(0);
   xdotool({"key", "End"});
+  // Its artwork is the link's symbol, and being selected it shows its two buttons.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  screenshot("playlist-link-added.png");
   xdotool({"key", "Delete"});
   EXPECT_TRUE(waitUntil([&] { return !libraryHolds(home, link); }, 10)) << player.log();
   EXPECT_EQ(PlaylistTree::items(storedLibrary(home)).size(), 30u);
