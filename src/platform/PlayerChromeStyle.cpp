@@ -186,7 +186,9 @@ gridview.orvel-playlist-list { background: none; }
 gridview.orvel-playlist-list > child { padding: 6px 14px; border-bottom: 1px solid rgba(255, 255, 255, 0.04); }
 gridview.orvel-playlist-list > child box { margin: 0; border-spacing: 0; }
 gridview.orvel-playlist-list > child:selected { background-color: rgba(255, 105, 74, 0.22); }
-.orvel-playlist-artwork { border-radius: 4px; background-color: rgba(255, 255, 255, 0.07); }
+.orvel-playlist-artwork { border-radius: 4px; background-color: rgba(255, 255, 255, 0.07);
+  color: #fff; }
+.orvel-playlist-current .orvel-playlist-artwork { color: rgb(255, 105, 74); }
 .orvel-playlist-title { font-weight: 600; }
 .orvel-playlist-subtitle { color: rgba(255, 255, 255, 0.6); font-size: 12px; }
 .orvel-playlist-current .orvel-playlist-title { color: rgb(255, 105, 74); }
@@ -198,7 +200,6 @@ progressbar.orvel-playlist-progress progress { min-height: 3px; margin: 0; min-w
 .orvel-playlist-resume { color: rgba(255, 255, 255, 0.75); font-size: 11px; }
 .orvel-playlist-resume-button { padding: 0 8px; min-height: 20px; font-size: 11px; }
 .orvel-playlist-missing { color: rgb(255, 159, 10); font-size: 11px; }
-.orvel-playlist-marker { color: #fff; margin: 2px; -gtk-icon-shadow: 0 1px 2px rgba(0, 0, 0, 0.9); }
 button.orvel-row-action { opacity: 0; min-width: 16px; min-height: 16px; padding: 6px;
   background-repeat: no-repeat; background-position: center; background-size: 16px 16px; }
 button.orvel-row-move { background-image: -gtk-icontheme("document-send-symbolic"); }

@@ -83,32 +83,25 @@ Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
 }
 
 // The artwork of a content row in one widget: the thumbnail, cut to the frame as a cover is, or
-// else the item's symbol, and over either the marker in the lower right corner. A row is made
-// each time one scrolls into a list that grew, so it holds as few widgets as it can.
+// else the item's symbol, and over either the marker in the lower right corner, both symbols in
+// the widget's colour. A row is made each time one scrolls into a list that grew, so it holds as
+// few widgets as it can.
 class RowArtwork : public Gtk::Widget {
  public:
   RowArtwork() : Glib::ObjectBase("OrvelRowArtwork") {
     add_css_class("orvel-playlist-artwork");
     set_overflow(Gtk::Overflow::HIDDEN);
-    marker_.set_pixel_size(14);
-    marker_.add_css_class("orvel-playlist-marker");
-    marker_.set_parent(*this);
   }
-  ~RowArtwork() override { marker_.unparent(); }
-  RowArtwork(const RowArtwork&) = delete;
-  RowArtwork& operator=(const RowArtwork&) = delete;
 
-  // The picture wins over the symbol; the symbol is looked up again only when it changes.
-  void show(PlaylistMetadata::Image image, const std::string& symbol) {
+  // The picture wins over the symbol; an empty marker draws none.
+  void show(PlaylistMetadata::Image image, const std::string& symbol, const std::string& marker) {
     image_ = std::move(image);
-    if (!image_ && symbol != symbolName_) {
-      symbolName_ = symbol;
-      symbol_ = Gtk::IconTheme::get_for_display(get_display())
-                    ->lookup_icon(symbol, kSymbolSize, get_scale_factor(), get_direction());
+    if (!image_) {
+      symbol_.lookUp(*this, symbol, kSymbolSize);
     }
+    marker_.lookUp(*this, marker, kMarkerSize);
     queue_draw();
   }
-  Gtk::Image& marker() { return marker_; }
 
  protected:
   Gtk::SizeRequestMode get_request_mode_vfunc() const override {
@@ -119,43 +112,60 @@ class RowArtwork : public Gtk::Widget {
     minimum = natural = orientation == Gtk::Orientation::HORIZONTAL ? kWidth : kHeight;
     minimumBaseline = naturalBaseline = -1;
   }
-  void size_allocate_vfunc(int width, int height, int) override {
-    if (!marker_.get_visible()) {
-      return;
-    }
-    int markerWidth = 0;
-    int markerHeight = 0;
-    int unused = 0;
-    marker_.measure(Gtk::Orientation::HORIZONTAL, -1, unused, markerWidth, unused, unused);
-    marker_.measure(Gtk::Orientation::VERTICAL, -1, unused, markerHeight, unused, unused);
-    marker_.size_allocate(
-        Gtk::Allocation(width - markerWidth, height - markerHeight, markerWidth, markerHeight), -1);
-  }
   void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override {
     const int width = get_width();
     const int height = get_height();
+    GdkRGBA color;
+    gtk_style_context_get_color(gtk_widget_get_style_context(gobj()), &color);
     if (image_) {
       drawImage(snapshot, width, height);
-    } else if (symbol_) {
-      GdkRGBA color;
-      gtk_style_context_get_color(gtk_widget_get_style_context(gobj()), &color);
-      const graphene_point_t origin =
-          GRAPHENE_POINT_INIT(static_cast<float>(width - kSymbolSize) / 2,
-                              static_cast<float>(height - kSymbolSize) / 2);
-      gtk_snapshot_save(snapshot->gobj());
-      gtk_snapshot_translate(snapshot->gobj(), &origin);
-      gtk_symbolic_paintable_snapshot_symbolic(GTK_SYMBOLIC_PAINTABLE(symbol_->gobj()),
-                                               snapshot->gobj(), kSymbolSize, kSymbolSize, &color,
-                                               1);
-      gtk_snapshot_restore(snapshot->gobj());
+    } else {
+      symbol_.draw(snapshot, (width - kSymbolSize) / 2.0f, (height - kSymbolSize) / 2.0f, color);
     }
-    snapshot_child(marker_, snapshot);
+    // The marker stands out from any picture by its shadow.
+    const GskShadow shadow{{0, 0, 0, 0.9f}, 0, 1, 2};
+    gtk_snapshot_push_shadow(snapshot->gobj(), &shadow, 1);
+    marker_.draw(snapshot, static_cast<float>(width - kMarkerSize - kMarkerMargin),
+                 static_cast<float>(height - kMarkerSize - kMarkerMargin), color);
+    gtk_snapshot_pop(snapshot->gobj());
   }
 
  private:
   static constexpr int kWidth = 64;
   static constexpr int kHeight = 36;
   static constexpr int kSymbolSize = 20;
+  static constexpr int kMarkerSize = 14;
+  static constexpr int kMarkerMargin = 2;
+
+  // A symbolic icon of the theme, looked up again only when its name changes.
+  struct Symbol {
+    std::string name;
+    Glib::RefPtr<Gtk::IconPaintable> icon;
+
+    void lookUp(Gtk::Widget& widget, const std::string& wanted, int size) {
+      if (wanted == name) {
+        return;
+      }
+      name = wanted;
+      icon = wanted.empty() ? nullptr
+                            : Gtk::IconTheme::get_for_display(widget.get_display())
+                                  ->lookup_icon(wanted, size, widget.get_scale_factor(),
+                                                widget.get_direction());
+    }
+    void draw(const Glib::RefPtr<Gtk::Snapshot>& snapshot, float x, float y,
+              const GdkRGBA& color) const {
+      if (!icon) {
+        return;
+      }
+      const graphene_point_t origin = GRAPHENE_POINT_INIT(x, y);
+      const int size = icon->get_intrinsic_width();
+      gtk_snapshot_save(snapshot->gobj());
+      gtk_snapshot_translate(snapshot->gobj(), &origin);
+      gtk_symbolic_paintable_snapshot_symbolic(GTK_SYMBOLIC_PAINTABLE(icon->gobj()),
+                                               snapshot->gobj(), size, size, &color, 1);
+      gtk_snapshot_restore(snapshot->gobj());
+    }
+  };
 
   void drawImage(const Glib::RefPtr<Gtk::Snapshot>& snapshot, int width, int height) {
     auto* pixbuf = static_cast<GdkPixbuf*>(const_cast<void*>(image_.get()));
@@ -173,11 +183,10 @@ class RowArtwork : public Gtk::Widget {
     cairo->paint();
   }
 
-  Gtk::Image marker_;
   // Keeps the picture drawn alive while the metadata may replace it.
   PlaylistMetadata::Image image_;
-  std::string symbolName_;
-  Glib::RefPtr<Gtk::IconPaintable> symbol_;
+  Symbol symbol_;
+  Symbol marker_;
 };
 
 }  // namespace
@@ -301,18 +310,13 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     }
     const PlaylistMetadata::Info* info =
         url_.empty() ? nullptr : panel_.inputs_.metadata.info(url_);
-    artwork_.show(info ? info->thumbnail : nullptr,
-                  iconName(PlaylistView::artworkSymbol(node, StreamingProviderRegistry::shared())));
-
     const bool current = model.currentItemID() == node.id;
-    Gtk::Image& marker = artwork_.marker();
-    if (const std::string symbol = iconName(current ? "speaker.wave.2.fill" : "play.fill");
-        marker.get_icon_name().raw() != symbol) {
-      marker.set_from_icon_name(symbol);
-    }
-    marker.set_visible(current || !node.isFolder());
-    setClass(marker, "orvel-accent", current);
-    describeRow(marker, current ? "Playing" : "", current ? "Playing" : "");
+    artwork_.show(info ? info->thumbnail : nullptr,
+                  iconName(PlaylistView::artworkSymbol(node, StreamingProviderRegistry::shared())),
+                  current           ? iconName("speaker.wave.2.fill")
+                  : node.isFolder() ? std::string()
+                                    : iconName("play.fill"));
+    describeRow(artwork_, current ? "Playing" : "", current ? "Playing" : "");
     setClass(*this, "orvel-playlist-current", current);
 
     // The progress bar, the resume line and the missing-file line are made the first time this
