@@ -1,6 +1,7 @@
 #include "platform/PlaylistPanel.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <glibmm/extraclassinit.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -86,7 +87,16 @@ Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
 // else the item's symbol, and over either the marker in the lower right corner, both symbols in
 // the widget's colour. A row is made each time one scrolls into a list that grew, so it holds as
 // few widgets as it can.
-class RowArtwork : public Gtk::Widget {
+// Makes the artwork a picture to assistive technologies, as an image widget is.
+class PictureRole : public Glib::ExtraClassInit {
+ protected:
+  PictureRole()
+      : Glib::ExtraClassInit([](void* type, void*) {
+          gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(type), GTK_ACCESSIBLE_ROLE_IMG);
+        }) {}
+};
+
+class RowArtwork : public PictureRole, public Gtk::Widget {
  public:
   RowArtwork() : Glib::ObjectBase("OrvelRowArtwork") {
     add_css_class("orvel-playlist-artwork");
@@ -97,9 +107,9 @@ class RowArtwork : public Gtk::Widget {
   void show(PlaylistMetadata::Image image, const std::string& symbol, const std::string& marker) {
     image_ = std::move(image);
     if (!image_) {
-      symbol_.lookUp(*this, symbol, kSymbolSize);
+      symbol_.lookUp(*this, symbol);
     }
-    marker_.lookUp(*this, marker, kMarkerSize);
+    marker_.lookUp(*this, marker);
     queue_draw();
   }
 
@@ -139,10 +149,13 @@ class RowArtwork : public Gtk::Widget {
 
   // A symbolic icon of the theme, looked up again only when its name changes.
   struct Symbol {
+    explicit Symbol(int pixels) : size(pixels) {}
+
+    int size;
     std::string name;
     Glib::RefPtr<Gtk::IconPaintable> icon;
 
-    void lookUp(Gtk::Widget& widget, const std::string& wanted, int size) {
+    void lookUp(Gtk::Widget& widget, const std::string& wanted) {
       if (wanted == name) {
         return;
       }
@@ -158,7 +171,6 @@ class RowArtwork : public Gtk::Widget {
         return;
       }
       const graphene_point_t origin = GRAPHENE_POINT_INIT(x, y);
-      const int size = icon->get_intrinsic_width();
       gtk_snapshot_save(snapshot->gobj());
       gtk_snapshot_translate(snapshot->gobj(), &origin);
       gtk_symbolic_paintable_snapshot_symbolic(GTK_SYMBOLIC_PAINTABLE(icon->gobj()),
@@ -185,8 +197,8 @@ class RowArtwork : public Gtk::Widget {
 
   // Keeps the picture drawn alive while the metadata may replace it.
   PlaylistMetadata::Image image_;
-  Symbol symbol_;
-  Symbol marker_;
+  Symbol symbol_{kSymbolSize};
+  Symbol marker_{kMarkerSize};
 };
 
 }  // namespace
