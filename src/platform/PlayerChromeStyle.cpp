@@ -201,7 +201,12 @@ progressbar.orvel-playlist-progress progress { min-height: 3px; margin: 0; min-w
 .orvel-playlist-resume-button { padding: 0 8px; min-height: 20px; font-size: 11px; }
 .orvel-playlist-missing { color: rgb(255, 159, 10); font-size: 11px; }
 button.orvel-row-action { opacity: 0; min-width: 16px; min-height: 16px; padding: 6px;
+  border-radius: 5px; background-color: transparent;
   background-repeat: no-repeat; background-position: center; background-size: 16px 16px; }
+button.orvel-row-action:hover { background-color: rgba(255, 255, 255, 0.1); }
+button.orvel-row-action:active { background-color: rgba(255, 255, 255, 0.16); }
+button.orvel-row-action:focus-visible { outline: 2px solid rgba(255, 105, 74, 0.9);
+  outline-offset: -2px; }
 button.orvel-row-move { background-image: -gtk-icontheme("document-send-symbolic"); }
 button.orvel-row-more { background-image: -gtk-icontheme("view-more-symbolic"); }
 gridview.orvel-playlist-list > child:hover .orvel-row-action,

@@ -125,6 +125,9 @@ class RowArtwork : public PictureRole, public Gtk::Widget {
   void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override {
     const int width = get_width();
     const int height = get_height();
+    // Moved to a screen of another scale, the symbols are looked up again at the new one.
+    symbol_.lookUp(*this, symbol_.name);
+    marker_.lookUp(*this, marker_.name);
     GdkRGBA color;
     gtk_style_context_get_color(gtk_widget_get_style_context(gobj()), &color);
     if (image_) {
@@ -132,11 +135,15 @@ class RowArtwork : public PictureRole, public Gtk::Widget {
     } else {
       symbol_.draw(snapshot, (width - kSymbolSize) / 2.0f, (height - kSymbolSize) / 2.0f, color);
     }
-    // The marker stands out from any picture by its shadow.
+    // The marker stands out from any picture by its shadow; it sits in the lower corner on the
+    // side the text ends.
     const GskShadow shadow{{0, 0, 0, 0.9f}, 0, 1, 2};
+    const bool rightToLeft = get_direction() == Gtk::TextDirection::RTL;
     gtk_snapshot_push_shadow(snapshot->gobj(), &shadow, 1);
-    marker_.draw(snapshot, static_cast<float>(width - kMarkerSize - kMarkerMargin),
-                 static_cast<float>(height - kMarkerSize - kMarkerMargin), color);
+    marker_.draw(
+        snapshot,
+        static_cast<float>(rightToLeft ? kMarkerMargin : width - kMarkerSize - kMarkerMargin),
+        static_cast<float>(height - kMarkerSize - kMarkerMargin), color);
     gtk_snapshot_pop(snapshot->gobj());
   }
 
@@ -147,19 +154,21 @@ class RowArtwork : public PictureRole, public Gtk::Widget {
   static constexpr int kMarkerSize = 14;
   static constexpr int kMarkerMargin = 2;
 
-  // A symbolic icon of the theme, looked up again only when its name changes.
+  // A symbolic icon of the theme, looked up again only when its name or the scale changes.
   struct Symbol {
     explicit Symbol(int pixels) : size(pixels) {}
 
     int size;
+    int scale = 0;
     std::string name;
     Glib::RefPtr<Gtk::IconPaintable> icon;
 
     void lookUp(Gtk::Widget& widget, const std::string& wanted) {
-      if (wanted == name) {
+      if (wanted == name && widget.get_scale_factor() == scale) {
         return;
       }
       name = wanted;
+      scale = widget.get_scale_factor();
       icon = wanted.empty() ? nullptr
                             : Gtk::IconTheme::get_for_display(widget.get_display())
                                   ->lookup_icon(wanted, size, widget.get_scale_factor(),
@@ -971,8 +980,8 @@ void PlaylistPanel::refresh() {
 }
 
 void PlaylistPanel::refreshRows(bool contentChanged) {
-  // The rows shown until now are let go after the next frame: freeing ten thousand of them would
-  // delay it.
+  // The rows shown until now are let go on a later, idle turn, after the frame that is due:
+  // freeing ten thousand of them would delay it.
   std::vector<Row> visible = model_->visibleRows();
   if (!rows_.empty()) {
     if (retiredRows_.empty()) {

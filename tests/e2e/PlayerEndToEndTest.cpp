@@ -541,10 +541,12 @@ class ClickRecorder {
   pid_t pid_ = -1;
 };
 
-void clickAt(int x, int y) {
+// Clicks once the player, which looks at the pointer every 0.15 s, has taken the pointer or let it
+// through, as `overPlayer` says it should: a busy player may take longer than a few looks.
+void clickAt(int x, int y, unsigned long player, bool overPlayer) {
   run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
-  // The player looks at the pointer every 0.15 s.
-  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_TRUE(waitUntil([&] { return (windowUnderPointer() == player) == overPlayer; }, 10))
+      << "at " << x << ", " << y << ", over window " << windowUnderPointer() << ", not " << player;
   run({"xdotool", "click", "1"});
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
 }
@@ -562,13 +564,19 @@ TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
   ASSERT_TRUE(
       waitUntil([&] { return home.position("webm:" + fileURL(clip)).value_or(0) >= 1; }, 30))
       << player.log();
-  // The first window is {{128, 112}, {1024, 576}}.
-  clickAt(640, 112 + 10);  // the top strip stays the player's
+  const std::string id = commandOutput("xdotool search --name '^Orvel player$' | head -n 1");
+  const unsigned long window = std::stoul("0" + id);
+  ASSERT_NE(window, 0u) << player.log();
+  // Where the window manager put the first window, about {{128, 112}, {1024, 576}}.
+  const WindowGeometry frame = windowGeometry(id);
+  const int middle = frame.x + frame.width / 2;
+  clickAt(middle, frame.y + 10, window, true);  // the top strip stays the player's
   EXPECT_EQ(below.presses(), 0u);
-  clickAt(640, 400);  // over the content, which has vanished
+  clickAt(middle, frame.y + frame.height / 2, window, false);  // the content has vanished
   EXPECT_EQ(below.presses(), 1u) << player.log();
   screenshot("hover-mode.png");
-  clickAt(20, 20);  // outside the player
+  clickAt(std::min(frame.x + frame.width + 40, 1270), std::min(frame.y + frame.height + 40, 790),
+          window, false);  // outside the player
   EXPECT_EQ(below.presses(), 2u);
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }

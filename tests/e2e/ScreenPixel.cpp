@@ -7,9 +7,18 @@
 
 namespace orvel {
 
+namespace {
+
+// One connection for the whole run of the tests.
+Display* display() {
+  static Display* opened = XOpenDisplay(nullptr);
+  return opened;
+}
+
+}  // namespace
+
 std::optional<std::array<int, 3>> readScreenPixel(int x, int y) {
-  // One connection for the whole run of the tests.
-  static Display* display = XOpenDisplay(nullptr);
+  Display* display = orvel::display();
   if (!display) {
     return std::nullopt;
   }
@@ -22,6 +31,23 @@ std::optional<std::array<int, 3>> readScreenPixel(int x, int y) {
   const unsigned long pixel = XGetPixel(image.get(), 0, 0);
   return std::array<int, 3>{static_cast<int>((pixel >> 16) & 0xFF),
                             static_cast<int>((pixel >> 8) & 0xFF), static_cast<int>(pixel & 0xFF)};
+}
+
+unsigned long windowUnderPointer() {
+  Display* display = orvel::display();
+  if (!display) {
+    return 0;
+  }
+  ::Window window = DefaultRootWindow(display);
+  for (;;) {
+    ::Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask) || !child) {
+      return window;
+    }
+    window = child;
+  }
 }
 
 }  // namespace orvel
