@@ -2,6 +2,9 @@
 
 #include <gtkmm.h>
 
+#include <string>
+
+#include "chrome/PlayerSymbols.h"
 #include "platform/Resources.h"
 
 namespace orvel::PlayerChromeStyle {
@@ -207,8 +210,6 @@ button.orvel-row-action:hover { background-color: rgba(255, 255, 255, 0.1); }
 button.orvel-row-action:active { background-color: rgba(255, 255, 255, 0.16); }
 button.orvel-row-action:focus-visible { outline: 2px solid rgba(255, 105, 74, 0.9);
   outline-offset: -2px; }
-button.orvel-row-move { background-image: -gtk-icontheme("document-send-symbolic"); }
-button.orvel-row-more { background-image: -gtk-icontheme("view-more-symbolic"); }
 gridview.orvel-playlist-list > child:hover .orvel-row-action,
 gridview.orvel-playlist-list > child:selected .orvel-row-action,
 gridview.orvel-playlist-list > child:focus-within .orvel-row-action { opacity: 1; }
@@ -234,8 +235,15 @@ void load() {
   if (auto settings = Gtk::Settings::get_for_display(display)) {
     settings->property_gtk_application_prefer_dark_theme() = true;
   }
+  // The playlist rows' buttons take their symbols from here, by the same names as every other
+  // control.
+  auto symbol = [](const char* button, std::string_view name) {
+    return std::string("button.") + button + " { background-image: -gtk-icontheme(\"" +
+           std::string(PlayerSymbols::iconName(name)) + "\"); }\n";
+  };
   auto provider = Gtk::CssProvider::create();
-  provider->load_from_data(kStyle);
+  provider->load_from_data(std::string(kStyle) + symbol("orvel-row-move", "folder.move") +
+                           symbol("orvel-row-more", "ellipsis.circle"));
   Gtk::StyleContext::add_provider_for_display(display, provider,
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   // The two symbols the toolkit's icon theme has no icon for.

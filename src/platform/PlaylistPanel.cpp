@@ -83,10 +83,6 @@ Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
   return Gdk::ContentProvider::create(value);
 }
 
-// The artwork of a content row in one widget: the thumbnail, cut to the frame as a cover is, or
-// else the item's symbol, and over either the marker in the lower right corner, both symbols in
-// the widget's colour. A row is made each time one scrolls into a list that grew, so it holds as
-// few widgets as it can.
 // Makes the artwork a picture to assistive technologies, as an image widget is.
 class PictureRole : public Glib::ExtraClassInit {
  protected:
@@ -96,6 +92,10 @@ class PictureRole : public Glib::ExtraClassInit {
         }) {}
 };
 
+// The artwork of a content row in one widget: the thumbnail, cut to the frame as a cover is, or
+// else the item's symbol, and over either the marker in the lower corner, both symbols in the
+// widget's colour. A row is made each time one scrolls into a list that grew, so it holds as few
+// widgets as it can.
 class RowArtwork : public PictureRole, public Gtk::Widget {
  public:
   RowArtwork() : Glib::ObjectBase("OrvelRowArtwork") {
@@ -126,8 +126,8 @@ class RowArtwork : public PictureRole, public Gtk::Widget {
     const int width = get_width();
     const int height = get_height();
     // Moved to a screen of another scale, the symbols are looked up again at the new one.
-    symbol_.lookUp(*this, symbol_.name);
-    marker_.lookUp(*this, marker_.name);
+    symbol_.followScale(*this);
+    marker_.followScale(*this);
     GdkRGBA color;
     gtk_style_context_get_color(gtk_widget_get_style_context(gobj()), &color);
     if (image_) {
@@ -164,15 +164,21 @@ class RowArtwork : public PictureRole, public Gtk::Widget {
     Glib::RefPtr<Gtk::IconPaintable> icon;
 
     void lookUp(Gtk::Widget& widget, const std::string& wanted) {
-      if (wanted == name && widget.get_scale_factor() == scale) {
-        return;
+      if (wanted != name || widget.get_scale_factor() != scale) {
+        name = wanted;
+        load(widget);
       }
-      name = wanted;
+    }
+    void followScale(Gtk::Widget& widget) {
+      if (widget.get_scale_factor() != scale) {
+        load(widget);
+      }
+    }
+    void load(Gtk::Widget& widget) {
       scale = widget.get_scale_factor();
-      icon = wanted.empty() ? nullptr
-                            : Gtk::IconTheme::get_for_display(widget.get_display())
-                                  ->lookup_icon(wanted, size, widget.get_scale_factor(),
-                                                widget.get_direction());
+      icon = name.empty() ? nullptr
+                          : Gtk::IconTheme::get_for_display(widget.get_display())
+                                ->lookup_icon(name, size, scale, widget.get_direction());
     }
     void draw(const Glib::RefPtr<Gtk::Snapshot>& snapshot, float x, float y,
               const GdkRGBA& color) const {
