@@ -50,10 +50,8 @@ gbench equalizer "$@"
 run metadata "$build/bench/bench_metadata" "${ORVEL_BENCH_FILES:-1000}"
 run playlist_panel env GTK_A11Y=none NO_AT_BRIDGE=1 \
   xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$build/bench/bench_playlist_panel"
-# The delay the web audio route adds, on a private PulseAudio server (the script runs the test
-# once per server it starts, so it is measured twice; the summary takes the first).
-run route bash "$root/tests/e2e/audio/run-audio-tests.sh" "$build/tests/orvel_audio_tests" \
-  --gtest_filter='*MeasuresTheDelayTheRouteAdds*'
+# The delay the web audio route adds, on a private PulseAudio server.
+run route bash "$root/bench/web_audio_route.sh" "$build/bench/bench_web_audio_route"
 # The whole player beside mpv: first frame, memory, processor time, disk writes, idle window.
 run mpv bash "$root/bench/compare_with_mpv.sh" "$build/orvel-player" "$build/bench/screen_probe" \
   "${ORVEL_BENCH_RUNS:-9}"

@@ -49,8 +49,7 @@ void FeedbackWindow::build() {
   root->append(*heading("Resend API Key"));
   key_.set_property("placeholder-text", Glib::ustring("re_xxxxxxxx"));
   key_.set_show_peek_icon(true);
-  gtk_accessible_update_property(GTK_ACCESSIBLE(key_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Resend API Key", -1);
+  setAccessibleLabel(key_, "Resend API Key");
   key_.set_text(settings_.resendAPIKey());
   key_.signal_changed().connect([this] {
     if (!refreshing_) {
@@ -90,8 +89,7 @@ void FeedbackWindow::build() {
   auto* subjectLabel = Gtk::make_managed<Gtk::Label>("Subject");
   subjectRow_.append(*subjectLabel);
   subject_.set_hexpand(true);
-  gtk_accessible_update_property(GTK_ACCESSIBLE(subject_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Subject", -1);
+  setAccessibleLabel(subject_, "Subject");
   subject_.signal_changed().connect([this] {
     if (!refreshing_) {
       form_.subject = subject_.get_text();
@@ -106,8 +104,7 @@ void FeedbackWindow::build() {
   message_.set_top_margin(6);
   message_.set_bottom_margin(6);
   message_.add_css_class("orvel-feedback-message");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(message_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Message", -1);
+  setAccessibleLabel(message_, "Message");
   message_.get_buffer()->signal_changed().connect([this] {
     if (!refreshing_) {
       form_.message = message_.get_buffer()->get_text();

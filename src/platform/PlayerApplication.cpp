@@ -11,6 +11,7 @@
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
 #include "media/StreamingProviderRegistry.h"
+#include "platform/ControlMap.h"
 #include "platform/DesktopLaunch.h"
 #include "platform/PlayerChromeStyle.h"
 #include "platform/PlayerController.h"
@@ -93,6 +94,9 @@ int runPlayerApplication(int argc, char** argv) {
   auto application = Gtk::Application::create(kApplicationID, flags);
   std::unique_ptr<PlayerController> controller;
   std::optional<WebEngineWarmup> webEngineWarmup;
+#ifdef ORVEL_TEST_HOOKS
+  std::optional<ControlMapService> controlMap;
+#endif
 
   application->signal_command_line().connect(
       [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
@@ -113,6 +117,11 @@ int runPlayerApplication(int argc, char** argv) {
           Gtk::Window::set_default_icon_name(kApplicationID);
           controller = std::make_unique<PlayerController>(*application,
                                                           [&application] { application->quit(); });
+#ifdef ORVEL_TEST_HOOKS
+          controlMap.emplace(application->get_dbus_connection()
+                                 ? application->get_dbus_connection()->gobj()
+                                 : nullptr);
+#endif
           controller->start(text);
         } else if (text) {
           controller->open(*text);

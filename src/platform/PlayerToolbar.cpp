@@ -569,9 +569,7 @@ void PlayerToolbar::updateEqualizer() {
       gainLabels_[band].remove_css_class(tone);
     }
     gainLabels_[band].add_css_class(gainToneClass(label.tone));
-    gtk_accessible_update_property(GTK_ACCESSIBLE(gainLabels_[band].gobj()),
-                                   GTK_ACCESSIBLE_PROPERTY_LABEL, label.accessibilityLabel.c_str(),
-                                   -1);
+    setAccessibleLabel(gainLabels_[band], label.accessibilityLabel);
     bands_[band].set_value(gain);
     bands_[band].set_sensitive(enabled);
     bandLevels_[band].queue_draw();

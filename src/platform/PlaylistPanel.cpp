@@ -687,8 +687,7 @@ void PlaylistPanel::buildSidebar(Gtk::Box& body) {
   sidebarList_ = Gtk::make_managed<Gtk::ListView>(sidebarSelection_, factory);
   sidebarList_->add_css_class("orvel-sidebar");
   sidebarList_->add_css_class("navigation-sidebar");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(sidebarList_->gobj()),
-                                 GTK_ACCESSIBLE_PROPERTY_LABEL, "Folders", -1);
+  setAccessibleLabel(*sidebarList_, "Folders");
   sidebarSelection_->signal_selection_changed().connect([this](guint, guint) {
     if (syncingSidebar_) {
       return;
@@ -728,8 +727,7 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   searchBox->add_css_class("linked");
   search_.set_icon_from_icon_name("system-search-symbolic", Gtk::Entry::IconPosition::PRIMARY);
   search_.set_size_request(220, -1);
-  gtk_accessible_update_property(GTK_ACCESSIBLE(search_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Search this folder", -1);
+  setAccessibleLabel(search_, "Search this folder");
   // Text replaced at once (a paste over a selection, an undo) changes twice, emptied and then
   // filled: the rows follow the text once, before the next frame is drawn.
   search_.signal_changed().connect([this] {
@@ -782,8 +780,7 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   list_->set_min_columns(1);
   list_->set_max_columns(1);
   list_->add_css_class("orvel-playlist-list");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(list_->gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Videos", -1);
+  setAccessibleLabel(*list_, "Videos");
   list_->signal_activate().connect([this](guint position) {
     // The primary action goes to the first selected row, else the one activated.
     const Ids& selected = model_->selection();
@@ -846,8 +843,7 @@ void PlaylistPanel::buildAddBar(Gtk::Box& root) {
   bar->add_css_class("orvel-add-bar");
   urlField_.set_hexpand(true);
   urlField_.set_placeholder_text("Paste a YouTube, playlist, MP4, WebM or MKV URL");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(urlField_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Video or playlist URL", -1);
+  setAccessibleLabel(urlField_, "Video or playlist URL");
   auto submit = [this] {
     model_->setNewURL(urlField_.get_text());
     model_->addURL();
@@ -871,8 +867,7 @@ void PlaylistPanel::buildAddBar(Gtk::Box& root) {
   bar->append(addFolder_);
   adding_.set_visible(false);
   adding_.set_tooltip_text("Adding files…");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(adding_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Adding files…", -1);
+  setAccessibleLabel(adding_, "Adding files…");
   bar->append(adding_);
   newFolder_.set_label("New Folder");
   describe(newFolder_, "New Folder", "New Folder");

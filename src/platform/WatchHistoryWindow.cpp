@@ -93,8 +93,7 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     note_.set_right_margin(8);
     note_.set_top_margin(8);
     note_.set_bottom_margin(8);
-    gtk_accessible_update_property(GTK_ACCESSIBLE(note_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                   "Note", -1);
+    setAccessibleLabel(note_, "Note");
     note_.get_buffer()->signal_changed().connect([this] {
       if (!updating_) {
         // Every edit is stored at once.

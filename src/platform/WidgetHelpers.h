@@ -28,25 +28,49 @@ class LaterTurns {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// The label assistive technologies read, kept on the widget too: GTK 4.8 cannot read it back.
+inline GQuark accessibleLabelKey() {
+  static const GQuark key = g_quark_from_static_string("orvel-accessible-label");
+  return key;
+}
+
+inline void setAccessibleLabel(Gtk::Widget& widget, const std::string& label) {
+  g_object_set_qdata_full(G_OBJECT(widget.gobj()), accessibleLabelKey(), g_strdup(label.c_str()),
+                          g_free);
+  gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                 label.c_str(), -1);
+}
+
+inline std::string accessibleLabelOf(GtkWidget* widget) {
+  const auto* label =
+      static_cast<const char*>(g_object_get_qdata(G_OBJECT(widget), accessibleLabelKey()));
+  return label ? label : "";
+}
+
 // A control's help text is its tooltip; assistive technologies read its label.
 inline void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
   if (widget.get_tooltip_text().raw() != help) {
     widget.set_tooltip_text(help);
   }
-  gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 label.c_str(), -1);
+  setAccessibleLabel(widget, label);
+}
+
+// The help text of a recycled row's widget, which is kept on the widget instead of its tooltip.
+inline GQuark rowHelpKey() {
+  static const GQuark key = g_quark_from_static_string("orvel-row-help");
+  return key;
 }
 
 // The same for a widget of a recycled row, whose texts change each time it shows another item.
 // Setting a tooltip asks the display where the pointer is, a round trip per call; the help text
 // is kept on the widget instead and handed over when a tooltip is wanted.
 inline void describeRow(Gtk::Widget& widget, const std::string& label, const std::string& help) {
-  static const GQuark key = g_quark_from_static_string("orvel-row-help");
+  const GQuark key = rowHelpKey();
   GObject* object = G_OBJECT(widget.gobj());
   if (!g_object_get_qdata(object, key)) {
     widget.set_has_tooltip(true);
     widget.signal_query_tooltip().connect(
-        [object](int, int, bool, const Glib::RefPtr<Gtk::Tooltip>& tooltip) {
+        [object, key](int, int, bool, const Glib::RefPtr<Gtk::Tooltip>& tooltip) {
           const auto* text = static_cast<const char*>(g_object_get_qdata(object, key));
           if (!text || !*text) {
             return false;
@@ -57,8 +81,7 @@ inline void describeRow(Gtk::Widget& widget, const std::string& label, const std
         false);
   }
   g_object_set_qdata_full(object, key, g_strdup(help.c_str()), g_free);
-  gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 label.c_str(), -1);
+  setAccessibleLabel(widget, label);
 }
 
 inline void setClass(Gtk::Widget& widget, const char* name, bool on) {

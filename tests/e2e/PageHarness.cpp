@@ -43,8 +43,8 @@ using nlohmann::json;
 
 constexpr const char* kBaseURI = "https://orvel-player.invalid/";
 constexpr const char* kMediaScheme = "orvel-test";
-constexpr guint kWaitSeconds = 20;
-constexpr guint kWholeRunSeconds = 180;
+constexpr guint kWaitSeconds = 60;
+constexpr guint kWholeRunSeconds = 300;
 
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }

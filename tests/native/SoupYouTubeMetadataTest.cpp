@@ -81,8 +81,9 @@ TEST(SoupYouTubeMetadata, AServerThatNeverAnswersIsGivenUpAfterTheTimeout) {
   ASSERT_TRUE(info);
   EXPECT_FALSE(info->title);
   EXPECT_FALSE(info->thumbnail);
-  // One second for the answer and each of the three stills, and no more.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // One second for the answer and each of the three stills: given up long before the session's
+  // own minute, even on a busy machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <stdio.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -227,48 +226,6 @@ TEST_F(WebAudioRouteTest, AFailureAfterTheSinkIsLoadedLeavesNothingBehind) {
   EXPECT_EQ(serverState(), before);
 }
 
-// Prints the delay the route adds: the time a click takes from the player to the output, through
-// the route less directly. A measurement, not a check: only a gross failure fails it.
-TEST_F(WebAudioRouteTest, MeasuresTheDelayTheRouteAdds) {
-  TestMeter output("speakers.monitor");
-  TestPlayer web("WebKitWebProcess", TestPlayer::Signal::clicks);
-  ASSERT_TRUE(output.ready() && web.ready());
-  settle();
-  // Median, lowest and highest of nine clicks, in milliseconds.
-  struct Delays {
-    double median, lowest, highest;
-  };
-  const auto clickDelays = [&]() -> std::optional<Delays> {
-    std::vector<double> delays;
-    for (int attempt = 0; attempt < 9; ++attempt) {
-      const auto written = web.click();
-      const auto heard = output.nextClick(2);
-      if (!written || !heard) {
-        return std::nullopt;
-      }
-      delays.push_back(std::chrono::duration<double, std::milli>(*heard - *written).count());
-      pumpUntil([] { return false; }, 0.05);
-    }
-    std::sort(delays.begin(), delays.end());
-    return Delays{delays[delays.size() / 2], delays.front(), delays.back()};
-  };
-
-  const std::optional<Delays> direct = clickDelays();
-  auto route = makeRoute(std::make_shared<Gain>(1.0f), 0);
-  // Clicks alone leave the stream uncorked, so it counts as playing.
-  ASSERT_EQ(route->start(), std::nullopt);
-  settle();
-  const std::optional<Delays> routed = clickDelays();
-  route->stop();
-  ASSERT_TRUE(direct && routed);
-  std::printf(
-      "[ measure  ] click to output, median of 9 (range): %.1f ms (%.1f-%.1f) direct, %.1f ms "
-      "(%.1f-%.1f) through the route; the route adds %.1f ms (target: at most 50 ms)\n",
-      direct->median, direct->lowest, direct->highest, routed->median, routed->lowest,
-      routed->highest, routed->median - direct->median);
-  EXPECT_LT(routed->median - direct->median, 500) << "far beyond any buffering the route asks for";
-}
-
 // Run last, on a server of its own: the test kills it.
 TEST_F(WebAudioRouteTest, ServerKilledMidRouteIsReportedAndNothingHangs) {
   const char* pid = std::getenv("ORVEL_TEST_PULSE_PID");
@@ -291,14 +248,15 @@ TEST_F(WebAudioRouteTest, ServerKilledMidRouteIsReportedAndNothingHangs) {
             "YouTube audio EQ needs a PulseAudio or PipeWire sound server.");
   EXPECT_EQ(route->state(), State::failed);
 
-  // Tearing down and trying again answer at once, without a server.
+  // Tearing down and trying again answer without a server instead of waiting for one: well
+  // within 20 s even on a busy machine, where a wait for the server would hang.
   const auto started = Clock::now();
   route->stop();
   route.reset();
   auto retry = makeRoute(gain);
   EXPECT_EQ(retry->start(), Error::soundServerUnavailable());
   web.reset();
-  EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(20));
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+// The delay the web audio route adds: the time a click takes from a stand-in web process to the
+// output, through the route less directly, on the private PulseAudio server that
+// bench/web_audio_route.sh starts. Median, lowest and highest of nine clicks each way.
+#include <glib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/GlibMainQueue.h"
+#include "e2e/audio/PulseTestClient.h"
+#include "native/WebProcessEqualizer.h"
+#include "platform/PulseAudioServer.h"
+
+namespace orvel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the main loop for a while, as the route's server reports arrive through it.
+void pumpFor(double seconds) {
+  const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+  while (Clock::now() < until) {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    g_usleep(2000);
+  }
+}
+
+// A route processor that leaves the sound as it is.
+struct PassThrough final : AudioProcessor {
+  void prepare(double) override {}
+  void process(float*, std::size_t) override {}
+};
+
+struct Delays {
+  double median;
+  double lowest;
+  double highest;
+};
+
+std::optional<Delays> clickDelays(TestPlayer& web, TestMeter& output) {
+  std::vector<double> delays;
+  for (int attempt = 0; attempt < 9; ++attempt) {
+    const auto written = web.click();
+    const auto heard = output.nextClick(5);
+    if (!written || !heard) {
+      return std::nullopt;
+    }
+    delays.push_back(std::chrono::duration<double, std::milli>(*heard - *written).count());
+    pumpFor(0.05);
+  }
+  std::sort(delays.begin(), delays.end());
+  return Delays{delays[delays.size() / 2], delays.front(), delays.back()};
+}
+
+int measure() {
+  if (!std::getenv("PULSE_SERVER")) {
+    std::fprintf(stderr, "needs the private sound server of bench/web_audio_route.sh\n");
+    return 2;
+  }
+  GlibMainQueue queue;
+  PulseAudioServer server(queue);
+  TestMeter output("speakers.monitor");
+  TestPlayer web("WebKitWebProcess", TestPlayer::Signal::clicks);
+  if (!output.ready() || !web.ready()) {
+    std::fprintf(stderr, "the sound server did not take the test streams\n");
+    return 1;
+  }
+  pumpFor(0.4);
+  const std::optional<Delays> direct = clickDelays(web, output);
+  // Clicks alone leave the stream uncorked, so it counts as playing.
+  WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
+                            WebProcessEqualizer::Options{.audioWait = 0});
+  if (route.start()) {
+    std::fprintf(stderr, "the route did not start\n");
+    return 1;
+  }
+  pumpFor(0.4);
+  const std::optional<Delays> routed = clickDelays(web, output);
+  route.stop();
+  if (!direct || !routed) {
+    std::fprintf(stderr, "a click was not heard within 5 s\n");
+    return 1;
+  }
+  std::printf(
+      "[ measure  ] click to output, median of 9 (range): %.1f ms (%.1f-%.1f) direct, %.1f ms "
+      "(%.1f-%.1f) through the route; the route adds %.1f ms (target: at most 50 ms)\n",
+      direct->median, direct->lowest, direct->highest, routed->median, routed->lowest,
+      routed->highest, routed->median - direct->median);
+  return 0;
+}
+
+}  // namespace
+}  // namespace orvel
+
+int main() {
+  return orvel::measure();
+}

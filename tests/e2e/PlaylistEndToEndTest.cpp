@@ -1,0 +1,193 @@
+// The playlist panel, used with the mouse and the keyboard beside the running player.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/SqliteDefaults.h"
+#include "e2e/EndToEnd.h"
+#include "playlist/PlaylistLibrary.h"
+
+namespace orvel::e2e {
+namespace {
+
+// The panel's window, once the window manager has placed it.
+std::optional<WindowGeometry> findPanel() {
+  const auto window = waitForWindow("Playlist");
+  if (!window) {
+    return std::nullopt;
+  }
+  focusWindow(*window);
+  return windowGeometry(*window);
+}
+
+// The pointer rests on the header's summary, where no control shows a tooltip.
+void restPointer(const WindowGeometry& panel) {
+  pointerTo(panel.centreX(), panel.y + 26);
+}
+
+// A media folder of 30 clips in nested folders, one of them stopped part way.
+std::string makeNestedMediaFolder(Home& home) {
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  const std::string mp4 = makeClip(home, "one.mp4", 2);
+  const std::string mkv = makeClip(home, "two.mkv", 2);
+  auto place = [&](const std::string& from, const std::string& folder, const std::string& name) {
+    std::filesystem::create_directories(media + "/" + folder);
+    std::filesystem::copy_file(from, media + "/" + folder + "/" + name);
+    return media + "/" + folder + "/" + name;
+  };
+  for (int index = 1; index <= 4; ++index) {
+    place(mp4, "", "Clip " + std::to_string(index) + ".mp4");
+  }
+  std::string stopped;
+  for (int index = 1; index <= 8; ++index) {
+    const std::string made = place(mkv, "Lectures", "Lecture " + std::to_string(index) + ".mkv");
+    if (index == 3) {
+      stopped = made;
+    }
+  }
+  for (int index = 1; index <= 6; ++index) {
+    place(mp4, "Music videos", "Song " + std::to_string(index) + ".mp4");
+  }
+  for (int index = 1; index <= 5; ++index) {
+    place(mkv, "Travel/Italy", "Rome day " + std::to_string(index) + ".mkv");
+  }
+  for (int index = 1; index <= 6; ++index) {
+    place(mp4, "Travel/Japan", "Kyoto " + std::to_string(index) + ".mp4");
+  }
+  place(mp4, "Travel", "Intro.mp4");
+  auto defaults = SqliteDefaults::open(home.store());
+  const std::string mediaID = "mkv:" + fileURL(stopped);
+  defaults->set("lastPlaybackPositions",
+                PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(95.0)}}));
+  defaults->set("mediaDurations",
+                PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(300.0)}}));
+  defaults->set("playlistScope",
+                PropertyList(PlaylistLibrary::stableID(media + "/Lectures").uuidString()));
+  return media;
+}
+
+// The toolbar's playlist button opens the panel on the folder played last; a link typed into its
+// field joins the library, and Delete takes the selected row out again.
+TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved) {
+  Home home;
+  makeNestedMediaFolder(home);
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(playerWindow()) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 7; }, 60)) << player.log();
+  ASSERT_TRUE(clickPlayerControl(home, "Playlist")) << home.controlNames();
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("Playlist shown at Lectures"); }, 30))
+      << player.log();
+  ASSERT_TRUE(home.control("Lecture 8", 30, panel)) << home.controlNames();
+  restPointer(*panel);
+  screenshot("playlist-panel.png");
+
+  const std::string link = "http://127.0.0.1:9/talk.mp4";
+  ASSERT_TRUE(clickControl(home, "Video or playlist URL", 1, 1, panel)) << home.controlNames();
+  typeText("  " + link + "  ");
+  pressKeys({"Return"});
+  ASSERT_TRUE(waitUntil([&] { return home.libraryHolds(link); }, 30)) << player.log();
+  // The new item is the open folder's last row, after its eight lectures.
+  ASSERT_TRUE(clickControl(home, "Lecture 1", 1, 1, panel)) << home.controlNames();
+  pressKeys({"End"});
+  // Its artwork is the link's symbol, and being selected it shows its two buttons.
+  EXPECT_TRUE(home.control("More actions for talk", 30, panel)) << home.controlNames();
+  screenshot("playlist-link-added.png");
+  pressKeys({"Delete"});
+  EXPECT_TRUE(waitUntil([&] { return !home.libraryHolds(link); }, 30)) << player.log();
+  EXPECT_EQ(PlaylistTree::items(home.storedLibrary()).size(), 30u);
+
+  // A file's menu: Play, Rename…, Copy Link, Show in Files, then Move To.
+  ASSERT_TRUE(clickControl(home, "Lecture 1", 3, 1, panel)) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Move To")) << home.controlNames();
+  EXPECT_TRUE(home.control("Top Level")) << home.controlNames();
+  screenshot("playlist-move-to.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// Playing a folder from the sidebar plays its clips in turn; the panel, opened again, marks the
+// clip now playing.
+TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsClipsEnd) {
+  Home home;
+  const std::string trip = home.folder().file("Videos/Wendle Media/Trip");
+  std::filesystem::create_directories(trip);
+  std::filesystem::rename(makeClip(home, "a.mkv", 4), trip + "/first.mkv");
+  std::filesystem::rename(makeClip(home, "b.mkv", 60), trip + "/second.mkv");
+  Player player(home, {}, "player.log");
+  const auto window = waitForWindow("Orvel player");
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 1; }, 60)) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  const auto folders = home.control("Folders", 30, panel);
+  ASSERT_TRUE(folders) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Trip", 1, 2, *folders)) << home.controlNames();
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Playlist hidden"); }, 30)) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  ASSERT_TRUE(findPanel()) << player.log();
+  EXPECT_TRUE(
+      waitUntil([&] { return player.logContains("Playlist shown at Trip, playing first"); }, 30))
+      << player.log();
+  // The first clip ends; the second plays, and the panel goes as each item starts.
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(trip + "/second.mkv"), 1)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return !windowShown("Playlist"); }, 30)) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  ASSERT_TRUE(findPanel()) << player.log();
+  EXPECT_TRUE(
+      waitUntil([&] { return player.logContains("Playlist shown at Trip, playing second"); }, 30))
+      << player.log();
+  screenshot("playlist-current.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// The three empty states and the rename alert of a new folder; "Done" closes the panel.
+TEST(PlayerEndToEndPlaylist, AnEmptyPlaylistAnEmptyFolderAndASearchWithoutMatchesSaySo) {
+  Home home;
+  Player player(home, {}, "player.log");
+  const auto window = waitForWindow("Orvel player");
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  EXPECT_TRUE(home.control("Your playlist is empty", 30, panel)) << home.controlNames();
+  screenshot("playlist-empty.png");
+  ASSERT_TRUE(clickControl(home, "New Folder", 1, 1, panel)) << home.controlNames();
+  const auto rename = waitForWindow("Rename Folder");
+  ASSERT_TRUE(rename) << player.log();
+  ASSERT_TRUE(focusWindow(*rename));
+  screenshot("playlist-rename.png");
+  pressKeys({"ctrl+a"});
+  typeText("Holiday");
+  pressKeys({"Return"});
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        auto library = home.storedLibrary();
+        return library.size() == 1 && library[0].name == "Holiday";
+      },
+      30))
+      << player.log();
+  // The new folder is the selected row: Return opens it.
+  ASSERT_TRUE(clickControl(home, "Holiday", 1, 1, panel)) << home.controlNames();
+  pressKeys({"Return"});
+  EXPECT_TRUE(home.control("This folder is empty", 30, panel)) << home.controlNames();
+  screenshot("playlist-empty-folder.png");
+  ASSERT_TRUE(clickControl(home, "Search this folder", 1, 1, panel)) << home.controlNames();
+  typeText("zebra");
+  EXPECT_TRUE(home.control("No matches", 30, panel)) << home.controlNames();
+  screenshot("playlist-no-matches.png");
+
+  ASSERT_TRUE(clickControl(home, "Done", 1, 1, panel)) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("Playlist hidden"); }, 30)) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+}  // namespace
+}  // namespace orvel::e2e

@@ -1,0 +1,497 @@
+// The player as the desktop reaches it: the command keys, the status menu in the tray and on the
+// top strip, MPRIS, and the feedback and watch history windows.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/Date.h"
+#include "core/SqliteDefaults.h"
+#include "e2e/EndToEnd.h"
+#include "e2e/LocalWebServer.h"
+
+namespace orvel::e2e {
+namespace {
+
+// Each key of the commands reaches its action in the running player; a right click on the top
+// strip opens the status menu there, for desktops without a tray.
+TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
+  Home home;
+  Player player(home, {}, "player.log");
+  const auto window = waitForWindow("Orvel player");
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry frame = windowGeometry(*window);
+  ASSERT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
+  ASSERT_TRUE(focusWindow(*window));
+
+  pressKeys({"ctrl+l"});
+  EXPECT_TRUE(waitUntil([&] { return !playerIsAbove(); }, 30)) << playerWindowState();
+  EXPECT_FALSE(home.storedSwitch("alwaysOnTopEnabled"));
+  pressKeys({"ctrl+l"});
+  EXPECT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
+
+  pressKeys({"ctrl+8"});
+  EXPECT_TRUE(waitUntil([&] { return home.storedSwitch("eightyTransparencyEnabled"); }, 30));
+  pressKeys({"ctrl+8"});
+  EXPECT_TRUE(waitUntil([&] { return !home.storedSwitch("eightyTransparencyEnabled"); }, 30));
+
+  // With the pointer away, so that hover mode does not hide the window meanwhile.
+  pointerTo(frame.x > 20 ? frame.x / 2 : frame.x + frame.width + 10, frame.centreY());
+  pressKeys({"ctrl+t"});
+  EXPECT_TRUE(waitUntil([&] { return home.storedSwitch("hoverTransparencyEnabled"); }, 30));
+  pressKeys({"ctrl+t"});
+  EXPECT_TRUE(waitUntil([&] { return !home.storedSwitch("hoverTransparencyEnabled"); }, 30));
+
+  pressKeys({"ctrl+shift+h"});
+  EXPECT_TRUE(waitForWindow("Watch History")) << player.log();
+  run({"wmctrl", "-c", "Watch History"});
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Watch History"); }, 30)) << player.log();
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+o"});
+  const auto ask = waitForWindow("Open Streaming URL");
+  ASSERT_TRUE(ask) << player.log();
+  ASSERT_TRUE(focusWindow(*ask));
+  pressKeys({"Escape"});
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Open Streaming URL"); }, 30));
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto panel = waitForWindow("Playlist");
+  ASSERT_TRUE(panel) << player.log();
+  // Escape in the empty search field closes the panel.
+  ASSERT_TRUE(clickControl(home, "Search this folder", 1, 1, windowGeometry(*panel)))
+      << home.controlNames();
+  pressKeys({"Escape"});
+  EXPECT_TRUE(waitUntil([] { return !windowShown("Playlist"); }, 30)) << player.log();
+
+  // The status menu, with the keep-on-top switch ticked.
+  clickAt(frame.centreX(), frame.y + 8, 3);
+  EXPECT_TRUE(home.control("Always On Top")) << home.controlNames();
+  screenshot("status-menu.png");
+  pressKeys({"Escape"});
+  EXPECT_TRUE(waitUntil([&] { return !home.control("Always On Top", 0); }, 30))
+      << home.controlNames();
+
+  // Ctrl+Q quits, saving first.
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+q"});
+  EXPECT_EQ(player.wait(30), 0) << player.log();
+}
+
+// The status menu as a tray host reads it: the item's properties, and the dbusmenu layout.
+class TrayReader {
+ public:
+  explicit TrayReader(const Home& home) : home_(home) {}
+
+  // The item's bus name, once the player owns it.
+  bool find() {
+    return waitUntil(
+        [&] {
+          const std::string names = call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                         "org.freedesktop.DBus.ListNames", "");
+          const auto at = names.find("org.kde.StatusNotifierItem-");
+          if (at == std::string::npos) {
+            return false;
+          }
+          name_ = names.substr(at, names.find('\'', at) - at);
+          return true;
+        },
+        20);
+  }
+
+  std::string properties() const {
+    return call(name_, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.GetAll",
+                "org.kde.StatusNotifierItem");
+  }
+  std::string layout() const {
+    return call(name_, "/MenuBar", "com.canonical.dbusmenu.GetLayout", "0 'int32 -1' '@as []'");
+  }
+  // The id of the entry with this label; -1 when there is none.
+  int entry(const std::string& label) const {
+    const std::string text = layout();
+    const std::string marker = "'label': <'" + label + "'>";
+    const auto at = text.find(marker);
+    if (at == std::string::npos) {
+      return -1;
+    }
+    const auto open = text.rfind("<(", at);
+    return open == std::string::npos ? -1 : std::atoi(text.c_str() + open + 2);
+  }
+  // The toggle state shown for an entry: 1 ticked, 0 not, -1 no such entry.
+  int checkMark(const std::string& label) const {
+    const std::string text = layout();
+    const auto at = text.find("'label': <'" + label + "'>");
+    const auto open = at == std::string::npos ? std::string::npos : text.rfind("<(", at);
+    if (open == std::string::npos) {
+      return -1;
+    }
+    const auto state = text.find("'toggle-state': <", open);
+    return state == std::string::npos || state > at ? -1 : std::atoi(text.c_str() + state + 17);
+  }
+  void click(int id) const {
+    call(name_, "/MenuBar", "com.canonical.dbusmenu.Event",
+         std::to_string(id) + " clicked '<0>' 0");
+  }
+
+ private:
+  std::string call(const std::string& destination, const std::string& path,
+                   const std::string& method, const std::string& arguments) const {
+    return home_.busCall(destination, path, method, arguments);
+  }
+
+  const Home& home_;
+  std::string name_;
+};
+
+TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVideos) {
+  Home home;
+  const std::string clip = dataURL(makeClip(home, "clip.webm", 30));
+  standInForYouTube(home, R"({"videos": {"aaaaaaaaaaa": ")" + clip + R"(", "bbbbbbbbbbb": ")" +
+                              clip +
+                              R"("}, "titles": {"aaaaaaaaaaa": "First talk", "bbbbbbbbbbb": )"
+                              R"("Second talk"}})");
+  LocalWebServer updates;
+  updates.route("/appcast.xml",
+                {.contentType = "application/rss+xml",
+                 .body = R"(<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/)"
+                         R"(sparkle"><channel><item><sparkle:shortVersionString>99.0)"
+                         R"(</sparkle:shortVersionString><link>https://example.com/notes</link>)"
+                         R"(</item></channel></rss>)",
+                 .extraHeaders = ""});
+  home.addEnvironment("ORVEL_UPDATE_FEED=" + updates.url("/appcast.xml"));
+  Player player(home, {}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  const std::string properties = tray.properties();
+  EXPECT_NE(properties.find("'Title': <'Orvel player'>"), std::string::npos) << properties;
+  EXPECT_NE(properties.find("'Menu': <objectpath '/MenuBar'>"), std::string::npos) << properties;
+  // No tray host on this bus: said once, not an error.
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("No tray host on the session bus"); }, 30))
+      << player.log();
+
+  EXPECT_GE(tray.entry("No Recent Videos"), 0) << tray.layout();
+  EXPECT_EQ(tray.checkMark("Always On Top"), 1) << tray.layout();
+  // The switch changed from the application's own action: the tray's mark follows.
+  activate(home, "'always-on-top'", "[]");
+  EXPECT_TRUE(waitUntil([&] { return tray.checkMark("Always On Top") == 0; }, 30)) << tray.layout();
+  tray.click(tray.entry("Always On Top"));
+  EXPECT_TRUE(waitUntil([&] { return tray.checkMark("Always On Top") == 1; }, 30)) << tray.layout();
+
+  // Two videos played; the older one comes back through its menu entry.
+  auto launch = [&](const std::string& link) {
+    Player later(home, {link}, "later.log");
+    EXPECT_EQ(later.wait(30), 0) << later.log();
+  };
+  launch("https://youtu.be/aaaaaaaaaaa");
+  ASSERT_TRUE(waitUntil([&] { return tray.entry("First talk") >= 0; }, 40)) << player.log();
+  launch("https://youtu.be/bbbbbbbbbbb");
+  ASSERT_TRUE(waitUntil([&] { return tray.entry("Second talk") >= 0; }, 40)) << player.log();
+  EXPECT_GE(tray.entry("Recent Entries: 2"), 0) << tray.layout();
+  tray.click(tray.entry("First talk"));
+  EXPECT_TRUE(waitUntil(
+      [&] { return home.lastURL() == "https://www.youtube.com/watch?v=aaaaaaaaaaa"; }, 40))
+      << player.log();
+
+  // The menu is laid out anew as the list changes; a click on an entry that went meanwhile is
+  // ignored, as a tray host's would be.
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        tray.click(tray.entry("Clear Recent Videos"));
+        return tray.entry("No Recent Videos") >= 0;
+      },
+      30))
+      << tray.layout();
+  EXPECT_GE(tray.entry("Recent Entries: 0"), 0) << tray.layout();
+  EXPECT_GE(tray.entry("Watch History Entries: 2"), 0) << tray.layout();
+
+  // The feed offers a newer version: the dialog says so and links its notes.
+  tray.click(tray.entry("Check for Updates…"));
+  EXPECT_TRUE(waitForWindow("A new version is available")) << player.log();
+  screenshot("update-newer.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// A tray host that goes away and comes back gets the item again; the player plays on.
+TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
+  Home home;
+  const std::string registrations = home.folder().file("registrations.log");
+  auto count = [&] {
+    std::ifstream log(registrations);
+    std::string line;
+    int lines = 0;
+    while (std::getline(log, line)) {
+      lines += line.find("registered org.kde.StatusNotifierItem-") == 0 ? 1 : 0;
+    }
+    return lines;
+  };
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(playerWindow()) << player.log();
+  {
+    Player host(home, Player::Program{ORVEL_E2E_TRAY_WATCHER, registrations}, "host.log");
+    EXPECT_TRUE(waitUntil([&] { return count() == 1; }, 30)) << player.log();
+    host.terminate();
+  }
+  Player host(home, Player::Program{ORVEL_E2E_TRAY_WATCHER, registrations}, "host.log");
+  EXPECT_TRUE(waitUntil([&] { return count() == 2; }, 30)) << player.log();
+  EXPECT_TRUE(player.logContains("Registered with the tray host")) << player.log();
+  host.terminate();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// The player as the desktop's media keys and media widgets reach it: MPRIS on the session bus.
+class MediaControls {
+ public:
+  static constexpr const char* kName = "org.mpris.MediaPlayer2.OrvelPlayer";
+
+  explicit MediaControls(const Home& home) : home_(home) {}
+  ~MediaControls() {
+    if (monitorPID_ > 0) {
+      ::kill(monitorPID_, SIGTERM);
+    }
+  }
+  MediaControls(const MediaControls&) = delete;
+  MediaControls& operator=(const MediaControls&) = delete;
+
+  bool find() const {
+    return waitUntil(
+        [&] {
+          return home_
+                     .busCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus.ListNames", "")
+                     .find(kName) != std::string::npos;
+        },
+        20);
+  }
+  // The player's signals from now on, written to a file as gdbus prints them.
+  void monitor() {
+    signals_ = home_.folder().file("mpris-signals.log");
+    const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + home_.busAddress() +
+                                "' stdbuf -oL gdbus monitor --session --dest " + kName + " >'" +
+                                signals_ + "' 2>&1 & echo $!";
+    monitorPID_ = std::atoi(commandOutput(command).c_str());
+    // gdbus says so once it listens.
+    waitUntil([&] { return readFile(signals_).find("Monitoring") != std::string::npos; }, 30);
+  }
+  std::string signals() const { return readFile(signals_); }
+
+  std::string property(const std::string& name) const {
+    return call("org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player " + name);
+  }
+  std::string status() const { return property("PlaybackStatus"); }
+  // The position in seconds, or -1 when it cannot be read.
+  double position() const {
+    const std::string text = property("Position");
+    const auto at = text.find("int64 ");
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + 6) / 1e6;
+  }
+  // The track's object path from the metadata.
+  std::string track() const {
+    const std::string metadata = property("Metadata");
+    const std::string marker = "objectpath '";
+    const auto at = metadata.find(marker);
+    return at == std::string::npos
+               ? ""
+               : metadata.substr(at + marker.size(),
+                                 metadata.find('\'', at + marker.size()) - at - marker.size());
+  }
+  std::string player(const std::string& method, const std::string& arguments = "") const {
+    return call("org.mpris.MediaPlayer2.Player." + method, arguments);
+  }
+  std::string call(const std::string& method, const std::string& arguments) const {
+    return home_.busCall(kName, "/org/mpris/MediaPlayer2", method, arguments);
+  }
+
+ private:
+  const Home& home_;
+  std::string signals_;
+  pid_t monitorPID_ = -1;
+};
+
+// An MKV on the native player and a WebM in the web view, both played, paused and sought from
+// the desktop's media controls; quitting from there saves as the player's own quit does.
+TEST(PlayerEndToEndShell, MprisControlsPlayback) {
+  Home home;
+  const std::string film = makeClip(home, "film.mkv", 60);
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  Player player(home, {film}, "player.log");
+  MediaControls controls(home);
+  ASSERT_TRUE(controls.find()) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return controls.status() == "(<'Playing'>,)\n"; }, 30))
+      << controls.status() << player.log();
+  const std::string identity =
+      controls.call("org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2 Identity");
+  EXPECT_EQ(identity, "(<'Orvel player'>,)\n");
+  // The length comes with the file's duration, which the engine may report after it plays.
+  std::string metadata;
+  waitUntil(
+      [&] {
+        metadata = controls.property("Metadata");
+        return metadata.find("'mpris:length'") != std::string::npos;
+      },
+      30);
+  EXPECT_NE(metadata.find("'xesam:title': <'film'>"), std::string::npos) << metadata;
+  EXPECT_NE(metadata.find("'xesam:url': <'" + fileURL(film) + "'>"), std::string::npos) << metadata;
+  const auto length = metadata.find("'mpris:length': <int64 ");
+  ASSERT_NE(length, std::string::npos) << metadata;
+  EXPECT_NEAR(std::atof(metadata.c_str() + length + 23), 60e6, 0.3e6) << metadata;
+
+  controls.monitor();
+  controls.player("Pause");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 30))
+      << controls.status();
+  const double paused = controls.position();
+  ASSERT_GE(paused, 0);
+  controls.player("Seek", "5000000");
+  EXPECT_TRUE(waitUntil([&] { return std::abs(controls.position() - (paused + 5)) < 0.3; }, 30))
+      << controls.position() << " after " << paused;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        return controls.signals().find("org.mpris.MediaPlayer2.Player.Seeked (int64 ") !=
+               std::string::npos;
+      },
+      30))
+      << controls.signals();
+  EXPECT_NE(controls.signals().find("'PlaybackStatus': <'Paused'>"), std::string::npos)
+      << controls.signals();
+  controls.player("SetPosition", "'" + controls.track() + "' 2000000");
+  EXPECT_TRUE(waitUntil([&] { return std::abs(controls.position() - 2) < 0.3; }, 30))
+      << controls.position();
+  // A position past the track's end is refused; by now the engine's own reports say where it is.
+  controls.player("SetPosition", "'" + controls.track() + "' 90000000");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_LT(std::abs(controls.position() - 2), 0.3) << controls.position();
+
+  // A WebM opened from there plays in the web view, and pauses and plays again from there too.
+  controls.player("OpenUri", "'" + fileURL(clip) + "'");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return controls.property("Metadata").find("clip.webm") != std::string::npos &&
+               controls.status() == "(<'Playing'>,)\n";
+      },
+      30))
+      << controls.property("Metadata") << player.log();
+  controls.player("PlayPause");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 30))
+      << controls.status();
+  // The page's last report of where it paused may come a moment after it says so; from then on
+  // the position stays.
+  double webPaused = -1;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        const double before = controls.position();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        webPaused = controls.position();
+        return before >= 0 && std::abs(webPaused - before) < 0.05;
+      },
+      30))
+      << webPaused;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_NEAR(controls.position(), webPaused, 0.1);
+  controls.player("PlayPause");
+  EXPECT_TRUE(waitUntil([&] { return controls.position() > webPaused + 1; }, 30))
+      << controls.position() << " after " << webPaused;
+  screenshot("mpris-webm.png");
+
+  controls.call("org.mpris.MediaPlayer2.Quit", "");
+  EXPECT_EQ(player.wait(30), 0) << player.log();
+  EXPECT_GE(home.position("webm:" + fileURL(clip)).value_or(0), 1);
+}
+
+// "Send Feedback…" in the status menu opens the feedback window, in both of its kinds; the key
+// field shows no key.
+TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.resendAPIKey", PropertyList("re_secret"));
+  Player player(home, {}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  ASSERT_TRUE(playerWindow()) << player.log();
+  tray.click(tray.entry("Send Feedback…"));
+  const auto window = waitForWindow("Send Feedback");
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry feedback = windowGeometry(*window);
+  ASSERT_TRUE(clickControl(home, "Message", 1, 1, feedback)) << home.controlNames();
+  typeText("The playlist is lovely.");
+  screenshot("feedback-written.png");
+  ASSERT_TRUE(clickControl(home, "Survey", 1, 1, feedback)) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Set watch later priority: 3 stars", 1, 1, feedback))
+      << home.controlNames();
+  screenshot("feedback-survey.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// The watch history window shows the YouTube videos of the history, with their stars and a
+// mark for a note, and leaves the other records out.
+TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
+  Home home;
+  std::vector<RecentVideoItem> history;
+  const char* titles[] = {"A lecture on colour", "Rainy walk through Kyoto", "Making bread at home",
+                          "How tides work", "Live session, full set"};
+  const char* ids[] = {"aaaaaaaaaaa", "bbbbbbbbbbb", "ccccccccccc", "ddddddddddd", "eeeeeeeeeee"};
+  for (int index = 0; index < 5; ++index) {
+    RecentVideoItem item;
+    item.videoID = ids[index];
+    item.title = titles[index];
+    item.lastPosition = 61.0 * (index + 1);
+    item.lastPlayedAt = Date{800000000.0 - index * 3600};
+    item.sourceURL = "https://www.youtube.com/watch?v=" + std::string(ids[index]);
+    history.push_back(item);
+  }
+  history[1].watchLaterStars = 4;
+  history[2].watchNote = "Try with less salt";
+  RecentVideoItem file;
+  file.videoID = "mkv:file:///home/film.mkv";
+  file.title = "A film";
+  file.sourceURL = "file:///home/film.mkv";
+  history.push_back(file);
+  auto encoded = RecentVideoItem::encodeList(history);
+  ASSERT_TRUE(encoded);
+  SqliteDefaults::open(home.store())
+      ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
+  Player player(home, {}, "player.log");
+  const auto playerShown = waitForWindow("Orvel player");
+  ASSERT_TRUE(playerShown) << player.log();
+  ASSERT_TRUE(focusWindow(*playerShown));
+  pressKeys({"ctrl+shift+h"});
+  const auto window = waitForWindow("Watch History");
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry list = windowGeometry(*window);
+  for (const char* title : titles) {
+    EXPECT_TRUE(home.control(title, 30, list)) << title << "\n" << home.controlNames();
+  }
+  EXPECT_FALSE(home.control("A film", 0, list)) << home.controlNames();
+  screenshot("watch-history.png");
+
+  auto stored = [&](const std::string& videoID) {
+    for (const RecentVideoItem& item : home.history()) {
+      if (item.videoID == videoID) {
+        return item;
+      }
+    }
+    return RecentVideoItem{};
+  };
+  // The third star of the first row.
+  ASSERT_TRUE(clickControl(home, "Set watch later priority: 3 stars", 1, 1, list))
+      << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").watchLaterStars == 3; }, 30));
+  // Its note: every keystroke is stored.
+  ASSERT_TRUE(clickControl(home, "Notes", 1, 1, list)) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Note", 1, 1, list)) << home.controlNames();
+  typeText("Watch again");
+  EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").watchNote == "Watch again"; }, 30))
+      << stored("aaaaaaaaaaa").watchNote;
+  screenshot("watch-history-note.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+}  // namespace
+}  // namespace orvel::e2e

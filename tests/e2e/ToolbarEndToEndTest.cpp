@@ -1,0 +1,213 @@
+// The toolbar used with the mouse and the keyboard, and the equalizer heard through a sound server.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "e2e/EndToEnd.h"
+
+namespace orvel::e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A PulseAudio server of the home's own, whose only output is a null sink "speakers"; its
+// monitor is where the player's sound can be measured.
+class SoundServer {
+ public:
+  explicit SoundServer(const Home& home) : runtime_(home.folder().file("runtime")) {
+    const std::string command =
+        "XDG_RUNTIME_DIR='" + runtime_ + "' PULSE_RUNTIME_PATH='" + runtime_ + "/pulse' HOME='" +
+        home.folder().path() +
+        "' pulseaudio --daemonize=yes --system=no --exit-idle-time=-1 -n --use-pid-file=yes "
+        "--log-target=file:'" +
+        home.folder().file("pulse.log") +
+        "' --load='module-null-sink sink_name=speakers format=float32le rate=48000 channels=2' "
+        "--load=module-native-protocol-unix";
+    available_ = std::system(command.c_str()) == 0 &&
+                 waitUntil([&] { return pactl("info").find("speakers") != std::string::npos; }, 30);
+  }
+  ~SoundServer() { pactl("exit"); }
+  SoundServer(const SoundServer&) = delete;
+  SoundServer& operator=(const SoundServer&) = delete;
+
+  bool available() const { return available_; }
+
+  // The level of what the speakers play over half a second, in dB of full scale.
+  double level() const {
+    const std::string samples =
+        commandOutput("XDG_RUNTIME_DIR='" + runtime_ +
+                      "' timeout 0.5 parec --device=speakers.monitor "
+                      "--format=float32le --channels=2 --rate=48000 --raw 2>/dev/null");
+    const std::size_t count = samples.size() / sizeof(float);
+    double sum = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+      float sample = 0;
+      std::memcpy(&sample, samples.data() + index * sizeof(float), sizeof(float));
+      sum += static_cast<double>(sample) * sample;
+    }
+    return count ? 10 * std::log10(std::max(sum / count, 1e-20)) : -200;
+  }
+
+ private:
+  std::string pactl(const std::string& arguments) const {
+    return commandOutput("XDG_RUNTIME_DIR='" + runtime_ + "' pactl " + arguments + " 2>/dev/null");
+  }
+
+  std::string runtime_;
+  bool available_ = false;
+};
+
+TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitchedOff) {
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string clip = makeClip(home, "tone.webm", 60, 1500);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 2)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return sound.level() > -40; }, 30)) << "no sound reached the server";
+  const double flat = sound.level();
+
+  activate(home, "equalizer-gain", "[<(uint32 3, 12.0)>]");
+  activate(home, "equalizer", "[<true>]");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 30))
+      << player.log();
+  double boosted = flat;
+  waitUntil([&] { return (boosted = sound.level()) > flat + 11; }, 30);
+  EXPECT_NEAR(boosted - flat, 12, 1.5) << player.log();
+
+  activate(home, "equalizer", "[<false>]");
+  double after = boosted;
+  waitUntil([&] { return std::abs((after = sound.level()) - flat) < 1; }, 30);
+  EXPECT_NEAR(after, flat, 1.5);
+  std::printf("levels: flat %.2f dBFS, with +12 dB on 1.5 kHz %.2f dBFS, switched off %.2f dBFS\n",
+              flat, boosted, after);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndToolbar, ThePinButtonTakesTheWindowOffTheTopAndBack) {
+  Home home;
+  const std::string clip = makeClip(home, "clip.webm", 60);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  ASSERT_TRUE(waitUntil(playerIsAbove, 30));
+  ASSERT_TRUE(clickPlayerControl(home, "Always on top")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return !playerIsAbove(); }, 30)) << playerWindowState();
+  screenshot("toolbar-wide.png");
+  ASSERT_TRUE(clickPlayerControl(home, "Always on top")) << home.controlNames();
+  EXPECT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
+
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  EXPECT_TRUE(home.control("Reset to 100%")) << home.controlNames();
+  screenshot("options-popover.png");
+  pressKeys({"Escape"});
+  EXPECT_TRUE(waitUntil([&] { return !home.control("Reset to 100%", 0); }, 30));
+
+  // Without a sound server the equalizer says why it cannot run.
+  ASSERT_TRUE(clickPlayerControl(home, "Equalizer")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Enable equalizer")) << home.controlNames();
+  EXPECT_TRUE(home.control("YouTube audio EQ needs a PulseAudio or PipeWire sound server."))
+      << home.controlNames();
+  screenshot("equalizer-popover.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// A point of the screen outside the window.
+std::pair<int, int> awayFrom(const WindowGeometry& window) {
+  for (const auto& corner :
+       {std::pair{2, 2}, std::pair{1277, 2}, std::pair{2, 797}, std::pair{1277, 797}}) {
+    const bool inside = corner.first >= window.x && corner.first < window.x + window.width &&
+                        corner.second >= window.y && corner.second < window.y + window.height;
+    if (!inside) {
+      return corner;
+    }
+  }
+  return {2, 2};
+}
+
+TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
+  Home home;
+  const std::string clip = makeClip(home, "film.mkv", 90);
+  const std::string mediaID = "mkv:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, mediaID, 1)) << player.log();
+  const auto window = playerWindow();
+  ASSERT_TRUE(window) << player.log();
+  hoverOver(*window);
+  const auto seek = home.control("Playback position");
+  ASSERT_TRUE(seek) << home.controlNames();
+  // The slider's middle is the clip's middle, 45 s; the drag starts at the knob.
+  const double before = home.position(mediaID).value_or(0);
+  const int y = seek->centreY();
+  pointerTo(seek->x + static_cast<int>(seek->width * before / 90), y);
+  run({"xdotool", "mousedown", "1"});
+  pointerTo(seek->x + seek->width / 4, y);
+  pointerTo(seek->centreX(), y);
+  run({"xdotool", "mouseup", "1"});
+  const auto released = Clock::now();
+  // The clip plays on from where the drag ended: never less, and never more than what played
+  // since.
+  double dragged = 0;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        dragged = home.position(mediaID).value_or(0);
+        return dragged >= 43;
+      },
+      30))
+      << dragged << "\n"
+      << player.log();
+  EXPECT_LT(dragged, 47 + secondsSince(released));
+
+  // With the pointer away, F6 takes the focus from the slider back to the picture, Tab brings it
+  // to the slider again and shows the bars, and each arrow steps five seconds.
+  ASSERT_TRUE(focusWindow(findWindow("Orvel player")));
+  const auto away = awayFrom(*window);
+  pointerTo(away.first, away.second);
+  pressKeys({"F6", "Tab"});
+  EXPECT_TRUE(home.control("Playback position")) << home.controlNames();
+  screenshot("toolbar-keyboard.png");
+  const double stepped = home.position(mediaID).value_or(0);
+  const auto pressed = Clock::now();
+  pressKeys({"Right", "Right"});
+  // Ten seconds further than playing alone would have taken it.
+  double ahead = 0;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        ahead = home.position(mediaID).value_or(0) - stepped - secondsSince(pressed);
+        return ahead >= 7;
+      },
+      30))
+      << ahead;
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndToolbar, TheEqualizerSwitchInItsPopoverStartsTheWebAudioRoute) {
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string clip = makeClip(home, "tone.webm", 60, 1500);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  ASSERT_TRUE(clickPlayerControl(home, "Equalizer")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Enable equalizer")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 30))
+      << player.log();
+  screenshot("equalizer-popover-on.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+}  // namespace
+}  // namespace orvel::e2e

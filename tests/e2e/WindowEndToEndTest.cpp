@@ -1,0 +1,188 @@
+// The player window among other windows: above them, see-through to their clicks in hover mode,
+// a drop target for another program's files, and 16:9 when resized with the lock on.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/SqliteDefaults.h"
+#include "e2e/EndToEnd.h"
+#include "e2e/XDisplay.h"
+
+namespace orvel::e2e {
+namespace {
+
+// A window under the player, as large as the screen, that writes every button press it gets to a
+// file.
+class ClickRecorder {
+ public:
+  explicit ClickRecorder(const Home& home) : log_(home.folder().file("clicks.log")) {
+    const std::string command =
+        "xev -geometry 1280x800+0+0 -event button > '" + log_ + "' 2>&1 & echo $!";
+    pid_ = std::atoi(commandOutput(command).c_str());
+  }
+  ~ClickRecorder() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+    }
+  }
+  ClickRecorder(const ClickRecorder&) = delete;
+  ClickRecorder& operator=(const ClickRecorder&) = delete;
+
+  // Where on screen each press it got was, in order.
+  std::vector<std::pair<int, int>> presses() const {
+    std::vector<std::pair<int, int>> found;
+    const std::string text = readFile(log_);
+    for (auto at = text.find("ButtonPress"); at != std::string::npos;
+         at = text.find("ButtonPress", at + 1)) {
+      const auto root = text.find("root:(", at);
+      if (root == std::string::npos) {
+        break;
+      }
+      int x = 0;
+      int y = 0;
+      if (std::sscanf(text.c_str() + root, "root:(%d,%d)", &x, &y) == 2) {
+        found.emplace_back(x, y);
+      }
+    }
+    return found;
+  }
+
+ private:
+  std::string log_;
+  pid_t pid_ = -1;
+};
+
+// Clicks once the player, which looks at the pointer every 0.15 s, has taken the pointer or let it
+// through, as `overPlayer` says it should: a busy player may take a while.
+void clickWhenDecided(int x, int y, unsigned long player, bool overPlayer) {
+  pointerTo(x, y);
+  EXPECT_TRUE(waitUntil([&] { return (x11::windowUnderPointer() == player) == overPlayer; }, 20))
+      << "at " << x << ", " << y << ", over window " << x11::windowUnderPointer() << ", not "
+      << player;
+  clickAt(x, y);
+}
+
+TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.hoverTransparencyEnabled", PropertyList(true));
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  ClickRecorder below(home);
+  ASSERT_TRUE(waitForWindow("Event Tester"));
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  const auto window = waitForWindow("Orvel player");
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry frame = windowGeometry(*window);
+  const int middle = frame.centreX();
+  const std::pair<int, int> content{middle, frame.centreY()};
+  const std::pair<int, int> outside{std::min(frame.x + frame.width + 40, 1270),
+                                    std::min(frame.y + frame.height + 40, 790)};
+  clickWhenDecided(middle, frame.y + 10, *window, true);  // the top strip stays the player's
+  clickWhenDecided(content.first, content.second, *window, false);  // the content has vanished
+  screenshot("hover-mode.png");
+  clickWhenDecided(outside.first, outside.second, *window, false);  // outside the player
+  // The window below gets its presses in order: once the last is there, all are.
+  EXPECT_TRUE(waitUntil([&] { return below.presses().size() >= 2; }, 20));
+  EXPECT_EQ(below.presses(), (std::vector<std::pair<int, int>>{content, outside})) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndWindow, StaysAboveOnEveryWorkspaceAndClosingSavesAndQuits) {
+  Home home;
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  const std::string mediaID = "webm:" + fileURL(clip);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, mediaID, 3)) << player.log();
+  ASSERT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
+  // Window managers show "every workspace" either as the sticky state or as desktop 0xFFFFFFFF.
+  const std::string state = playerWindowState();
+  EXPECT_TRUE(state.find("_NET_WM_STATE_STICKY") != std::string::npos ||
+              state.find("_NET_WM_DESKTOP(CARDINAL) = 4294967295") != std::string::npos)
+      << state;
+  // First start: 1024 x 576 in the middle of the 1280 x 800 screen.
+  EXPECT_EQ(home.storedFrame(), "{{128, 112}, {1024, 576}}");
+
+  ASSERT_TRUE(run({"wmctrl", "-c", "Orvel player"}));
+  EXPECT_EQ(player.wait(30), 0) << player.log();
+  EXPECT_GE(home.position(mediaID).value_or(0), 3);
+  EXPECT_EQ(home.lastURL(), fileURL(clip));
+}
+
+TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPlays) {
+  Home home;
+  const std::string clip = makeClip(home, "dropped.webm", 30);
+  Player player(home, {}, "player.log");
+  const auto target = playerWindow();
+  ASSERT_TRUE(target) << player.log();
+  Player source(home, Player::Program{ORVEL_E2E_DRAG_SOURCE, clip}, "source.log");
+  const auto sourceWindow = waitForWindow("Orvel drag source");
+  ASSERT_TRUE(sourceWindow) << source.log();
+  run({"xdotool", "windowmove", "--sync", std::to_string(*sourceWindow), "20", "700"});
+  const WindowGeometry from = windowGeometry(*sourceWindow);
+  const int x = from.centreX();
+  const int y = from.centreY();
+  pointerTo(x, y);
+  run({"xdotool", "mousedown", "1"});
+  for (int step = 1; step <= 6; ++step) {
+    pointerTo(x + (target->centreX() - x) * step / 6, y + (target->centreY() - y) * step / 6);
+  }
+  // The player shows its prompt while the file is over it, and takes the drop from then on.
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        pointerTo(target->centreX() + 10, target->centreY() + 10);
+        pointerTo(target->centreX(), target->centreY());
+        return home.control("Drop Video or URL to Play", 1).has_value();
+      },
+      30))
+      << home.controlNames();
+  screenshot("drop-prompt.png");
+  run({"xdotool", "mouseup", "1"});
+  EXPECT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log() << source.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+TEST(PlayerEndToEndWindow, AResizeWithTheLockOnEndsAt16By9AndANarrowWindowKeepsItsControls) {
+  Home home;
+  SqliteDefaults::open(home.store())->set("settings.eightyTransparencyEnabled", PropertyList(true));
+  const std::string clip = makeClip(home, "clip.webm", 30);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  const auto window = waitForWindow("Orvel player");
+  ASSERT_TRUE(window) << player.log();
+  WindowGeometry frame = windowGeometry(*window);
+  hoverOver(frame);
+  ASSERT_TRUE(home.control("Playback options")) << home.controlNames();
+  screenshot("eighty-percent.png");
+  run({"xdotool", "windowsize", std::to_string(*window), "460", "400"});
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        auto stored = home.storedFrame();
+        return stored && stored->find("{460, 259}") != std::string::npos;
+      },
+      30))
+      << home.storedFrame().value_or("none");
+  // The narrow toolbar leaves out the volume slider, fullscreen and keep-on-top; every other
+  // control still shows whole: none is cut to less than a button's width.
+  frame = windowGeometry(*window);
+  hoverOver(frame);
+  for (const char* name : {"Mute / unmute", "Equalizer", "Previous item", "Next item",
+                           "Playback options", "Playlist"}) {
+    const auto control = home.control(name);
+    ASSERT_TRUE(control) << name << "\n" << home.controlNames();
+    EXPECT_GE(control->width, 24) << name << "\n" << home.controlNames();
+    EXPECT_GE(control->x, frame.x) << name;
+    EXPECT_LE(control->x + control->width, frame.x + frame.width) << name;
+  }
+  EXPECT_FALSE(home.control("Volume", 0)) << home.controlNames();
+  screenshot("toolbar-narrow.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+}  // namespace
+}  // namespace orvel::e2e
