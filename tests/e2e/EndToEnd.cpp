@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -563,12 +564,25 @@ bool focusWindow(unsigned long window) {
       30);
 }
 
-std::optional<WindowGeometry> playerWindow(double seconds) {
+std::optional<unsigned long> playerWindow(const Home& home, double seconds) {
   const auto window = waitForWindow("Orvel player", seconds);
   if (!window) {
     return std::nullopt;
   }
-  return windowGeometry(*window);
+  const bool placed = waitUntil(
+      [&] {
+        double x = 0, y = 0, width = 0, height = 0;
+        const auto stored = home.storedFrame();
+        if (!stored || std::sscanf(stored->c_str(), "{{%lf, %lf}, {%lf, %lf}}", &x, &y, &width,
+                                   &height) != 4) {
+          return false;
+        }
+        const WindowGeometry shown = windowGeometry(*window);
+        return shown.x == std::lround(x) && shown.y == std::lround(y) &&
+               shown.width == std::lround(width) && shown.height == std::lround(height);
+      },
+      seconds);
+  return placed ? window : std::nullopt;
 }
 
 // A move inside the window shows the bars, whatever the pointer did before.
@@ -578,11 +592,11 @@ void hoverOver(const WindowGeometry& window) {
 }
 
 std::optional<Control> clickPlayerControl(const Home& home, const std::string& name, int button) {
-  const auto window = playerWindow();
+  const auto window = playerWindow(home);
   if (!window) {
     return std::nullopt;
   }
-  hoverOver(*window);
+  hoverOver(windowGeometry(*window));
   return clickControl(home, name, button);
 }
 

@@ -193,7 +193,8 @@ std::optional<Control> clickPlayerControl(const Home& home, const std::string& n
 std::optional<Control> clickControl(const Home& home, const std::string& name, int button = 1,
                                     int count = 1, std::optional<Box> within = std::nullopt);
 
-// The player window's geometry; waits for it to show.
-std::optional<WindowGeometry> playerWindow(double seconds = 30);
+// The player window, once the player has placed it where it stored its frame: the window manager
+// may put a new window elsewhere for a moment first.
+std::optional<unsigned long> playerWindow(const Home& home, double seconds = 60);
 
 }  // namespace orvel::e2e

@@ -175,13 +175,14 @@ TEST(PlayerEndToEndNative, AnMkvPlaysThroughToItsEnd) {
   const std::string clip = makeClip(home, "film.mkv", 8);
   const std::string mediaID = "mkv:" + fileURL(clip);
   Player player(home, {clip}, "player.log");
-  const auto window = playerWindow();
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
+  const WindowGeometry frame = windowGeometry(*window);
   // The picture is on screen: the window's left part shows the clip's colour bars, not black.
   std::optional<std::array<int, 3>> pixel;
   EXPECT_TRUE(waitUntil(
       [&] {
-        pixel = x11::readScreenPixel(window->x + window->width / 4, window->centreY());
+        pixel = x11::readScreenPixel(frame.x + frame.width / 4, frame.centreY());
         return pixel && *pixel != std::array<int, 3>{0, 0, 0};
       },
       60))

@@ -74,7 +74,7 @@ TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved
   Home home;
   makeNestedMediaFolder(home);
   Player player(home, {}, "player.log");
-  ASSERT_TRUE(playerWindow()) << player.log();
+  ASSERT_TRUE(playerWindow(home)) << player.log();
   ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 7; }, 60)) << player.log();
   ASSERT_TRUE(clickPlayerControl(home, "Playlist")) << home.controlNames();
   const auto panel = findPanel();
@@ -117,7 +117,7 @@ TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsCli
   std::filesystem::rename(makeClip(home, "a.mkv", 4), trip + "/first.mkv");
   std::filesystem::rename(makeClip(home, "b.mkv", 60), trip + "/second.mkv");
   Player player(home, {}, "player.log");
-  const auto window = waitForWindow("Orvel player");
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
   ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 1; }, 60)) << player.log();
   ASSERT_TRUE(focusWindow(*window));
@@ -151,7 +151,7 @@ TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsCli
 TEST(PlayerEndToEndPlaylist, AnEmptyPlaylistAnEmptyFolderAndASearchWithoutMatchesSaySo) {
   Home home;
   Player player(home, {}, "player.log");
-  const auto window = waitForWindow("Orvel player");
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
   ASSERT_TRUE(focusWindow(*window));
   pressKeys({"ctrl+shift+p"});

@@ -26,7 +26,7 @@ namespace {
 TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
   Home home;
   Player player(home, {}, "player.log");
-  const auto window = waitForWindow("Orvel player");
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
   const WindowGeometry frame = windowGeometry(*window);
   ASSERT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
@@ -234,7 +234,7 @@ TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
     return lines;
   };
   Player player(home, {}, "player.log");
-  ASSERT_TRUE(playerWindow()) << player.log();
+  ASSERT_TRUE(playerWindow(home)) << player.log();
   {
     Player host(home, Player::Program{ORVEL_E2E_TRAY_WATCHER, registrations}, "host.log");
     EXPECT_TRUE(waitUntil([&] { return count() == 1; }, 30)) << player.log();
@@ -414,7 +414,7 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   Player player(home, {}, "player.log");
   TrayReader tray(home);
   ASSERT_TRUE(tray.find()) << player.log();
-  ASSERT_TRUE(playerWindow()) << player.log();
+  ASSERT_TRUE(playerWindow(home)) << player.log();
   tray.click(tray.entry("Send Feedback…"));
   const auto window = waitForWindow("Send Feedback");
   ASSERT_TRUE(window) << player.log();
@@ -458,7 +458,7 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   SqliteDefaults::open(home.store())
       ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
   Player player(home, {}, "player.log");
-  const auto playerShown = waitForWindow("Orvel player");
+  const auto playerShown = playerWindow(home);
   ASSERT_TRUE(playerShown) << player.log();
   ASSERT_TRUE(focusWindow(*playerShown));
   pressKeys({"ctrl+shift+h"});

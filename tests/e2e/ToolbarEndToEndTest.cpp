@@ -142,9 +142,10 @@ TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
   const std::string mediaID = "mkv:" + fileURL(clip);
   Player player(home, {clip}, "player.log");
   ASSERT_TRUE(playsTo(home, mediaID, 1)) << player.log();
-  const auto window = playerWindow();
-  ASSERT_TRUE(window) << player.log();
-  hoverOver(*window);
+  const auto shown = playerWindow(home);
+  ASSERT_TRUE(shown) << player.log();
+  const WindowGeometry window = windowGeometry(*shown);
+  hoverOver(window);
   const auto seek = home.control("Playback position");
   ASSERT_TRUE(seek) << home.controlNames();
   // The slider's middle is the clip's middle, 45 s; the drag starts at the knob.
@@ -171,8 +172,8 @@ TEST(PlayerEndToEndToolbar, DraggingTheSeekSliderAndItsArrowsMoveAnMkv) {
 
   // With the pointer away, F6 takes the focus from the slider back to the picture, Tab brings it
   // to the slider again and shows the bars, and each arrow steps five seconds.
-  ASSERT_TRUE(focusWindow(findWindow("Orvel player")));
-  const auto away = awayFrom(*window);
+  ASSERT_TRUE(focusWindow(*shown));
+  const auto away = awayFrom(window);
   pointerTo(away.first, away.second);
   pressKeys({"F6", "Tab"});
   EXPECT_TRUE(home.control("Playback position")) << home.controlNames();

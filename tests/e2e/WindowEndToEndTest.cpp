@@ -76,7 +76,7 @@ TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
   ASSERT_TRUE(waitForWindow("Event Tester"));
   Player player(home, {clip}, "player.log");
   ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
-  const auto window = waitForWindow("Orvel player");
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
   const WindowGeometry frame = windowGeometry(*window);
   const int middle = frame.centreX();
@@ -118,8 +118,9 @@ TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPla
   Home home;
   const std::string clip = makeClip(home, "dropped.webm", 30);
   Player player(home, {}, "player.log");
-  const auto target = playerWindow();
-  ASSERT_TRUE(target) << player.log();
+  const auto shown = playerWindow(home);
+  ASSERT_TRUE(shown) << player.log();
+  const WindowGeometry target = windowGeometry(*shown);
   Player source(home, Player::Program{ORVEL_E2E_DRAG_SOURCE, clip}, "source.log");
   const auto sourceWindow = waitForWindow("Orvel drag source");
   ASSERT_TRUE(sourceWindow) << source.log();
@@ -130,13 +131,13 @@ TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPla
   pointerTo(x, y);
   run({"xdotool", "mousedown", "1"});
   for (int step = 1; step <= 6; ++step) {
-    pointerTo(x + (target->centreX() - x) * step / 6, y + (target->centreY() - y) * step / 6);
+    pointerTo(x + (target.centreX() - x) * step / 6, y + (target.centreY() - y) * step / 6);
   }
   // The player shows its prompt while the file is over it, and takes the drop from then on.
   EXPECT_TRUE(waitUntil(
       [&] {
-        pointerTo(target->centreX() + 10, target->centreY() + 10);
-        pointerTo(target->centreX(), target->centreY());
+        pointerTo(target.centreX() + 10, target.centreY() + 10);
+        pointerTo(target.centreX(), target.centreY());
         return home.control("Drop Video or URL to Play", 1).has_value();
       },
       30))
@@ -153,7 +154,7 @@ TEST(PlayerEndToEndWindow, AResizeWithTheLockOnEndsAt16By9AndANarrowWindowKeepsI
   const std::string clip = makeClip(home, "clip.webm", 30);
   Player player(home, {clip}, "player.log");
   ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
-  const auto window = waitForWindow("Orvel player");
+  const auto window = playerWindow(home);
   ASSERT_TRUE(window) << player.log();
   WindowGeometry frame = windowGeometry(*window);
   hoverOver(frame);
