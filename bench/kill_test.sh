@@ -12,5 +12,5 @@ if [ ! -x "$build/tests/orvel_e2e_tests" ]; then
 fi
 export ORVEL_KILL_COUNT=${1:-100}
 cd "$build"
-exec "$root/tests/e2e/run-e2e.sh" tests/orvel_e2e_tests ./orvel-player artefacts \
-  --gtest_filter='PlayerEndToEndCrash.*'
+exec "$root/tests/e2e/run-e2e.sh" tests/orvel_e2e_tests --gtest_filter='PlayerEndToEndCrash.*' \
+  ./orvel-player artefacts

@@ -310,16 +310,7 @@ TEST(PlayerEndToEndFailures, AWebProcessThatDiesIsReplacedAndPlaybackGoesOn) {
   ASSERT_TRUE(playsTo(home, mediaID, 3)) << player.log();
   const double before = *home.position(mediaID);
   ASSERT_GE(player.killWebProcesses(), 1);
-  auto openings = [&] {
-    std::string log = player.log();
-    std::size_t count = 0;
-    for (std::size_t at = log.find("Opening "); at != std::string::npos;
-         at = log.find("Opening ", at + 1)) {
-      ++count;
-    }
-    return count;
-  };
-  ASSERT_TRUE(waitUntil([&] { return openings() == 2; }, 60)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return player.logCount("Opening ") == 2; }, 60)) << player.log();
   ASSERT_TRUE(playsTo(home, mediaID, before + 2)) << player.log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
