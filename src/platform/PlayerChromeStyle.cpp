@@ -92,14 +92,14 @@ scale.orvel-seek:disabled slider { background-color: rgba(255, 255, 255, 0.35); 
 
 scale.orvel-volume { padding: 0; }
 scale.orvel-volume trough {
-  min-height: 26px; border-radius: 3px; border: none; box-shadow: none;
-  background-color: rgba(255, 255, 255, 0.35);
+  min-height: 3px; border-radius: 1.5px; margin: 0 6px;
+  background-color: rgba(255, 255, 255, 0.35); border: none; box-shadow: none;
 }
-scale.orvel-volume highlight { background-color: rgba(255, 255, 255, 0.35); border-radius: 3px;
-  border: none; min-height: 26px; margin: 0; }
-scale.orvel-volume slider {
-  min-width: 0; min-height: 0; margin: 0; padding: 0; background: none; border: none;
-  box-shadow: none; opacity: 0;
+scale.orvel-volume highlight { background-color: rgba(255, 255, 255, 0.85); border-radius: 1.5px;
+  border: none; min-height: 3px; margin: 0; }
+scale.orvel-volume slider, scale.orvel-volume slider:hover, scale.orvel-volume slider:active {
+  min-width: 12px; min-height: 12px; margin: -5px; border-radius: 6px;
+  background-color: #fff; background-image: none; border: none; box-shadow: none;
 }
 
 scale.orvel-band { padding: 0; }
@@ -121,11 +121,11 @@ scale.orvel-band:disabled slider { background-color: rgba(209, 209, 209, 0.58);
 .orvel-transport:focus-visible, popover.orvel-popover button:focus-visible {
   outline: 2px solid rgba(255, 105, 74, 0.9); outline-offset: -2px;
 }
-scale.orvel-seek:focus-visible slider { box-shadow: 0 0 0 3px rgba(255, 105, 74, 0.7); }
-scale.orvel-seek:focus-visible trough, scale.orvel-band:focus-visible trough { outline: none; }
-scale.orvel-volume:focus-visible trough {
-  outline: 2px solid rgba(255, 105, 74, 0.9); outline-offset: 1px;
+scale.orvel-seek:focus-visible slider, scale.orvel-volume:focus-visible slider {
+  box-shadow: 0 0 0 3px rgba(255, 105, 74, 0.7);
 }
+scale.orvel-seek:focus-visible trough, scale.orvel-volume:focus-visible trough,
+scale.orvel-band:focus-visible trough { outline: none; }
 scale.orvel-band:focus-visible slider { border-color: rgb(255, 105, 74); }
 
 popover.orvel-popover > contents { padding: 16px; background-color: rgb(39, 56, 73);

@@ -69,7 +69,16 @@ DropPayload payloadOf(const Glib::ValueBase& value) {
 PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
     : session_(session), inputs_(std::move(inputs)) {
   PlayerChromeStyle::load();
-  set_child(content_);
+  // Back-most, the black top band: the content covers it, and where the content is see-through
+  // it gives the user a strip to grab. The content fills the whole view above it and gives the
+  // view its size.
+  topBand_.add_css_class("orvel-top-band");
+  topBand_.set_size_request(-1, kTopBandHeight);
+  topBand_.set_valign(Gtk::Align::START);
+  topBand_.set_can_target(false);
+  set_child(topBand_);
+  add_overlay(content_);
+  set_measure_overlay(content_, true);
   content_.set_hexpand(true);
   content_.set_vexpand(true);
   // The content carries its own black, so that it fades with its opacity and, on a composited
@@ -81,12 +90,6 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   if (auto display = Gdk::Display::get_default(); display && display->is_composited()) {
     add_css_class("orvel-rounded");
   }
-
-  topBand_.add_css_class("orvel-top-band");
-  topBand_.set_size_request(-1, kTopBandHeight);
-  topBand_.set_valign(Gtk::Align::START);
-  topBand_.set_can_target(false);
-  add_overlay(topBand_);
 
   sizeProbe_.set_can_target(false);
   sizeProbe_.signal_resize().connect([this](int width, int) {
@@ -231,6 +234,7 @@ void PlayerView::buildDropPrompt() {
 PlayerView::~PlayerView() {
   stripMenu_.unparent();
   // The window may outlive this view; its key handler must not reach a view that is gone.
+  launchFocus_.disconnect();
   if (keyWindow_ && keyController_) {
     keyWindow_->remove_controller(keyController_);
   }
@@ -309,6 +313,12 @@ void PlayerView::installKeyHandler(Gtk::Window& window) {
   window.add_controller(keys);
   keyWindow_ = &window;
   keyController_ = keys;
+  // A window that shows gives its focus to its first control, the toolbar's mute button, which
+  // would keep the bars up over the video. At launch the keyboard belongs to the picture.
+  launchFocus_ = window.signal_map().connect([this, &window] {
+    launchFocus_.disconnect();
+    later_.post([this, &window] { focusPicture(window); });
+  });
 }
 
 // Tab from the picture enters the toolbar (Shift+Tab at its last control) and shows the bars;
@@ -327,12 +337,7 @@ bool PlayerView::moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint ke
     if (keyval != GDK_KEY_F6) {
       return false;
     }
-    Gtk::Widget& content = nativeView_ && nativeView_->get_visible()
-                               ? *nativeView_
-                               : static_cast<Gtk::Widget&>(content_);
-    if (!content.child_focus(Gtk::DirectionType::TAB_FORWARD)) {
-      window.unset_focus();
-    }
+    focusPicture(window);
     return true;
   }
   const bool control = (state & Gdk::ModifierType::CONTROL_MASK) != Gdk::ModifierType(0);
@@ -345,6 +350,17 @@ bool PlayerView::moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint ke
                         (state & Gdk::ModifierType::SHIFT_MASK) != Gdk::ModifierType(0);
   return toolbar_->child_focus(backward ? Gtk::DirectionType::TAB_BACKWARD
                                         : Gtk::DirectionType::TAB_FORWARD);
+}
+
+// The picture takes the keyboard, or nothing does while there is no picture that can: the window's
+// own key handler serves the playback keys either way.
+void PlayerView::focusPicture(Gtk::Window& window) {
+  Gtk::Widget& content = nativeView_ && nativeView_->get_visible()
+                             ? *nativeView_
+                             : static_cast<Gtk::Widget&>(content_);
+  if (!content.child_focus(Gtk::DirectionType::TAB_FORWARD)) {
+    window.unset_focus();
+  }
 }
 
 void PlayerView::setToolbar(PlayerToolbar& toolbar) {

@@ -15,8 +15,9 @@
 
 namespace orvel {
 
-// The player window's content, back to front: the web view (or, while an MKV plays, the native
-// video above it), the black top band, the status bubble, the drop prompt and the drag strip.
+// The player window's content, back to front: the black top band, the web view (or, while an
+// MKV plays, the native video above it), the bars, the status bubble, the drop prompt and the
+// drag strip.
 // It renders the session's state and forwards drops and playback keys; it decides nothing.
 class PlayerView final : public Gtk::Overlay {
  public:
@@ -58,6 +59,7 @@ class PlayerView final : public Gtk::Overlay {
   void render();
   bool moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint keyval,
                                          Gdk::ModifierType state);
+  void focusPicture(Gtk::Window& window);
   void buildDropPrompt();
 
   PlayerSession& session_;
@@ -84,6 +86,7 @@ class PlayerView final : public Gtk::Overlay {
   PlaybackKeys::RepeatTracker repeats_;
   Gtk::Window* keyWindow_ = nullptr;
   Glib::RefPtr<Gtk::EventControllerKey> keyController_;
+  sigc::connection launchFocus_;
   ObserverToken sessionChanges_;
 };
 

@@ -434,23 +434,25 @@ bool playsTo(const Home& home, const std::string& mediaID, double seconds) {
 
 // ---- Media -----------------------------------------------------------------------------------
 
-std::string makeClip(const Home& home, const std::string& name, double seconds, int toneFrequency) {
+std::string makeClip(const Home& home, const std::string& name, double seconds, int toneFrequency,
+                     const std::string& picture) {
   const std::string path = home.folder().file(name);
   const std::string extension = std::filesystem::path(name).extension().string();
-  std::vector<std::string> command{
-      "ffmpeg",
-      "-nostdin",
-      "-v",
-      "error",
-      "-y",
-      "-f",
-      "lavfi",
-      "-i",
-      "testsrc=size=320x180:rate=25:d=" + std::to_string(seconds),
-      "-f",
-      "lavfi",
-      "-i",
-      "sine=f=" + std::to_string(toneFrequency) + ":d=" + std::to_string(seconds)};
+  std::vector<std::string> command{"ffmpeg",
+                                   "-nostdin",
+                                   "-v",
+                                   "error",
+                                   "-y",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   picture,
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "sine=f=" + std::to_string(toneFrequency),
+                                   "-t",
+                                   std::to_string(seconds)};
   if (extension == ".webm") {
     command.insert(command.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus"});
   } else if (extension == ".mp4") {

@@ -150,9 +150,10 @@ class Player {
 bool playsTo(const Home& home, const std::string& mediaID, double seconds);
 
 // A test picture with a sine tone, in the container and codecs the file name's extension asks
-// for.
+// for. The picture is an ffmpeg source (lavfi), the test pattern unless given.
 std::string makeClip(const Home& home, const std::string& name, double seconds,
-                     int toneFrequency = 440);
+                     int toneFrequency = 440,
+                     const std::string& picture = "testsrc=size=320x180:rate=25");
 
 // Plays YouTube links through the player page with the embed API stood in by a local script
 // whose videos are clips made here, handed over as data URLs.

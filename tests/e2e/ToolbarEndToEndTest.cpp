@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "e2e/EndToEnd.h"
+#include "e2e/XDisplay.h"
 
 namespace orvel::e2e {
 namespace {
@@ -207,6 +210,88 @@ TEST(PlayerEndToEndToolbar, TheEqualizerSwitchInItsPopoverStartsTheWebAudioRoute
   EXPECT_TRUE(waitUntil([&] { return player.logContains("Equalizing the web view's sound"); }, 30))
       << player.log();
   screenshot("equalizer-popover-on.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// At launch the keyboard belongs to the picture: with the pointer away, the bars go once the video
+// plays, on either engine.
+class PlayerEndToEndBars : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndBars, TheBarsHideOnceTheVideoPlaysWithThePointerAway) {
+  Home home;
+  const std::string clip = makeClip(home, "clip." + GetParam(), 60);
+  // The first window stands in the middle of the screen, away from this corner.
+  pointerTo(2, 797);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, GetParam() + ":" + fileURL(clip), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_FALSE(windowGeometry(*window).contains(2, 797));
+  EXPECT_TRUE(waitUntil([&] { return !home.control("Mute / unmute", 0); }, 30))
+      << home.controlNames();
+  screenshot("bars-hidden-" + GetParam() + ".png");
+  // The keyboard reaches the picture: Space pauses, and the bars come back with the pause.
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"space"});
+  EXPECT_TRUE(home.control("Mute / unmute")) << home.controlNames() << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndBars, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
+
+// Whether a pixel is the knob's white.
+bool isWhite(const std::optional<std::array<int, 3>>& pixel) {
+  return pixel && (*pixel)[0] >= 235 && (*pixel)[1] >= 235 && (*pixel)[2] >= 235;
+}
+
+// The volume slider draws a thin track and a knob at every value; at 100 %, the default, it was a
+// plain grey block that read as a disabled field.
+TEST(PlayerEndToEndToolbar, TheVolumeSliderShowsItsTrackAndKnobAtEveryValue) {
+  Home home;
+  const std::string clip = makeClip(home, "film.mkv", 60);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(clip), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  for (const double volume : {1.0, 0.5, 0.0}) {
+    const std::string answer =
+        home.busCall("org.mpris.MediaPlayer2.OrvelPlayer", "/org/mpris/MediaPlayer2",
+                     "org.freedesktop.DBus.Properties.Set",
+                     "org.mpris.MediaPlayer2.Player Volume '<" + std::to_string(volume) + ">'");
+    ASSERT_EQ(answer, "()\n");
+    hoverOver(windowGeometry(*window));
+    const auto slider = home.control("Volume");
+    ASSERT_TRUE(slider) << home.controlNames();
+    // The knob stands where the volume says, along the track between the slider's ends.
+    const int expected = slider->x + 6 + static_cast<int>(volume * (slider->width - 12));
+    int knob = -1;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          for (int x = slider->x; x < slider->x + slider->width; ++x) {
+            // The knob is 12 px tall; the track is 3 px, so only the knob is white 4 px off
+            // the centre line.
+            if (isWhite(x11::readScreenPixel(x, slider->centreY() - 4)) &&
+                isWhite(x11::readScreenPixel(x, slider->centreY() + 4))) {
+              knob = x + 4;
+              return std::abs(knob - expected) <= 4;
+            }
+          }
+          return false;
+        },
+        30))
+        << "knob at " << knob << ", not " << expected << " for " << volume;
+    // A thin track: above it, the toolbar's own colour, not the track's.
+    const int quarter = slider->x + slider->width / 4;
+    EXPECT_NE(x11::readScreenPixel(quarter, slider->y + 2),
+              x11::readScreenPixel(quarter, slider->centreY()))
+        << volume;
+    screenshot("volume-" + std::to_string(static_cast<int>(volume * 100)) + ".png");
+  }
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  screenshot("volume-options-popover.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

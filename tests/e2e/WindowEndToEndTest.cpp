@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -184,6 +186,44 @@ TEST(PlayerEndToEndWindow, AResizeWithTheLockOnEndsAt16By9AndANarrowWindowKeepsI
   screenshot("toolbar-narrow.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
+
+// The whole picture shows: the black band along the top lies behind the video, so a clip's top
+// rows are on screen in both engines.
+class PlayerEndToEndPicture : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndPicture, TheTopRowsOfTheVideoShow) {
+  Home home;
+  // Black, with a yellow band along the top: 10 of 180 rows, 32 of the window's 576.
+  const std::string clip =
+      makeClip(home, "band." + GetParam(), 60, 440,
+               "color=c=black:s=320x180:r=25,drawbox=x=0:y=0:w=320:h=10:color=yellow:t=fill");
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, GetParam() + ":" + fileURL(clip), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry frame = windowGeometry(*window);
+  // Yellow, though darkened by the title's shade while the bars show.
+  for (const int row : {4, 14, 24}) {
+    std::optional<std::array<int, 3>> pixel;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          pixel = x11::readScreenPixel(frame.x + frame.width / 4, frame.y + row);
+          return pixel && (*pixel)[0] > 90 && (*pixel)[1] > 90 && (*pixel)[2] < 60;
+        },
+        30))
+        << "row " << row << ": "
+        << (pixel ? std::to_string((*pixel)[0]) + " " + std::to_string((*pixel)[1]) + " " +
+                        std::to_string((*pixel)[2])
+                  : "none");
+  }
+  screenshot("top-band-" + GetParam() + ".png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndPicture, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
 
 }  // namespace
 }  // namespace orvel::e2e
