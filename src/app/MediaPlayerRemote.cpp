@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "core/Files.h"
 #include "core/Url.h"
 
 namespace orvel {
@@ -144,7 +145,11 @@ void MediaPlayerRemote::seek(std::int64_t offsetMicroseconds) {
   }
   const double target = session_.playerCurrentTime() + offsetMicroseconds / kMicroseconds;
   if (target > session_.playerDuration()) {
-    next();
+    if (session_.playQueue().hasNext()) {
+      next();
+    } else {
+      stop();
+    }
     return;
   }
   seekTo(std::max(target, 0.0));
@@ -172,14 +177,32 @@ void MediaPlayerRemote::setVolume(double volume) {
   }
 }
 
-bool MediaPlayerRemote::openURI(const std::string& uri) {
+void MediaPlayerRemote::setRate(double rate) {
+  if (rate == 0) {
+    pause();
+  }
+}
+
+std::optional<MediaPlayerRemote::OpenRefusal> MediaPlayerRemote::openURI(const std::string& uri) {
   const auto url = Url::parse(uri);
-  if (!url || (url->scheme() != "file" && url->scheme() != "http" && url->scheme() != "https") ||
-      !registry_.resolve(uri)) {
-    return false;
+  const auto media = url ? registry_.resolve(uri) : std::nullopt;
+  if (!media || (url->scheme() != "file" && url->scheme() != "http" && url->scheme() != "https")) {
+    return OpenRefusal::unsupported;
+  }
+  if (url->isFileURL()) {
+    if (!isReadableRegularFile(url->path())) {
+      return OpenRefusal::missingFile;
+    }
+  }
+  stopped_ = false;
+  // The media already loaded and paused is not reopened (that keeps it where it is): it plays.
+  if (session_.currentVideoID() == media->mediaID && session_.playerState() == kPaused) {
+    session_.togglePlayPause();
+    scheduleUpdate();
+    return std::nullopt;
   }
   session_.loadStreamingURL(uri, true);
-  return true;
+  return std::nullopt;
 }
 
 ObserverToken MediaPlayerRemote::observeChanges(

@@ -79,14 +79,19 @@ class MediaPlayerRemote {
   // Only where the queue has a neighbour, as the toolbar's buttons.
   void next();
   void previous();
-  // Relative to the position; before the start seeks to it, past the end goes to the next item.
+  // Relative to the position; before the start seeks to it, past the end goes to the next item,
+  // or stops where there is none.
   void seek(std::int64_t offsetMicroseconds);
   // Ignored unless the track is the current one and the position lies within it.
   void setPosition(const std::string& trackID, std::int64_t positionMicroseconds);
   // 0 to 1; beyond that clamped.
   void setVolume(double volume);
-  // False, and nothing opens, when the link is no file, web link or playable media.
-  bool openURI(const std::string& uri);
+  // A rate of 0 pauses; the player plays at its one rate, so any other is ignored.
+  void setRate(double rate);
+  enum class OpenRefusal { unsupported, missingFile };
+  // Opens and plays the link; refused, and nothing opens, when it is no file, web link or
+  // playable media, or a file that cannot be read.
+  std::optional<OpenRefusal> openURI(const std::string& uri);
 
   // The properties that changed since the observers were last told, once per main-loop turn.
   [[nodiscard]] ObserverToken observeChanges(

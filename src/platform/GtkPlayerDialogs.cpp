@@ -43,6 +43,13 @@ void GtkPlayerDialogs::finish(Gtk::MessageDialog* dialog) {
 }
 
 void GtkPlayerDialogs::showAlert(const Alert& alert, std::function<void(std::size_t)> done) {
+  // One alert of a kind at a time: a newer one replaces the one still up, whose question it
+  // answers (the second unreadable file, not a stack of them).
+  for (const auto& open : open_) {
+    if (open->get_visible() && std::string(open->get_title()) == alert.title) {
+      finish(open.get());
+    }
+  }
   Gtk::MessageDialog* dialog = makeDialog(alert);
   const std::size_t cancelIndex = alert.buttons.empty() ? 0 : alert.buttons.size() - 1;
   dialog->signal_response().connect([this, dialog, done, cancelIndex](int response) {

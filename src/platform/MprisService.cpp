@@ -220,9 +220,15 @@ struct MprisService::Callbacks {
     } else if (name == "OpenUri") {
       const gchar* uri = nullptr;
       g_variant_get(parameters, "(&s)", &uri);
-      if (!remote.openURI(uri)) {
-        g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_NOT_SUPPORTED,
-                                              "Not a playable file or link: %s", uri);
+      if (auto refusal = remote.openURI(uri)) {
+        if (*refusal == MediaPlayerRemote::OpenRefusal::missingFile) {
+          g_dbus_method_invocation_return_error(
+              invocation, G_DBUS_ERROR, G_DBUS_ERROR_FILE_NOT_FOUND, "No readable file at %s", uri);
+        } else {
+          g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR,
+                                                G_DBUS_ERROR_NOT_SUPPORTED,
+                                                "Not a playable file or link: %s", uri);
+        }
         return;
       }
     }
@@ -244,9 +250,11 @@ struct MprisService::Callbacks {
   static gboolean setProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                               const gchar* name, GVariant* value, GError**, gpointer data) {
     auto& service = *static_cast<MprisService*>(data);
-    // Rate only ever is 1: a request for another is ignored.
+    // Rate only ever is 1: 0 pauses, any other is ignored.
     if (g_strcmp0(name, "Volume") == 0) {
       service.remote_.setVolume(g_variant_get_double(value));
+    } else if (g_strcmp0(name, "Rate") == 0) {
+      service.remote_.setRate(g_variant_get_double(value));
     }
     return TRUE;
   }

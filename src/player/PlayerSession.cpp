@@ -1,14 +1,12 @@
 #include "player/PlayerSession.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <utility>
 
+#include "core/Files.h"
 #include "core/Log.h"
 #include "core/Text.h"
 #include "core/Url.h"
@@ -21,12 +19,6 @@
 namespace orvel {
 
 namespace {
-
-bool isReadableRegularFile(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), R_OK) == 0;
-}
 
 // Start times ride in URLs as whole seconds.
 StartTime wholeSeconds(double seconds) {
@@ -444,6 +436,10 @@ std::string PlayerSession::sourceURL(const StreamingMedia& media) const {
 void PlayerSession::loadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast) {
   syncPlaylistPosition(media.mediaID);
   double start = savedPosition(media.mediaID).value_or(startTime);
+  if (auto length = PlaylistMetadata::recordedDuration(deps_.defaults, media.mediaID);
+      length && *length > 0 && start >= *length - kFinishedMargin) {
+    start = 0;
+  }
   if (media.playbackURL.isFileURL() && !isReadableRegularFile(media.playbackURL.path())) {
     reportSourceFailure(media.playbackURL.absoluteString(), kUnreadableFile);
     return;

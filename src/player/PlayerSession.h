@@ -44,6 +44,10 @@ class PlayerSession {
   static constexpr const char* kLastURLKey = "lastURL";
   static constexpr std::string_view kPositionsKey = PlaylistLibrary::kPlaybackPositionsKey;
   static constexpr double kQuitFallbackSeconds = 2.0;
+  // A stored position this close to the media's known length means it was watched to the end:
+  // opened again, it starts over. A second or two covers the last report before the end and
+  // lengths that differ between engines by a frame or a rounding.
+  static constexpr double kFinishedMargin = 2.0;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =

@@ -22,12 +22,17 @@ void PlayerTransport::togglePlayPause() {
     session_.deps_.native.togglePlayPause();
   } else if (session_.isYouTubeActive_) {
     session_.loader_.evaluatePlayer(session_.playerState_ == 1 ? "window.ytPause();"
-                                                               : "window.ytPlay();");
+                                    : session_.playerState_ == 0
+                                        ? "window.ytSeek(0); window.ytPlay();"
+                                        : "window.ytPlay();");
   } else {
-    session_.loader_.evaluatePlayer(std::string(kPageVideo) +
-                                    "if(v) { v.paused ? v.play() : v.pause(); "
-                                    "window.nativePostPlaybackProgress && "
-                                    "window.nativePostPlaybackProgress(); }");
+    // A video standing at its end (ended, or left there by a seek) plays again from the start.
+    session_.loader_.evaluatePlayer(
+        std::string(kPageVideo) +
+        "if(v) { if (v.paused) { if (v.ended || (isFinite(v.duration) && "
+        "v.currentTime >= v.duration - 0.25)) { v.currentTime = 0; } v.play(); } "
+        "else { v.pause(); } "
+        "window.nativePostPlaybackProgress && window.nativePostPlaybackProgress(); }");
   }
 }
 

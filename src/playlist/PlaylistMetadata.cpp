@@ -68,25 +68,44 @@ void PlaylistMetadata::publish(const std::string& url, Info info) {
   observers_.notify(url);
 }
 
+namespace {
+
+PropertyList::Dictionary storedDurations(const Defaults& defaults) {
+  if (auto stored = defaults.object(PlaylistLibrary::kMediaDurationsKey)) {
+    if (const auto* dictionary = stored->get<PropertyList::Dictionary>()) {
+      return *dictionary;
+    }
+  }
+  return {};
+}
+
+std::optional<double> durationIn(const PropertyList::Dictionary& durations,
+                                 const std::string& mediaID) {
+  if (auto found = durations.find(mediaID); found != durations.end()) {
+    if (const double* real = found->second.get<double>(); real && std::isfinite(*real)) {
+      return *real;
+    }
+    if (const std::int64_t* whole = found->second.get<std::int64_t>()) {
+      return static_cast<double>(*whole);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<double> PlaylistMetadata::recordedDuration(const Defaults& defaults,
+                                                         const std::string& mediaID) {
+  return durationIn(storedDurations(defaults), mediaID);
+}
+
 void PlaylistMetadata::recordDuration(Defaults& defaults, double seconds,
                                       const std::string& mediaID) {
   if (!std::isfinite(seconds) || seconds <= 0) {
     return;
   }
-  PropertyList::Dictionary durations;
-  if (auto stored = defaults.object(PlaylistLibrary::kMediaDurationsKey)) {
-    if (const auto* dictionary = stored->get<PropertyList::Dictionary>()) {
-      durations = *dictionary;
-    }
-  }
-  double previous = 0;
-  if (auto found = durations.find(mediaID); found != durations.end()) {
-    if (const double* real = found->second.get<double>()) {
-      previous = *real;
-    } else if (const std::int64_t* whole = found->second.get<std::int64_t>()) {
-      previous = static_cast<double>(*whole);
-    }
-  }
+  PropertyList::Dictionary durations = storedDurations(defaults);
+  const double previous = durationIn(durations, mediaID).value_or(0);
   if (std::abs(previous - seconds) < 1.0) {
     return;
   }

@@ -72,6 +72,9 @@ class PlaylistMetadata {
   // Keeps the player's reported length of a media under "mediaDurations"; changes under a second
   // and values that are not finite and positive are not written.
   static void recordDuration(Defaults& defaults, double seconds, const std::string& mediaID);
+  // The length kept for a media, if any.
+  static std::optional<double> recordedDuration(const Defaults& defaults,
+                                                const std::string& mediaID);
   // A four-character code (most significant byte first) as a codec's display name.
   static std::string codecName(std::uint32_t code);
 

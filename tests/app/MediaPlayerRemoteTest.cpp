@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -178,15 +179,18 @@ TEST_F(RemoteFixture, SeeksStayWithinTheTrackAndAreAnnounced) {
   EXPECT_EQ(remote->positionMicroseconds(), 15'000'000);
   remote->seek(-60'000'000);
   EXPECT_EQ(native.seeks.back(), 0.0);
-  // Past the end with nothing next: nothing happens.
+  // Past the end with nothing next: stopped at the start, as Next with no next track.
   remote->seek(200'000'000);
-  EXPECT_EQ(native.seeks.size(), 2u);
+  EXPECT_EQ(native.seeks.back(), 0.0);
+  EXPECT_EQ(status(), Status::stopped);
+  report(0, 2);
+  EXPECT_EQ(native.seeks.size(), 3u);
 
   const std::string track = currentTrack();
   remote->setPosition(MediaPlayerRemote::trackID("another"), 20'000'000);
   remote->setPosition(track, 100'000'001);
   remote->setPosition(track, -1);
-  EXPECT_EQ(native.seeks.size(), 2u);
+  EXPECT_EQ(native.seeks.size(), 3u);
   remote->setPosition(track, 20'000'000);
   EXPECT_EQ(native.seeks.back(), 20.0);
   EXPECT_EQ(seeks.back(), 20'000'000);
@@ -198,7 +202,20 @@ TEST_F(RemoteFixture, SeeksStayWithinTheTrackAndAreAnnounced) {
   EXPECT_FALSE(remote->properties().canSeek);
   remote->seek(1'000'000);
   remote->setPosition(currentTrack(), 0);
-  EXPECT_EQ(native.seeks.size(), 3u);
+  EXPECT_EQ(native.seeks.size(), 4u);
+}
+
+TEST_F(RemoteFixture, ARateOfZeroPauses) {
+  start();
+  playFilm(10);
+  remote->setRate(1);
+  remote->setRate(2);
+  EXPECT_EQ(native.toggles, 0);
+  remote->setRate(0);
+  EXPECT_EQ(native.toggles, 1);
+  report(10, 2);
+  remote->setRate(0);
+  EXPECT_EQ(native.toggles, 1);
 }
 
 TEST_F(RemoteFixture, AJumpInThePlayersReportsIsASeekButPlaybackMovingOnIsNot) {
@@ -293,18 +310,34 @@ TEST_F(RemoteFixture, AYouTubeVideoHasItsThumbnailAndIsDrivenThroughThePlayerPag
 }
 
 TEST_F(RemoteFixture, OpenUriTakesPlayableFilesAndWebLinksOnly) {
+  using Refusal = MediaPlayerRemote::OpenRefusal;
   start();
-  EXPECT_FALSE(remote->openURI("ftp://example.com/film.mkv"));
-  EXPECT_FALSE(remote->openURI("not a link"));
-  EXPECT_FALSE(remote->openURI("https://example.com/about"));
-  EXPECT_FALSE(remote->openURI("javascript:alert(1)"));
+  EXPECT_EQ(remote->openURI("ftp://example.com/film.mkv"), Refusal::unsupported);
+  EXPECT_EQ(remote->openURI("not a link"), Refusal::unsupported);
+  EXPECT_EQ(remote->openURI("https://example.com/about"), Refusal::unsupported);
+  EXPECT_EQ(remote->openURI("javascript:alert(1)"), Refusal::unsupported);
+  const std::string missing = fileLink("gone.mkv");
+  std::filesystem::remove(Url::parse(missing)->path());
+  EXPECT_EQ(remote->openURI(missing), Refusal::missingFile);
+  const std::string folderPath = folder.file("folder.mkv");
+  std::filesystem::create_directory(folderPath);
+  EXPECT_EQ(remote->openURI(Url::fileURL(folderPath)->absoluteString()), Refusal::missingFile);
+  queue.runUntilIdle();
   EXPECT_TRUE(native.plays.empty());
   EXPECT_TRUE(web.loads.empty());
+  EXPECT_TRUE(dialogs.alerts.empty());
+
   const std::string link = fileLink("film.mkv");
-  EXPECT_TRUE(remote->openURI(link));
+  EXPECT_EQ(remote->openURI(link), std::nullopt);
   queue.runUntilIdle();
   ASSERT_EQ(native.plays.size(), 1u);
   EXPECT_EQ(native.plays[0].mediaID, "mkv:" + link);
+  // Opened again while paused there, it plays on from where it is.
+  report(40, 2);
+  EXPECT_EQ(remote->openURI(link), std::nullopt);
+  queue.runUntilIdle();
+  EXPECT_EQ(native.plays.size(), 1u);
+  EXPECT_EQ(native.toggles, 1);
 }
 
 }  // namespace

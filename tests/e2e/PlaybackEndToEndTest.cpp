@@ -328,6 +328,21 @@ TEST(PlayerEndToEndFailures, AMissingFileIsReportedAndNothingStoredIsLost) {
   ASSERT_TRUE(waitUntil([&] { return player.logContains("Unable to read video"); }, 60))
       << player.log();
   EXPECT_TRUE(player.logContains("The file is missing, its drive is disconnected"));
+  // A second missing file handed over by another launch replaces the alert instead of stacking
+  // a second one on it.
+  const auto alerts = [] {
+    const std::string windows =
+        commandOutput("xdotool search --onlyvisible --name '^Unable to read video$'");
+    return std::count(windows.begin(), windows.end(), '\n');
+  };
+  ASSERT_TRUE(waitUntil([&] { return alerts() == 1; }, 30));
+  Player later(home, {fileURL(home.folder().file("also-gone.webm"))}, "later.log");
+  EXPECT_EQ(later.wait(30), 0) << later.log();
+  ASSERT_TRUE(waitUntil([&] { return player.logCount("Unable to read video") == 2; }, 60))
+      << player.log();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(alerts(), 1);
+  screenshot("missing-file-alert.png");
   EXPECT_EQ(player.terminate(), 0);
   EXPECT_EQ(home.position("webm:" + fileURL(clip)), before);
 }

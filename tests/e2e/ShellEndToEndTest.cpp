@@ -406,6 +406,91 @@ TEST(PlayerEndToEndShell, MprisControlsPlayback) {
   EXPECT_GE(home.position("webm:" + fileURL(clip)).value_or(0), 1);
 }
 
+// A video watched to its end plays again: Play restarts it from the beginning, and opened again
+// it starts over instead of standing at its end; on either engine.
+class PlayerEndToEndFinished : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndFinished, PlayAndOpeningAgainStartAFinishedVideoOver) {
+  Home home;
+  const std::string clip = makeClip(home, "clip." + GetParam(), 30);
+  const std::string mediaID = GetParam() + ":" + fileURL(clip);
+  MediaControls controls(home);
+  auto playsFromTheStart = [&] {
+    // Playing, and where it plays is the beginning, not the end it stood at.
+    return waitUntil(
+        [&] {
+          const double at = controls.position();
+          return controls.status() == "(<'Playing'>,)\n" && at >= 0 && at < 5;
+        },
+        30);
+  };
+  // Taken close to its end, it plays the rest and stops there.
+  auto playsToTheEnd = [&] {
+    // Once it plays: an engine still opening the file may not take a seek yet.
+    waitUntil([&] { return controls.track().size() > 1 && controls.position() > 0.5; }, 30);
+    controls.player("SetPosition", "'" + controls.track() + "' 27000000");
+    return waitUntil(
+        [&] {
+          return controls.status() == "(<'Stopped'>,)\n" &&
+                 home.position(mediaID).value_or(0) >= 29;
+        },
+        60);
+  };
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(controls.find()) << player.log();
+  ASSERT_TRUE(playsFromTheStart()) << controls.status() << player.log();
+  ASSERT_TRUE(playsToTheEnd()) << controls.status() << player.log();
+  controls.player("Play");
+  EXPECT_TRUE(playsFromTheStart()) << controls.status() << controls.position() << player.log();
+  ASSERT_TRUE(playsToTheEnd()) << controls.status() << player.log();
+  EXPECT_EQ(controls.player("OpenUri", "'" + fileURL(clip) + "'"), "()\n");
+  EXPECT_TRUE(playsFromTheStart()) << controls.status() << controls.position() << player.log();
+  ASSERT_TRUE(playsToTheEnd()) << controls.status() << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+  // Started again with it from the command line.
+  Player again(home, {clip}, "again.log");
+  ASSERT_TRUE(controls.find()) << again.log();
+  EXPECT_TRUE(playsFromTheStart()) << controls.status() << controls.position() << again.log();
+  EXPECT_EQ(again.terminate(), 0) << again.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndFinished, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
+
+// The desktop's media controls as the MPRIS specification has them: Rate 0 pauses, a seek past
+// the end with nothing next stops, and a file that is not there is refused with an error instead
+// of an alert.
+TEST(PlayerEndToEndShell, MprisRateZeroPausesASeekPastTheEndStopsAndAMissingFileIsRefused) {
+  Home home;
+  const std::string film = makeClip(home, "film.mkv", 60);
+  Player player(home, {film}, "player.log");
+  MediaControls controls(home);
+  ASSERT_TRUE(controls.find()) << player.log();
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(film), 1)) << player.log();
+  ASSERT_EQ(controls.call("org.freedesktop.DBus.Properties.Set",
+                          "org.mpris.MediaPlayer2.Player Rate '<0.0>'"),
+            "()\n");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 30))
+      << controls.status();
+  controls.player("Play");
+  ASSERT_TRUE(waitUntil([&] { return controls.status() == "(<'Playing'>,)\n"; }, 30))
+      << controls.status();
+  controls.player("Seek", "120000000");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Stopped'>,)\n"; }, 30))
+      << controls.status();
+
+  const std::string missing = fileURL(home.folder().file("gone.mkv"));
+  const std::string answer = controls.player("OpenUri", "'" + missing + "'");
+  EXPECT_NE(answer.find("org.freedesktop.DBus.Error.FileNotFound"), std::string::npos) << answer;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_EQ(commandOutput("xdotool search --onlyvisible --name '^Unable to read video$'"), "")
+      << player.log();
+  EXPECT_FALSE(player.logContains("Unable to read video")) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 // "Send Feedback…" in the status menu opens the feedback window, in both of its kinds; the key
 // field shows no key.
 TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {

@@ -6,6 +6,7 @@
 
 #include "native/FakeMediaEngine.h"
 #include "playlist/PlaylistLibrary.h"
+#include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistRepeat.h"
 #include "support/SessionFixture.h"
 
@@ -73,6 +74,26 @@ TEST_F(SessionFixture, AMovedFileResumesAtItsOldPosition) {
   EXPECT_TRUE(web.installed[0].source.starts_with("window.nativeResumeTime = 42.5; "))
       << web.installed[0].source;
   EXPECT_EQ(web.installed[0].time, UserScript::Time::documentStart);
+}
+
+// A video watched to its end (its stored place within the last two seconds of the length the
+// player reported) starts over when opened again; one stopped before that resumes.
+TEST_F(SessionFixture, AVideoWatchedToItsEndStartsOver) {
+  const std::string finished = fileLink("finished.mkv");
+  const std::string almost = fileLink("almost.mkv");
+  const std::string unknown = fileLink("unknown.mkv");
+  storePositions({{"mkv:" + finished, 29.2}, {"mkv:" + almost, 27}, {"mkv:" + unknown, 29.2}});
+  PlaylistMetadata::recordDuration(defaults, 30.04, "mkv:" + finished);
+  PlaylistMetadata::recordDuration(defaults, 30.04, "mkv:" + almost);
+  start();
+  for (const std::string& link : {finished, almost, unknown}) {
+    session->loadStreamingURL(link, true);
+    queue.runUntilIdle();
+  }
+  ASSERT_EQ(native.plays.size(), 3u);
+  EXPECT_EQ(native.plays[0].startTime, 0);
+  EXPECT_EQ(native.plays[1].startTime, 27);
+  EXPECT_EQ(native.plays[2].startTime, 29) << "no length known: the stored place holds";
 }
 
 TEST_F(SessionFixture, ALocalFileWhosePageHasNoTitleIsKnownByItsName) {
