@@ -26,7 +26,7 @@ ensure_packages() {
 ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3-dev libplist-dev
   nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev
   libpulse-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-  libsoup-3.0-dev libdbusmenu-glib-dev libgstreamer1.0-dev)
+  libsoup-3.0-dev libdbusmenu-glib-dev libgstreamer1.0-dev librsvg2-common)
 # What playing needs at run time beyond the libraries: the web engine's decoders for WebM and MP4,
 # its way to the sound server, and the SVG loader that draws the toolbar's icons.
 ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav librsvg2-common

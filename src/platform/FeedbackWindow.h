@@ -7,6 +7,7 @@
 #include "app/AppSettings.h"
 #include "app/Feedback.h"
 #include "platform/StarRatingView.h"
+#include "platform/X11Frames.h"
 
 namespace orvel {
 
@@ -30,6 +31,8 @@ class FeedbackWindow {
   AppSettings& settings_;
   FeedbackForm form_;
   Gtk::Window window_;
+  // Centred on its screen each time it shows.
+  ScreenCentring centring_{window_};
   Gtk::PasswordEntry key_;
   Gtk::ToggleButton survey_;
   Gtk::ToggleButton written_;

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "platform/X11Frames.h"
+
 namespace orvel {
 
 namespace {
@@ -56,66 +58,15 @@ bool GtkPlayerWindow::isUsable() const {
 }
 
 Rect GtkPlayerWindow::frame() const {
-  GdkSurface* surface = surfaceOf(window_);
-  if (!isX11(surface)) {
-    return Rect{0, 0, static_cast<double>(window_.get_width()),
-                static_cast<double>(window_.get_height())};
-  }
-  Display* display = xdisplayOf(surface);
-  ::Window xid = gdk_x11_surface_get_xid(surface);
-  ::Window root = 0, child = 0;
-  int x = 0, y = 0;
-  unsigned width = 0, height = 0, border = 0, depth = 0;
-  XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth);
-  XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child);
-  const double scale = scaleOf(surface);
-  return Rect{x / scale, y / scale, width / scale, height / scale};
+  return x11Frame(window_);
 }
 
 void GtkPlayerWindow::setFrame(const Rect& frame) {
-  GdkSurface* surface = surfaceOf(window_);
-  const int width = static_cast<int>(std::lround(frame.width));
-  const int height = static_cast<int>(std::lround(frame.height));
-  window_.set_default_size(width, height);
-  if (!isX11(surface)) {
-    return;
-  }
-  const double scale = scaleOf(surface);
-  XMoveResizeWindow(xdisplayOf(surface), gdk_x11_surface_get_xid(surface),
-                    static_cast<int>(std::lround(frame.x * scale)),
-                    static_cast<int>(std::lround(frame.y * scale)),
-                    static_cast<unsigned>(std::max(1L, std::lround(frame.width * scale))),
-                    static_cast<unsigned>(std::max(1L, std::lround(frame.height * scale))));
-  XFlush(xdisplayOf(surface));
+  setX11Frame(window_, frame);
 }
 
 std::vector<Screen> GtkPlayerWindow::screens() const {
-  std::vector<Screen> result;
-  GdkDisplay* display = gdk_display_get_default();
-  if (!display) {
-    return result;
-  }
-  GdkMonitor* primary =
-      GDK_IS_X11_DISPLAY(display) ? gdk_x11_display_get_primary_monitor(display) : nullptr;
-  GListModel* monitors = gdk_display_get_monitors(display);
-  for (guint index = 0; index < g_list_model_get_n_items(monitors); ++index) {
-    auto* monitor = static_cast<GdkMonitor*>(g_list_model_get_item(monitors, index));
-    GdkRectangle area{};
-    if (GDK_IS_X11_DISPLAY(display)) {
-      gdk_x11_monitor_get_workarea(monitor, &area);
-    } else {
-      gdk_monitor_get_geometry(monitor, &area);
-    }
-    Screen screen{Rect{static_cast<double>(area.x), static_cast<double>(area.y),
-                       static_cast<double>(area.width), static_cast<double>(area.height)}};
-    if (monitor == primary) {
-      result.insert(result.begin(), screen);
-    } else {
-      result.push_back(screen);
-    }
-    g_object_unref(monitor);
-  }
-  return result;
+  return displayScreens();
 }
 
 // Asks the window manager to change something about this window: window managers take such

@@ -395,6 +395,14 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
         // Above the player, which may be kept above everything else.
         p.feedback->window().set_transient_for(p.window);
         application.add_window(p.feedback->window());
+        // Closed, the form is let go: opened again, it starts afresh.
+        p.feedback->window().signal_hide().connect([&p] {
+          p.queue.post(p.lifetime.guard([&p] {
+            if (p.feedback && !p.feedback->window().get_visible()) {
+              p.feedback.reset();
+            }
+          }));
+        });
       }
       p.feedback->present();
       return;
@@ -407,6 +415,15 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
         p.history->window().set_hide_on_close(true);
         p.history->window().set_transient_for(p.window);
         application.add_window(p.history->window());
+        // Closed, the window is let go with its open note editors: opened again, it starts
+        // afresh.
+        p.history->window().signal_hide().connect([&p] {
+          p.queue.post(p.lifetime.guard([&p] {
+            if (p.history && !p.history->window().get_visible()) {
+              p.history.reset();
+            }
+          }));
+        });
       }
       p.history->present();
       return;

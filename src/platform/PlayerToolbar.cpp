@@ -280,6 +280,7 @@ Gtk::Popover& PlayerToolbar::buildOptionsPopover() {
   fullscreenContent->append(*fullscreenIcon);
   fullscreenContent->append(*Gtk::make_managed<Gtk::Label>("Toggle fullscreen"));
   fullscreen->set_child(*fullscreenContent);
+  setAccessibleLabel(*fullscreen, "Toggle fullscreen");
   fullscreen->set_has_frame(false);
   fullscreen->add_css_class("orvel-row-button");
   fullscreen->signal_clicked().connect([this] {
@@ -524,6 +525,7 @@ void PlayerToolbar::update(const State& state) {
   volume_.set_value(volume);
   optionsVolume_.set_value(volume);
   setSymbol(muteButton_, state.volume <= 0 ? "speaker.slash.fill" : "speaker.wave.2.fill");
+  setPressed(muteButton_, state.volume <= 0);
 
   if (!shownPlaying_ || *shownPlaying_ != state.isPlaying) {
     shownPlaying_ = state.isPlaying;
@@ -535,6 +537,7 @@ void PlayerToolbar::update(const State& state) {
   next_.set_sensitive(state.hasNext);
 
   setSymbol(alwaysOnTop_, state.isAlwaysOnTop ? "pin.fill" : "pin");
+  setPressed(alwaysOnTop_, state.isAlwaysOnTop);
   setClass(alwaysOnTop_, "orvel-accent", state.isAlwaysOnTop);
   optionsAlwaysOnTop_.set_active(state.isAlwaysOnTop);
   setClass(optionsPin_, "orvel-accent", state.isAlwaysOnTop);

@@ -92,6 +92,12 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   }
 
   sizeProbe_.set_can_target(false);
+  // Named for assistive technologies as what they show; the probe that only measures is not
+  // shown to them at all.
+  setAccessibleLabel(*this, "Orvel player");
+  setAccessibleLabel(content_, "Video");
+  gtk_accessible_update_state(GTK_ACCESSIBLE(sizeProbe_.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE,
+                              -1);
   sizeProbe_.signal_resize().connect([this](int width, int) {
     if (toolbar_) {
       // The bar is inset 8 points on each side.
@@ -269,6 +275,9 @@ void PlayerView::updateWebView(GtkWidget* webView) {
 
 void PlayerView::setNativeVideoView(Gtk::Widget* view) {
   nativeView_ = view;
+  if (view) {
+    setAccessibleLabel(*view, "Video");
+  }
   if (view) {
     view->set_visible(false);
     content_.add_overlay(*view);

@@ -949,7 +949,9 @@ void PlaylistPanel::buildFooter(Gtk::Box& root) {
 void PlaylistPanel::refresh() {
   const auto folder = model_->folderID();
   if (rowsStale_ || folder != shownFolder_ || model_->query() != shownQuery_) {
-    const bool folderChanged = folder != shownFolder_;
+    // The first rows shown count as a new folder, All Videos (no folder) too.
+    const bool folderChanged = !shownOnce_ || folder != shownFolder_;
+    shownOnce_ = true;
     // A keystroke in the search field changes the rows alone.
     const bool onlySearch = !rowsStale_ && !folderChanged;
     const bool contentChanged = rowsStale_;

@@ -15,6 +15,7 @@
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/PositionList.h"
 #include "platform/WidgetHelpers.h"
+#include "platform/X11Frames.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistView.h"
 
@@ -104,6 +105,8 @@ class PlaylistPanel {
   // Work finished on other threads finds the panel through this, or finds it gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   Gtk::Window window_;
+  // Centred on its screen each time it shows.
+  ScreenCentring centring_{window_};
   GtkPlayerDialogs dialogs_{window_};
   std::unique_ptr<PlaylistView> model_;
   ObserverToken modelChanges_;
@@ -112,6 +115,7 @@ class PlaylistPanel {
   // What the shown rows were made from; a change of any of these rebuilds them.
   bool rowsStale_ = true;
   std::optional<Uuid> shownFolder_;
+  bool shownOnce_ = false;
   std::string shownQuery_;
   std::string shownExportTitle_;
   std::vector<PlaylistView::Row> rows_;

@@ -37,7 +37,9 @@ void StarRatingView::setRating(int rating) {
     const bool filled = star <= rating;
     button.set_icon_name(std::string(PlayerSymbols::iconName(filled ? "star.fill" : "star")));
     setClass(button, "orvel-star-filled", filled);
+    setPressed(button, filled);
   }
+  setAccessibleLabel(*this, "Watch later priority: " + std::to_string(rating) + " of 5 stars");
 }
 
 }  // namespace orvel

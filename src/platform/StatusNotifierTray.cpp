@@ -12,6 +12,7 @@
 #include "chrome/PlayerSymbols.h"
 #include "core/Log.h"
 #include "platform/GObjectPtr.h"
+#include "platform/Resources.h"
 
 namespace orvel {
 namespace {
@@ -41,8 +42,12 @@ constexpr const char* kItemInterface = R"xml(<node>
   </interface>
 </node>)xml";
 
-std::string trayIcon() {
-  return std::string(PlayerSymbols::iconName("play.rectangle.fill"));
+// The player's own symbolic icon, which the tray host finds in the installed icon theme or, for
+// a program run where it was built, in the folder named by IconThemePath.
+constexpr const char* kTrayIcon = "com.example.OrvelPlayer-symbolic";
+
+std::string trayIconThemePath() {
+  return resourcePath("icons").value_or("");
 }
 
 // "<Control><Shift>h" as dbusmenu writes a shortcut: [["Control", "Shift", "h"]].
@@ -124,13 +129,13 @@ struct StatusNotifierTray::Callbacks {
       return g_variant_new_int32(0);
     }
     if (property == "IconName") {
-      return g_variant_new_string(trayIcon().c_str());
+      return g_variant_new_string(kTrayIcon);
     }
     if (property == "IconThemePath") {
-      return g_variant_new_string("");
+      return g_variant_new_string(trayIconThemePath().c_str());
     }
     if (property == "ToolTip") {
-      return g_variant_new("(s@a(iiay)ss)", trayIcon().c_str(),
+      return g_variant_new("(s@a(iiay)ss)", kTrayIcon,
                            g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0), kTitle, "");
     }
     if (property == "ItemIsMenu") {

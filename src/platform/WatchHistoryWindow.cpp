@@ -125,6 +125,9 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     stars_.setRating(record->watchLaterStars);
     const bool expanded = owner_.expandedNotes_.contains(videoID_);
     notesText_.set_text(expanded ? "Collapse" : "Notes");
+    setAccessibleLabel(notes_, expanded ? "Collapse" : "Notes");
+    gtk_accessible_update_state(GTK_ACCESSIBLE(notes_.gobj()), GTK_ACCESSIBLE_STATE_EXPANDED,
+                                expanded, -1);
     dot_.set_visible(WatchHistory::hasNotes(owner_.settings_.watchHistoryVideos(), videoID_));
     noteScroller_.set_visible(expanded);
     const std::string note = WatchHistory::note(owner_.settings_.watchHistoryVideos(), videoID_);

@@ -11,6 +11,7 @@
 
 #include "app/AppSettings.h"
 #include "platform/RecentThumbnails.h"
+#include "platform/X11Frames.h"
 
 namespace orvel {
 
@@ -37,6 +38,8 @@ class WatchHistoryWindow {
   RecentThumbnails& thumbnails_;
   std::function<void()> openPlayer_;
   Gtk::Window window_;
+  // Centred on its screen each time it shows.
+  ScreenCentring centring_{window_};
   Gtk::Label count_;
   Gtk::Stack content_;
   Gtk::Box list_{Gtk::Orientation::VERTICAL, 0};

@@ -34,6 +34,13 @@ inline GQuark accessibleLabelKey() {
   return key;
 }
 
+// A button that works as a switch tells assistive technologies whether it is on.
+inline void setPressed(Gtk::Widget& widget, bool pressed) {
+  gtk_accessible_update_state(
+      GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_STATE_PRESSED,
+      pressed ? GTK_ACCESSIBLE_TRISTATE_TRUE : GTK_ACCESSIBLE_TRISTATE_FALSE, -1);
+}
+
 inline void setAccessibleLabel(Gtk::Widget& widget, const std::string& label) {
   g_object_set_qdata_full(G_OBJECT(widget.gobj()), accessibleLabelKey(), g_strdup(label.c_str()),
                           g_free);

@@ -108,6 +108,38 @@ TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// Opened at All Videos, the panel brings the row to resume from into view, far down the list.
+TEST(PlayerEndToEndPlaylist, OpenedAtAllVideosItShowsTheRowToResume) {
+  Home home;
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  std::filesystem::create_directories(media);
+  const std::string clip = makeClip(home, "clip.mp4", 2);
+  for (int index = 10; index < 70; ++index) {
+    std::filesystem::copy_file(clip, media + "/Clip " + std::to_string(index) + ".mp4");
+  }
+  const std::string mediaID = "mp4:" + fileURL(media + "/Clip 65.mp4");
+  {
+    auto defaults = SqliteDefaults::open(home.store());
+    defaults->set("lastPlaybackPositions",
+                  PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(95.0)}}));
+    defaults->set("mediaDurations",
+                  PropertyList(PropertyList::Dictionary{{mediaID, PropertyList(300.0)}}));
+  }
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(playerWindow(home)) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 60; }, 60)) << player.log();
+  ASSERT_TRUE(clickPlayerControl(home, "Playlist")) << home.controlNames();
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Playlist shown at All Videos"); }, 30))
+      << player.log();
+  EXPECT_TRUE(home.control("Clip 65", 30, panel)) << home.controlNames();
+  EXPECT_FALSE(home.control("Clip 10", 0, panel)) << home.controlNames();
+  restPointer(*panel);
+  screenshot("playlist-all-videos-resume.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 // Playing a folder from the sidebar plays its clips in turn; the panel, opened again, marks the
 // clip now playing.
 TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsClipsEnd) {

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -174,6 +176,18 @@ TEST(PlayerEndToEndShell, TheTrayMenuFollowsTheSwitchesAndPlaysAndClearsRecentVi
   const std::string properties = tray.properties();
   EXPECT_NE(properties.find("'Title': <'Orvel player'>"), std::string::npos) << properties;
   EXPECT_NE(properties.find("'Menu': <objectpath '/MenuBar'>"), std::string::npos) << properties;
+  // The player's own symbolic icon, where the host is told to look for it.
+  EXPECT_NE(properties.find("'IconName': <'com.example.OrvelPlayer-symbolic'>"), std::string::npos)
+      << properties;
+  const std::string themeKey = "'IconThemePath': <'";
+  const auto theme = properties.find(themeKey);
+  ASSERT_NE(theme, std::string::npos) << properties;
+  const std::string themePath =
+      properties.substr(theme + themeKey.size(),
+                        properties.find('\'', theme + themeKey.size()) - theme - themeKey.size());
+  EXPECT_TRUE(std::filesystem::exists(
+      themePath + "/hicolor/symbolic/apps/com.example.OrvelPlayer-symbolic.svg"))
+      << themePath;
   // No tray host on this bus: said once, not an error.
   EXPECT_TRUE(waitUntil([&] { return player.logContains("No tray host on the session bus"); }, 30))
       << player.log();
@@ -245,6 +259,15 @@ TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
   EXPECT_TRUE(player.logContains("Registered with the tray host")) << player.log();
   host.terminate();
   EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// Whether the window stands in the middle of the screen (the window manager's frame aside).
+bool isCentred(const WindowGeometry& window) {
+  int width = 0;
+  int height = 0;
+  std::istringstream(commandOutput("xdotool getdisplaygeometry")) >> width >> height;
+  return width > 0 && std::abs(window.centreX() - width / 2) <= 16 &&
+         std::abs(window.centreY() - height / 2) <= 16;
 }
 
 // The player as the desktop's media keys and media widgets reach it: MPRIS on the session bus.
@@ -503,6 +526,8 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   tray.click(tray.entry("Send Feedback…"));
   const auto window = waitForWindow("Send Feedback");
   ASSERT_TRUE(window) << player.log();
+  // Centred on the screen, once the window manager has placed it.
+  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*window)); }, 10));
   const WindowGeometry feedback = windowGeometry(*window);
   ASSERT_TRUE(clickControl(home, "Message", 1, 1, feedback)) << home.controlNames();
   typeText("The playlist is lovely.");
@@ -511,6 +536,15 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   ASSERT_TRUE(clickControl(home, "Set watch later priority: 3 stars", 1, 1, feedback))
       << home.controlNames();
   screenshot("feedback-survey.png");
+  // Closed and opened again, the form starts afresh, with a written message.
+  ASSERT_TRUE(run({"wmctrl", "-c", "Send Feedback"}));
+  ASSERT_TRUE(waitUntil([&] { return !windowShown("Send Feedback"); }, 30));
+  tray.click(tray.entry("Send Feedback…"));
+  const auto again = waitForWindow("Send Feedback");
+  ASSERT_TRUE(again) << player.log();
+  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*again)); }, 10));
+  EXPECT_TRUE(home.control("Subject", 30, windowGeometry(*again))) << home.controlNames();
+  EXPECT_FALSE(home.control("Set watch later priority: 3 stars", 0)) << home.controlNames();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
@@ -545,10 +579,15 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   Player player(home, {}, "player.log");
   const auto playerShown = playerWindow(home);
   ASSERT_TRUE(playerShown) << player.log();
+  // The player in the bottom corner: the history window still opens whole, in the middle of the
+  // screen, not over the player and partly off screen.
+  ASSERT_TRUE(run({"xdotool", "windowmove", std::to_string(*playerShown), "900", "560"}));
+  ASSERT_TRUE(waitUntil([&] { return windowGeometry(*playerShown).x == 900; }, 30));
   ASSERT_TRUE(focusWindow(*playerShown));
   pressKeys({"ctrl+shift+h"});
   const auto window = waitForWindow("Watch History");
   ASSERT_TRUE(window) << player.log();
+  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*window)); }, 10));
   const WindowGeometry list = windowGeometry(*window);
   for (const char* title : titles) {
     EXPECT_TRUE(home.control(title, 30, list)) << title << "\n" << home.controlNames();
@@ -575,6 +614,15 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").watchNote == "Watch again"; }, 30))
       << stored("aaaaaaaaaaa").watchNote;
   screenshot("watch-history-note.png");
+  // Closed and opened again, no note editor is left open.
+  ASSERT_TRUE(run({"wmctrl", "-c", "Watch History"}));
+  ASSERT_TRUE(waitUntil([&] { return !windowShown("Watch History"); }, 30));
+  ASSERT_TRUE(focusWindow(*playerShown));
+  pressKeys({"ctrl+shift+h"});
+  const auto again = waitForWindow("Watch History");
+  ASSERT_TRUE(again) << player.log();
+  EXPECT_TRUE(home.control(titles[0], 30, windowGeometry(*again))) << home.controlNames();
+  EXPECT_FALSE(home.control("Note", 0)) << home.controlNames();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

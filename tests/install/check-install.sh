@@ -25,6 +25,17 @@ expect "$datadir/applications/$id.desktop"
 expect "$datadir/metainfo/$id.metainfo.xml"
 expect "$datadir/icons/hicolor/scalable/apps/$id.svg"
 expect "$datadir/icons/hicolor/symbolic/apps/$id-symbolic.svg"
+for size in 16 22 24 32 48 64 128 256 512; do
+  png="$stage$datadir/icons/hicolor/${size}x$size/apps/$id.png"
+  if [ ! -e "$png" ]; then
+    echo "not installed: $datadir/icons/hicolor/${size}x$size/apps/$id.png" >&2
+    status=1
+  elif ! head -c 24 "$png" | od -An -tx1 | tr -d ' \n' |
+    grep -q "^89504e470d0a1a0a.\{16\}$(printf '%08x%08x' "$size" "$size")"; then
+    echo "$png is not a $size × $size PNG" >&2
+    status=1
+  fi
+done
 
 desktop="$stage$datadir/applications/$id.desktop"
 metainfo="$stage$datadir/metainfo/$id.metainfo.xml"
