@@ -17,13 +17,14 @@ const std::vector<PlayerCommands::Command>& PlayerCommands::all() {
        Switch::eightyTransparency, "", ""},
       {Id::toggleOpacity, "Toggle Opacity", "toggle-opacity", "<Control>p", std::nullopt,
        "toggleOpacity", ""},
-      {Id::openURL, "Open URL...", "open-url", "<Control>o", std::nullopt, "openURL", ""},
+      {Id::openURL, "Open URL...", "open-url", "<Control>o", std::nullopt, "openURL", "",
+       Command::Menu::player},
       {Id::openPlaylist, "Playlist…", "playlist", "<Control><Shift>p", std::nullopt, "openPlaylist",
-       ""},
+       "", Command::Menu::player},
       {Id::openWatchHistory, "Open Watch History", "watch-history", "<Control><Shift>h",
-       std::nullopt, "", "watch-history"},
+       std::nullopt, "", "watch-history", Command::Menu::player},
       {Id::lockAspectRatio16x9, "Lock 16:9 While Resizing", "lock-aspect-ratio", "",
-       Switch::lockAspectRatio16x9, "", ""},
+       Switch::lockAspectRatio16x9, "", "", Command::Menu::player},
   };
   return commands;
 }

@@ -38,6 +38,9 @@ class PlayerCommands {
     std::optional<AppSettings::Switch> toggles;
     std::string_view notification;
     std::string_view window;
+    // The menu that holds it.
+    enum class Menu { view, player };
+    Menu menu = Menu::view;
   };
 
   // In menu order: the View group, then the "Player" menu.

@@ -3,6 +3,7 @@
 #include <gdk/gdk.h>
 #include <gio/gio.h>
 
+#include <optional>
 #include <vector>
 
 #include "core/Log.h"
@@ -10,16 +11,26 @@
 namespace orvel {
 namespace {
 
-std::vector<std::string>& ownVariables() {
-  static std::vector<std::string> names;
-  return names;
+// A variable the player set for itself, with the value it was given, if any.
+struct OwnVariable {
+  std::string name;
+  std::optional<std::string> given;
+};
+
+std::vector<OwnVariable>& ownVariables() {
+  static std::vector<OwnVariable> variables;
+  return variables;
 }
 
 }  // namespace
 
 void setOwnEnvironmentVariable(const char* name, const char* value) {
+  std::optional<std::string> given;
+  if (const char* before = g_getenv(name)) {
+    given = before;
+  }
   g_setenv(name, value, TRUE);
-  ownVariables().emplace_back(name);
+  ownVariables().push_back({name, std::move(given)});
 }
 
 void openWithDesktop(const std::string& uri) {
@@ -28,8 +39,12 @@ void openWithDesktop(const std::string& uri) {
   GAppLaunchContext* context =
       display ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display))
               : g_app_launch_context_new();
-  for (const std::string& name : ownVariables()) {
-    g_app_launch_context_unsetenv(context, name.c_str());
+  for (const OwnVariable& variable : ownVariables()) {
+    if (variable.given) {
+      g_app_launch_context_setenv(context, variable.name.c_str(), variable.given->c_str());
+    } else {
+      g_app_launch_context_unsetenv(context, variable.name.c_str());
+    }
   }
   g_app_info_launch_default_for_uri_async(
       uri.c_str(), context, nullptr,

@@ -31,8 +31,8 @@ class FeedbackWindow {
   AppSettings& settings_;
   FeedbackForm form_;
   Gtk::Window window_;
-  // Centred on its screen each time it shows.
-  ScreenCentring centring_{window_};
+  // Kept whole on its screen each time it shows.
+  ScreenKeeping onScreen_{window_};
   Gtk::PasswordEntry key_;
   Gtk::ToggleButton survey_;
   Gtk::ToggleButton written_;

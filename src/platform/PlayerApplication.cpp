@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
@@ -82,6 +83,14 @@ int runPlayerApplication(int argc, char** argv) {
     setOwnEnvironmentVariable("GDK_BACKEND", "x11");
   }
   preferCairoWithoutGPU();
+  // The player's chrome is light on dark by design: whatever theme the user names, the player's
+  // windows take its dark variant, so that its texts and symbols stay readable (Adwaita becomes
+  // Adwaita:dark, HighContrast HighContrast:dark). Without a named theme, the toolkit's own
+  // preference for dark does the same.
+  if (const char* theme = g_getenv("GTK_THEME");
+      theme && *theme && std::string_view(theme).find(':') == std::string_view::npos) {
+    setOwnEnvironmentVariable("GTK_THEME", (std::string(theme) + ":dark").c_str());
+  }
   // The program's name becomes the window's WM_CLASS, which desktops match against the desktop
   // file's StartupWMClass: the application ID, as the desktop file, the icon and the bus name.
   // (No application name: the toolkit's hidden leader window would carry it as its title, and

@@ -21,6 +21,7 @@
 #include "platform/FeedbackWindow.h"
 #include "platform/GtkPlayerDialogs.h"
 #include "platform/GtkPlayerWindow.h"
+#include "platform/KeyboardShortcuts.h"
 #include "platform/MprisService.h"
 #include "platform/MpvMediaEngine.h"
 #include "platform/MpvVideoArea.h"
@@ -121,6 +122,7 @@ struct PlayerController::Parts {
   SoupFeedbackTransport feedbackTransport;
   std::unique_ptr<FeedbackWindow> feedback;
   std::unique_ptr<WatchHistoryWindow> history;
+  std::unique_ptr<Gtk::ShortcutsWindow> shortcuts;
   sigc::connection monitorsChanged;
   // The media folder is read off the main loop; what it finds joins the library there.
   std::thread mediaFolderScan;
@@ -440,6 +442,17 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
                                                 .quit = [&p] { p.window.close(); }});
   p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
   p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
+  p.toolbar->setCommandsMenu(KeyboardShortcuts::commandsMenu());
+  application.add_action(KeyboardShortcuts::kAction, [&p] {
+    if (!p.shortcuts) {
+      p.shortcuts = KeyboardShortcuts::makeWindow(p.window);
+    }
+    if (p.shortcuts) {
+      p.shortcuts->present();
+    }
+  });
+  application.set_accel_for_action(std::string("app.") + KeyboardShortcuts::kAction,
+                                   KeyboardShortcuts::kAccelerator);
   p.tray.emplace(*p.statusMenu, p.recentThumbnails, [&p] { p.window.present(); });
   p.mpris.emplace(p.queue, *p.session, StreamingProviderRegistry::shared(),
                   MprisService::Hooks{.raise = [&p] { p.window.present(); },

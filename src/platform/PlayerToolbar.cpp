@@ -352,8 +352,23 @@ Gtk::Popover& PlayerToolbar::buildOptionsPopover() {
   deleteSection_.append(*deleteFile);
   box->append(deleteSection_);
 
+  // Every command of the player with its key, for those who look for them with the mouse.
+  box->append(*Gtk::make_managed<Gtk::Separator>());
+  commands_.set_label("All Commands");
+  commands_.set_has_frame(false);
+  commands_.set_halign(Gtk::Align::START);
+  commands_.add_css_class("orvel-row-button");
+  describe(commands_, "All Commands", "The player's commands and their keys");
+  commands_.set_visible(false);
+  box->append(commands_);
+
   popover->set_child(*box);
   return *popover;
+}
+
+void PlayerToolbar::setCommandsMenu(const Glib::RefPtr<Gio::MenuModel>& menu) {
+  commands_.set_menu_model(menu);
+  commands_.set_visible(static_cast<bool>(menu));
 }
 
 Gtk::Popover& PlayerToolbar::buildEqualizerPopover() {

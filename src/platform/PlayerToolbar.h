@@ -62,6 +62,8 @@ class PlayerToolbar final : public Gtk::Box {
     return (equalizerPopover_ && equalizerPopover_->get_visible()) ||
            (optionsPopover_ && optionsPopover_->get_visible());
   }
+  // The commands menu the options offer.
+  void setCommandsMenu(const Glib::RefPtr<Gio::MenuModel>& menu);
 
  private:
   void buildTimeRow();
@@ -116,6 +118,7 @@ class PlayerToolbar final : public Gtk::Box {
   Gtk::Scale zoom_;
   Gtk::Button zoomReset_;
   Gtk::Box deleteSection_{Gtk::Orientation::VERTICAL, 8};
+  Gtk::MenuButton commands_;
 
   // Equalizer popover.
   Gtk::Box equalizerIcon_;

@@ -965,21 +965,30 @@ void PlaylistPanel::refresh() {
       refreshScope();
     }
     if (folderChanged) {
-      // The row to resume from comes into view once the list has its new rows.
-      later_.post([this] {
-        for (std::size_t position = 0; position < rows_.size(); ++position) {
-          if (rows_[position].isResume) {
-            list_->activate_action("list.scroll-to-item",
-                                   Glib::Variant<guint32>::create(static_cast<guint32>(position)));
-            break;
-          }
-        }
-      });
+      scrollToResumeRow();
     }
   }
   applySelection();
   refreshControls();
   syncDialogs();
+}
+
+// The row to resume from comes into view once the list has its new rows and a size: a list not
+// yet shown loses the scroll.
+void PlaylistPanel::scrollToResumeRow() {
+  list_->add_tick_callback([this](const Glib::RefPtr<Gdk::FrameClock>&) {
+    if (!list_->get_mapped() || list_->get_height() <= 0) {
+      return true;
+    }
+    for (std::size_t position = 0; position < rows_.size(); ++position) {
+      if (rows_[position].isResume) {
+        list_->activate_action("list.scroll-to-item",
+                               Glib::Variant<guint32>::create(static_cast<guint32>(position)));
+        break;
+      }
+    }
+    return false;
+  });
 }
 
 void PlaylistPanel::refreshRows(bool contentChanged) {

@@ -72,6 +72,7 @@ class PlaylistPanel {
   void refresh();
   // `contentChanged`: what the rows show may differ even where the same items stay in place.
   void refreshRows(bool contentChanged);
+  void scrollToResumeRow();
   void refreshSidebar();
   void refreshScope();
   void refreshControls();
@@ -105,8 +106,8 @@ class PlaylistPanel {
   // Work finished on other threads finds the panel through this, or finds it gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   Gtk::Window window_;
-  // Centred on its screen each time it shows.
-  ScreenCentring centring_{window_};
+  // Kept whole on its screen each time it shows.
+  ScreenKeeping onScreen_{window_};
   GtkPlayerDialogs dialogs_{window_};
   std::unique_ptr<PlaylistView> model_;
   ObserverToken modelChanges_;

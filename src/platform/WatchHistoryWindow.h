@@ -38,8 +38,8 @@ class WatchHistoryWindow {
   RecentThumbnails& thumbnails_;
   std::function<void()> openPlayer_;
   Gtk::Window window_;
-  // Centred on its screen each time it shows.
-  ScreenCentring centring_{window_};
+  // Kept whole on its screen each time it shows.
+  ScreenKeeping onScreen_{window_};
   Gtk::Label count_;
   Gtk::Stack content_;
   Gtk::Box list_{Gtk::Orientation::VERTICAL, 0};

@@ -125,26 +125,26 @@ std::vector<Screen> displayScreens() {
   return result;
 }
 
-ScreenCentring::ScreenCentring(Gtk::Window& window) : window_(window) {
+ScreenKeeping::ScreenKeeping(Gtk::Window& window) : window_(window) {
   mapped_ = window_.signal_map().connect([this] {
-    centre();
     settle_.disconnect();
     settle_ = Glib::signal_timeout().connect(
         [this] {
-          centre();
+          keepOnScreen();
           return false;
         },
         kSettleMilliseconds);
   });
 }
 
-ScreenCentring::~ScreenCentring() {
+ScreenKeeping::~ScreenKeeping() {
   mapped_.disconnect();
   settle_.disconnect();
 }
 
-void ScreenCentring::centre() {
-  if (!window_.get_mapped() || !x11SurfaceOf(window_)) {
+void ScreenKeeping::keepOnScreen() {
+  GdkSurface* surface = x11SurfaceOf(window_);
+  if (!window_.get_mapped() || !surface) {
     return;
   }
   // The window manager's frame counts: a move names where the frame's corner goes.
@@ -159,11 +159,19 @@ void ScreenCentring::centre() {
     return;
   }
   const Rect area = WindowGeometry::allowedArea(screens[*best], WindowGeometry::kScreenMargin);
-  const Rect centred = WindowGeometry::centerOnVisibleScreen(outer, area);
-  if (centred != outer) {
-    setX11Frame(window_, Rect{centred.x, centred.y, centred.width - border.left - border.right,
-                              centred.height - border.top - border.bottom});
+  const Rect placed = WindowGeometry::clampToVisibleScreen(outer, area, true);
+  if (placed == outer) {
+    return;
   }
+  const double scale = scaleOf(surface);
+  XMoveResizeWindow(xdisplayOf(surface), gdk_x11_surface_get_xid(surface),
+                    static_cast<int>(std::lround(placed.x * scale)),
+                    static_cast<int>(std::lround(placed.y * scale)),
+                    static_cast<unsigned>(std::max(
+                        1L, std::lround((placed.width - border.left - border.right) * scale))),
+                    static_cast<unsigned>(std::max(
+                        1L, std::lround((placed.height - border.top - border.bottom) * scale))));
+  XFlush(xdisplayOf(surface));
 }
 
 }  // namespace orvel

@@ -16,20 +16,21 @@ void setX11Frame(Gtk::Window& window, const Rect& frame);
 // The display's screens by their work areas (without panels), the primary one first.
 std::vector<Screen> displayScreens();
 
-// Centres a window on its screen each time it is shown, inside the visible area with the
-// player's margin; once the window manager has placed it, a moment later, it is centred again
-// and so kept whole on screen.
-class ScreenCentring {
+// Keeps a window whole on its screen each time it is shown: the window manager places a new
+// window (over the player, for the player's own windows), and a moment later the window is moved
+// as little as brings it inside the visible area with the player's margin, or centred there when
+// it lies off every screen.
+class ScreenKeeping {
  public:
   static constexpr unsigned kSettleMilliseconds = 300;
 
-  explicit ScreenCentring(Gtk::Window& window);
-  ~ScreenCentring();
-  ScreenCentring(const ScreenCentring&) = delete;
-  ScreenCentring& operator=(const ScreenCentring&) = delete;
+  explicit ScreenKeeping(Gtk::Window& window);
+  ~ScreenKeeping();
+  ScreenKeeping(const ScreenKeeping&) = delete;
+  ScreenKeeping& operator=(const ScreenKeeping&) = delete;
 
  private:
-  void centre();
+  void keepOnScreen();
 
   Gtk::Window& window_;
   sigc::connection mapped_;

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "core/SqliteDefaults.h"
 #include "e2e/EndToEnd.h"
 #include "e2e/LocalWebServer.h"
+#include "e2e/XDisplay.h"
 
 namespace orvel::e2e {
 namespace {
@@ -261,13 +264,13 @@ TEST(PlayerEndToEndShell, ATrayHostThatRestartsIsRegisteredWithAgain) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
-// Whether the window stands in the middle of the screen (the window manager's frame aside).
-bool isCentred(const WindowGeometry& window) {
+// Whether the window lies whole on the screen (the window manager's frame aside).
+bool isOnScreen(const WindowGeometry& window) {
   int width = 0;
   int height = 0;
   std::istringstream(commandOutput("xdotool getdisplaygeometry")) >> width >> height;
-  return width > 0 && std::abs(window.centreX() - width / 2) <= 16 &&
-         std::abs(window.centreY() - height / 2) <= 16;
+  return width > 0 && window.x >= 0 && window.y >= 0 && window.x + window.width <= width &&
+         window.y + window.height <= height;
 }
 
 // The player as the desktop's media keys and media widgets reach it: MPRIS on the session bus.
@@ -526,8 +529,6 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   tray.click(tray.entry("Send Feedback…"));
   const auto window = waitForWindow("Send Feedback");
   ASSERT_TRUE(window) << player.log();
-  // Centred on the screen, once the window manager has placed it.
-  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*window)); }, 10));
   const WindowGeometry feedback = windowGeometry(*window);
   ASSERT_TRUE(clickControl(home, "Message", 1, 1, feedback)) << home.controlNames();
   typeText("The playlist is lovely.");
@@ -542,7 +543,6 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   tray.click(tray.entry("Send Feedback…"));
   const auto again = waitForWindow("Send Feedback");
   ASSERT_TRUE(again) << player.log();
-  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*again)); }, 10));
   EXPECT_TRUE(home.control("Subject", 30, windowGeometry(*again))) << home.controlNames();
   EXPECT_FALSE(home.control("Set watch later priority: 3 stars", 0)) << home.controlNames();
   EXPECT_EQ(player.terminate(), 0) << player.log();
@@ -579,15 +579,13 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   Player player(home, {}, "player.log");
   const auto playerShown = playerWindow(home);
   ASSERT_TRUE(playerShown) << player.log();
-  // The player in the bottom corner: the history window still opens whole, in the middle of the
-  // screen, not over the player and partly off screen.
-  ASSERT_TRUE(run({"xdotool", "windowmove", std::to_string(*playerShown), "900", "560"}));
-  ASSERT_TRUE(waitUntil([&] { return windowGeometry(*playerShown).x == 900; }, 30));
   ASSERT_TRUE(focusWindow(*playerShown));
   pressKeys({"ctrl+shift+h"});
   const auto window = waitForWindow("Watch History");
   ASSERT_TRUE(window) << player.log();
-  EXPECT_TRUE(waitUntil([&] { return isCentred(windowGeometry(*window)); }, 10));
+  // Whole on the screen.
+  EXPECT_TRUE(waitUntil([&] { return isOnScreen(windowGeometry(*window)); }, 10))
+      << windowGeometry(*window).x << "," << windowGeometry(*window).y;
   const WindowGeometry list = windowGeometry(*window);
   for (const char* title : titles) {
     EXPECT_TRUE(home.control(title, 30, list)) << title << "\n" << home.controlNames();
@@ -625,6 +623,103 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   EXPECT_FALSE(home.control("Note", 0)) << home.controlNames();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
+
+// Whether the control shows light text or symbols: its brightest pixel. The player's chrome is
+// dark, so dark text on it would be unreadable.
+bool showsLightText(const Control& control) {
+  int brightest = 0;
+  for (int y = control.y; y < control.y + control.height; y += 2) {
+    for (int x = control.x; x < control.x + control.width; x += 2) {
+      if (const auto pixel = x11::readScreenPixel(x, y)) {
+        brightest =
+            std::max(brightest, ((*pixel)[0] * 299 + (*pixel)[1] * 587 + (*pixel)[2] * 114) / 1000);
+      }
+    }
+  }
+  return brightest >= 170;
+}
+
+// Under the light Adwaita, its dark variant and HighContrast, the toolbar, the playlist, the
+// watch history and the feedback window show their texts light on their dark panels.
+class PlayerEndToEndThemes : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndThemes, EveryViewIsReadable) {
+  Home home;
+  home.addEnvironment("GTK_THEME=" + GetParam());
+  std::string name = GetParam();
+  std::replace(name.begin(), name.end(), ':', '-');
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  std::filesystem::create_directories(media);
+  const std::string clip = makeClip(home, "clip.mp4", 2);
+  for (int index = 1; index <= 3; ++index) {
+    std::filesystem::copy_file(clip, media + "/Clip " + std::to_string(index) + ".mp4");
+  }
+  RecentVideoItem seen;
+  seen.videoID = "aaaaaaaaaaa";
+  seen.title = "A lecture on colour";
+  seen.lastPosition = 61;
+  seen.lastPlayedAt = Date{800000000.0};
+  seen.sourceURL = "https://www.youtube.com/watch?v=aaaaaaaaaaa";
+  const auto encoded = RecentVideoItem::encodeList({seen});
+  ASSERT_TRUE(encoded);
+  SqliteDefaults::open(home.store())
+      ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
+  const std::string film = makeClip(home, "film.mkv", 60);
+  Player player(home, {film}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(film), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  auto readable = [&](const std::string& control, std::optional<WindowGeometry> within) {
+    const auto found = home.control(control, 30, within);
+    return found && waitUntil([&] { return showsLightText(*found); }, 10);
+  };
+
+  hoverOver(windowGeometry(*window));
+  EXPECT_TRUE(readable("Playback options", std::nullopt)) << home.controlNames();
+  screenshot("theme-" + name + "-toolbar.png");
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto panel = waitForWindow("Playlist");
+  ASSERT_TRUE(panel) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.control("Clip 3", 0).has_value(); }, 30))
+      << home.controlNames();
+  for (const char* control : {"Shuffle", "Clear…", "Done", "Clip 1", "All Videos"}) {
+    EXPECT_TRUE(readable(control, windowGeometry(*panel))) << control;
+  }
+  screenshot("theme-" + name + "-playlist.png");
+  ASSERT_TRUE(clickControl(home, "Done")) << home.controlNames();
+  ASSERT_TRUE(waitUntil([&] { return !windowShown("Playlist"); }, 30));
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+h"});
+  const auto history = waitForWindow("Watch History");
+  ASSERT_TRUE(history) << player.log();
+  for (const char* control : {"A lecture on colour", "Notes"}) {
+    EXPECT_TRUE(readable(control, windowGeometry(*history))) << control;
+  }
+  screenshot("theme-" + name + "-history.png");
+  ASSERT_TRUE(run({"wmctrl", "-c", "Watch History"}));
+
+  tray.click(tray.entry("Send Feedback…"));
+  const auto feedback = waitForWindow("Send Feedback");
+  ASSERT_TRUE(feedback) << player.log();
+  for (const char* control : {"Subject", "Resend API Key"}) {
+    EXPECT_TRUE(readable(control, windowGeometry(*feedback))) << control;
+  }
+  screenshot("theme-" + name + "-feedback.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Themes, PlayerEndToEndThemes,
+                         ::testing::Values("Adwaita", "Adwaita:dark", "HighContrast"),
+                         [](const ::testing::TestParamInfo<std::string>& theme) {
+                           std::string name = theme.param;
+                           std::replace(name.begin(), name.end(), ':', '_');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace orvel::e2e

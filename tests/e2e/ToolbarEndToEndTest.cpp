@@ -126,6 +126,42 @@ TEST(PlayerEndToEndToolbar, ThePinButtonTakesTheWindowOffTheTopAndBack) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// Every command has a home the mouse reaches: the options list them with their keys, and Ctrl+?
+// shows every key of the player, the playlist and the watch history.
+TEST(PlayerEndToEndToolbar, TheOptionsListEveryCommandAndCtrlQuestionShowsEveryKey) {
+  Home home;
+  const std::string clip = makeClip(home, "clip.mkv", 60);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(clip), 1)) << player.log();
+  ASSERT_TRUE(waitUntil(playerIsAbove, 30));
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "All Commands")) << home.controlNames();
+  for (const char* command :
+       {"Hover Transparency", "80% Transparency", "Toggle Opacity", "Open URL...", "Playlist…",
+        "Open Watch History", "Lock 16:9 While Resizing", "Keyboard Shortcuts"}) {
+    EXPECT_TRUE(home.control(command)) << command << "\n" << home.controlNames();
+  }
+  screenshot("commands-menu.png");
+  ASSERT_TRUE(clickControl(home, "Always On Top")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return !playerIsAbove(); }, 30)) << playerWindowState();
+
+  // The options close; from the player window the key shows every key.
+  pressKeys({"Escape"});
+  EXPECT_TRUE(waitUntil([&] { return !home.control("All Commands", 0); }, 30));
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+question"});
+  const auto keys = waitForWindow("Keyboard Shortcuts");
+  ASSERT_TRUE(keys) << commandOutput("wmctrl -l") << player.log();
+  for (const char* key :
+       {"Play or pause", "Toggle Opacity", "Remove the selected items", "Send feedback", "Quit"}) {
+    EXPECT_TRUE(home.control(key, 30, windowGeometry(*keys))) << key << "\n" << home.controlNames();
+  }
+  screenshot("keyboard-shortcuts.png");
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 // A point of the screen outside the window.
 std::pair<int, int> awayFrom(const WindowGeometry& window) {
   for (const auto& corner :

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <string>
+
+namespace orvel {
+
+// The player's commands as a menu with their keys, and the window that lists every key of the
+// player, the playlist, the watch history and the feedback window.
+namespace KeyboardShortcuts {
+
+// The application action that shows the keys, and its key (Ctrl+?, as GNOME programs have it).
+inline constexpr const char* kAction = "shortcuts";
+inline constexpr const char* kAccelerator = "<Control>question";
+inline constexpr const char* kTitle = "Keyboard Shortcuts";
+
+// The View and the Player commands, each with its key, then the keys window; the items act on
+// the application's actions of the same names.
+Glib::RefPtr<Gio::Menu> commandsMenu();
+
+// The keys window, transient for the player window; closed, it hides.
+std::unique_ptr<Gtk::ShortcutsWindow> makeWindow(Gtk::Window& parent);
+
+}  // namespace KeyboardShortcuts
+}  // namespace orvel
