@@ -67,6 +67,11 @@ std::string stringProperty(GtkWidget* widget, const char* name) {
 // What a user or a screen reader calls the control.
 std::vector<std::string> namesOf(GtkWidget* widget) {
   std::vector<std::string> names;
+  // A list's holder of a row is named for screen readers by the title the row shows, which the
+  // map lists already, where it stands.
+  if (std::string_view(G_OBJECT_TYPE_NAME(widget)) == "GtkListItemWidget") {
+    return names;
+  }
   auto add = [&names](std::string name) {
     if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
       names.push_back(std::move(name));

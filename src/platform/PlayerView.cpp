@@ -96,8 +96,7 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   // shown to them at all.
   setAccessibleLabel(*this, "Orvel player");
   setAccessibleLabel(content_, "Video");
-  gtk_accessible_update_state(GTK_ACCESSIBLE(sizeProbe_.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE,
-                              -1);
+  setHiddenFromAssistiveTechnologies(sizeProbe_, true);
   sizeProbe_.signal_resize().connect([this](int width, int) {
     if (toolbar_) {
       // The bar is inset 8 points on each side.
@@ -234,6 +233,7 @@ void PlayerView::buildDropPrompt() {
   inner->append(*line);
   dropPrompt_.append(*inner);
   dropPrompt_.set_opacity(0);
+  setHiddenFromAssistiveTechnologies(dropPrompt_, true);
   add_overlay(dropPrompt_);
 }
 
@@ -450,6 +450,7 @@ void PlayerView::render() {
     });
   }
   dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);
+  setHiddenFromAssistiveTechnologies(dropPrompt_, !session_.isDropTargeted());
   // The web view hides while the native video is shown above it, and while nothing plays (its
   // page draws nothing then), so that the web engine idles with a hidden page.
   const bool native = nativeView_ && session_.isNativeMediaActive();

@@ -329,6 +329,10 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     const PlaylistNode& node = row.node;
     const std::string title = model.displayTitle(node);
     setText(title_, title);
+    // The list's own holder of the row is what screen readers land on: it carries the title.
+    if (Gtk::Widget* holder = get_parent()) {
+      setAccessibleLabel(*holder, title);
+    }
     setText(subtitle_, model.subtitle(row));
     subtitle_.set_visible(!subtitle_.get_text().empty());
 
@@ -397,6 +401,7 @@ class PlaylistPanel::ContentRow : public Gtk::Box {
     if (!progress_) {
       progress_ = Gtk::make_managed<Gtk::ProgressBar>();
       progress_->add_css_class("orvel-playlist-progress");
+      setAccessibleLabel(*progress_, "Watched");
       text_.insert_child_after(*progress_, subtitle_);
     }
     return *progress_;
@@ -513,6 +518,9 @@ class PlaylistPanel::SidebarRow : public Gtk::Box {
                                       : entry.isExpanded ? "folder.fill"
                                                          : "folder"));
     setText(title_, entry.title);
+    if (Gtk::Widget* holder = get_parent()) {
+      setAccessibleLabel(*holder, entry.title);
+    }
     setText(count_, std::to_string(entry.count));
     playing_.set_visible(entry.isPlaying);
     resume_.set_visible(entry.hasResume);
@@ -602,15 +610,16 @@ PlaylistPanel::PlaylistPanel(Inputs inputs) : inputs_(std::move(inputs)) {
 PlaylistPanel::~PlaylistPanel() {
   modelChanges_.cancel();
   metadataChanges_.cancel();
+  // Before the tree it hangs from comes down.
+  if (contextMenu_.get_parent()) {
+    contextMenu_.unparent();
+  }
   // The rows unbind while the window's tree comes down: that needs the panel still whole.
   summaryUpdate_.disconnect();
   window_.unset_child();
   boundRows_.clear();
   if (chooser_) {
     chooser_->hide();
-  }
-  if (contextMenu_.get_parent()) {
-    contextMenu_.unparent();
   }
 }
 
@@ -1020,6 +1029,13 @@ void PlaylistPanel::refreshRows(bool contentChanged) {
     setText(emptyMessage_, empty->message);
   }
   contentStack_.set_visible_child(empty ? "empty" : "list");
+  for (const char* page : {"empty", "list"}) {
+    if (Gtk::Widget* child = contentStack_.get_child_by_name(page)) {
+      setHiddenFromAssistiveTechnologies(*child, contentStack_.get_visible_child() != child);
+    }
+  }
+  // An empty list takes no keyboard focus: it would keep it, and Tab would lead nowhere.
+  list_->set_can_focus(!rows_.empty());
   // Only rows on screen stay selected: the footer's actions never reach a row out of sight.
   Ids shown;
   for (const Row& row : rows_) {
@@ -1316,17 +1332,27 @@ void PlaylistPanel::showContextMenu(Gtk::Widget& anchor, double x, double y, con
 
 void PlaylistPanel::showMenu(Gtk::Widget& anchor, const Glib::RefPtr<Gio::MenuModel>& model,
                              std::optional<Gdk::Rectangle> at) {
+  // The menu hangs from the window's content, which lives as long as the panel, and points at
+  // the row or button it is for: rows are made and dropped as the list changes and scrolls, and
+  // a menu left hanging from a dropped row would outlive it.
+  Gtk::Widget* holder = window_.get_child();
+  graphene_rect_t bounds;
+  if (!holder || !gtk_widget_compute_bounds(anchor.gobj(), holder->gobj(), &bounds)) {
+    return;
+  }
   contextMenu_.set_menu_model(model);
-  if (contextMenu_.get_parent()) {
-    contextMenu_.unparent();
+  if (contextMenu_.get_parent() != holder) {
+    if (contextMenu_.get_parent()) {
+      contextMenu_.unparent();
+    }
+    contextMenu_.set_parent(*holder);
   }
-  contextMenu_.set_parent(anchor);
   contextMenu_.set_has_arrow(!at);
-  if (at) {
-    contextMenu_.set_pointing_to(*at);
-  } else {
-    gtk_popover_set_pointing_to(GTK_POPOVER(contextMenu_.gobj()), nullptr);
-  }
+  const int x = static_cast<int>(bounds.origin.x);
+  const int y = static_cast<int>(bounds.origin.y);
+  contextMenu_.set_pointing_to(at ? Gdk::Rectangle(x + at->get_x(), y + at->get_y(), 1, 1)
+                                  : Gdk::Rectangle(x, y, static_cast<int>(bounds.size.width),
+                                                   static_cast<int>(bounds.size.height)));
   contextMenu_.popup();
 }
 

@@ -238,6 +238,11 @@ void WatchHistoryWindow::refresh() {
                                                StreamingProviderRegistry::shared());
   count_.set_text(WatchHistory::countText(shown.size()));
   content_.set_visible_child(shown.empty() ? "empty" : "list");
+  for (const char* page : {"empty", "list"}) {
+    if (Gtk::Widget* child = content_.get_child_by_name(page)) {
+      setHiddenFromAssistiveTechnologies(*child, content_.get_visible_child() != child);
+    }
+  }
   std::vector<std::string> ids;
   for (const RecentVideoItem& record : shown) {
     ids.push_back(record.videoID);

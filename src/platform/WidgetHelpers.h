@@ -34,6 +34,13 @@ inline GQuark accessibleLabelKey() {
   return key;
 }
 
+// A widget kept in place but not shown (faded out, or a page behind another) is hidden from
+// assistive technologies too.
+inline void setHiddenFromAssistiveTechnologies(Gtk::Widget& widget, bool hidden) {
+  gtk_accessible_update_state(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, hidden,
+                              -1);
+}
+
 // A button that works as a switch tells assistive technologies whether it is on.
 inline void setPressed(Gtk::Widget& widget, bool pressed) {
   gtk_accessible_update_state(

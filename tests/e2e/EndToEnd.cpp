@@ -10,6 +10,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -124,9 +125,15 @@ Home::~Home() {
 
 std::vector<std::string> Home::environment() const {
   std::vector<std::string> variables;
+  // A variable the test adds replaces the one this process was given.
+  auto addedByTest = [&](const std::string& variable) {
+    const std::string name = variable.substr(0, variable.find('=') + 1);
+    return std::any_of(extra_.begin(), extra_.end(),
+                       [&](const std::string& added) { return added.starts_with(name); });
+  };
   for (char** entry = environ; *entry; ++entry) {
     std::string variable = *entry;
-    if (!variable.starts_with("HOME=") && !variable.starts_with("XDG_")) {
+    if (!variable.starts_with("HOME=") && !variable.starts_with("XDG_") && !addedByTest(variable)) {
       variables.push_back(variable);
     }
   }

@@ -105,6 +105,12 @@ TEST(PlayerEndToEndPlaylist, TheToolbarOpensThePanelWhereLinksAreAddedAndRemoved
   ASSERT_TRUE(clickControl(home, "Move To")) << home.controlNames();
   EXPECT_TRUE(home.control("Top Level")) << home.controlNames();
   screenshot("playlist-move-to.png");
+  // A row's own menu, then quitting with the panel open: the menu does not outlive its row.
+  pressKeys({"Escape"});
+  ASSERT_TRUE(waitUntil([&] { return !home.control("Top Level", 0); }, 30));
+  ASSERT_TRUE(clickControl(home, "More actions for Lecture 2", 1, 1, panel)) << home.controlNames();
+  EXPECT_TRUE(home.control("Rename…")) << home.controlNames();
+  pressKeys({"Escape"});
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

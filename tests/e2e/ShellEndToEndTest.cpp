@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -624,6 +625,28 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// A home with something in every view: clips in the media folder (one in a folder "Trip") and a
+// YouTube video in the watch history.
+void fillViews(const Home& home) {
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  std::filesystem::create_directories(media + "/Trip");
+  const std::string clip = makeClip(home, "clip.mp4", 2);
+  for (int index = 1; index <= 3; ++index) {
+    std::filesystem::copy_file(clip, media + "/Clip " + std::to_string(index) + ".mp4");
+  }
+  std::filesystem::copy_file(clip, media + "/Trip/Clip 4.mp4");
+  RecentVideoItem seen;
+  seen.videoID = "aaaaaaaaaaa";
+  seen.title = "A lecture on colour";
+  seen.lastPosition = 61;
+  seen.lastPlayedAt = Date{800000000.0};
+  seen.sourceURL = "https://www.youtube.com/watch?v=aaaaaaaaaaa";
+  const auto encoded = RecentVideoItem::encodeList({seen});
+  ASSERT_TRUE(encoded);
+  SqliteDefaults::open(home.store())
+      ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
+}
+
 // Whether the control shows light text or symbols: its brightest pixel. The player's chrome is
 // dark, so dark text on it would be unreadable.
 bool showsLightText(const Control& control) {
@@ -648,22 +671,7 @@ TEST_P(PlayerEndToEndThemes, EveryViewIsReadable) {
   home.addEnvironment("GTK_THEME=" + GetParam());
   std::string name = GetParam();
   std::replace(name.begin(), name.end(), ':', '-');
-  const std::string media = home.folder().file("Videos/Wendle Media");
-  std::filesystem::create_directories(media);
-  const std::string clip = makeClip(home, "clip.mp4", 2);
-  for (int index = 1; index <= 3; ++index) {
-    std::filesystem::copy_file(clip, media + "/Clip " + std::to_string(index) + ".mp4");
-  }
-  RecentVideoItem seen;
-  seen.videoID = "aaaaaaaaaaa";
-  seen.title = "A lecture on colour";
-  seen.lastPosition = 61;
-  seen.lastPlayedAt = Date{800000000.0};
-  seen.sourceURL = "https://www.youtube.com/watch?v=aaaaaaaaaaa";
-  const auto encoded = RecentVideoItem::encodeList({seen});
-  ASSERT_TRUE(encoded);
-  SqliteDefaults::open(home.store())
-      ->set("settings.watchHistoryVideos", PropertyList(PropertyList::Data(*encoded)));
+  fillViews(home);
   const std::string film = makeClip(home, "film.mkv", 60);
   Player player(home, {film}, "player.log");
   TrayReader tray(home);
@@ -720,6 +728,114 @@ INSTANTIATE_TEST_SUITE_P(Themes, PlayerEndToEndThemes,
                            std::replace(name.begin(), name.end(), ':', '_');
                            return name;
                          });
+
+// One object of the tree screen readers see: its role and name, as the walker prints them.
+struct Accessible {
+  std::string role;
+  std::string name;
+  std::string states;
+};
+
+// The player's accessibility tree, read over the accessibility bus of this home's session.
+std::vector<Accessible> accessibilityTree(const Home& home) {
+  const std::string printed =
+      commandOutput("DBUS_SESSION_BUS_ADDRESS='" + home.busAddress() + "' '" +
+                    ORVEL_E2E_ACCESSIBILITY_WALK + "' OrvelPlayer 60 2>&1");
+  std::vector<Accessible> tree;
+  std::istringstream lines(printed);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const auto start = line.find_first_not_of(' ');
+    const auto quote = line.find(" \"", start);
+    if (start == std::string::npos || quote == std::string::npos) {
+      continue;
+    }
+    const auto end = line.find("\" [", quote + 2);
+    const auto statesEnd = end == std::string::npos ? end : line.find(']', end);
+    tree.push_back(
+        {line.substr(start, quote - start),
+         end == std::string::npos ? "" : line.substr(quote + 2, end - quote - 2),
+         statesEnd == std::string::npos ? "" : line.substr(end + 3, statesEnd - end - 3)});
+  }
+  return tree;
+}
+
+// The controls a user operates that have no name of their own: none, or the toolkit's class.
+std::string unnamedControls(const std::vector<Accessible>& tree) {
+  static const std::set<std::string> kControls{
+      "push button",     "toggle button",   "check box", "radio button", "slider",
+      "entry",           "password text",   "list item", "table cell",   "menu item",
+      "check menu item", "radio menu item", "combo box", "spin button",  "switch"};
+  std::string found;
+  for (const Accessible& object : tree) {
+    if (kControls.contains(object.role) &&
+        (object.name.empty() || object.name.starts_with("gtkmm__") ||
+         object.name.starts_with("Gtk"))) {
+      found += object.role + " \"" + object.name + "\"\n";
+    }
+  }
+  return found;
+}
+
+// Every control of the player window with its bars and popovers, of the playlist, of the watch
+// history and of the feedback window has a name for screen readers, and what is not on screen
+// is not read out.
+TEST(PlayerEndToEndAccessibility, EveryControlOfEveryWindowHasAName) {
+  Home home;
+  home.addEnvironment("GTK_A11Y=atspi");
+  Player bus(home, Player::Program("/usr/libexec/at-spi-bus-launcher", "--launch-immediately"),
+             "accessibility-bus.log");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return home.busCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress", "")
+                   .find("unix:") != std::string::npos;
+      },
+      30))
+      << bus.log();
+  fillViews(home);
+  const std::string film = makeClip(home, "film.mkv", 60);
+  Player player(home, {film}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  ASSERT_TRUE(playsTo(home, "mkv:" + fileURL(film), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+
+  for (const char* popover : {"Playback options", "Equalizer"}) {
+    ASSERT_TRUE(clickPlayerControl(home, popover)) << home.controlNames();
+    const auto tree = accessibilityTree(home);
+    ASSERT_GT(tree.size(), 20u) << player.log();
+    EXPECT_EQ(unnamedControls(tree), "") << popover;
+    for (const Accessible& object : tree) {
+      EXPECT_NE(object.name, "Drop Video or URL to Play") << "the drop prompt is not shown";
+      // A switch says it is on: the player starts kept on top.
+      if (object.role == "push button" && object.name == "Always on top") {
+        EXPECT_NE(object.states.find("pressed"), std::string::npos) << object.states;
+      }
+    }
+    pressKeys({"Escape"});
+  }
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  ASSERT_TRUE(waitForWindow("Playlist")) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.control("Clip 1", 0).has_value(); }, 30));
+  EXPECT_EQ(unnamedControls(accessibilityTree(home)), "") << "the playlist";
+  ASSERT_TRUE(clickControl(home, "Done")) << home.controlNames();
+  ASSERT_TRUE(waitUntil([&] { return !windowShown("Playlist"); }, 30));
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+h"});
+  ASSERT_TRUE(waitForWindow("Watch History")) << player.log();
+  tray.click(tray.entry("Send Feedback…"));
+  ASSERT_TRUE(waitForWindow("Send Feedback")) << player.log();
+  const auto tree = accessibilityTree(home);
+  EXPECT_EQ(unnamedControls(tree), "") << "the watch history and feedback windows";
+  for (const Accessible& object : tree) {
+    EXPECT_NE(object.name, "No YouTube watch history yet") << "the list shows a row";
+  }
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
 
 }  // namespace
 }  // namespace orvel::e2e
