@@ -39,13 +39,17 @@ void CurrentFileDeletion::deleteCurrentFile() {
     return;
   }
   const auto position = session_.playlistIndex();
-  handleTrashedFile(*file);
+  // Playback stops first, as the user asked. What the user made of the file (its place, its
+  // history with stars and note) goes only once the file is in the Trash: a Trash that refuses
+  // leaves the file on disk, and all of it with the file.
+  const bool stopped = stopPlaying(*file);
   const auto& trash = session_.deps_.trashFile ? session_.deps_.trashFile
                                                : PlaylistTrash::Trasher(PlaylistTrash::moveToTrash);
   if (auto error = trash(*file)) {
     session_.setStatusMessage(PlaylistTrash::failureText(*file, *error), 2.0);
     return;
   }
+  forget(*file, stopped);
   auto library = session_.library_;
   PlaylistTrash::removeItems(library, *file);
   session_.setLibrary(std::move(library));
@@ -64,21 +68,34 @@ void CurrentFileDeletion::deleteCurrentFile() {
 }
 
 void CurrentFileDeletion::handleTrashedFile(const Url& fileURL) {
+  forget(fileURL, stopPlaying(fileURL));
+}
+
+bool CurrentFileDeletion::stopPlaying(const Url& fileURL) {
+  auto media = session_.deps_.registry.resolve(fileURL.absoluteString());
+  if (!media || session_.currentVideoID_ != media->mediaID) {
+    return false;
+  }
+  session_.currentVideoID_.reset();
+  session_.currentSourceURL_.reset();
+  session_.currentVideoTitle_.clear();
+  session_.playlistItemID_.reset();
+  session_.playerState_ = -1;
+  session_.playerCurrentTime_ = 0;
+  session_.playerDuration_ = 0;
+  session_.deps_.native.stop();
+  session_.loader_.invalidatePlayerShell();
+  session_.deps_.web.loadHTML("", std::nullopt);
+  session_.changed();
+  return true;
+}
+
+void CurrentFileDeletion::forget(const Url& fileURL, bool wasPlaying) {
   auto media = session_.deps_.registry.resolve(fileURL.absoluteString());
   if (!media) {
     return;
   }
-  if (session_.currentVideoID_ == media->mediaID) {
-    session_.currentVideoID_.reset();
-    session_.currentSourceURL_.reset();
-    session_.currentVideoTitle_.clear();
-    session_.playlistItemID_.reset();
-    session_.playerState_ = -1;
-    session_.playerCurrentTime_ = 0;
-    session_.playerDuration_ = 0;
-    session_.deps_.native.stop();
-    session_.loader_.invalidatePlayerShell();
-    session_.deps_.web.loadHTML("", std::nullopt);
+  if (wasPlaying) {
     session_.deps_.defaults.remove(PlayerSession::kLastURLKey);
     session_.setStatusMessage(kTrashedStatus, 2.0);
   }

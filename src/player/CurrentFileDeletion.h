@@ -9,9 +9,9 @@ namespace orvel {
 class PlayerSession;
 
 // "Stop & Delete File": the local file being played goes to the Trash and leaves the playlist,
-// and the queue goes on where it was. Also what the session does with any trashed file: it
-// stops when the file is the one loaded, and its position and history go. Keeps no state of its
-// own; it works on the session's.
+// and the queue goes on where it was. Also what the session does with any file once it is in the
+// Trash: it stops when the file is the one loaded, and its position and history go. Nothing is
+// forgotten of a file the Trash refused. Keeps no state of its own; it works on the session's.
 class CurrentFileDeletion {
  public:
   static constexpr const char* kConfirmationTitle = "Stop playback and delete this file?";
@@ -25,10 +25,15 @@ class CurrentFileDeletion {
   // Asks first; the destructive button deletes.
   void confirm();
   void deleteCurrentFile();
-  // Called just before a file goes to the Trash, from here or from the playlist panel.
+  // Called once the playlist panel has moved a file to the Trash.
   void handleTrashedFile(const Url& fileURL);
 
  private:
+  // Stops playback when the file is the one loaded; whether it was.
+  bool stopPlaying(const Url& fileURL);
+  // Its place, its recent entry and its history go; the last link too, when it was playing.
+  void forget(const Url& fileURL, bool wasPlaying);
+
   PlayerSession& session_;
 };
 

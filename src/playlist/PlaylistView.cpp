@@ -894,10 +894,10 @@ void PlaylistView::trashSelectedFile() {
     changed();
     return;
   }
-  if (inputs_.onFileTrashed) {
+  // The session forgets the file's place and history only once it is in the Trash.
+  if (!trashOriginalFile(*file) && inputs_.onFileTrashed) {
     inputs_.onFileTrashed(*file);
   }
-  trashOriginalFile(*file);
 }
 
 std::optional<std::string> PlaylistView::trashOriginalFile(const Url& fileURL) {

@@ -40,7 +40,7 @@ class PlaylistView {
     // The item to start with (none: the queue's first) and the folder whose items form the queue
     // (none: the whole library).
     std::function<void(std::optional<Uuid> item, std::optional<Uuid> scope)> onPlay;
-    // Called just before a file goes to the Trash.
+    // Called once a file is in the Trash.
     std::function<void(const Url& fileURL)> onFileTrashed;
   };
 

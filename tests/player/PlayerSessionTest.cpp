@@ -615,15 +615,27 @@ TEST_F(QueueFixture, DeletingThePlayingFileTrashesItAndPlaysTheItemThatTookItsPl
   EXPECT_EQ(playing(), mediaID(items[0]));
 }
 
-TEST_F(QueueFixture, ATrashThatFailsSaysWhyAndKeepsTheLibrary) {
+// The Trash refusing leaves the file on disk, so everything the user made of it stays: its place,
+// its history and the last link.
+TEST_F(QueueFixture, ATrashThatFailsSaysWhyAndKeepsTheLibraryThePlaceAndTheHistory) {
   startWithFolder(2);
   play(0);
+  const std::string mediaID = playing();
+  native.publish(40, 100, 2);
+  queue.runUntilIdle();
+  session->flushPlaybackPositionToDefaults();
+  ASSERT_EQ(storedPosition(mediaID), 40);
+  ASSERT_FALSE(settings->watchHistoryVideos().empty());
+  const auto lastURL = storedLastURL();
   trashError = "Permission denied";
   session->fileDeletion().deleteCurrentFile();
   queue.runUntilIdle();
   EXPECT_EQ(session->statusMessage(), "Could not move clip0.mkv to Trash: Permission denied");
   EXPECT_EQ(session->playQueue().items().size(), 2u);
   EXPECT_FALSE(session->currentVideoID());  // playback stopped first, as the user asked
+  EXPECT_EQ(storedPosition(mediaID), 40);
+  EXPECT_FALSE(settings->watchHistoryVideos().empty());
+  EXPECT_EQ(storedLastURL(), lastURL);
   queue.advance(2.0);
   EXPECT_NE(session->statusMessage(), "Could not move clip0.mkv to Trash: Permission denied");
 }
