@@ -10,6 +10,7 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 
+#include "core/Files.h"
 #include "platform/VideoThumbnails.h"
 
 namespace orvel {
@@ -99,6 +100,11 @@ PlaylistMetadata::Info probeMediaFile(const std::string& path) {
 }
 
 PlaylistMetadata::Info readLocalFile(const std::string& path, bool readFacts) {
+  // Only a regular file is read: a FIFO or a device named like a video would block the reader
+  // for good, and with it the player's exit.
+  if (!isReadableRegularFile(path)) {
+    return {};
+  }
   PlaylistMetadata::Info info = readFacts ? probeMediaFile(path) : PlaylistMetadata::Info{};
   info.thumbnail = VideoThumbnails::thumbnail(path);
   return info;

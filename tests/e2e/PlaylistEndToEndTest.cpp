@@ -1,5 +1,7 @@
 // The playlist panel, used with the mouse and the keyboard beside the running player.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -144,6 +146,28 @@ TEST(PlayerEndToEndPlaylist, OpenedAtAllVideosItShowsTheRowToResume) {
   restPointer(*panel);
   screenshot("playlist-all-videos-resume.png");
   EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// A FIFO named like a video in the media folder: the panel lists it, reading it blocks nothing, and
+// Ctrl+Q still ends the player.
+TEST(PlayerEndToEndPlaylist, AFifoNamedLikeAVideoBlocksNeitherThePanelNorQuitting) {
+  Home home;
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  std::filesystem::create_directories(media);
+  std::filesystem::copy_file(makeClip(home, "clip.mp4", 2), media + "/Clip.mp4");
+  ASSERT_EQ(::mkfifo((media + "/Stuck.mp4").c_str(), 0600), 0);
+  Player player(home, {}, "player.log");
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return home.storedLibrary().size() == 2; }, 60)) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+  EXPECT_TRUE(home.control("Stuck", 30, panel)) << home.controlNames();
+  EXPECT_TRUE(home.control("Clip", 30, panel)) << home.controlNames();
+  pressKeys({"ctrl+q"});
+  EXPECT_EQ(player.wait(30), 0) << player.log();
 }
 
 // Playing a folder from the sidebar plays its clips in turn; the panel, opened again, marks the
