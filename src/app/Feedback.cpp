@@ -1,10 +1,13 @@
 #include "app/Feedback.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -70,13 +73,26 @@ std::optional<std::string> localCopyPath() {
 }
 
 bool saveLocalCopy(const std::string& path, std::string_view entry) {
-  std::ofstream file(path, std::ios::app | std::ios::binary);
-  if (!file) {
+  // The user's own messages: readable by the user alone, a file made earlier included.
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (descriptor < 0) {
     return false;
   }
-  file.write(entry.data(), static_cast<std::streamsize>(entry.size()));
-  file.flush();
-  return static_cast<bool>(file);
+  const std::unique_ptr<const int, void (*)(const int*)> closer(
+      &descriptor, [](const int* opened) { ::close(*opened); });
+  ::fchmod(descriptor, 0600);
+  std::size_t written = 0;
+  while (written < entry.size()) {
+    const ssize_t count = ::write(descriptor, entry.data() + written, entry.size() - written);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count <= 0) {
+      return false;
+    }
+    written += static_cast<std::size_t>(count);
+  }
+  return true;
 }
 
 std::string statusFailure(unsigned status) {

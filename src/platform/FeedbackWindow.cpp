@@ -12,6 +12,16 @@ Gtk::Label* heading(const std::string& text) {
   return label;
 }
 
+// Resend's API; in test builds, a server the test names, so that no test reaches the network.
+std::string apiBase() {
+#ifdef ORVEL_TEST_HOOKS
+  if (const char* base = g_getenv("ORVEL_FEEDBACK_API"); base && *base) {
+    return base;
+  }
+#endif
+  return std::string(FeedbackMailer::kAPIBase);
+}
+
 }  // namespace
 
 FeedbackWindow::FeedbackWindow(AppSettings& settings, FeedbackTransport& transport)
@@ -19,7 +29,8 @@ FeedbackWindow::FeedbackWindow(AppSettings& settings, FeedbackTransport& transpo
       form_({.apiKey = [&settings] { return settings.resendAPIKey(); },
              .transport = transport,
              .localCopyPath = &FeedbackMailer::localCopyPath,
-             .clock = &Date::now}),
+             .clock = &Date::now,
+             .apiBase = apiBase()}),
       stars_([this](int stars) {
         form_.rating = stars;
         refresh();
@@ -127,8 +138,10 @@ void FeedbackWindow::build() {
   describe(send_, "Send Feedback", "Send Feedback (Ctrl+Return)");
   root->append(send_);
 
+  // Before the message field takes Return for a new line.
   auto shortcuts = Gtk::ShortcutController::create();
-  shortcuts->set_scope(Gtk::ShortcutScope::MANAGED);
+  shortcuts->set_scope(Gtk::ShortcutScope::LOCAL);
+  shortcuts->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   shortcuts->add_shortcut(Gtk::Shortcut::create(
       Gtk::ShortcutTrigger::parse_string("<Control>Return"),
       Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {

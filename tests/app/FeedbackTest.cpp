@@ -1,5 +1,7 @@
 #include "app/Feedback.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -89,6 +91,9 @@ TEST(Feedback, EachSendIsLoggedFirstWithoutTheKeyAndTheFormFollowsTheAnswer) {
   EXPECT_TRUE(rig.form.isSending());
   // Written before the answer: an attempt that fails is in the log too.
   const std::string first = rig.readLog();
+  struct stat status {};
+  ASSERT_EQ(::stat(rig.folder.file("feedback.log").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u) << "the log is the user's alone";
   EXPECT_EQ(first.rfind("2026-12-07T16:00:00Z — (no subject)\nIt works\n---\n", 0), 0u) << first;
   rig.transport.answer(FeedbackMailer::statusFailure(401));
   EXPECT_FALSE(rig.form.isSending());

@@ -2,6 +2,7 @@
 // top strip, MPRIS, and the feedback and watch history windows.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -551,6 +552,35 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
 
 // The watch history window shows the YouTube videos of the history, with their stars and a
 // mark for a note, and leaves the other records out.
+// Ctrl+Return in the message sends it, instead of starting a new line; the copy kept on disk is
+// the user's alone.
+TEST(PlayerEndToEndShell, CtrlReturnInTheMessageSendsTheFeedback) {
+  Home home;
+  LocalWebServer resend;
+  resend.route("/emails",
+               {.contentType = "application/json", .body = R"({"id":"1"})", .extraHeaders = ""});
+  home.addEnvironment("ORVEL_FEEDBACK_API=" + resend.url(""));
+  SqliteDefaults::open(home.store())->set("settings.resendAPIKey", PropertyList("re_secret"));
+  Player player(home, {}, "player.log");
+  TrayReader tray(home);
+  ASSERT_TRUE(tray.find()) << player.log();
+  ASSERT_TRUE(playerWindow(home)) << player.log();
+  tray.click(tray.entry("Send Feedback…"));
+  const auto window = waitForWindow("Send Feedback");
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(clickControl(home, "Message", 1, 1, windowGeometry(*window))) << home.controlNames();
+  typeText("Hello");
+  pressKeys({"ctrl+Return"});
+  EXPECT_TRUE(home.control("Feedback sent. Thank you!")) << home.controlNames() << player.log();
+  EXPECT_TRUE(resend.wasAskedFor("/emails"));
+  const std::string copy = home.folder().file("data/Wendle/feedback.log");
+  EXPECT_NE(readFile(copy).find("\nHello\n---\n"), std::string::npos) << readFile(copy);
+  struct stat status {};
+  ASSERT_EQ(::stat(copy.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   Home home;
   std::vector<RecentVideoItem> history;
