@@ -6,11 +6,13 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <optional>
 
@@ -53,21 +55,40 @@ Pixbuf cached(const std::string& file, const std::string& uri, long long mtime) 
   return owned;
 }
 
-// Written beside its place and renamed, so that no reader ever sees half a file.
+// Written to a temporary file of its own beside its place (made anew, readable by the user
+// alone, as the thumbnail specification asks) and renamed, so that no reader ever sees half a
+// file.
 void store(const Pixbuf& pixbuf, const std::string& file, const std::string& uri, long long mtime) {
   const std::string folder = takeString(g_path_get_dirname(file.c_str()));
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
     return;
   }
-  const std::string temporary = file + "." + std::to_string(::getpid()) + ".tmp";
   const std::string time = std::to_string(mtime);
-  if (gdk_pixbuf_save(pixbuf.get(), temporary.c_str(), "png", nullptr, "tEXt::Thumb::URI",
-                      uri.c_str(), "tEXt::Thumb::MTime", time.c_str(), nullptr)) {
-    if (g_rename(temporary.c_str(), file.c_str()) == 0) {
-      return;
-    }
+  gchar* png = nullptr;
+  gsize size = 0;
+  if (!gdk_pixbuf_save_to_buffer(pixbuf.get(), &png, &size, "png", nullptr, "tEXt::Thumb::URI",
+                                 uri.c_str(), "tEXt::Thumb::MTime", time.c_str(), nullptr)) {
+    return;
   }
-  g_unlink(temporary.c_str());
+  const std::unique_ptr<gchar, decltype(&g_free)> owned(png, &g_free);
+  std::string temporary = file + ".XXXXXX";
+  const int descriptor = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, 0600);
+  if (descriptor < 0) {
+    return;
+  }
+  bool written = true;
+  for (gsize done = 0; written && done < size;) {
+    const ssize_t count = ::write(descriptor, png + done, size - done);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    written = count > 0;
+    done += written ? static_cast<gsize>(count) : 0;
+  }
+  written = ::close(descriptor) == 0 && written;
+  if (!written || g_rename(temporary.c_str(), file.c_str()) != 0) {
+    g_unlink(temporary.c_str());
+  }
 }
 
 struct FormatClose {
@@ -174,6 +195,8 @@ std::string cachePath(const std::string& cacheFolder, const std::string& sizeFol
   return cacheFolder + "/" + sizeFolder + "/" + digest + ".png";
 }
 
+constexpr double kLargeSide = 256;
+
 Pixbuf thumbnail(const std::string& path) {
   return thumbnail(path, std::string(g_get_user_cache_dir()) + "/thumbnails");
 }
@@ -191,7 +214,19 @@ Pixbuf thumbnail(const std::string& path, const std::string& cacheFolder) {
   }
   Pixbuf made = decode(path);
   if (made) {
-    store(made, cachePath(cacheFolder, "x-large", uri), uri, *mtime);
+    // Kept in the cache's class for its size: "large" holds up to 256 pixels.
+    const double scale = std::min({1.0, kLargeSide / gdk_pixbuf_get_width(made.get()),
+                                   kLargeSide / gdk_pixbuf_get_height(made.get())});
+    Pixbuf large(
+        gdk_pixbuf_scale_simple(
+            made.get(),
+            std::max(1, static_cast<int>(std::lround(gdk_pixbuf_get_width(made.get()) * scale))),
+            std::max(1, static_cast<int>(std::lround(gdk_pixbuf_get_height(made.get()) * scale))),
+            GDK_INTERP_BILINEAR),
+        g_object_unref);
+    if (large) {
+      store(large, cachePath(cacheFolder, "large", uri), uri, *mtime);
+    }
   }
   return made;
 }

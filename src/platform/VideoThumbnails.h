@@ -24,8 +24,8 @@ std::string cachePath(const std::string& cacheFolder, const std::string& sizeFol
                       const std::string& uri);
 
 // A cached thumbnail that is still current (its Thumb::MTime is the file's), else one frame
-// decoded a tenth of the way in, fitted into 320 × 180 and stored in the cache. Null when the
-// file cannot be read or decoded.
+// decoded a tenth of the way in and fitted into 320 × 180; the cache keeps it at 256 pixels in
+// "large", readable by the user alone. Null when the file cannot be read or decoded.
 Pixbuf thumbnail(const std::string& path);
 // The same with the cache folder given.
 Pixbuf thumbnail(const std::string& path, const std::string& cacheFolder);

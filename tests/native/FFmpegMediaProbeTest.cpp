@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,21 @@ TEST_F(FFmpegMediaProbeTest, ThumbnailsComeFromTheDesktopsCacheWhileTheFileIsUnc
   EXPECT_EQ(gdk_pixbuf_get_width(made.get()), 320);
   EXPECT_EQ(gdk_pixbuf_get_height(made.get()), 180);
   gchar* uri = g_filename_to_uri(film.c_str(), nullptr, nullptr);
-  const std::string stored = VideoThumbnails::cachePath(cache, "x-large", uri);
+  // Kept in the class of its size, 256 × 144 in "large", readable by the user alone, and
+  // nothing else left beside it.
+  const std::string stored = VideoThumbnails::cachePath(cache, "large", uri);
   ASSERT_TRUE(std::filesystem::exists(stored));
+  struct stat kept {};
+  ASSERT_EQ(::stat(stored.c_str(), &kept), 0);
+  EXPECT_EQ(kept.st_mode & 0777, 0600u);
+  GdkPixbuf* large = gdk_pixbuf_new_from_file(stored.c_str(), nullptr);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(gdk_pixbuf_get_width(large), 256);
+  EXPECT_EQ(gdk_pixbuf_get_height(large), 144);
+  g_object_unref(large);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cache + "/large"),
+                          std::filesystem::directory_iterator()),
+            1);
 
   // What the cache holds for this file as it is now is used as it stands (here a smaller one
   // that a file manager might have made)...
