@@ -277,8 +277,6 @@ void PlayerView::setNativeVideoView(Gtk::Widget* view) {
   nativeView_ = view;
   if (view) {
     setAccessibleLabel(*view, "Video");
-  }
-  if (view) {
     view->set_visible(false);
     content_.add_overlay(*view);
   }

@@ -1028,12 +1028,7 @@ void PlaylistPanel::refreshRows(bool contentChanged) {
     setText(emptyTitle_, empty->title);
     setText(emptyMessage_, empty->message);
   }
-  contentStack_.set_visible_child(empty ? "empty" : "list");
-  for (const char* page : {"empty", "list"}) {
-    if (Gtk::Widget* child = contentStack_.get_child_by_name(page)) {
-      setHiddenFromAssistiveTechnologies(*child, contentStack_.get_visible_child() != child);
-    }
-  }
+  showStackPage(contentStack_, empty ? "empty" : "list");
   // An empty list takes no keyboard focus: it would keep it, and Tab would lead nowhere.
   list_->set_can_focus(!rows_.empty());
   // Only rows on screen stay selected: the footer's actions never reach a row out of sight.

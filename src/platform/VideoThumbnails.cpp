@@ -55,9 +55,9 @@ Pixbuf cached(const std::string& file, const std::string& uri, long long mtime) 
   return owned;
 }
 
-// Written to a temporary file of its own beside its place (made anew, readable by the user
-// alone, as the thumbnail specification asks) and renamed, so that no reader ever sees half a
-// file.
+// Written to a temporary file of its own beside its place (made anew, so no other file is
+// written through, and readable by the user alone, like the rest of the cache) and renamed, so
+// that no reader ever sees half a file.
 void store(const Pixbuf& pixbuf, const std::string& file, const std::string& uri, long long mtime) {
   const std::string folder = takeString(g_path_get_dirname(file.c_str()));
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {

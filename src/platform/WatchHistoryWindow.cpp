@@ -237,12 +237,7 @@ void WatchHistoryWindow::refresh() {
   const auto shown = WatchHistory::shownVideos(settings_.watchHistoryVideos(),
                                                StreamingProviderRegistry::shared());
   count_.set_text(WatchHistory::countText(shown.size()));
-  content_.set_visible_child(shown.empty() ? "empty" : "list");
-  for (const char* page : {"empty", "list"}) {
-    if (Gtk::Widget* child = content_.get_child_by_name(page)) {
-      setHiddenFromAssistiveTechnologies(*child, content_.get_visible_child() != child);
-    }
-  }
+  showStackPage(content_, shown.empty() ? "empty" : "list");
   std::vector<std::string> ids;
   for (const RecentVideoItem& record : shown) {
     ids.push_back(record.videoID);

@@ -41,6 +41,15 @@ inline void setHiddenFromAssistiveTechnologies(Gtk::Widget& widget, bool hidden)
                               -1);
 }
 
+// Shows one page of a stack; the others are hidden from assistive technologies too, which GTK
+// would otherwise still read out.
+inline void showStackPage(Gtk::Stack& stack, const char* name) {
+  stack.set_visible_child(name);
+  for (Gtk::Widget* page = stack.get_first_child(); page; page = page->get_next_sibling()) {
+    setHiddenFromAssistiveTechnologies(*page, page != stack.get_visible_child());
+  }
+}
+
 // A button that works as a switch tells assistive technologies whether it is on.
 inline void setPressed(Gtk::Widget& widget, bool pressed) {
   gtk_accessible_update_state(

@@ -487,9 +487,8 @@ INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndFinished, ::testing::Values("mkv
                            return format.param;
                          });
 
-// The desktop's media controls as the MPRIS specification has them: Rate 0 pauses, a seek past
-// the end with nothing next stops, and a file that is not there is refused with an error instead
-// of an alert.
+// What the desktop's media controls expect of a player: Rate 0 pauses, a seek past the end with
+// nothing next stops, and a file that is not there is refused with an error instead of an alert.
 TEST(PlayerEndToEndShell, MprisRateZeroPausesASeekPastTheEndStopsAndAMissingFileIsRefused) {
   Home home;
   const std::string film = makeClip(home, "film.mkv", 60);
@@ -519,6 +518,17 @@ TEST(PlayerEndToEndShell, MprisRateZeroPausesASeekPastTheEndStopsAndAMissingFile
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// The feedback window, opened from the status menu once the player shows.
+std::optional<unsigned long> openFeedback(const Home& home, const Player& player,
+                                          TrayReader& tray) {
+  if (!tray.find() || !playerWindow(home)) {
+    ADD_FAILURE() << player.log();
+    return std::nullopt;
+  }
+  tray.click(tray.entry("Send Feedback…"));
+  return waitForWindow("Send Feedback");
+}
+
 // "Send Feedback…" in the status menu opens the feedback window, in both of its kinds; the key
 // field shows no key.
 TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
@@ -526,10 +536,7 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   SqliteDefaults::open(home.store())->set("settings.resendAPIKey", PropertyList("re_secret"));
   Player player(home, {}, "player.log");
   TrayReader tray(home);
-  ASSERT_TRUE(tray.find()) << player.log();
-  ASSERT_TRUE(playerWindow(home)) << player.log();
-  tray.click(tray.entry("Send Feedback…"));
-  const auto window = waitForWindow("Send Feedback");
+  const auto window = openFeedback(home, player, tray);
   ASSERT_TRUE(window) << player.log();
   const WindowGeometry feedback = windowGeometry(*window);
   ASSERT_TRUE(clickControl(home, "Message", 1, 1, feedback)) << home.controlNames();
@@ -550,8 +557,6 @@ TEST(PlayerEndToEndShell, TheFeedbackWindowOpensFromTheStatusMenuInBothKinds) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
-// The watch history window shows the YouTube videos of the history, with their stars and a
-// mark for a note, and leaves the other records out.
 // Ctrl+Return in the message sends it, instead of starting a new line; the copy kept on disk is
 // the user's alone.
 TEST(PlayerEndToEndShell, CtrlReturnInTheMessageSendsTheFeedback) {
@@ -563,10 +568,7 @@ TEST(PlayerEndToEndShell, CtrlReturnInTheMessageSendsTheFeedback) {
   SqliteDefaults::open(home.store())->set("settings.resendAPIKey", PropertyList("re_secret"));
   Player player(home, {}, "player.log");
   TrayReader tray(home);
-  ASSERT_TRUE(tray.find()) << player.log();
-  ASSERT_TRUE(playerWindow(home)) << player.log();
-  tray.click(tray.entry("Send Feedback…"));
-  const auto window = waitForWindow("Send Feedback");
+  const auto window = openFeedback(home, player, tray);
   ASSERT_TRUE(window) << player.log();
   ASSERT_TRUE(clickControl(home, "Message", 1, 1, windowGeometry(*window))) << home.controlNames();
   typeText("Hello");
@@ -581,6 +583,8 @@ TEST(PlayerEndToEndShell, CtrlReturnInTheMessageSendsTheFeedback) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// The watch history window shows the YouTube videos of the history, with their stars and a
+// mark for a note, and leaves the other records out.
 TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   Home home;
   std::vector<RecentVideoItem> history;
