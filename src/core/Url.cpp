@@ -91,6 +91,17 @@ std::optional<Url> Url::parse(std::string_view text) {
   url.path_ = g_uri_get_path(uri.get());
   url.query_ = optionalString(g_uri_get_query(uri.get()));
   url.fragment_ = optionalString(g_uri_get_fragment(uri.get()));
+  // A file URL names a path on disk, which the system cuts at a NUL: "thesis.txt%00.mp4" would
+  // pass every check made on the name and then act on "thesis.txt". No control character has
+  // a place in a path a user plays, so such a URL is refused wherever it comes from.
+  if (url.isFileURL()) {
+    for (const char c : url.path()) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte == 0x7F) {
+        return std::nullopt;
+      }
+    }
+  }
   return url;
 }
 

@@ -12,7 +12,8 @@ namespace orvel {
 // brackets or control characters) and well-formed percent escapes, so text that merely contains
 // a link does not parse as one; UTF-8 beyond ASCII is percent-encoded. `absoluteString` is the
 // text as given (with that encoding); the components are those of GLib's parser,
-// percent-decoded where the name says so.
+// percent-decoded where the name says so. A file URL whose decoded path holds a control character
+// (NUL, a line break, an escape) is refused.
 class Url {
  public:
   struct QueryItem {

@@ -316,6 +316,7 @@ TEST_F(RemoteFixture, OpenUriTakesPlayableFilesAndWebLinksOnly) {
   EXPECT_EQ(remote->openURI("not a link"), Refusal::unsupported);
   EXPECT_EQ(remote->openURI("https://example.com/about"), Refusal::unsupported);
   EXPECT_EQ(remote->openURI("javascript:alert(1)"), Refusal::unsupported);
+  EXPECT_EQ(remote->openURI("file:///dev/zero%00.mp4"), Refusal::unsupported);
   const std::string missing = fileLink("gone.mkv");
   std::filesystem::remove(Url::parse(missing)->path());
   EXPECT_EQ(remote->openURI(missing), Refusal::missingFile);

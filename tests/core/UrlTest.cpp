@@ -59,6 +59,20 @@ TEST(Url, RefusesTextThatOnlyContainsALink) {
   EXPECT_FALSE(Url::parse(std::string_view("https://a.example/\0x", 20)));
 }
 
+TEST(Url, RefusesAFilePathThatHoldsAControlCharacter) {
+  // The name would pass as a video while the system acts on "thesis.txt".
+  EXPECT_FALSE(Url::parse("file:///home/me/Documents/thesis.txt%00.mp4"));
+  EXPECT_FALSE(Url::parse("file:///dev/zero%00.mp4"));
+  EXPECT_FALSE(Url::parse("file:///home/me/a%0Ab.mkv"));
+  EXPECT_FALSE(Url::parse("file:///home/me/a%1B%5B31mb.mkv"));
+  EXPECT_FALSE(Url::parse("file:///home/me/a%7Fb.mkv"));
+  EXPECT_FALSE(Url::fileURL(std::string_view("/home/me/a\nb.mkv")));
+  // Elsewhere an encoded control character is the server's business, and the path of a
+  // file may hold any other character.
+  EXPECT_TRUE(Url::parse("https://a.example/a%00b.mp4"));
+  EXPECT_TRUE(Url::fileURL("/home/me/caf\xC3\xA9 %  #1.mkv"));
+}
+
 TEST(Url, ReplacesTheQueryAndKeepsTheRest) {
   auto url = Url::parse("https://a.example/p?old=1#f?g");
   EXPECT_EQ(url->replacingPercentEncodedQuery("list=PL%201&t=95")->absoluteString(),
