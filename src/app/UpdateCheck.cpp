@@ -92,6 +92,22 @@ bool isWebLink(const std::string& link) {
   return link.starts_with("https://") || link.starts_with("http://");
 }
 
+// A version a person can read in an alert: it starts with a digit, holds only letters, digits
+// and ".+-~_", and is short. Anything else in a feed (an escape sequence, ten thousand
+// characters) is no release.
+bool isVersion(std::string_view version) {
+  constexpr std::size_t kLongestVersion = 40;
+  if (version.empty() || version.size() > kLongestVersion || !g_ascii_isdigit(version.front())) {
+    return false;
+  }
+  for (const char c : version) {
+    if (!g_ascii_isalnum(c) && std::string_view(".+-~_").find(c) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 Result<Release> parseAppcast(std::string_view xml) {
@@ -115,7 +131,7 @@ Result<Release> parseAppcast(std::string_view xml) {
     if (version.empty()) {
       version = trimmed(item.version);
     }
-    if (version.empty() || !g_ascii_isdigit(version.front())) {
+    if (!isVersion(version)) {
       continue;
     }
     if (!newest || compareVersions(version, newest->version) > 0) {

@@ -7,6 +7,7 @@
 namespace orvel {
 
 // A console line carries its component in brackets: "[AppSettings] Failed to decode ...".
+// Control characters are written as "\xNN", so a line is always one printable line.
 void logLine(std::string_view component, std::string_view message);
 
 // Where log lines go; an empty sink means standard output. Returns the sink it replaces, so a

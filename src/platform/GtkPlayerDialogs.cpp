@@ -1,6 +1,20 @@
 #include "platform/GtkPlayerDialogs.h"
 
+#include "core/Text.h"
+
 namespace orvel {
+namespace {
+
+// An alert can carry text from outside (a server's answer, a file name); past this it is cut, and
+// what is shown breaks anywhere in a word, so the buttons stay on screen.
+constexpr std::size_t kLongestMessage = 600;
+
+std::string boundedMessage(const std::string& message) {
+  const std::string_view shown = prefixOfCharacters(message, kLongestMessage);
+  return shown.size() == message.size() ? message : std::string(shown) + "…";
+}
+
+}  // namespace
 
 GtkPlayerDialogs::~GtkPlayerDialogs() = default;
 
@@ -9,7 +23,14 @@ Gtk::MessageDialog* GtkPlayerDialogs::makeDialog(const Alert& alert) {
       parent_, alert.title, false,
       alert.style == Alert::Style::warning ? Gtk::MessageType::WARNING : Gtk::MessageType::INFO,
       Gtk::ButtonsType::NONE, true);
-  dialog->set_secondary_text(alert.message);
+  dialog->set_secondary_text(boundedMessage(alert.message));
+  for (Gtk::Widget* child = dialog->get_message_area()->get_first_child(); child;
+       child = child->get_next_sibling()) {
+    if (auto* label = dynamic_cast<Gtk::Label*>(child)) {
+      label->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+      label->set_max_width_chars(60);
+    }
+  }
   // Window lists and assistive technologies name the dialog by its question.
   dialog->set_title(alert.title);
   for (std::size_t index = 0; index < alert.buttons.size(); ++index) {

@@ -1,29 +1,11 @@
 #include "platform/SoupFeedbackTransport.h"
 
-#include <memory>
 #include <string>
+#include <utility>
 
 namespace orvel {
-namespace {
 
-struct Sending {
-  SoupMessage* message;
-  FeedbackTransport::Done done;
-  ~Sending() { g_object_unref(message); }
-};
-
-}  // namespace
-
-SoupFeedbackTransport::SoupFeedbackTransport(unsigned timeoutSeconds)
-    : session_(soup_session_new_with_options("timeout", timeoutSeconds, "idle-timeout",
-                                             timeoutSeconds, nullptr)),
-      cancellable_(g_cancellable_new()) {}
-
-SoupFeedbackTransport::~SoupFeedbackTransport() {
-  g_cancellable_cancel(cancellable_);
-  g_object_unref(cancellable_);
-  g_object_unref(session_);
-}
+SoupFeedbackTransport::SoupFeedbackTransport(unsigned timeoutSeconds) : fetcher_(timeoutSeconds) {}
 
 void SoupFeedbackTransport::post(const FeedbackMailer::Request& request, Done done) {
   SoupMessage* message = soup_message_new("POST", request.url.c_str());
@@ -38,32 +20,16 @@ void SoupFeedbackTransport::post(const FeedbackMailer::Request& request, Done do
   GBytes* body = g_bytes_new(request.body.data(), request.body.size());
   soup_message_set_request_body_from_bytes(message, "application/json", body);
   g_bytes_unref(body);
-  soup_session_send_and_read_async(
-      session_, message, G_PRIORITY_DEFAULT, cancellable_,
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Sending> sending(static_cast<Sending*>(data));
-        GError* error = nullptr;
-        GBytes* answer = soup_session_send_and_read_finish(SOUP_SESSION(source), result, &error);
-        if (answer) {
-          g_bytes_unref(answer);
-        }
-        if (error) {
-          const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-          const std::string text = error->message;
-          g_error_free(error);
-          if (!cancelled) {
-            sending->done(text);
-          }
-          return;
-        }
-        const guint status = soup_message_get_status(sending->message);
-        if (status >= 200 && status < 300) {
-          sending->done(std::nullopt);
-        } else {
-          sending->done(FeedbackMailer::statusFailure(status));
-        }
-      },
-      new Sending{message, std::move(done)});
+  // Only the status tells whether the mail went: the reply's body is never read, however large.
+  fetcher_.send(message, 0, [done = std::move(done)](SoupFetcher::Answer answer) {
+    if (!answer.body) {
+      done(answer.error);
+    } else if (answer.status >= 200 && answer.status < 300) {
+      done(std::nullopt);
+    } else {
+      done(FeedbackMailer::statusFailure(answer.status));
+    }
+  });
 }
 
 }  // namespace orvel

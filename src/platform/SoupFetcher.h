@@ -10,8 +10,10 @@
 
 namespace orvel {
 
-// GET requests over one libsoup session, each answer read to at most a given size. Requests
-// still running when the fetcher goes are cancelled, and their `done` is never called.
+// Requests over one libsoup session, each answer read to at most a given size. Every request is
+// given up when its whole answer has not come within the deadline, however slowly it trickles,
+// and a redirect from https to anything else is refused. Requests still running when the
+// fetcher goes are cancelled, and their `done` is never called.
 class SoupFetcher {
  public:
   struct Answer {
@@ -22,16 +24,21 @@ class SoupFetcher {
   };
   using Done = std::function<void(Answer)>;
 
-  explicit SoupFetcher(unsigned timeoutSeconds);
+  // `trusted` replaces the system's certificate authorities (tests use their own).
+  explicit SoupFetcher(unsigned deadlineSeconds, GTlsDatabase* trusted = nullptr);
   ~SoupFetcher();
   SoupFetcher(const SoupFetcher&) = delete;
   SoupFetcher& operator=(const SoupFetcher&) = delete;
 
   void get(const std::string& url, std::size_t maxBytes, Done done);
+  // Sends the message, whose reference it takes. With `maxBytes` 0 the answer's body is not read
+  // at all: only its status counts, and `body` is empty on success.
+  void send(SoupMessage* message, std::size_t maxBytes, Done done);
 
  private:
   SoupSession* session_;
   GCancellable* cancellable_;
+  unsigned deadlineSeconds_;
 };
 
 }  // namespace orvel

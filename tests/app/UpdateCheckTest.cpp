@@ -20,7 +20,10 @@ TEST(UpdateCheck, TheNewestItemOfTheFeedWinsWhateverItsPlace) {
       <enclosure url="https://example.com/1.10.tar" sparkle:version="110"
                  sparkle:shortVersionString="1.10.0"/>
       <link> https://example.com/1.10 </link></item>
-    <item><title>nightly</title><sparkle:version>nightly</sparkle:version></item>)"));
+    <item><title>nightly</title><sparkle:version>nightly</sparkle:version></item>
+    <item><sparkle:version>9.0 &lt;b&gt;beta</sparkle:version></item>
+    <item><sparkle:version>)" + std::string(10000, '9') +
+                                                R"(</sparkle:version></item>)"));
   ASSERT_TRUE(feed) << feed.error();
   EXPECT_EQ(feed->version, "1.10.0");
   EXPECT_EQ(feed->releaseNotesURL, "https://example.com/1.10");

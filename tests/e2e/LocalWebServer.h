@@ -26,6 +26,8 @@ class LocalWebServer {
     std::string contentType = "text/html";
     std::string body;
     std::string extraHeaders;  // whole lines, each ending in "\r\n"
+    // The body goes one byte every 200 ms, as from a server that keeps a client waiting.
+    bool trickle = false;
   };
 
   // A silent server takes connections and never says a word, as a hung one does.
@@ -153,15 +155,31 @@ class LocalWebServer {
     std::string head = "HTTP/1.1 " + status + "\r\nContent-Type: " + response.contentType +
                        "\r\nContent-Length: " + std::to_string(response.body.size()) +
                        "\r\nConnection: close\r\n" + response.extraHeaders + "\r\n";
-    const std::string whole = head + response.body;
-    for (std::size_t sent = 0; sent < whole.size();) {
-      const ssize_t wrote =
-          ::send(connection, whole.data() + sent, whole.size() - sent, MSG_NOSIGNAL);
-      if (wrote <= 0) {
+    if (!response.trickle) {
+      sendAll(connection, head + response.body);
+      return;
+    }
+    if (!sendAll(connection, head)) {
+      return;
+    }
+    for (std::size_t sent = 0; sent < response.body.size() && !stopping_; ++sent) {
+      pollfd closed{connection, POLLRDHUP, 0};
+      if (::poll(&closed, 1, 200) > 0 || !sendAll(connection, response.body.substr(sent, 1))) {
         return;
+      }
+    }
+  }
+
+  static bool sendAll(int connection, const std::string& data) {
+    for (std::size_t sent = 0; sent < data.size();) {
+      const ssize_t wrote =
+          ::send(connection, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+      if (wrote <= 0) {
+        return false;
       }
       sent += static_cast<std::size_t>(wrote);
     }
+    return true;
   }
 
   int socket_ = -1;

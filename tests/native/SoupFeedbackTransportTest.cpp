@@ -54,5 +54,22 @@ TEST(SoupFeedbackTransport, NoServerAndASilentOneAreTransportFailures) {
   EXPECT_TRUE(*timedOut);
 }
 
+TEST(SoupFeedbackTransport, TheStatusAloneCountsHoweverLargeOrSlowTheReply) {
+  LocalWebServer server;
+  server.route(
+      "/large/emails",
+      {.contentType = "application/json", .body = std::string(64 << 20, 'x'), .extraHeaders = ""});
+  server.route("/slow/emails", {.contentType = "application/json",
+                                .body = std::string(4096, 'x'),
+                                .extraHeaders = "",
+                                .trickle = true});
+  SoupFeedbackTransport transport(5);
+  for (const char* base : {"/large", "/slow"}) {
+    auto sent = postOnce(transport, server.url(base));
+    ASSERT_TRUE(sent) << base;
+    EXPECT_EQ(*sent, std::nullopt) << base;
+  }
+}
+
 }  // namespace
 }  // namespace orvel

@@ -57,7 +57,7 @@ TEST(SoupUpdateChecker, NewerSameMalformedAndAFailingServer) {
   EXPECT_EQ(failed->message, "The update server answered with status 500.");
 }
 
-TEST(SoupUpdateChecker, AServerThatNeverAnswersTimesOut) {
+TEST(SoupUpdateChecker, AServerThatNeverAnswersOrTricklesTimesOut) {
   LocalWebServer silent(LocalWebServer::Mode::silent);
   SoupUpdateChecker checker(silent.url("/appcast.xml"), 1);
   auto outcome = checkOnce(checker);
@@ -65,6 +65,24 @@ TEST(SoupUpdateChecker, AServerThatNeverAnswersTimesOut) {
   EXPECT_EQ(outcome->kind, UpdateCheck::Outcome::Kind::failed);
   EXPECT_EQ(outcome->message.rfind("The update server could not be reached: ", 0), 0u)
       << outcome->message;
+
+  // A byte every 200 ms never lets the connection idle; the whole answer has a deadline, and a
+  // second click while the first waits is answered with it.
+  LocalWebServer trickling;
+  trickling.route("/appcast.xml", {.contentType = "application/rss+xml",
+                                   .body = std::string(4096, ' '),
+                                   .extraHeaders = "",
+                                   .trickle = true});
+  SoupUpdateChecker slow(trickling.url("/appcast.xml"), 2);
+  std::optional<UpdateCheck::Outcome> first;
+  slow.check("1.0.0", [&](const UpdateCheck::Outcome& answer) { first = answer; });
+  auto second = checkOnce(slow);
+  ASSERT_TRUE(second);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(second->message,
+            "The update server could not be reached: The whole answer did not come within 2 "
+            "seconds.");
+  EXPECT_EQ(first->message, second->message);
 }
 
 }  // namespace
