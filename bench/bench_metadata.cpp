@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "core/GlibMainQueue.h"
 #include "core/Url.h"
 #include "platform/FFmpegMediaProbe.h"
 #include "platform/WorkerPool.h"
@@ -35,11 +34,10 @@ struct Run {
 // Loads every link and runs the main loop until all are published, timing the gaps between the
 // turns of a 1 ms timer: a gap is how long the loop could not run.
 Run loadAll(const std::vector<std::string>& links) {
-  orvel::GlibMainQueue queue;
   orvel::WorkerPool pool;
   orvel::PlaylistMetadata metadata(
-      queue, orvel::StreamingProviderRegistry::shared(), orvel::readLocalFile,
-      [&pool](std::function<void()> work) { pool.run(std::move(work)); });
+      orvel::StreamingProviderRegistry::shared(), orvel::readLocalFile,
+      [&pool](orvel::PlaylistMetadata::Work work) { pool.run(std::move(work)); });
   std::size_t published = 0;
   Run run;
   auto token = metadata.observeChanges([&](const std::string& url) {

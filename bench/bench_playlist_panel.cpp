@@ -391,9 +391,9 @@ int main(int argc, char** argv) {
     // Files are "probed" at once and found empty; YouTube links get no loader, so nothing here
     // reaches the network.
     orvel::PlaylistMetadata metadata(
-        queue, orvel::StreamingProviderRegistry::shared(),
+        orvel::StreamingProviderRegistry::shared(),
         [](const std::string&, bool) { return orvel::PlaylistMetadata::Info{}; },
-        [](std::function<void()> work) { work(); });
+        [&queue](orvel::PlaylistMetadata::Work work) { queue.post(work()); });
 
     // The player window the panel is attached to, drawn before the panel opens.
     Gtk::Window parent;

@@ -131,8 +131,8 @@ struct PlayerController::Parts {
   WorkerPool metadataWorkers;
   SoupYouTubeMetadata youTubeMetadata;
   PlaylistMetadata metadata{
-      queue, StreamingProviderRegistry::shared(), readLocalFile,
-      [this](std::function<void()> work) { metadataWorkers.run(std::move(work)); },
+      StreamingProviderRegistry::shared(), readLocalFile,
+      [this](PlaylistMetadata::Work work) { metadataWorkers.run(std::move(work)); },
       [this](const std::string& link, const std::string& mediaID,
              std::function<void(PlaylistMetadata::Info)> done) {
         youTubeMetadata.load(link, mediaID, std::move(done));

@@ -5,27 +5,50 @@
 namespace orvel {
 namespace {
 
-using Work = std::function<void()>;
+struct Job {
+  WorkerPool::Work work;
+  std::shared_ptr<bool> poolAlive;
+};
 
-void runWork(gpointer work, gpointer) {
-  (*static_cast<Work*>(work))();
-  delete static_cast<Work*>(work);
+struct Delivery {
+  WorkerPool::MainTurn turn;
+  std::shared_ptr<bool> poolAlive;
+};
+
+void runJob(gpointer data, gpointer) {
+  std::unique_ptr<Job> job(static_cast<Job*>(data));
+  WorkerPool::MainTurn turn = job->work();
+  if (!turn) {
+    return;
+  }
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT_IDLE,
+      [](gpointer delivered) {
+        auto* delivery = static_cast<Delivery*>(delivered);
+        if (*delivery->poolAlive) {
+          delivery->turn();
+        }
+        return G_SOURCE_REMOVE;
+      },
+      new Delivery{std::move(turn), std::move(job->poolAlive)},
+      [](gpointer delivered) { delete static_cast<Delivery*>(delivered); });
 }
 
 }  // namespace
 
 WorkerPool::WorkerPool()
     : pool_(g_thread_pool_new_full(
-          runWork, nullptr, [](gpointer work) { delete static_cast<Work*>(work); },
+          runJob, nullptr, [](gpointer job) { delete static_cast<Job*>(job); },
           static_cast<gint>(g_get_num_processors()), FALSE, nullptr)) {}
 
 WorkerPool::~WorkerPool() {
-  // Drops what has not started and waits for what runs.
-  g_thread_pool_free(pool_, TRUE, TRUE);
+  *alive_ = false;
+  // Drops what has not started and returns at once; the threads of running jobs end with them.
+  g_thread_pool_free(pool_, TRUE, FALSE);
 }
 
-void WorkerPool::run(std::function<void()> work) {
-  g_thread_pool_push(pool_, new Work(std::move(work)), nullptr);
+void WorkerPool::run(Work work) {
+  g_thread_pool_push(pool_, new Job{std::move(work), alive_}, nullptr);
 }
 
 }  // namespace orvel

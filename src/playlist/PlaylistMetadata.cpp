@@ -10,10 +10,9 @@
 
 namespace orvel {
 
-PlaylistMetadata::PlaylistMetadata(MainQueue& queue, const StreamingProviderRegistry& registry,
-                                   FileProbe probe, Worker worker, YouTubeLoader youTube)
-    : queue_(queue),
-      registry_(registry),
+PlaylistMetadata::PlaylistMetadata(const StreamingProviderRegistry& registry, FileProbe probe,
+                                   Worker worker, YouTubeLoader youTube)
+    : registry_(registry),
       probe_(std::move(probe)),
       worker_(std::move(worker)),
       youTube_(std::move(youTube)) {}
@@ -45,12 +44,11 @@ void PlaylistMetadata::load(const std::string& url) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   // Reading a file may wait on a slow disk: never on the main loop. The work may outlive this
-  // object; it holds the queue (which outlives both) and a guarded way back.
-  worker_([&queue = queue_, path = media->playbackURL.path(), readFacts = extension == "mp4",
-           probe = probe_,
+  // object and the worker; it holds copies and a guarded way back.
+  worker_([path = media->playbackURL.path(), readFacts = extension == "mp4", probe = probe_,
            done = lifetime_.guard([this, url](Info info) { publish(url, std::move(info)); })] {
-    Info info = probe(path, readFacts);
-    queue.post([done, info = std::move(info)]() mutable { done(std::move(info)); });
+    return std::function<void()>(
+        [done, info = probe(path, readFacts)]() mutable { done(std::move(info)); });
   });
 }
 

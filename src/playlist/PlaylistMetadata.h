@@ -11,7 +11,6 @@
 #include "core/Cancellable.h"
 #include "core/Defaults.h"
 #include "core/Lifetime.h"
-#include "core/MainQueue.h"
 #include "core/ObserverList.h"
 #include "media/StreamingProviderRegistry.h"
 
@@ -49,15 +48,18 @@ class PlaylistMetadata {
   // What a local file shows: its thumbnail, and with `readFacts` (MP4 files) its duration, size,
   // codec and frame rate. Called on a worker thread.
   using FileProbe = std::function<Info(const std::string& path, bool readFacts)>;
-  // Runs work off the main loop, a bounded number at a time.
-  using Worker = std::function<void(std::function<void()> work)>;
+  // Work for a worker thread; what it returns runs on the main loop after it.
+  using Work = std::function<std::function<void()>()>;
+  // Runs work off the main loop, a bounded number at a time, then what the work returned on the
+  // main loop (unless the worker has gone by then).
+  using Worker = std::function<void(Work work)>;
   // The title, channel and artwork of a YouTube link (by its media ID) from the network;
   // `done` runs on the main loop, with what could be found.
   using YouTubeLoader = std::function<void(const std::string& link, const std::string& mediaID,
                                            std::function<void(Info)> done)>;
 
-  PlaylistMetadata(MainQueue& queue, const StreamingProviderRegistry& registry, FileProbe probe,
-                   Worker worker, YouTubeLoader youTube = {});
+  PlaylistMetadata(const StreamingProviderRegistry& registry, FileProbe probe, Worker worker,
+                   YouTubeLoader youTube = {});
   PlaylistMetadata(const PlaylistMetadata&) = delete;
   PlaylistMetadata& operator=(const PlaylistMetadata&) = delete;
 
@@ -81,7 +83,6 @@ class PlaylistMetadata {
  private:
   void publish(const std::string& url, Info info);
 
-  MainQueue& queue_;
   const StreamingProviderRegistry& registry_;
   FileProbe probe_;
   Worker worker_;

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "platform/WidgetHelpers.h"
+#include "platform/WorkerPool.h"
 
 namespace orvel {
 namespace {
@@ -25,6 +32,59 @@ TEST(LaterTurns, WorkRunsOnALaterTurnAndIsDroppedOnceItsOwnerHasGone) {
   owner.reset();
   runPendingTurns();
   EXPECT_EQ(ran, 1);
+}
+
+// What a job returns runs on the main loop; a pool that goes does not wait for a job stuck in a
+// probe (quitting would hang), and what that job returns later is dropped.
+TEST(LaterTurns, AWorkerPoolDeliversOnTheMainLoopAndNeverWaitsForAStuckJobAtTheEnd) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::optional<WorkerPool> pool{std::in_place};
+  const std::thread::id mainThread = std::this_thread::get_id();
+  std::optional<bool> deliveredOnMainThread;
+  pool->run([&] {
+    return WorkerPool::MainTurn(
+        [&] { deliveredOnMainThread = std::this_thread::get_id() == mainThread; });
+  });
+  while (!deliveredOnMainThread && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  EXPECT_EQ(deliveredOnMainThread, true);
+
+  // The stuck job's state outlives the test's frame: the job ends after the test looked.
+  struct Stuck {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    std::atomic<bool> started = false;
+    std::atomic<bool> returned = false;
+  };
+  auto stuck = std::make_shared<Stuck>();
+  auto delivered = std::make_shared<bool>(false);
+  pool->run([stuck, delivered] {
+    stuck->started = true;
+    {
+      std::unique_lock lock(stuck->mutex);
+      stuck->released.wait_for(lock, std::chrono::seconds(60), [&] { return stuck->release; });
+    }
+    stuck->returned = true;
+    return WorkerPool::MainTurn([delivered] { *delivered = true; });
+  });
+  while (!stuck->started && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  pool.reset();
+  EXPECT_FALSE(stuck->returned);
+  {
+    std::lock_guard lock(stuck->mutex);
+    stuck->release = true;
+  }
+  stuck->released.notify_all();
+  while (!stuck->returned && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(stuck->returned);
+  runPendingTurns();
+  EXPECT_FALSE(*delivered);
 }
 
 }  // namespace

@@ -69,9 +69,9 @@ TEST(PlaylistMetadataDurations, OnlyAChangeOfASecondOrMoreIsWritten) {
 struct MetadataFixture : ::testing::Test {
   ManualMainQueue queue;
   std::vector<std::string> probed;
-  std::vector<std::function<void()>> pending;
+  std::vector<PlaylistMetadata::Work> pending;
   PlaylistMetadata metadata{
-      queue, StreamingProviderRegistry::shared(),
+      StreamingProviderRegistry::shared(),
       [this](const std::string& path, bool readFacts) {
         probed.push_back(path);
         PlaylistMetadata::Info info;
@@ -81,7 +81,7 @@ struct MetadataFixture : ::testing::Test {
         }
         return info;
       },
-      [this](std::function<void()> work) { pending.push_back(std::move(work)); },
+      [this](PlaylistMetadata::Work work) { pending.push_back(std::move(work)); },
       [this](const std::string& link, const std::string& mediaID,
              std::function<void(PlaylistMetadata::Info)> done) {
         askedOnline.push_back(link + " " + mediaID);
@@ -93,7 +93,7 @@ struct MetadataFixture : ::testing::Test {
 
   void runWork() {
     for (auto& work : pending) {
-      work();
+      queue.post(work());
     }
     pending.clear();
     queue.runUntilIdle();
@@ -137,16 +137,16 @@ TEST_F(MetadataFixture, EachLinkIsLoadedOnceAndOnlyMp4FilesAreRead) {
 
 TEST(PlaylistMetadataLifetime, ResultsArrivingAfterTheObjectWentAreDropped) {
   ManualMainQueue queue;
-  std::function<void()> work;
+  PlaylistMetadata::Work work;
   {
     PlaylistMetadata metadata(
-        queue, StreamingProviderRegistry::shared(),
+        StreamingProviderRegistry::shared(),
         [](const std::string&, bool) { return PlaylistMetadata::Info{}; },
-        [&](std::function<void()> job) { work = std::move(job); });
+        [&](PlaylistMetadata::Work job) { work = std::move(job); });
     metadata.load(Url::fileURL("/videos/clip.mp4")->absoluteString());
   }
   ASSERT_TRUE(work);
-  work();
+  queue.post(work());
   queue.runUntilIdle();  // must not touch the object that went
 }
 
