@@ -4,6 +4,7 @@
 
 #include "media/StreamingProviderRegistry.h"
 #include "platform/GObjectPtr.h"
+#include "platform/ImageDecoding.h"
 
 namespace orvel {
 
@@ -49,25 +50,10 @@ const std::vector<unsigned char>* RecentThumbnails::png(const std::string& video
 }
 
 std::optional<std::vector<unsigned char>> RecentThumbnails::resized(GBytes* bytes) {
-  auto loader = adoptGObject(gdk_pixbuf_loader_new());
-  // Decoded straight to the menu's size where the format allows, so that a picture of huge
-  // dimensions is never held whole.
-  g_signal_connect(loader.get(), "size-prepared",
-                   G_CALLBACK(+[](GdkPixbufLoader* self, int, int, gpointer) {
-                     gdk_pixbuf_loader_set_size(self, kWidth, kHeight);
-                   }),
-                   nullptr);
+  // Decoded to the menu's size, and refused when its header shows huge dimensions.
   gsize size = 0;
-  const auto* data = static_cast<const guchar*>(g_bytes_get_data(bytes, &size));
-  const bool read = gdk_pixbuf_loader_write(loader.get(), data, size, nullptr);
-  if (!gdk_pixbuf_loader_close(loader.get(), nullptr) || !read) {
-    return std::nullopt;
-  }
-  GdkPixbuf* source = gdk_pixbuf_loader_get_pixbuf(loader.get());
-  if (!source) {
-    return std::nullopt;
-  }
-  auto small = adoptGObject(gdk_pixbuf_scale_simple(source, kWidth, kHeight, GDK_INTERP_HYPER));
+  const void* data = g_bytes_get_data(bytes, &size);
+  auto small = decodeImage(data, size, ImageSize{kWidth, kHeight});
   gchar* png = nullptr;
   gsize length = 0;
   if (!small || !gdk_pixbuf_save_to_buffer(small.get(), &png, &length, "png", nullptr, nullptr)) {

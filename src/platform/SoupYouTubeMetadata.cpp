@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Url.h"
+#include "platform/ImageDecoding.h"
 
 namespace orvel {
 namespace {
@@ -16,22 +17,14 @@ constexpr std::array<const char*, 3> kStillSizes = {"maxresdefault", "sddefault"
 constexpr int kMinimumArtworkWidth = 320;
 
 PlaylistMetadata::Image decodeArtwork(GBytes* body) {
-  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
   gsize size = 0;
-  const auto* data = static_cast<const guchar*>(g_bytes_get_data(body, &size));
-  PlaylistMetadata::Image image;
-  if (gdk_pixbuf_loader_write(loader, data, size, nullptr) &&
-      gdk_pixbuf_loader_close(loader, nullptr)) {
-    if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        pixbuf && gdk_pixbuf_get_width(pixbuf) >= kMinimumArtworkWidth) {
-      g_object_ref(pixbuf);
-      image = std::shared_ptr<GdkPixbuf>(pixbuf, [](GdkPixbuf* owned) { g_object_unref(owned); });
-    }
-  } else {
-    gdk_pixbuf_loader_close(loader, nullptr);
+  const void* data = g_bytes_get_data(body, &size);
+  GObjectPtr<GdkPixbuf> pixbuf = decodeImage(data, size);
+  if (!pixbuf || gdk_pixbuf_get_width(pixbuf.get()) < kMinimumArtworkWidth) {
+    return nullptr;
   }
-  g_object_unref(loader);
-  return image;
+  return std::shared_ptr<GdkPixbuf>(pixbuf.release(),
+                                    [](GdkPixbuf* owned) { g_object_unref(owned); });
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ extern "C" {
 #include <cmath>
 #include <optional>
 
+#include "platform/ImageDecoding.h"
+
 namespace orvel::VideoThumbnails {
 namespace {
 
@@ -40,13 +42,28 @@ std::optional<long long> modificationTime(const std::string& path) {
   return static_cast<long long>(status.st_mtime);
 }
 
-// A thumbnail in the cache counts only when it was made from this file as it is now.
+// A thumbnail in the cache counts only when it was made from this file as it is now. Another
+// program may have put anything there: the file is read only when it is small, and its picture
+// only when its dimensions are sane.
 Pixbuf cached(const std::string& file, const std::string& uri, long long mtime) {
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
-  if (!pixbuf) {
+  constexpr gsize kLargestCachedFile = 4 * 1024 * 1024;
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      static_cast<gsize>(status.st_size) > kLargestCachedFile) {
     return nullptr;
   }
-  Pixbuf owned = adopt(pixbuf);
+  gchar* contents = nullptr;
+  gsize size = 0;
+  if (!g_file_get_contents(file.c_str(), &contents, &size, nullptr)) {
+    return nullptr;
+  }
+  GObjectPtr<GdkPixbuf> decoded = decodeImage(contents, size);
+  g_free(contents);
+  if (!decoded) {
+    return nullptr;
+  }
+  GdkPixbuf* pixbuf = decoded.get();
+  Pixbuf owned = adopt(decoded.release());
   const char* storedTime = gdk_pixbuf_get_option(pixbuf, "tEXt::Thumb::MTime");
   const char* storedURI = gdk_pixbuf_get_option(pixbuf, "tEXt::Thumb::URI");
   if (!storedTime || std::to_string(mtime) != storedTime || !storedURI || uri != storedURI) {

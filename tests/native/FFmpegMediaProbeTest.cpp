@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "native/MpvTestSupport.h"
+#include "native/TestImages.h"
 #include "platform/VideoThumbnails.h"
 #include "support/TemporaryFolder.h"
 
@@ -117,6 +118,13 @@ TEST_F(FFmpegMediaProbeTest, ThumbnailsComeFromTheDesktopsCacheWhileTheFileIsUnc
   // ...until the file changes.
   std::filesystem::last_write_time(
       film, std::filesystem::last_write_time(film) + std::chrono::seconds(10));
+  EXPECT_EQ(gdk_pixbuf_get_width(VideoThumbnails::thumbnail(film, cache).get()), 320);
+
+  // A picture of huge dimensions in its place, though made for this file as it is, is not read:
+  // a thumbnail is made anew.
+  ASSERT_EQ(::stat(film.c_str(), &status), 0);
+  std::ofstream(stored, std::ios::binary | std::ios::trunc) << blackPNG(
+      16000, 16000, {{"Thumb::URI", uri}, {"Thumb::MTime", std::to_string(status.st_mtime)}});
   EXPECT_EQ(gdk_pixbuf_get_width(VideoThumbnails::thumbnail(film, cache).get()), 320);
   g_free(uri);
 

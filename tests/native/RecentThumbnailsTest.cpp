@@ -8,6 +8,7 @@
 
 #include "e2e/LocalWebServer.h"
 #include "native/TestImages.h"
+#include "platform/ImageDecoding.h"
 
 namespace orvel {
 namespace {
@@ -17,6 +18,27 @@ void runFor(std::chrono::milliseconds span, const std::function<bool()>& done) {
   while (!done() && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, FALSE);
   }
+}
+
+// A small file may stand for a huge picture: it is refused from its header, before its pixels
+// are given room, while one of a sane size decodes, scaled where asked.
+TEST(RecentThumbnails, ImagesOfHugeDimensionsAreRefusedWhateverTheirFileSize) {
+  const std::string fits = blackPNG(kLargestImageSide, 16);
+  auto decoded = decodeImage(fits.data(), fits.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(gdk_pixbuf_get_width(decoded.get()), kLargestImageSide);
+  auto scaled = decodeImage(fits.data(), fits.size(), ImageSize{64, 2});
+  ASSERT_TRUE(scaled);
+  EXPECT_EQ(gdk_pixbuf_get_width(scaled.get()), 64);
+
+  for (const auto& [width, height] : {std::pair{16000u, 16000u}, std::pair{20000u, 8u}}) {
+    const std::string huge = blackPNG(width, height);
+    EXPECT_LT(huge.size(), 1024u * 1024u);
+    EXPECT_FALSE(decodeImage(huge.data(), huge.size())) << width << " × " << height;
+    EXPECT_FALSE(decodeImage(huge.data(), huge.size(), ImageSize{64, 36}));
+  }
+  const std::string notAnImage = "<html>no</html>";
+  EXPECT_FALSE(decodeImage(notAnImage.data(), notAnImage.size()));
 }
 
 TEST(RecentThumbnails, OneFetchPerVideoMadeSmallAndKeptWhileBadPicturesAreTriedAgain) {
