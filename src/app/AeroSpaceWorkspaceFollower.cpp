@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "core/Text.h"
 
@@ -77,12 +78,15 @@ void AeroSpaceWorkspaceFollower::stop() {
   wantsFollowing_ = false;
   pendingRestart_.cancel();
   pendingReconcile_.cancel();
+  firstWaitingEvent_.reset();
   if (subscribed_) {
     ++generation_;
     client_.unsubscribe();
     subscribed_ = false;
   }
-  lineBuffer_.clear();
+  std::lock_guard lock(inbox_->mutex);
+  inbox_->partialLine.clear();
+  inbox_->eventSeen = false;
 }
 
 void AeroSpaceWorkspaceFollower::launch() {
@@ -97,15 +101,7 @@ void AeroSpaceWorkspaceFollower::launch() {
   std::weak_ptr<bool> alive = alive_;
   const bool started = client_.subscribe(
       {"subscribe", "focused-workspace-changed", "--no-send-initial"},
-      [this, alive](std::string data) {
-        if (!data.empty()) {
-          queue_.post([this, alive, data = std::move(data)] {
-            if (!alive.expired()) {
-              consume(data);
-            }
-          });
-        }
-      },
+      [this](std::string data) { return consume(data); },
       [this, alive, generation] {
         queue_.post([this, alive, generation] {
           if (!alive.expired() && generation == generation_) {
@@ -118,33 +114,77 @@ void AeroSpaceWorkspaceFollower::launch() {
     return;
   }
   subscribed_ = true;
-  restartDelay_ = kInitialRestartDelay;
+  subscribedAt_ = queue_.now();
   scheduleReconcile(kLaunchReconcileDelay);
 }
 
 void AeroSpaceWorkspaceFollower::subscriptionEnded() {
   subscribed_ = false;
-  lineBuffer_.clear();
+  {
+    std::lock_guard lock(inbox_->mutex);
+    inbox_->partialLine.clear();
+  }
+  // Only a subscription that ran a good while earns a quick restart: a client that exits at
+  // once is tried again less and less often.
+  if (queue_.now() - subscribedAt_ >= kMaxRestartDelay) {
+    restartDelay_ = kInitialRestartDelay;
+  }
   if (wantsFollowing_) {
     scheduleRestart();
   }
 }
 
-void AeroSpaceWorkspaceFollower::consume(std::string_view data) {
-  lineBuffer_.append(data);
-  std::size_t newline = 0;
-  // A client that talks without ever ending a line is not kept in memory.
-  if (lineBuffer_.size() > kMaxLineBytes && lineBuffer_.find('\n') == std::string::npos) {
-    lineBuffer_.clear();
+bool AeroSpaceWorkspaceFollower::consume(std::string_view data) {
+  Inbox& inbox = *inbox_;
+  std::lock_guard lock(inbox.mutex);
+  while (!data.empty()) {
+    const std::size_t newline = data.find('\n');
+    if (newline == std::string_view::npos) {
+      // A client that talks without ever ending a line is not kept in memory.
+      inbox.partialLine.append(data);
+      if (inbox.partialLine.size() > kMaxLineBytes) {
+        inbox.partialLine.clear();
+      }
+      break;
+    }
+    if (inbox.eventSeen) {
+      // One event waiting is as good as many: the lines are only counted out.
+      inbox.partialLine.clear();
+      data.remove_prefix(data.rfind('\n') + 1);
+      continue;
+    }
+    inbox.partialLine.append(data.substr(0, newline));
+    data.remove_prefix(newline + 1);
+    inbox.eventSeen = inbox.partialLine.size() <= kMaxLineBytes && isValidUTF8(inbox.partialLine) &&
+                      isWorkspaceChangeEvent(inbox.partialLine);
+    inbox.partialLine.clear();
+  }
+  if (inbox.eventSeen && !inbox.taskPosted) {
+    inbox.taskPosted = true;
+    queue_.post([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (!alive.expired()) {
+        takeInbox();
+      }
+    });
+  }
+  return !inbox.eventSeen;
+}
+
+void AeroSpaceWorkspaceFollower::takeInbox() {
+  bool event = false;
+  {
+    std::lock_guard lock(inbox_->mutex);
+    event = std::exchange(inbox_->eventSeen, false);
+    inbox_->taskPosted = false;
+  }
+  if (!event) {
     return;
   }
-  while ((newline = lineBuffer_.find('\n')) != std::string::npos) {
-    const std::string line = lineBuffer_.substr(0, newline);
-    lineBuffer_.erase(0, newline + 1);
-    if (isValidUTF8(line) && isWorkspaceChangeEvent(line)) {
-      scheduleReconcile(kEventDelay);
-    }
+  const double now = queue_.now();
+  if (!firstWaitingEvent_) {
+    firstWaitingEvent_ = now;
   }
+  scheduleReconcile(std::clamp(*firstWaitingEvent_ + kLongestEventWait - now, 0.0, kEventDelay));
 }
 
 void AeroSpaceWorkspaceFollower::scheduleRestart() {
@@ -168,6 +208,7 @@ void AeroSpaceWorkspaceFollower::scheduleReconcile(double delay) {
 }
 
 void AeroSpaceWorkspaceFollower::reconcile() {
+  firstWaitingEvent_.reset();
   const auto window = registry_.playerWindowNumber();
   if (!wantsFollowing_ || !window) {
     return;

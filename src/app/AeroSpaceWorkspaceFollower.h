@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,9 +51,11 @@ class AeroSpaceClient {
   // Runs a short command to its end; status -1 when it could not run.
   virtual Output run(const std::vector<std::string>& arguments) = 0;
   // Starts the long-running subscription. Its output arrives in pieces through `onData` and its
-  // end through `onExit`, both on any thread. False when it could not start.
+  // end through `onExit`, both on any thread. `onData` returns false when more output would
+  // change nothing for now: the client then waits a moment before it reads on, so that a client
+  // that floods is slowed down instead of read flat out. False when it could not start.
   virtual bool subscribe(const std::vector<std::string>& arguments,
-                         std::function<void(std::string)> onData, std::function<void()> onExit) = 0;
+                         std::function<bool(std::string)> onData, std::function<void()> onExit) = 0;
   // Ends the subscription; `onExit` is not called for it.
   virtual void unsubscribe() = 0;
 };
@@ -60,12 +63,15 @@ class AeroSpaceClient {
 // Keeps the player window on the workspace that is visible on its monitor, under the AeroSpace
 // tiling window manager: a subscription to workspace focus changes, each burst of them followed
 // by one check of where the window is and, when it was left behind, a move. All its state lives
-// on its own serial queue.
+// on its own serial queue, but for the inbox the client's reader fills: whatever the client
+// prints, the queue holds at most one task for it, and the inbox at most one unfinished line.
 class AeroSpaceWorkspaceFollower {
  public:
   static constexpr double kInitialRestartDelay = 2.0;
   static constexpr double kMaxRestartDelay = 30.0;
   static constexpr double kEventDelay = 0.15;
+  // Events that never pause still get a check this long after the first of them.
+  static constexpr double kLongestEventWait = 1.0;
   static constexpr double kReconcileNowDelay = 0.2;
   static constexpr double kLaunchReconcileDelay = 0.4;
   static constexpr std::size_t kMaxLineBytes = 1024 * 1024;
@@ -87,8 +93,9 @@ class AeroSpaceWorkspaceFollower {
   // On the queue. The caller hands it over to the queue (see `stopAndWait`) or is on it.
   void stop();
 
-  // Subscription output as the client hands it over, on the queue.
-  void consume(std::string_view data);
+  // Subscription output as the client hands it over, on any thread. False once an event waits
+  // for the queue: until it has looked, more output changes nothing.
+  bool consume(std::string_view data);
 
   // The plain rules, for tests.
   static bool isWorkspaceChangeEvent(std::string_view line);
@@ -104,6 +111,7 @@ class AeroSpaceWorkspaceFollower {
 
  private:
   void launch();
+  void takeInbox();
   void subscriptionEnded();
   void scheduleRestart();
   void scheduleReconcile(double delay);
@@ -114,7 +122,16 @@ class AeroSpaceWorkspaceFollower {
   const PlayerWindowRegistry& registry_;
   std::int64_t processID_;
   bool subscribed_ = false;
-  std::string lineBuffer_;
+  double subscribedAt_ = 0;
+  // When the first event not yet followed by a check came.
+  std::optional<double> firstWaitingEvent_;
+  struct Inbox {
+    std::mutex mutex;
+    std::string partialLine;
+    bool eventSeen = false;
+    bool taskPosted = false;
+  };
+  std::shared_ptr<Inbox> inbox_ = std::make_shared<Inbox>();
   TaskHandle pendingReconcile_;
   TaskHandle pendingRestart_;
   double restartDelay_ = kInitialRestartDelay;

@@ -163,8 +163,10 @@ void PlayerController::Parts::updateAeroSpaceFollower() {
   }
 }
 
+// Handed to the follower's queue, not waited for: a check running against a slow client must not
+// freeze the window.
 void PlayerController::Parts::stopFollower() {
-  followerQueue.runAndWait([this] { follower->stop(); });
+  followerQueue.post([this] { follower->stop(); });
 }
 
 // The answer comes in a dialog: a newer version with its release notes, up to date, or why the

@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long the subscription is left unread once its reader wants nothing more for now.
+constexpr auto kPause = std::chrono::milliseconds(100);
+
 int streamDescriptor(GSubprocess* process) {
   GInputStream* output = g_subprocess_get_stdout_pipe(process);
   return output && G_IS_UNIX_INPUT_STREAM(output)
@@ -138,7 +141,7 @@ AeroSpaceClient::Output SubprocessAeroSpaceClient::run(const std::vector<std::st
 }
 
 bool SubprocessAeroSpaceClient::subscribe(const std::vector<std::string>& arguments,
-                                          std::function<void(std::string)> onData,
+                                          std::function<bool(std::string)> onData,
                                           std::function<void()> onExit) {
   unsubscribe();
   GSubprocess* process = spawn(arguments);
@@ -159,7 +162,10 @@ bool SubprocessAeroSpaceClient::subscribe(const std::vector<std::string>& argume
       if (got <= 0) {
         break;
       }
-      onData(std::string(buffer, static_cast<std::size_t>(got)));
+      if (!onData(std::string(buffer, static_cast<std::size_t>(got)))) {
+        // Nothing more is wanted for now: the client waits on its full pipe meanwhile.
+        std::this_thread::sleep_for(kPause);
+      }
     }
     g_subprocess_wait(process, nullptr, nullptr);
     if (!stopping_) {

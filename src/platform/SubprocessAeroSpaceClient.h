@@ -33,7 +33,7 @@ class SubprocessAeroSpaceClient final : public AeroSpaceClient {
 
   bool isAvailable() override;
   Output run(const std::vector<std::string>& arguments) override;
-  bool subscribe(const std::vector<std::string>& arguments, std::function<void(std::string)> onData,
+  bool subscribe(const std::vector<std::string>& arguments, std::function<bool(std::string)> onData,
                  std::function<void()> onExit) override;
   void unsubscribe() override;
 

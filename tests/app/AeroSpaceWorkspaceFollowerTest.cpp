@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "support/ManualMainQueue.h"
@@ -23,9 +24,10 @@ class FakeClient final : public AeroSpaceClient {
     auto answer = answers.find(arguments.front());
     return answer == answers.end() ? Output{} : answer->second;
   }
-  bool subscribe(const std::vector<std::string>& arguments, std::function<void(std::string)> data,
+  bool subscribe(const std::vector<std::string>& arguments, std::function<bool(std::string)> data,
                  std::function<void()> exit) override {
     subscriptions.push_back(arguments);
+    subscribedAt.push_back(queue ? queue->now() : 0);
     onData = std::move(data);
     onExit = std::move(exit);
     return true;
@@ -46,7 +48,8 @@ class FakeClient final : public AeroSpaceClient {
   std::map<std::string, Output> answers;
   std::vector<std::vector<std::string>> commands;
   std::vector<std::vector<std::string>> subscriptions;
-  std::function<void(std::string)> onData;
+  std::vector<double> subscribedAt;
+  std::function<bool(std::string)> onData;
   std::function<void()> onExit;
   int unsubscribed = 0;
 };
@@ -133,15 +136,64 @@ TEST(AeroSpaceWorkspaceFollower, FailedLaunchesWaitLongerEachTimeUpToThirtySecon
   }
   EXPECT_EQ(waits, (std::vector<double>{2, 4, 8, 16, 30, 30, 30}));
 
-  // Once it starts, the next end of the subscription waits 2 s again.
+  // A subscription that ran a good while is restarted after 2 s again.
   rig.client.available = true;
   rig.queue.advance(30);
   ASSERT_EQ(rig.client.subscriptions.size(), 1u);
+  rig.queue.advance(30);
   rig.client.onExit();
   rig.queue.advance(1.9);
   EXPECT_EQ(rig.client.subscriptions.size(), 1u);
   rig.queue.advance(0.2);
   EXPECT_EQ(rig.client.subscriptions.size(), 2u);
+}
+
+// A client that starts and exits at once is not respawned every 2 s for ever.
+TEST(AeroSpaceWorkspaceFollower, AClientThatExitsAtOnceIsTriedLessAndLessOften) {
+  Rig rig;
+  rig.follower.start();
+  rig.queue.runUntilIdle();
+  for (int exits = 0; exits < 6; ++exits) {
+    const std::size_t started = rig.client.subscriptions.size();
+    rig.client.onExit();
+    while (rig.client.subscriptions.size() == started && rig.queue.now() < 1000) {
+      rig.queue.advance(0.5);
+    }
+  }
+  ASSERT_EQ(rig.client.subscribedAt.size(), 7u);
+  std::vector<double> waits;
+  for (std::size_t index = 1; index < 7; ++index) {
+    waits.push_back(rig.client.subscribedAt[index] - rig.client.subscribedAt[index - 1]);
+  }
+  EXPECT_EQ(waits, (std::vector<double>{2, 4, 8, 16, 30, 30}));
+}
+
+// A client that prints events as fast as it can leaves one task on the queue, is told to slow
+// down, and the window is still checked while the events never pause.
+TEST(AeroSpaceWorkspaceFollower, AFloodOfEventsIsCoalescedAndStillChecked) {
+  Rig rig;
+  rig.follower.start();
+  rig.queue.advance(1);
+  rig.client.commands.clear();
+  const std::string event = "{\"_event\":\"focused-workspace-changed\"}\n";
+  EXPECT_TRUE(rig.client.onData("\n\n"));
+  EXPECT_FALSE(rig.client.onData(event + "{\"_event\":\"other\"}\n"));
+  const std::size_t pending = rig.queue.pendingCount();
+  for (int piece = 0; piece < 10000; ++piece) {
+    EXPECT_FALSE(rig.client.onData(event + event + R"({"_event":"focu)"));
+  }
+  EXPECT_EQ(rig.queue.pendingCount(), pending);
+  rig.queue.advance(0.2);
+  EXPECT_EQ(rig.client.commandNames(), (std::vector<std::string>{"list-windows", "list-workspaces",
+                                                                 "move-node-to-workspace"}));
+
+  rig.client.commands.clear();
+  for (int tick = 0; tick < 30; ++tick) {
+    rig.client.onData(event);
+    rig.queue.advance(0.1);
+  }
+  const auto names = rig.client.commandNames();
+  EXPECT_GE(std::count(names.begin(), names.end(), "list-windows"), 2);
 }
 
 TEST(AeroSpaceWorkspaceFollower, StopEndsEverythingAndWithoutAWindowNothingRuns) {

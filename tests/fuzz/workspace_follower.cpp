@@ -79,7 +79,7 @@ class ScriptedClient final : public AeroSpaceClient {
     }
     return {0, ""};
   }
-  bool subscribe(const std::vector<std::string>&, std::function<void(std::string)> data,
+  bool subscribe(const std::vector<std::string>&, std::function<bool(std::string)> data,
                  std::function<void()> exit) override {
     onData = std::move(data);
     onExit = std::move(exit);
@@ -89,7 +89,7 @@ class ScriptedClient final : public AeroSpaceClient {
 
   std::string windows;
   std::string workspaces;
-  std::function<void(std::string)> onData;
+  std::function<bool(std::string)> onData;
   std::function<void()> onExit;
 };
 

@@ -36,6 +36,37 @@ bool waitFor(const std::function<bool()>& done, double seconds = 10) {
   return done();
 }
 
+// The follower on its own queue, following the player window 42 through the client.
+class Following {
+ public:
+  explicit Following(AeroSpaceClient& client) {
+    registry_.registerWindow(42);
+    queue_.runAndWait([&] { follower_.emplace(queue_, client, registry_, 4242); });
+    follower_->start();
+  }
+  ~Following() {
+    if (follower_) {
+      stop();
+    }
+  }
+  Following(const Following&) = delete;
+  Following& operator=(const Following&) = delete;
+  // Stops and ends the follower from its own queue, as the shell does; says how long it took.
+  std::chrono::steady_clock::duration stop() {
+    const auto before = std::chrono::steady_clock::now();
+    queue_.runAndWait([&] {
+      follower_->stop();
+      follower_.reset();
+    });
+    return std::chrono::steady_clock::now() - before;
+  }
+
+ private:
+  PlayerWindowRegistry registry_;
+  SerialQueue queue_;
+  std::optional<AeroSpaceWorkspaceFollower> follower_;
+};
+
 TEST(SubprocessAeroSpaceClient, TheFollowerMovesTheWindowWhenTheStandInReportsAChange) {
   TemporaryFolder folder;
   const std::string client = standIn(folder, R"(case "$1" in
@@ -48,12 +79,7 @@ esac
   SubprocessAeroSpaceClient aerospace(
       {folder.file("missing"), client}, [] { return true; }, 2);
   ASSERT_TRUE(aerospace.isAvailable());
-  PlayerWindowRegistry registry;
-  registry.registerWindow(42);
-  SerialQueue queue;
-  std::optional<AeroSpaceWorkspaceFollower> follower;
-  queue.runAndWait([&] { follower.emplace(queue, aerospace, registry, 4242); });
-  follower->start();
+  Following following(aerospace);
   EXPECT_TRUE(waitFor([&] {
     return readAll(folder.file("calls.log"))
                .find("move-node-to-workspace --window-id 42 --fail-if-noop -- 2") !=
@@ -62,12 +88,34 @@ esac
   EXPECT_NE(readAll(folder.file("calls.log")).find("list-windows --monitor all --pid 4242"),
             std::string::npos);
   // Stopped from its own queue, the subscription ends without waiting for the client's 30 s.
-  const auto before = std::chrono::steady_clock::now();
-  queue.runAndWait([&] {
-    queue.runAndWait([&] { follower->stop(); });
-    follower.reset();
-  });
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));
+  EXPECT_LT(following.stop(), std::chrono::seconds(20));
+}
+
+// A client that prints events as fast as it can: the window is still moved, and stopping does
+// not wait behind what it printed.
+TEST(SubprocessAeroSpaceClient, AFloodingSubscriptionIsReadWithBackPressure) {
+  TemporaryFolder folder;
+  const std::string client = standIn(folder, R"(case "$1" in
+  subscribe) exec yes '{"_event":"focused-workspace-changed","workspace":"2"}';;
+  list-windows) printf '42\tmain\t1\n';;
+  list-workspaces) echo 2;;
+esac
+)");
+  SubprocessAeroSpaceClient aerospace(
+      {client}, [] { return true; }, 2);
+  Following following(aerospace);
+  auto moves = [&] {
+    const std::string calls = readAll(folder.file("calls.log"));
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = calls.find("move-node-to-workspace", at)) != std::string::npos;
+         ++at) {
+      ++count;
+    }
+    return count;
+  };
+  // The first check follows the launch; later ones follow the events, which never pause.
+  EXPECT_TRUE(waitFor([&] { return moves() >= 3; }, 60)) << readAll(folder.file("calls.log"));
+  EXPECT_LT(following.stop(), std::chrono::seconds(20));
 }
 
 TEST(SubprocessAeroSpaceClient, HangingTalkativeAndMissingClientsFailWithoutHanging) {
@@ -90,14 +138,14 @@ esac
   // A subscription that ends at once is reported as ended.
   bool ended = false;
   ASSERT_TRUE(aerospace.subscribe(
-      {"subscribe"}, [](std::string) {}, [&] { ended = true; }));
+      {"subscribe"}, [](std::string) { return true; }, [&] { ended = true; }));
   EXPECT_TRUE(waitFor([&] { return ended; }));
 
   SubprocessAeroSpaceClient missing({folder.file("nothing-here")}, [] { return true; });
   EXPECT_FALSE(missing.isAvailable());
   EXPECT_EQ(missing.run({"list-windows"}).status, -1);
   EXPECT_FALSE(missing.subscribe(
-      {"subscribe"}, [](std::string) {}, [] {}));
+      {"subscribe"}, [](std::string) { return true; }, [] {}));
   SubprocessAeroSpaceClient notRunning({client}, [] { return false; });
   EXPECT_FALSE(notRunning.isAvailable());
 }
