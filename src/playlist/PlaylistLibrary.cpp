@@ -229,8 +229,18 @@ std::optional<PlaylistLibrary::Nodes> storedLibrary(const PropertyList& stored) 
   if (!data) {
     return std::nullopt;
   }
-  return PlaylistLibrary::decode(
+  auto library = PlaylistLibrary::decode(
       std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  if (library) {
+    // Libraries saved before each row had an id of its own can hold one file twice under one id.
+    // The first keeps it; each later one gets an id derived from it, the same at every start, so
+    // that what is stored about it (the last-played mark) still finds it.
+    std::unordered_set<Uuid> taken;
+    PlaylistTree::makeIDsUnique(*library, taken, [](const Uuid& id, int attempt) {
+      return PlaylistLibrary::stableID(id.uuidString() + "#" + std::to_string(attempt));
+    });
+  }
+  return library;
 }
 
 PlaylistLibrary::Nodes legacyLibrary(const Defaults& defaults) {

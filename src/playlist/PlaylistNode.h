@@ -15,8 +15,9 @@ namespace orvel {
 // One node of the playlist tree: a video item with a link, or a folder with children. A plain
 // value; equality and hashing compare all six fields.
 struct PlaylistNode {
-  // Meant to be unique, but nodes made from files take an id derived from the path, so the same
-  // file added twice gives two nodes with one id: every lookup takes the first in tree order.
+  // Unique within the library. Nodes made from files take an id derived from the path (so a scan
+  // of the media folder finds its folders again); a copy added where that id is taken, or read
+  // from a library stored before ids were kept unique, gets another.
   Uuid id = Uuid::random();
   // Empty means the title is derived.
   std::string name;

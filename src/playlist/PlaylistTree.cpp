@@ -193,4 +193,37 @@ std::optional<PlaylistNode> PlaylistTree::item(const Nodes& nodes,
   return found ? std::optional<PlaylistNode>(*found) : std::nullopt;
 }
 
+std::size_t PlaylistTree::makeIDsUnique(Nodes& nodes, std::unordered_set<Uuid>& taken,
+                                        const std::function<Uuid(const Uuid&, int)>& fresh) {
+  std::size_t changed = 0;
+  for (PlaylistNode& node : nodes) {
+    if (taken.contains(node.id)) {
+      const Uuid original = node.id;
+      for (int attempt = 1; taken.contains(node.id); ++attempt) {
+        node.id = fresh(original, attempt);
+      }
+      ++changed;
+    }
+    taken.insert(node.id);
+    if (node.children) {
+      changed += makeIDsUnique(*node.children, taken, fresh);
+    }
+  }
+  return changed;
+}
+
+std::unordered_set<Uuid> PlaylistTree::ids(const Nodes& nodes) {
+  std::unordered_set<Uuid> found;
+  std::function<void(const Nodes&)> collect = [&](const Nodes& level) {
+    for (const PlaylistNode& node : level) {
+      found.insert(node.id);
+      if (node.children) {
+        collect(*node.children);
+      }
+    }
+  };
+  collect(nodes);
+  return found;
+}
+
 }  // namespace orvel

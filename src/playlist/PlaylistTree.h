@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/Uuid.h"
@@ -58,6 +59,14 @@ class PlaylistTree {
   static std::optional<PlaylistNode> remove(Nodes& nodes, const Uuid& id);
   // Items only, at every depth; folders stay even when they become empty.
   static void removeItems(Nodes& nodes, const std::function<bool(const PlaylistNode&)>& predicate);
+
+  // Gives each node whose id is in `taken`, or was met earlier in tree order, the first of
+  // fresh(id, 1), fresh(id, 2)… that is not; every id the nodes end with joins `taken`. Returns
+  // how many nodes changed.
+  static std::size_t makeIDsUnique(Nodes& nodes, std::unordered_set<Uuid>& taken,
+                                   const std::function<Uuid(const Uuid& id, int attempt)>& fresh);
+  // Every id of the tree.
+  static std::unordered_set<Uuid> ids(const Nodes& nodes);
 
   // Every folder that holds the id, at every depth, names it as played last.
   static void markPlayed(Nodes& nodes, const Uuid& id);

@@ -385,6 +385,10 @@ std::vector<Uuid> PlaylistView::inRowOrder(const Ids& ids) const {
 void PlaylistView::add(Nodes nodes) {
   const auto folder = folderID();
   mutate([&](Nodes& edited) {
+    // A file added again is a row of its own: its copy gets a new id, so that what the user
+    // does to one row (rename, move, remove, play) never lands on the other.
+    auto taken = PlaylistTree::ids(edited);
+    PlaylistTree::makeIDsUnique(nodes, taken, [](const Uuid&, int) { return Uuid::random(); });
     if (folder) {
       PlaylistTree::insert(edited, nodes, *folder);
     } else {

@@ -120,6 +120,25 @@ TEST(PlaylistLibrary, LegacyLinksBecomeUnnamedExpandedItemsWithFreshIds) {
   EXPECT_TRUE(PlaylistLibrary::load(MemoryDefaults()).empty());
 }
 
+// A library saved when one file added twice shared an id still loads; the first keeps the id,
+// the later copy gets one of its own, the same at every start.
+TEST(PlaylistLibrary, AStoredLibraryWithOneIdTwiceLoadsWithAnIdPerRow) {
+  PlaylistNode first = PlaylistNode::item("file:///v/a.mkv");
+  first.id = PlaylistLibrary::stableID("/v/a.mkv");
+  PlaylistNode folder = PlaylistNode::folder("F", {first});
+  folder.lastPlayedID = first.id;
+  MemoryDefaults defaults;
+  PlaylistLibrary::save({first, folder}, defaults);
+  const Nodes loaded = PlaylistLibrary::load(defaults);
+  ASSERT_EQ(loaded.size(), 2u);
+  EXPECT_EQ(loaded[0].id, first.id);
+  const Uuid copy = (*loaded[1].children)[0].id;
+  EXPECT_NE(copy, first.id);
+  EXPECT_NE(copy, loaded[1].id);
+  EXPECT_EQ(namesAndLinks(loaded), namesAndLinks({first, folder}));
+  EXPECT_EQ((*PlaylistLibrary::load(defaults)[1].children)[0].id, copy);
+}
+
 TEST(PlaylistLibrary, StableIdsAreTheFirstSixteenBytesOfTheDigestUnchanged) {
   // SHA-256 of no bytes begins e3b0c442 98fc1c14 9afbf4c8 996fb924: version nibble 1 stays.
   EXPECT_EQ(PlaylistLibrary::stableID("").uuidString(), "E3B0C442-98FC-1C14-9AFB-F4C8996FB924");

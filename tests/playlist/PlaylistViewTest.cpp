@@ -270,6 +270,34 @@ TEST_F(PlaylistViewEditing, ChosenFilesJoinTheOpenFolderAndNothingPlayableSaysSo
   EXPECT_EQ((*trip.children)[0].fileURL()->lastPathComponent(), "a.webm");
 }
 
+// The same file added twice makes two rows (the row being played is marked by its id): what the
+// user does to one never lands on the other.
+TEST_F(PlaylistViewEditing, AFileAddedTwiceIsTwoRowsThatActOnTheirOwn) {
+  TemporaryFolder disk;
+  std::ofstream(disk.file("a.mkv")) << "x";
+  PlaylistNode folder = PlaylistNode::folder("F");
+  library = {folder};
+  panel().addFiles(PlaylistView::nodesForFiles({*Url::fileURL(disk.file("a.mkv"))}));
+  panel().openFolder(folder.id);
+  panel().addFiles(PlaylistView::nodesForFiles({*Url::fileURL(disk.file("a.mkv"))}));
+  ASSERT_EQ(library.size(), 2u);
+  const Uuid first = library[1].id;
+  ASSERT_EQ(children(folder.id).size(), 1u);
+  const Uuid second = children(folder.id)[0].id;
+  EXPECT_NE(first, second);
+
+  panel().beginRename(second);
+  panel().setRenameText("Second copy");
+  panel().commitRename();
+  EXPECT_EQ(library[1].name, "");
+  EXPECT_EQ(children(folder.id)[0].name, "Second copy");
+
+  panel().remove({second});
+  EXPECT_TRUE(children(folder.id).empty());
+  ASSERT_EQ(library.size(), 2u);
+  EXPECT_EQ(library[1].id, first);
+}
+
 TEST_F(PlaylistViewTrash, FileListedTwiceLeavesEverywhereAndTheSessionHearsOnceItIsInTheTrash) {
   library = {PlaylistNode::item("file:///v/a.mp4"),
              PlaylistNode::folder("F", {PlaylistNode::item("file:///v/./a.mp4"), video("b")}),
