@@ -84,6 +84,16 @@ void GtkPlayerDialogs::showAlert(const Alert& alert, std::function<void(std::siz
   dialog->show();
 }
 
+void GtkPlayerDialogs::dismissAlert(const std::string& title) {
+  for (const auto& open : open_) {
+    if (open->get_visible() && std::string(open->get_title()) == title) {
+      // A negative response is taken as the last button.
+      open->response(GTK_RESPONSE_CANCEL);
+      return;
+    }
+  }
+}
+
 void GtkPlayerDialogs::promptForText(const Alert& alert, const std::string& placeholder,
                                      const std::string& text,
                                      std::function<void(std::optional<std::string>)> done) {

@@ -19,6 +19,7 @@ class GtkPlayerDialogs final : public PlayerDialogs {
   GtkPlayerDialogs& operator=(const GtkPlayerDialogs&) = delete;
 
   void showAlert(const Alert& alert, std::function<void(std::size_t button)> done) override;
+  void dismissAlert(const std::string& title) override;
   void promptForText(const Alert& alert, const std::string& placeholder, const std::string& text,
                      std::function<void(std::optional<std::string> text)> done) override;
 

@@ -69,6 +69,7 @@ class OverlayAwareDialogs final : public PlayerDialogs {
       }
     });
   }
+  void dismissAlert(const std::string& title) override { dialogs_.dismissAlert(title); }
   void promptForText(const Alert& alert, const std::string& placeholder, const std::string& text,
                      std::function<void(std::optional<std::string>)> done) override {
     dialogs_.promptForText(alert, placeholder, text, std::move(done));

@@ -80,7 +80,7 @@ void PlayQueue::syncPosition(const std::string& playing) {
   session_.playlistItemID_ = found->id;
 }
 
-bool PlayQueue::play(std::size_t position) {
+bool PlayQueue::play(std::size_t position, bool advancing) {
   const auto queue = items();
   if (position >= queue.size() || !queue[position].url) {
     return false;
@@ -91,6 +91,10 @@ bool PlayQueue::play(std::size_t position) {
     return false;
   }
   session_.playlistItemID_ = item.id;
+  session_.advancedToItemID_ = advancing ? std::optional(item.id) : std::nullopt;
+  if (!advancing) {
+    session_.unreadableAdvances_ = 0;
+  }
   auto library = session_.library_;
   PlaylistTree::markPlayed(library, item.id);
   session_.setLibrary(std::move(library));
@@ -155,7 +159,7 @@ void PlayQueue::advance() {
       session_.setPlaybackPosition(*id, 0);
     }
   }
-  play(next);
+  play(next, true);
 }
 
 bool PlayQueue::isYouTubePlaylistPlaying() const {

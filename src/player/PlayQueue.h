@@ -26,8 +26,9 @@ class PlayQueue {
   std::optional<std::size_t> index() const;
   // Follows a media switch: finds the item that plays the media, and its scope.
   void syncPosition(const std::string& mediaID);
-  // False when the index or the item's link leads nowhere; nothing is played then.
-  bool play(std::size_t index);
+  // False when the index or the item's link leads nowhere; nothing is played then. `advancing`
+  // when the queue goes on by itself rather than at the user's choice.
+  bool play(std::size_t index, bool advancing = false);
   // The playlist panel's request: the scope becomes the queue, and the item plays, or the queue's
   // first item when there is none or it is not in the queue.
   void playRequest(std::optional<Uuid> itemID, std::optional<Uuid> scope);

@@ -26,6 +26,9 @@ class PlayerDialogs {
 
   // Shows the alert; `done` gets the index of the button that closed it.
   virtual void showAlert(const Alert& alert, std::function<void(std::size_t button)> done) = 0;
+  // Closes the open alert with this title, if any, as its last button would: its `done` hears
+  // that button.
+  virtual void dismissAlert(const std::string& title) = 0;
   // An alert with a text field holding `text`; `done` gets the text when the first button closed
   // it.
   virtual void promptForText(const Alert& alert, const std::string& placeholder,

@@ -376,6 +376,7 @@ void PlayerSession::openAtLaunch(const std::string& text) {
 // MARK: - Switching media
 
 void PlayerSession::loadStreamingURL(const std::string& text, bool rememberAsLast) {
+  advancedToItemID_.reset();
   auto media = deps_.registry.resolve(text);
   if (!media) {
     setStatusMessage(kUnsupportedLink, 8.0);
@@ -788,6 +789,8 @@ void PlayerSession::setPlayerDuration(double duration, const std::optional<std::
     return;
   }
   playerDuration_ = duration;
+  // A length means the media could be read.
+  unreadableAdvances_ = 0;
   if (mediaID) {
     PlaylistMetadata::recordDuration(deps_.defaults, duration, *mediaID);
   }

@@ -48,6 +48,9 @@ class PlayerSession {
   // opened again, it starts over. A second or two covers the last report before the end and
   // lengths that differ between engines by a frame or a rounding.
   static constexpr double kFinishedMargin = 2.0;
+  // An item the queue went on to by itself that cannot be read is passed over after this long,
+  // its alert closed, so that a queue played unattended goes on.
+  static constexpr double kFailedItemWait = 5.0;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
@@ -254,6 +257,11 @@ class PlayerSession {
   std::uint64_t libraryRevision_ = 0;
   std::optional<Uuid> playlistScope_;
   std::optional<Uuid> playlistItemID_;
+  // The item the queue went on to by itself (at the end of the one before), as opposed to one
+  // the user chose; and how many such items in a row could not be read.
+  std::optional<Uuid> advancedToItemID_;
+  std::size_t unreadableAdvances_ = 0;
+  TaskHandle passOverTask_;
   PlayQueue queue_{*this, PlaylistLinkResolver::shared()};
   CurrentFileDeletion fileDeletion_{*this};
   SourceRecovery recovery_{*this};

@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/Url.h"
 #include "player/PlayerSession.h"
+#include "playlist/PlaylistRepeat.h"
 
 namespace orvel {
 
@@ -31,7 +32,7 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
   }
   session_.changed();
   session_.deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                         .title = "Unable to read video",
+                                         .title = kUnreadableTitle,
                                          .message = session_.sourceErrorMessage_,
                                          .buttons = {"Retry", "Cancel"},
                                          .destructiveButton = {}},
@@ -42,6 +43,29 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
                                      }
                                      session_.changed();
                                    }));
+  passOverIfAdvancedTo(source);
+}
+
+// An item the queue went on to by itself is passed over after a moment, unless the user answered
+// the alert meanwhile, the queue repeats this one item, or every item of the queue failed in
+// turn.
+void SourceRecovery::passOverIfAdvancedTo(const std::string& source) {
+  const auto item = session_.playlistItemID_;
+  if (!item || session_.advancedToItemID_ != item ||
+      storedPlaylistRepeat(session_.deps_.defaults) == PlaylistRepeat::one ||
+      ++session_.unreadableAdvances_ >= session_.queue_.items().size()) {
+    return;
+  }
+  session_.passOverTask_ = session_.deps_.queue.postDelayed(
+      PlayerSession::kFailedItemWait, session_.lifetime_.guard([this, source, item] {
+        if (session_.failedSourceURL_ != source || session_.playlistItemID_ != item ||
+            !session_.showsSourceError_) {
+          return;
+        }
+        logLine("Player", "Passing over the unreadable item " + source);
+        session_.deps_.dialogs.dismissAlert(kUnreadableTitle);
+        session_.advancePlaylist();
+      }));
 }
 
 void SourceRecovery::retryFailedSource() {

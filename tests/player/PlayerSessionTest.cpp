@@ -541,6 +541,45 @@ TEST_F(QueueFixture, TheEndOfAFoldersLastItemFollowsTheRepeatMode) {
   EXPECT_FALSE(PlaylistTree::find(PlaylistLibrary::load(defaults), trip.id)->lastPlayedID);
 }
 
+// A file gone from the middle of a queue played unattended: its alert comes up, and after a few
+// seconds the queue goes on. Chosen by hand, or with the alert answered, it stays.
+TEST_F(QueueFixture, AnUnreadableItemTheQueueWentOnToIsPassedOverAfterAMoment) {
+  startWithFolder(4);
+  std::filesystem::remove(items[1].fileURL()->path());
+  std::filesystem::remove(items[2].fileURL()->path());
+  play(0);
+  endCurrent();
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_EQ(dialogs.alerts[0].message.rfind("clip1.mkv", 0), 0u);
+  queue.advance(PlayerSession::kFailedItemWait - 0.1);
+  EXPECT_TRUE(dialogs.dismissed.empty());
+  // Two unreadable items in a row are passed over in turn.
+  queue.advance(0.2);
+  ASSERT_EQ(dialogs.alerts.size(), 2u);
+  EXPECT_EQ(dialogs.dismissed, (std::vector<std::string>{"Unable to read video"}));
+  EXPECT_EQ(dialogs.alerts[1].message.rfind("clip2.mkv", 0), 0u);
+  queue.advance(PlayerSession::kFailedItemWait + 0.1);
+  EXPECT_EQ(playing(), mediaID(items[3]));
+  EXPECT_EQ(session->playlistIndex(), 3u);
+  EXPECT_FALSE(session->failedSourceURL());
+
+  // Chosen by hand, an unreadable item waits for the user.
+  play(1);
+  ASSERT_EQ(dialogs.alerts.size(), 3u);
+  queue.advance(60);
+  EXPECT_EQ(dialogs.dismissed.size(), 2u);
+  EXPECT_EQ(session->playlistIndex(), 1u);
+
+  // Cancelled meanwhile, it stays too.
+  dialogs.alertAnswers[2](1);
+  play(0);
+  endCurrent();
+  ASSERT_EQ(dialogs.alerts.size(), 4u);
+  dialogs.alertAnswers[3](1);
+  queue.advance(60);
+  EXPECT_EQ(session->playlistIndex(), 1u);
+}
+
 TEST_F(QueueFixture, PreviousAndNextFollowTheQueueOrAYouTubePlaylistsPage) {
   startWithFolder(3);
   play(0);
