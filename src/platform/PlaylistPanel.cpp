@@ -608,6 +608,10 @@ PlaylistPanel::PlaylistPanel(Inputs inputs) : inputs_(std::move(inputs)) {
 }
 
 PlaylistPanel::~PlaylistPanel() {
+  if (importing_) {
+    importing_->cancelled = true;
+  }
+  importProgressTimer_.disconnect();
   modelChanges_.cancel();
   metadataChanges_.cancel();
   // Before the tree it hangs from comes down.
@@ -878,6 +882,13 @@ void PlaylistPanel::buildAddBar(Gtk::Box& root) {
   adding_.set_tooltip_text("Adding files…");
   setAccessibleLabel(adding_, "Adding files…");
   bar->append(adding_);
+  addingText_.set_visible(false);
+  bar->append(addingText_);
+  stopAdding_.set_label("Stop");
+  describe(stopAdding_, "Stop", "Stop the import");
+  stopAdding_.set_visible(false);
+  stopAdding_.signal_clicked().connect([this] { stopImport(); });
+  bar->append(stopAdding_);
   newFolder_.set_label("New Folder");
   describe(newFolder_, "New Folder", "New Folder");
   newFolder_.signal_clicked().connect([this] { model_->newFolder(); });
@@ -1449,11 +1460,63 @@ void PlaylistPanel::addChosenFiles(std::vector<Url> chosen) {
   }).detach();
 }
 
-void PlaylistPanel::setAdding(bool adding) {
+void PlaylistPanel::setAdding(bool adding, const std::string& what) {
   addFiles_.set_sensitive(!adding);
   addFolder_.set_sensitive(!adding);
+  importExport_.set_sensitive(!adding);
   adding_.set_visible(adding);
   adding_.set_spinning(adding);
+  adding_.set_tooltip_text(what);
+  setAccessibleLabel(adding_, what);
+}
+
+// A playlist file of a hundred thousand entries takes seconds to read: it is read on a thread of
+// its own while the add bar shows how far it got and offers to stop, and the folder it makes
+// joins the playlist on the main loop, unless the import was stopped or the panel has gone.
+void PlaylistPanel::startImport(const std::string& path) {
+  auto progress = std::make_shared<PlaylistLibrary::ImportProgress>();
+  importing_ = progress;
+  setAdding(true, "Importing " + Glib::filename_display_basename(path) + "…");
+  addingText_.set_text("Importing…");
+  addingText_.set_visible(true);
+  stopAdding_.set_visible(true);
+  importProgressTimer_ = Glib::signal_timeout().connect(
+      [this, progress] {
+        addingText_.set_text("Importing… " + std::to_string(progress->percent.load()) + " %");
+        return true;
+      },
+      250);
+  std::weak_ptr<bool> alive = alive_;
+  PlaylistPanel* panel = this;
+  std::thread([alive, panel, progress, path] {
+    auto* done = new std::function<void()>(
+        [alive, panel, progress,
+         imported = PlaylistLibrary::importM3U(path, StreamingProviderRegistry::shared(),
+                                               progress.get())]() mutable {
+          if (alive.lock() && panel->importing_ == progress) {
+            panel->stopImport();
+            panel->model_->addImported(std::move(imported));
+          }
+        });
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer work) -> gboolean {
+          (*static_cast<std::function<void()>*>(work))();
+          return G_SOURCE_REMOVE;
+        },
+        done, [](gpointer work) { delete static_cast<std::function<void()>*>(work); });
+  }).detach();
+}
+
+void PlaylistPanel::stopImport() {
+  if (importing_) {
+    importing_->cancelled = true;
+    importing_.reset();
+  }
+  importProgressTimer_.disconnect();
+  addingText_.set_visible(false);
+  stopAdding_.set_visible(false);
+  setAdding(false);
 }
 
 void PlaylistPanel::chooseImport() {
@@ -1466,7 +1529,7 @@ void PlaylistPanel::chooseImport() {
   chooser->add_filter(playlists);
   runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {
     if (auto file = done->get_file()) {
-      model_->importM3U(file->get_path());
+      startImport(file->get_path());
     }
   });
 }

@@ -16,6 +16,7 @@
 #include "platform/PositionList.h"
 #include "platform/WidgetHelpers.h"
 #include "platform/X11Frames.h"
+#include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistView.h"
 
@@ -95,8 +96,10 @@ class PlaylistPanel {
 
   void chooseFiles(bool folders);
   void addChosenFiles(std::vector<Url> chosen);
-  void setAdding(bool adding);
+  void setAdding(bool adding, const std::string& what = "Adding files…");
   void chooseImport();
+  void startImport(const std::string& path);
+  void stopImport();
   void chooseExport();
   void runChooser(const Glib::RefPtr<Gtk::FileChooserNative>& chooser,
                   std::function<void(const Glib::RefPtr<Gtk::FileChooserNative>&)> accepted);
@@ -161,6 +164,11 @@ class PlaylistPanel {
   Gtk::Button addFiles_;
   Gtk::Button addFolder_;
   Gtk::Spinner adding_;
+  Gtk::Label addingText_;
+  Gtk::Button stopAdding_;
+  // The import running on a thread of its own, while it runs; its progress shows every 250 ms.
+  std::shared_ptr<PlaylistLibrary::ImportProgress> importing_;
+  sigc::connection importProgressTimer_;
   Gtk::Button newFolder_;
   Gtk::MenuButton importExport_;
   Gtk::Box errorRow_{Gtk::Orientation::HORIZONTAL, 6};

@@ -315,4 +315,17 @@ Uuid PlaylistLibrary::stableID(std::string_view path) {
   return Uuid(bytes);
 }
 
+std::string PlaylistLibrary::countText(std::size_t count) {
+  std::string digits = std::to_string(count);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) {
+    digits.insert(at - 3, ",");
+  }
+  return digits;
+}
+
+std::string PlaylistLibrary::tooManyVideos(std::size_t adding, std::size_t present) {
+  return "The playlist holds at most " + countText(kLargestLibrary) + " videos; it has " +
+         countText(present) + ", and this would add " + countText(adding) + ".";
+}
+
 }  // namespace orvel

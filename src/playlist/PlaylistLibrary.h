@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -89,19 +90,39 @@ class PlaylistLibrary {
   // The export text of the items that have a link.
   static std::string m3u(const Nodes& nodes,
                          const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
+  // The most videos the playlist holds. The panel opens such a library at once and the player
+  // starts with it in about a second; an addition or an import that would pass it is refused
+  // with a message, and nothing of it is added.
+  static constexpr std::size_t kLargestLibrary = 100'000;
+  static std::string tooManyVideos(std::size_t adding, std::size_t present);
+  // A count as people read it: "100,000".
+  static std::string countText(std::size_t count);
+
+  // Where a long import stands: read by the panel while the import runs on a thread of its own,
+  // and told by it to stop.
+  struct ImportProgress {
+    std::atomic<bool> cancelled = false;
+    std::atomic<int> percent = 0;
+  };
+  static constexpr std::string_view kImportCancelled = "The import was cancelled.";
+
   // The supported entries of an M3U text as new items; relative locations are taken from base.
+  // Reading stops once more than kLargestLibrary entries are found, and when told to.
   static Nodes parseM3U(
       std::string_view text, const Url& base,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
+      ImportProgress* progress = nullptr);
 
   // The import step: the file at path as one folder named after it, or the text to show.
   static Result<PlaylistNode> importM3U(
       const std::string& path,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
+      ImportProgress* progress = nullptr);
   // The same for text already read from path.
   static Result<PlaylistNode> importM3U(
       std::string_view text, const std::string& path,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared());
+      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
+      ImportProgress* progress = nullptr);
 
   static constexpr std::string_view kImportMenuTitle = "Import M3U Playlist…";
   // The export step's scope is the open folder when it names one, else the whole library.

@@ -141,14 +141,21 @@ std::string PlaylistLibrary::m3u(const Nodes& nodes, const PlaylistLinkResolver&
 }
 
 Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
-                                const StreamingProviderRegistry& registry) {
+                                const StreamingProviderRegistry& registry,
+                                ImportProgress* progress) {
   if (text.starts_with("\xEF\xBB\xBF")) {
     text.remove_prefix(3);
   }
   Nodes items;
   std::string pendingTitle;
   std::size_t start = 0;
-  while (start <= text.size()) {
+  for (std::size_t lines = 0; start <= text.size() && items.size() <= kLargestLibrary; ++lines) {
+    if (progress && lines % 1024 == 0) {
+      if (progress->cancelled) {
+        return {};
+      }
+      progress->percent = static_cast<int>(start * 100 / std::max<std::size_t>(text.size(), 1));
+    }
     std::size_t end = start;
     std::size_t breakLength = 0;
     while (end < text.size() && (breakLength = lineBreakLength(text, end)) == 0) {
@@ -181,7 +188,8 @@ Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
 }
 
 Result<PlaylistNode> PlaylistLibrary::importM3U(const std::string& path,
-                                                const StreamingProviderRegistry& registry) {
+                                                const StreamingProviderRegistry& registry,
+                                                ImportProgress* progress) {
   const std::string cannotRead = "Could not read " + displayBaseName(path) + ".";
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -198,16 +206,25 @@ Result<PlaylistNode> PlaylistLibrary::importM3U(const std::string& path,
   if (!isValidUTF8(text)) {
     return Result<PlaylistNode>::failure(cannotRead);
   }
-  return importM3U(text, path, registry);
+  return importM3U(text, path, registry, progress);
 }
 
 Result<PlaylistNode> PlaylistLibrary::importM3U(std::string_view text, const std::string& path,
-                                                const StreamingProviderRegistry& registry) {
+                                                const StreamingProviderRegistry& registry,
+                                                ImportProgress* progress) {
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
   const auto base = Url::fileURL(absolute.parent_path().string());
   const std::string fileName = displayBaseName(path);
-  Nodes items = base ? parseM3U(text, *base, registry) : Nodes();
+  Nodes items = base ? parseM3U(text, *base, registry, progress) : Nodes();
+  if (progress && progress->cancelled) {
+    return Result<PlaylistNode>::failure(std::string(kImportCancelled));
+  }
+  if (items.size() > kLargestLibrary) {
+    return Result<PlaylistNode>::failure(fileName + " lists more than " +
+                                         countText(kLargestLibrary) +
+                                         " videos, more than the playlist holds.");
+  }
   if (items.empty()) {
     return Result<PlaylistNode>::failure(fileName + " has no supported videos.");
   }

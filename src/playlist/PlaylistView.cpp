@@ -13,6 +13,15 @@ namespace orvel {
 
 namespace {
 
+std::size_t countVideos(const PlaylistTree::Nodes& nodes) {
+  std::size_t count = 0;
+  PlaylistTree::forEachItem(nodes, [&](const PlaylistNode&) {
+    ++count;
+    return true;
+  });
+  return count;
+}
+
 std::string trimmed(std::string_view text) {
   return std::string(trimmedWhitespace(text));
 }
@@ -383,6 +392,12 @@ std::vector<Uuid> PlaylistView::inRowOrder(const Ids& ids) const {
 }
 
 void PlaylistView::add(Nodes nodes) {
+  const std::size_t present = countVideos(library());
+  const std::size_t adding = countVideos(nodes);
+  if (present + adding > PlaylistLibrary::kLargestLibrary) {
+    setErrorMessage(PlaylistLibrary::tooManyVideos(adding, present));
+    return;
+  }
   const auto folder = folderID();
   mutate([&](Nodes& edited) {
     // A file added again is a row of its own: its copy gets a new id, so that what the user
@@ -934,8 +949,7 @@ void PlaylistView::confirmClear() {
 
 // MARK: - M3U
 
-void PlaylistView::importM3U(const std::string& path) {
-  auto imported = PlaylistLibrary::importM3U(path, deps_.registry);
+void PlaylistView::addImported(Result<PlaylistNode> imported) {
   if (!imported) {
     setErrorMessage(imported.error());
     return;

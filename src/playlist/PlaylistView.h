@@ -10,6 +10,7 @@
 
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
+#include "core/Result.h"
 #include "core/Url.h"
 #include "core/Uuid.h"
 #include "media/StreamingProviderRegistry.h"
@@ -168,6 +169,8 @@ class PlaylistView {
   std::string repeatHelp() const;
 
   // MARK: Actions
+  // Into the open folder; refused with a message when the playlist would hold more than
+  // PlaylistLibrary::kLargestLibrary videos.
   void add(Nodes nodes);
   void addURL();
   // What the files and folders chosen in the open panel became, in its order (see nodesForFiles).
@@ -231,7 +234,9 @@ class PlaylistView {
   void confirmClear();
 
   // MARK: M3U
-  void importM3U(const std::string& path);
+  // What an import read (PlaylistLibrary::importM3U, run off the main loop): its folder joins the
+  // open folder, or its failure shows.
+  void addImported(Result<PlaylistNode> imported);
   void exportM3U(const std::string& path);
 
   static constexpr std::string_view kAddURLFailure =

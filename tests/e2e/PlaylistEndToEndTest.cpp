@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/SqliteDefaults.h"
@@ -168,6 +169,74 @@ TEST(PlayerEndToEndPlaylist, AFifoNamedLikeAVideoBlocksNeitherThePanelNorQuittin
   EXPECT_TRUE(home.control("Clip", 30, panel)) << home.controlNames();
   pressKeys({"ctrl+q"});
   EXPECT_EQ(player.wait(30), 0) << player.log();
+}
+
+// Imports the playlist file through the panel's menu and the file chooser, by keyboard.
+void importThroughTheChooser(const Home& home, const WindowGeometry& panel,
+                             const std::string& path) {
+  ASSERT_TRUE(clickControl(home, "Import or export", 1, 1, panel)) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Import M3U Playlist…")) << home.controlNames();
+  const auto chooser = waitForWindow("Import M3U Playlist");
+  ASSERT_TRUE(chooser);
+  focusWindow(*chooser);
+  pressKeys({"ctrl+l"});
+  typeText(path);
+  // The location's completion may take the first Return.
+  for (int tries = 0; tries < 3 && windowShown("Import M3U Playlist"); ++tries) {
+    pressKeys({"Return"});
+    waitUntil([] { return !windowShown("Import M3U Playlist"); }, 5);
+  }
+  ASSERT_FALSE(windowShown("Import M3U Playlist")) << home.controlNames();
+}
+
+// A playlist file of 100,000 entries is read off the main loop: the panel answers meanwhile, says
+// how far it got and offers to stop, and the folder joins the playlist whole. Stopped, an import
+// adds nothing.
+TEST(PlayerEndToEndPlaylist, ALargePlaylistFileIsImportedWhileThePanelAnswers) {
+  Home home;
+  const std::string big = home.folder().file("Big.m3u");
+  const std::string slow = home.folder().file("Slow.m3u");
+  {
+    std::string entries;
+    for (int index = 0; index < 100'000; ++index) {
+      entries += "#EXTINF:-1,Clip " + std::to_string(index) + "\n/clips/" + std::to_string(index) +
+                 ".mp4\n";
+    }
+    std::ofstream(big) << "#EXTM3U\n" << entries;
+    std::string skipped;
+    for (int index = 0; index < 400'000; ++index) {
+      skipped += "notes" + std::to_string(index) + ".txt\n";
+    }
+    std::ofstream(slow) << "#EXTM3U\n" << skipped << entries;
+  }
+  Player player(home, {}, "player.log");
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto panel = findPanel();
+  ASSERT_TRUE(panel) << player.log();
+
+  importThroughTheChooser(home, *panel, slow);
+  ASSERT_TRUE(home.control("Stop", 60, panel)) << home.controlNames();
+  screenshot("playlist-importing.png");
+  ASSERT_TRUE(clickControl(home, "Stop", 1, 1, panel)) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return !home.control("Stop", 0, panel); }, 30))
+      << home.controlNames();
+
+  importThroughTheChooser(home, *panel, big);
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        const auto library = home.storedLibrary();
+        return library.size() == 1 && library[0].name == "Big" &&
+               library[0].children->size() == 100'000;
+      },
+      180))
+      << player.log();
+  EXPECT_TRUE(home.control("Add Files", 30, panel)) << home.controlNames();
+  screenshot("playlist-imported.png");
+  pressKeys({"ctrl+q"});
+  EXPECT_EQ(player.wait(60), 0) << player.log();
 }
 
 // Playing a folder from the sidebar plays its clips in turn; the panel, opened again, marks the

@@ -127,14 +127,38 @@ TEST(PlaylistM3U, AFiftyMegabyteLineIsDroppedWithItsTitle) {
             (Entries{{"Fine", "https://youtu.be/bbbbbbbbbbb"}}));
 }
 
-TEST(PlaylistM3U, TwoHundredThousandEntriesAllArrive) {
-  std::string many = "#EXTM3U\n";
-  for (int index = 0; index < 200'000; ++index) {
-    many += "#EXTINF:-1,Clip " + std::to_string(index) + "\nc/" + std::to_string(index) + ".mp4\n";
-  }
-  const Nodes items = parse(many, "/m");
-  ASSERT_EQ(items.size(), 200'000u);
-  EXPECT_EQ(namesAndLinks({items.back()}), (Entries{{"Clip 199999", "file:///m/c/199999.mp4"}}));
+// As many entries as the playlist holds arrive; one more and the file is refused whole, without
+// reading on. Told to stop, an import ends with nothing.
+TEST(PlaylistM3U, ImportsUpToTheLargestLibraryAndStopsWhenToldTo) {
+  auto entries = [](std::size_t count) {
+    std::string text = "#EXTM3U\n";
+    for (std::size_t index = 0; index < count; ++index) {
+      text +=
+          "#EXTINF:-1,Clip " + std::to_string(index) + "\nc/" + std::to_string(index) + ".mp4\n";
+    }
+    return text;
+  };
+  const std::string most = entries(PlaylistLibrary::kLargestLibrary);
+  PlaylistLibrary::ImportProgress progress;
+  const auto imported = PlaylistLibrary::importM3U(most, "/m/most.m3u",
+                                                   StreamingProviderRegistry::shared(), &progress);
+  ASSERT_TRUE(imported) << imported.error();
+  ASSERT_EQ(imported->children->size(), PlaylistLibrary::kLargestLibrary);
+  EXPECT_EQ(namesAndLinks({imported->children->back()}),
+            (Entries{{"Clip 99999", "file:///m/c/99999.mp4"}}));
+  EXPECT_GE(progress.percent, 99);
+
+  const std::string tooMany = most + "one/more.mp4\n" + entries(100);
+  EXPECT_EQ(PlaylistLibrary::importM3U(tooMany, "/m/more.m3u").error(),
+            "more.m3u lists more than 100,000 videos, more than the playlist holds.");
+  EXPECT_EQ(parse(tooMany, "/m").size(), PlaylistLibrary::kLargestLibrary + 1);
+
+  PlaylistLibrary::ImportProgress cancelled;
+  cancelled.cancelled = true;
+  EXPECT_EQ(PlaylistLibrary::importM3U(most, "/m/most.m3u", StreamingProviderRegistry::shared(),
+                                       &cancelled)
+                .error(),
+            PlaylistLibrary::kImportCancelled);
 }
 
 TEST(PlaylistM3U, ExportWritesTheOpenFolderOrTheWholeLibraryAndReportsFailure) {

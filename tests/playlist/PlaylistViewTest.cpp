@@ -298,6 +298,21 @@ TEST_F(PlaylistViewEditing, AFileAddedTwiceIsTwoRowsThatActOnTheirOwn) {
   EXPECT_EQ(library[1].id, first);
 }
 
+// The playlist holds at most its largest library: an addition that would pass it is refused
+// whole, with the reason.
+TEST_F(PlaylistViewEditing, NothingIsAddedPastTheLargestLibrary) {
+  Nodes many(PlaylistLibrary::kLargestLibrary - 1,
+             PlaylistNode::item("https://youtu.be/aaaaaaaaaaa"));
+  library = {PlaylistNode::folder("Many", std::move(many))};
+  panel().add({video("one"), video("two")});
+  EXPECT_EQ(panel().errorMessage(),
+            "The playlist holds at most 100,000 videos; it has 99,999, and this would add 2.");
+  EXPECT_EQ(library.size(), 1u);
+  panel().add({video("one")});
+  EXPECT_EQ(panel().errorMessage(), std::nullopt);
+  EXPECT_EQ(library.size(), 2u);
+}
+
 TEST_F(PlaylistViewTrash, FileListedTwiceLeavesEverywhereAndTheSessionHearsOnceItIsInTheTrash) {
   library = {PlaylistNode::item("file:///v/a.mp4"),
              PlaylistNode::folder("F", {PlaylistNode::item("file:///v/./a.mp4"), video("b")}),
