@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "core/Url.h"
-#include "platform/FFmpegMediaProbe.h"
-#include "platform/WorkerPool.h"
+#include "platform/ffmpeg/FFmpegMediaProbe.h"
+#include "platform/system/WorkerPool.h"
 
 namespace {
 

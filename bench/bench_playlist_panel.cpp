@@ -27,8 +27,8 @@
 #include "core/GlibMainQueue.h"
 #include "core/SqliteDefaults.h"
 #include "media/StreamingProviderRegistry.h"
-#include "platform/PlayerChromeStyle.h"
-#include "platform/PlaylistPanel.h"
+#include "platform/gtk/PlayerChromeStyle.h"
+#include "platform/gtk/PlaylistPanel.h"
 #include "playlist/PlaylistLibrary.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "core/SqliteDefaults.h"
+#include "settings/AppSettings.h"
 
 namespace {
 

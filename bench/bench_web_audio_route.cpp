@@ -14,7 +14,7 @@
 #include "core/GlibMainQueue.h"
 #include "e2e/audio/PulseTestClient.h"
 #include "native/WebProcessEqualizer.h"
-#include "platform/PulseAudioServer.h"
+#include "platform/pulse/PulseAudioServer.h"
 
 namespace orvel {
 namespace {

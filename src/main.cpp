@@ -6,8 +6,8 @@
 
 #include "Version.h"
 #include "media/StreamingProviderRegistry.h"
-#include "platform/EngineVersions.h"
-#include "platform/PlayerApplication.h"
+#include "platform/shell/EngineVersions.h"
+#include "platform/shell/PlayerApplication.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ std::int64_t microseconds(double seconds) {
 
 }  // namespace
 
-MediaPlayerRemote::MediaPlayerRemote(MainQueue& queue, PlayerSession& session,
+MediaPlayerRemote::MediaPlayerRemote(MainQueue& queue, PlaybackControls& session,
                                      const StreamingProviderRegistry& registry)
     : queue_(queue), session_(session), registry_(registry) {
   announced_ = properties();
@@ -54,8 +54,8 @@ std::string MediaPlayerRemote::trackID(const std::string& mediaID) {
 MediaPlayerRemote::Properties MediaPlayerRemote::properties() const {
   Properties result;
   result.volume = std::clamp(session_.playerVolume() / 100, 0.0, 1.0);
-  result.canGoNext = session_.playQueue().hasNext();
-  result.canGoPrevious = session_.playQueue().hasPrevious();
+  result.canGoNext = session_.hasNext();
+  result.canGoPrevious = session_.hasPrevious();
   const std::optional<std::string>& mediaID = session_.currentVideoID();
   if (!mediaID) {
     return result;
@@ -127,14 +127,14 @@ void MediaPlayerRemote::stop() {
 }
 
 void MediaPlayerRemote::next() {
-  if (session_.playQueue().hasNext()) {
-    session_.playQueue().next();
+  if (session_.hasNext()) {
+    session_.next();
   }
 }
 
 void MediaPlayerRemote::previous() {
-  if (session_.playQueue().hasPrevious()) {
-    session_.playQueue().previous();
+  if (session_.hasPrevious()) {
+    session_.previous();
   }
 }
 
@@ -145,7 +145,7 @@ void MediaPlayerRemote::seek(std::int64_t offsetMicroseconds) {
   }
   const double target = session_.playerCurrentTime() + offsetMicroseconds / kMicroseconds;
   if (target > session_.playerDuration()) {
-    if (session_.playQueue().hasNext()) {
+    if (session_.hasNext()) {
       next();
     } else {
       stop();

@@ -10,7 +10,7 @@
 #include "core/MainQueue.h"
 #include "core/ObserverList.h"
 #include "media/StreamingProviderRegistry.h"
-#include "player/PlayerSession.h"
+#include "player/PlaybackControls.h"
 
 namespace orvel {
 
@@ -63,7 +63,7 @@ class MediaPlayerRemote {
     canSeek
   };
 
-  MediaPlayerRemote(MainQueue& queue, PlayerSession& session,
+  MediaPlayerRemote(MainQueue& queue, PlaybackControls& session,
                     const StreamingProviderRegistry& registry);
   MediaPlayerRemote(const MediaPlayerRemote&) = delete;
   MediaPlayerRemote& operator=(const MediaPlayerRemote&) = delete;
@@ -120,7 +120,7 @@ class MediaPlayerRemote {
   Reading read() const;
 
   MainQueue& queue_;
-  PlayerSession& session_;
+  PlaybackControls& session_;
   const StreamingProviderRegistry& registry_;
   // Stopped by `stop` until playback starts again or other media comes.
   bool stopped_ = false;

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "core/NotificationCenter.h"
+#include "settings/AppSettings.h"
 
 namespace orvel {
 

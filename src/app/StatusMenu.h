@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "app/PlayerCommands.h"
 #include "core/NotificationCenter.h"
 #include "core/ObserverList.h"
+#include "settings/AppSettings.h"
 
 namespace orvel {
 

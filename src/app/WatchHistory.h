@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/RecentVideoItem.h"
 #include "media/StreamingProviderRegistry.h"
+#include "settings/RecentVideoItem.h"
 
 namespace orvel {
 

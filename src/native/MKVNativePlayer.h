@@ -4,7 +4,7 @@
 #include <string>
 
 #include "native/MKVPlayback.h"
-#include "player/NativePlayer.h"
+#include "native/NativePlayer.h"
 
 namespace orvel {
 

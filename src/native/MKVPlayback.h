@@ -14,8 +14,8 @@
 #include "media/StreamingMedia.h"
 #include "native/MKVVideoSurface.h"
 #include "native/MediaEngine.h"
+#include "native/NativePlayer.h"
 #include "native/PlayerEQBands.h"
-#include "player/NativePlayer.h"
 
 namespace orvel {
 

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "core/Cancellable.h"
 #include "core/Defaults.h"
 #include "core/Lifetime.h"
@@ -18,10 +17,11 @@
 #include "core/Uuid.h"
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
+#include "native/NativePlayer.h"
 #include "native/PlayerEqualizer.h"
 #include "player/CurrentFileDeletion.h"
-#include "player/NativePlayer.h"
 #include "player/PlayQueue.h"
+#include "player/PlaybackControls.h"
 #include "player/PlayerDialogs.h"
 #include "player/PlayerPageLoader.h"
 #include "player/PlayerTransport.h"
@@ -31,6 +31,7 @@
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistTrash.h"
 #include "playlist/PlaylistTree.h"
+#include "settings/AppSettings.h"
 
 namespace orvel {
 
@@ -39,7 +40,7 @@ namespace orvel {
 // itself, or the native player for MKV), and turns the engines' reports into resume positions,
 // the last-opened URL and history records. Views render its state and forward input; they never
 // decide playback.
-class PlayerSession {
+class PlayerSession final : public PlaybackControls {
  public:
   static constexpr const char* kLastURLKey = "lastURL";
   static constexpr std::string_view kPositionsKey = PlaylistLibrary::kPlaybackPositionsKey;
@@ -111,7 +112,7 @@ class PlayerSession {
   // Started with something to open: that wins over the pending request and the last URL.
   void openAtLaunch(const std::string& text);
 
-  void loadStreamingURL(const std::string& text, bool rememberAsLast);
+  void loadStreamingURL(const std::string& text, bool rememberAsLast) override;
   void playRecentVideo(const std::string& videoID, double startTime,
                        const std::optional<std::string>& sourceURL);
   void loadVideo(const std::string& videoID, double startTime, bool rememberAsLast);
@@ -161,9 +162,13 @@ class PlayerSession {
   void reportSourceFailure(const std::string& sourceURL, const std::string& message);
   void retryFailedSource();
 
-  void togglePlayPause();
-  void seek(double seconds);
-  void setVolume(double volume);
+  void togglePlayPause() override;
+  void seek(double seconds) override;
+  void setVolume(double volume) override;
+  bool hasNext() const override { return queue_.hasNext(); }
+  bool hasPrevious() const override { return queue_.hasPrevious(); }
+  void next() override { queue_.next(); }
+  void previous() override { queue_.previous(); }
   void setVideoZoom(double zoom);
   // Space, Left and Right from the player window; true when handled.
   bool handlePlaybackKey(std::uint16_t keyCode);
@@ -175,17 +180,17 @@ class PlayerSession {
   void playerWindowWillClose();
 
   // The state views render.
-  const std::optional<std::string>& currentVideoID() const { return currentVideoID_; }
-  const std::optional<std::string>& currentSourceURL() const { return currentSourceURL_; }
-  const std::string& currentVideoTitle() const { return currentVideoTitle_; }
+  const std::optional<std::string>& currentVideoID() const override { return currentVideoID_; }
+  const std::optional<std::string>& currentSourceURL() const override { return currentSourceURL_; }
+  const std::string& currentVideoTitle() const override { return currentVideoTitle_; }
   const std::optional<std::string>& failedSourceURL() const { return failedSourceURL_; }
   bool showsSourceError() const { return showsSourceError_; }
   const std::string& sourceErrorMessage() const { return sourceErrorMessage_; }
   const std::map<std::string, double>& playbackPositions() const { return playbackPositions_; }
-  int playerState() const { return playerState_; }
-  double playerCurrentTime() const { return playerCurrentTime_; }
-  double playerDuration() const { return playerDuration_; }
-  double playerVolume() const { return playerVolume_; }
+  int playerState() const override { return playerState_; }
+  double playerCurrentTime() const override { return playerCurrentTime_; }
+  double playerDuration() const override { return playerDuration_; }
+  double playerVolume() const override { return playerVolume_; }
   bool isScrubbing() const { return isScrubbing_; }
   double videoZoom() const { return videoZoom_; }
   const std::string& statusMessage() const { return statusMessage_; }
@@ -197,7 +202,7 @@ class PlayerSession {
   PlayerPageLoader& pageLoader() { return loader_; }
 
   // Views re-render when told.
-  [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer);
+  [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer) override;
 
  private:
   friend class PlayQueue;

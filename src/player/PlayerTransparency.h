@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "core/Cancellable.h"
 #include "core/Lifetime.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "player/PlayerWindow.h"
+#include "settings/AppSettings.h"
 
 namespace orvel {
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/AppSettings.h"
 #include "core/Cancellable.h"
 #include "core/Defaults.h"
 #include "core/Lifetime.h"
@@ -13,6 +12,7 @@
 #include "core/NotificationCenter.h"
 #include "player/PlayerWindow.h"
 #include "player/PlayerWindowCoordinator.h"
+#include "settings/AppSettings.h"
 
 namespace orvel {
 

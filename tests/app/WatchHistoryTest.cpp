@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "support/MemoryDefaults.h"
 
 namespace orvel {

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/RecentVideoItem.h"
 #include "core/PropertyList.h"
 #include "playlist/PlaylistTree.h"
+#include "settings/RecentVideoItem.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel::e2e {

@@ -3,12 +3,12 @@
 // load without crashing and without losing any value it cannot use.
 #include <cmath>
 
-#include "app/AppSettings.h"
 #include "core/NotificationCenter.h"
 #include "fuzz/FuzzSupport.h"
 #include "native/PlayerEqualizer.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistRepeat.h"
+#include "settings/AppSettings.h"
 #include "support/MemoryDefaults.h"
 
 namespace orvel {

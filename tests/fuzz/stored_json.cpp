@@ -2,10 +2,10 @@
 // Whatever decodes must encode again and decode to the same records.
 #include <string_view>
 
-#include "app/AppSettings.h"
-#include "app/RecentVideoItem.h"
 #include "fuzz/FuzzSupport.h"
 #include "playlist/PlaylistLibrary.h"
+#include "settings/AppSettings.h"
+#include "settings/RecentVideoItem.h"
 
 namespace orvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/DesktopLaunch.h"
+#include "platform/system/DesktopLaunch.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>

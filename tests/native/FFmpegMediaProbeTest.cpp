@@ -1,4 +1,4 @@
-#include "platform/FFmpegMediaProbe.h"
+#include "platform/ffmpeg/FFmpegMediaProbe.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 
 #include "native/MpvTestSupport.h"
 #include "native/TestImages.h"
-#include "platform/VideoThumbnails.h"
+#include "platform/ffmpeg/VideoThumbnails.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {

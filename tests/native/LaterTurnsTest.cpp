@@ -8,8 +8,8 @@
 #include <optional>
 #include <thread>
 
-#include "platform/WidgetHelpers.h"
-#include "platform/WorkerPool.h"
+#include "platform/gtk/WidgetHelpers.h"
+#include "platform/system/WorkerPool.h"
 
 namespace orvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/MpvMediaEngine.h"
+#include "platform/mpv/MpvMediaEngine.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 #include "core/GlibMainQueue.h"
 #include "native/MKVPlayback.h"
 #include "native/MpvTestSupport.h"
-#include "platform/MpvMediaPlayer.h"
+#include "platform/mpv/MpvMediaPlayer.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {

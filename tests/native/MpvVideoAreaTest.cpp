@@ -1,5 +1,5 @@
-#include "platform/MpvSoftwareVideoArea.h"
-#include "platform/MpvVideoArea.h"
+#include "platform/mpv/MpvSoftwareVideoArea.h"
+#include "platform/mpv/MpvVideoArea.h"
 
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
@@ -14,7 +14,7 @@
 #include "core/GlibMainQueue.h"
 #include "native/MKVPlayback.h"
 #include "native/MpvTestSupport.h"
-#include "platform/MpvMediaEngine.h"
+#include "platform/mpv/MpvMediaEngine.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {

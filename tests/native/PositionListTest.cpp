@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/PositionList.h"
+#include "platform/gtk/PositionList.h"
 
 namespace orvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/RecentThumbnails.h"
+#include "platform/net/RecentThumbnails.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 #include "e2e/LocalWebServer.h"
 #include "native/TestImages.h"
-#include "platform/ImageDecoding.h"
+#include "platform/gtk/ImageDecoding.h"
 
 namespace orvel {
 namespace {

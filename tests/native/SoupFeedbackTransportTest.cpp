@@ -1,4 +1,4 @@
-#include "platform/SoupFeedbackTransport.h"
+#include "platform/net/SoupFeedbackTransport.h"
 
 #include <gtest/gtest.h>
 

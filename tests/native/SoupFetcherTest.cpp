@@ -1,4 +1,4 @@
-#include "platform/SoupFetcher.h"
+#include "platform/net/SoupFetcher.h"
 
 #include <gtest/gtest.h>
 

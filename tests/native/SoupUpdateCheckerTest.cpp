@@ -1,4 +1,4 @@
-#include "platform/SoupUpdateChecker.h"
+#include "platform/net/SoupUpdateChecker.h"
 
 #include <gtest/gtest.h>
 

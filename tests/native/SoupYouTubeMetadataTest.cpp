@@ -1,4 +1,4 @@
-#include "platform/SoupYouTubeMetadata.h"
+#include "platform/net/SoupYouTubeMetadata.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>

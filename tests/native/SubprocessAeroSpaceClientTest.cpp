@@ -1,4 +1,4 @@
-#include "platform/SubprocessAeroSpaceClient.h"
+#include "platform/system/SubprocessAeroSpaceClient.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/SerialQueue.h"
+#include "platform/system/SerialQueue.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {

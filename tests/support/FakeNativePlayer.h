@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/ObserverList.h"
-#include "player/NativePlayer.h"
+#include "native/NativePlayer.h"
 
 namespace orvel {
 

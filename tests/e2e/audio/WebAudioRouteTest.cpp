@@ -18,7 +18,7 @@
 
 #include "e2e/audio/PulseTestClient.h"
 #include "native/WebProcessEqualizer.h"
-#include "platform/PulseAudioServer.h"
+#include "platform/pulse/PulseAudioServer.h"
 #include "support/ManualMainQueue.h"
 
 namespace orvel {

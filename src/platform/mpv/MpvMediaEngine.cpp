@@ -1,0 +1,58 @@
+#include "platform/mpv/MpvMediaEngine.h"
+
+#include <utility>
+
+#include "platform/mpv/MpvMediaPlayer.h"
+#include "platform/mpv/MpvVideoOutput.h"
+
+namespace orvel {
+namespace {
+
+MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
+  MpvEngineContext::Options options{
+      {"vo", "libmpv"},
+      {"keep-open", "yes"},
+      {"idle", "yes"},
+      {"config", "no"},
+      {"load-scripts", "no"},
+      {"ytdl", "no"},
+      {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"},
+      {"osc", "no"},
+      {"audio-client-name", "Orvel player"},
+      // Decoding is in software; probing the hardware decoders' GL interops only costs time and
+      // prints complaints about missing drivers.
+      {"gpu-hwdec-interop", "no"},
+      // The engine plays MKV alone: a file is read as Matroska by FFmpeg and nothing else, so a
+      // text file named .mkv is never taken for a playlist that opens other files or addresses.
+      {"demuxer", "lavf"},
+      {"demuxer-lavf-format", "matroska"},
+      {"load-unsafe-playlists", "no"},
+      {"access-references", "no"},
+  };
+  for (auto& option : given) {
+    options.push_back(std::move(option));
+  }
+  return options;
+}
+
+}  // namespace
+
+MpvMediaEngine::MpvMediaEngine(Options options)
+    : context_(std::make_shared<MpvEngineContext>(engineOptions(std::move(options)))) {}
+
+MpvMediaEngine::~MpvMediaEngine() = default;
+
+std::shared_ptr<MediaEnginePlayer> MpvMediaEngine::makePlayer() {
+  auto player = std::make_shared<MpvMediaPlayer>(context_);
+  if (context_->videoOutput) {
+    context_->videoOutput->attach(*player);
+  }
+  return player;
+}
+
+std::vector<double> MpvMediaEngine::equalizerBandFrequencies() const {
+  return MpvMediaPlayer::equalizerBandFrequencies();
+}
+
+}  // namespace orvel

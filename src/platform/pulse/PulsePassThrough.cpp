@@ -1,0 +1,197 @@
+#include "platform/pulse/PulsePassThrough.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/pulse/PulseMainLoop.h"
+
+namespace orvel {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
+std::uint32_t bytesFor(double seconds, std::uint32_t sampleRate) {
+  return static_cast<std::uint32_t>(seconds * sampleRate) * kFrameBytes;
+}
+
+StreamFormat formatOf(pa_stream* stream) {
+  const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+  return {.float32 = spec->format == PA_SAMPLE_FLOAT32NE,
+          .channels = spec->channels,
+          .sampleRate = spec->rate};
+}
+
+}  // namespace
+
+PulsePassThrough::PulsePassThrough(std::shared_ptr<PulseMainLoop> loop,
+                                   std::shared_ptr<AudioProcessor> processor,
+                                   std::function<void(AudioServerError)> failed)
+    : loop_(std::move(loop)), processor_(std::move(processor)), failed_(std::move(failed)) {}
+
+AudioServerResult<std::unique_ptr<AudioPassThrough>> PulsePassThrough::open(
+    std::shared_ptr<PulseMainLoop> loop, const std::string& source, std::uint32_t sampleRate,
+    std::shared_ptr<AudioProcessor> processor, std::function<void(AudioServerError)> failed) {
+  // Declared before the lock, so that on an early return it is released after the lock is.
+  std::unique_ptr<PulsePassThrough> self(
+      new PulsePassThrough(loop, std::move(processor), std::move(failed)));
+  PulseMainLoop::Lock lock(*loop);
+  pa_context* context = loop->context();
+  if (!context) {
+    return loop->connectionError();
+  }
+
+  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, sampleRate, 2};
+  pa_channel_map channels;
+  pa_channel_map_init_stereo(&channels);
+  PulseProplistPtr properties(pa_proplist_new());
+  pa_proplist_sets(properties.get(), PA_PROP_MEDIA_NAME, "Orvel player EQ");
+  self->capture_.reset(pa_stream_new_with_proplist(context, "Orvel player EQ capture", &spec,
+                                                   &channels, properties.get()));
+  self->playback_.reset(
+      pa_stream_new_with_proplist(context, "Orvel player EQ", &spec, &channels, properties.get()));
+  if (!self->capture_ || !self->playback_) {
+    const AudioServerError error{AudioServerError::Kind::failed, pa_context_errno(context)};
+    self->capture_.reset();
+    self->playback_.reset();
+    return error;
+  }
+  for (pa_stream* stream : {self->capture_.get(), self->playback_.get()}) {
+    pa_stream_set_state_callback(stream, stateChanged, self.get());
+  }
+  pa_stream_set_read_callback(self->capture_.get(), captured, self.get());
+
+  const std::uint32_t unset = static_cast<std::uint32_t>(-1);
+  const pa_buffer_attr playbackBuffer{.maxlength = unset,
+                                      .tlength = bytesFor(kPlaybackTargetSeconds, sampleRate),
+                                      .prebuf = bytesFor(kPlaybackStartSeconds, sampleRate),
+                                      .minreq = unset,
+                                      .fragsize = unset};
+  const pa_buffer_attr captureBuffer{.maxlength = unset,
+                                     .tlength = unset,
+                                     .prebuf = unset,
+                                     .minreq = unset,
+                                     .fragsize = bytesFor(kCaptureFragmentSeconds, sampleRate)};
+  // The playback follows the default output wherever the user moves it; the capture stays on
+  // the private sink it was made for.
+  const auto latency = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+  if (pa_stream_connect_playback(self->playback_.get(), nullptr, &playbackBuffer, latency, nullptr,
+                                 nullptr) < 0 ||
+      pa_stream_connect_record(self->capture_.get(), source.c_str(), &captureBuffer,
+                               static_cast<pa_stream_flags_t>(latency | PA_STREAM_DONT_MOVE)) < 0) {
+    const AudioServerError error{AudioServerError::Kind::failed, pa_context_errno(context)};
+    self->capture_.reset();
+    self->playback_.reset();
+    return error;
+  }
+
+  const auto ready = [&self] {
+    return pa_stream_get_state(self->capture_.get()) == PA_STREAM_READY &&
+           pa_stream_get_state(self->playback_.get()) == PA_STREAM_READY;
+  };
+  const auto ended = [&self] {
+    return !PA_STREAM_IS_GOOD(pa_stream_get_state(self->capture_.get())) ||
+           !PA_STREAM_IS_GOOD(pa_stream_get_state(self->playback_.get()));
+  };
+  const PulseMainLoop::Wait wait = loop->waitFor([&] { return ready() || ended(); });
+  if (!ready()) {
+    AudioServerError error{AudioServerError::Kind::failed, PA_ERR_TIMEOUT};
+    if (wait == PulseMainLoop::Wait::broken || !loop->context()) {
+      error = loop->connectionError();
+    } else if (ended()) {
+      error = self->failure(!PA_STREAM_IS_GOOD(pa_stream_get_state(self->capture_.get()))
+                                ? self->capture_.get()
+                                : self->playback_.get());
+    }
+    self->capture_.reset();
+    self->playback_.reset();
+    return error;
+  }
+  self->captureFormat_ = formatOf(self->capture_.get());
+  self->playbackFormat_ = formatOf(self->playback_.get());
+  self->opened_ = true;
+  return std::unique_ptr<AudioPassThrough>(std::move(self));
+}
+
+PulsePassThrough::~PulsePassThrough() {
+  PulseMainLoop::Lock lock(*loop_);
+  alive_.reset();
+  capture_.reset();
+  playback_.reset();
+}
+
+AudioServerError PulsePassThrough::failure(pa_stream* stream) const {
+  pa_context* context = pa_stream_get_context(stream);
+  if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+    return loop_->connectionError();
+  }
+  const int code = pa_context_errno(context);
+  // A stream killed by the server (its sink unloaded by someone else) or ended without a reason
+  // means the route is gone, not that a request failed.
+  if (code == 0 || code == PA_ERR_KILLED || code == PA_ERR_NOENTITY) {
+    return {AudioServerError::Kind::streamEnded, code};
+  }
+  return {AudioServerError::Kind::failed, code};
+}
+
+void PulsePassThrough::stateChanged(pa_stream* stream, void* userdata) {
+  auto* self = static_cast<PulsePassThrough*>(userdata);
+  self->loop_->signal();
+  if (!self->opened_ || self->reported_ || PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+    return;
+  }
+  self->reported_ = true;
+  self->loop_->queue().post([alive = std::weak_ptr<int>(self->alive_), failed = self->failed_,
+                             error = self->failure(stream)] {
+    if (alive.lock() && failed) {
+      failed(error);
+    }
+  });
+}
+
+void PulsePassThrough::captured(pa_stream* stream, std::size_t, void* userdata) {
+  auto* self = static_cast<PulsePassThrough*>(userdata);
+  const bool playing = pa_stream_get_state(self->playback_.get()) == PA_STREAM_READY;
+  while (pa_stream_readable_size(stream) > 0) {
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) {
+      return;
+    }
+    // No data with a size is a hole in the capture: nothing to play for it.
+    if (data && playing) {
+      self->forward(static_cast<const float*>(data), bytes / kFrameBytes);
+    }
+    pa_stream_drop(stream);
+  }
+}
+
+void PulsePassThrough::forward(const float* samples, std::size_t frames) {
+  pa_stream* playback = playback_.get();
+  while (frames > 0) {
+    const std::size_t writable = pa_stream_writable_size(playback);
+    // The output already holds its whole target: the sinks' clocks have drifted apart, and
+    // dropping this bit keeps the delay from growing.
+    if (writable == static_cast<std::size_t>(-1) || writable < kFrameBytes) {
+      return;
+    }
+    std::size_t bytes = std::min(frames * kFrameBytes, writable / kFrameBytes * kFrameBytes);
+    void* buffer = nullptr;
+    if (pa_stream_begin_write(playback, &buffer, &bytes) < 0 || !buffer) {
+      return;
+    }
+    bytes = std::min(bytes, frames * kFrameBytes) / kFrameBytes * kFrameBytes;
+    if (bytes == 0) {
+      pa_stream_cancel_write(playback);
+      return;
+    }
+    std::memcpy(buffer, samples, bytes);
+    processor_->process(static_cast<float*>(buffer), bytes / kFrameBytes);
+    pa_stream_write(playback, buffer, bytes, nullptr, 0, PA_SEEK_RELATIVE);
+    samples += bytes / sizeof(float);
+    frames -= bytes / kFrameBytes;
+  }
+}
+
+}  // namespace orvel

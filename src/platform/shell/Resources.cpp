@@ -1,0 +1,56 @@
+#include "platform/shell/Resources.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace orvel {
+
+namespace {
+
+// An installed program reads its own installation's data folder, found from where it runs so that
+// a staged (DESTDIR) or moved installation reads its own files; a program run from its build
+// folder has none there and reads the source tree; the data folder it was built for comes last.
+std::vector<std::filesystem::path> resourceFolders() {
+  std::vector<std::filesystem::path> folders;
+  std::error_code error;
+  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    folders.push_back(
+        (executable.parent_path() / ORVEL_RESOURCE_DIR_FROM_BINARY).lexically_normal());
+  }
+  folders.emplace_back(ORVEL_SOURCE_RESOURCE_DIR);
+  folders.emplace_back(ORVEL_INSTALLED_RESOURCE_DIR);
+  return folders;
+}
+
+}  // namespace
+
+std::optional<std::string> readResource(const std::string& name) {
+  for (const auto& folder : resourceFolders()) {
+    std::ifstream file(folder / name, std::ios::binary);
+    if (file) {
+      std::ostringstream text;
+      text << file.rdbuf();
+      if (file.good() || file.eof()) {
+        return text.str();
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> resourcePath(const std::string& name) {
+  for (const auto& folder : resourceFolders()) {
+    std::error_code error;
+    if (std::filesystem::exists(folder / name, error)) {
+      return (folder / name).string();
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace orvel

@@ -1,0 +1,147 @@
+#include "settings/RecentVideoItem.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace orvel {
+namespace {
+
+using Json = nlohmann::json;
+
+int clampedStars(double stars) {
+  return static_cast<int>(std::clamp(stars, 0.0, 5.0));
+}
+
+std::string describe(std::size_t index, std::string_view key, std::string_view problem) {
+  return "record " + std::to_string(index) + ": \"" + std::string(key) + "\" " +
+         std::string(problem);
+}
+
+Result<RecentVideoItem> decodeItem(const Json& object, std::size_t index) {
+  using R = Result<RecentVideoItem>;
+  if (!object.is_object()) {
+    return R::failure("record " + std::to_string(index) + " is not an object");
+  }
+  RecentVideoItem item;
+  auto required = [&](const char* key, auto isRightType) -> const Json* {
+    auto found = object.find(key);
+    if (found == object.end() || !isRightType(*found)) {
+      return nullptr;
+    }
+    return &*found;
+  };
+  auto isString = [](const Json& value) { return value.is_string(); };
+  auto isNumber = [](const Json& value) {
+    return value.is_number() && std::isfinite(value.get<double>());
+  };
+  auto problem = [&](const char* key, const char* type) {
+    return R::failure(describe(
+        index, key,
+        object.contains(key) ? std::string("is not a ") + type : std::string("is missing")));
+  };
+  const Json* videoID = required("videoID", isString);
+  if (!videoID) {
+    return problem("videoID", "string");
+  }
+  const Json* title = required("title", isString);
+  if (!title) {
+    return problem("title", "string");
+  }
+  const Json* lastPosition = required("lastPosition", isNumber);
+  if (!lastPosition) {
+    return problem("lastPosition", "finite number");
+  }
+  const Json* lastPlayedAt = required("lastPlayedAt", isNumber);
+  if (!lastPlayedAt) {
+    return problem("lastPlayedAt", "finite number");
+  }
+  item.videoID = videoID->get<std::string>();
+  item.title = title->get<std::string>();
+  item.lastPosition = lastPosition->get<double>();
+  item.lastPlayedAt = Date{lastPlayedAt->get<double>()};
+
+  // Optional fields: absent or null means the default.
+  auto optional = [&](const char* key) -> const Json* {
+    auto found = object.find(key);
+    return found == object.end() || found->is_null() ? nullptr : &*found;
+  };
+  if (const Json* stars = optional("watchLaterStars")) {
+    if (!stars->is_number() ||
+        (stars->is_number_float() && std::trunc(stars->get<double>()) != stars->get<double>())) {
+      return problem("watchLaterStars", "whole number");
+    }
+    item.watchLaterStars = clampedStars(stars->get<double>());
+  }
+  if (const Json* thumbsDown = optional("isThumbsDown")) {
+    if (!thumbsDown->is_boolean()) {
+      return problem("isThumbsDown", "boolean");
+    }
+    item.isThumbsDown = thumbsDown->get<bool>();
+  }
+  if (const Json* note = optional("watchNote")) {
+    if (!note->is_string()) {
+      return problem("watchNote", "string");
+    }
+    item.watchNote = note->get<std::string>();
+  }
+  if (const Json* sourceURL = optional("sourceURL")) {
+    if (!sourceURL->is_string()) {
+      return problem("sourceURL", "string");
+    }
+    item.sourceURL = sourceURL->get<std::string>();
+  }
+  return item;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> RecentVideoItem::encodeList(
+    const std::vector<RecentVideoItem>& items) {
+  Json array = Json::array();
+  for (const RecentVideoItem& item : items) {
+    if (!std::isfinite(item.lastPosition) ||
+        !std::isfinite(item.lastPlayedAt.timeIntervalSinceReferenceDate)) {
+      return std::nullopt;
+    }
+    Json object = {{"videoID", item.videoID},
+                   {"title", item.title},
+                   {"lastPosition", item.lastPosition},
+                   {"lastPlayedAt", item.lastPlayedAt.timeIntervalSinceReferenceDate},
+                   {"watchLaterStars", std::clamp(item.watchLaterStars, 0, 5)},
+                   {"isThumbsDown", item.isThumbsDown},
+                   {"watchNote", item.watchNote}};
+    if (item.sourceURL) {
+      object["sourceURL"] = *item.sourceURL;
+    }
+    array.push_back(std::move(object));
+  }
+  // Text that is not UTF-8 (a file name in another encoding) is stored with replacement
+  // characters rather than failing the whole list.
+  const std::string text = array.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+Result<RecentVideoItem::DecodedList> RecentVideoItem::decodeList(std::string_view json) {
+  using R = Result<DecodedList>;
+  Json document = Json::parse(json, nullptr, false);
+  if (document.is_discarded()) {
+    return R::failure("the data is not valid JSON");
+  }
+  if (!document.is_array()) {
+    return R::failure("the data is not a JSON array");
+  }
+  DecodedList decoded;
+  decoded.items.reserve(document.size());
+  for (std::size_t index = 0; index < document.size(); ++index) {
+    auto item = decodeItem(document[index], index);
+    if (item) {
+      decoded.items.push_back(std::move(item).value());
+    } else {
+      decoded.skipped.push_back(item.error());
+    }
+  }
+  return decoded;
+}
+
+}  // namespace orvel
