@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // EqualizerDSP::process on 48 kHz stereo float, one sound-server chunk (1024 frames) per call,
 // beside FFmpeg's own equalizer filter chain (libavfilter, seven peaking filters with Q = 1 and
 // the same gains) on the same samples. Targets: at least as fast as FFmpeg, and at least 500

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The playlist's metadata for 1,000 local files, first with a cold thumbnail cache (every
 // thumbnail decoded and stored) and then with a warm one (read back from the cache). Targets: the
 // main loop never stalls longer than one frame (16 ms) while the results arrive; at least 1,000

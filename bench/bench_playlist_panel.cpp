@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The playlist panel on screen over a library of 10,000 items in 200 folders, opened on the folder
 // that holds 9,800 of them. Targets: the panel's first frame within 300 ms of opening it; no frame
 // of a scroll through that folder takes more than 16 ms of work; the list redrawn within 16 ms of

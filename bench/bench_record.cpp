@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One recordRecentVideo against a full watch history of 500 entries and a full recent list,
 // both lists written to the real defaults file. Target: at most 3 ms. Beside it, the floor that
 // SQLite itself sets: the same two stored lists, byte for byte, written in one transaction to a

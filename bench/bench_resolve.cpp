@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Resolution of a mixed corpus of 1,000 pasted or dropped inputs, as the player and every
 // visible playlist row resolve them. Target: at least 100,000 resolutions per second on one core.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The delay the web audio route adds: the time a click takes from a stand-in web process to the
 // output, through the route less directly, on the private PulseAudio server that
 // bench/web_audio_route.sh starts. Median, lowest and highest of nine clicks each way.

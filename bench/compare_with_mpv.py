@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Time from process start to the first video frame on screen, and resident memory while
 playing, for the player and for mpv on the same files (MKV and WebM); then the processor time each
 uses over a minute of MKV playback (the player's bars hidden, the pointer away from its window),

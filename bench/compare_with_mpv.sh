@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs compare_with_mpv.py on a virtual display with a window manager and a private session bus.
 # usage: compare_with_mpv.sh PLAYER SCREEN_PROBE [RUNS]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kills the player a hundred times (or $1 times) at random moments while MKV and WebM take
 # turns, restarting it each time, and checks after every kill that the store is whole, no history
 # entry is gone, and at most 1.5 s of position is lost. Prints the worst and the mean loss.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Starts a program and reports how long it takes until a colour shows at a point of the X screen
 // (the program's first video frame), then its resident memory (with its child processes) a few
 // seconds later. Output: "<milliseconds or -1> <KiB or -1>".

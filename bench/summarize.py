@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads what scripts/bench.sh kept of one run and prints one line per figure: what, ours, the
 peer's, ours / peer, the target (with the issue that set it) and whether it is met. A figure whose
 program did not run, or printed nothing to read, says so instead of a number.

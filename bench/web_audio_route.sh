@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the delay the web audio route adds, on a private PulseAudio server.
 # Usage: web_audio_route.sh BENCH_PROGRAM
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks (release) and runs all of them in one go, each beside its peer (mpv,
 # FFmpeg, find, SQLite), then prints the machine and a summary: one line per figure with ours, the
 # peer's, the ratio, the target and whether it is met (bench/README.md explains each figure).

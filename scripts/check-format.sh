@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a tracked C++ file is not formatted as .clang-format says.
 set -euo pipefail
 clang_format=${1:-clang-format}

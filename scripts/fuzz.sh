@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets of tests/fuzz with clang and runs each in turn over its corpus
 # folder, which keeps what the run finds new. The argument is how long each runs: seconds
 # ("600", the default 60) or executions ("10000000runs"). Crashes land in build/fuzz/crashes/,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the player needs, builds it (release) and starts it with the given arguments.
 # On a machine without a display it plays a short clip on a virtual display instead, saves a
 # screenshot to build/screenshot.png and exits.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the tests need, builds the program and its tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs them with CTest.
 set -euo pipefail

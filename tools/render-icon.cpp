@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Draws the application's SVG icon as PNG files at the sizes docks, trays and menus that read no
 // SVG ask a theme for.
 // Usage: render-icon SVG OUTPUT_FOLDER NAME SIZE...; writes OUTPUT_FOLDER/SIZExSIZE/apps/NAME.png.

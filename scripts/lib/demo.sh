@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shows a newcomer on a machine without a display that the player works: makes a short clip with
 # ffmpeg, plays it in the player on a virtual display, saves a screenshot and exits.
 #   demo.sh PLAYER SCREENSHOT

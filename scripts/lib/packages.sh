@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages given as arguments that are not installed yet; silent when every
 # one is there. Works as root or through sudo.
 ensure_packages() {

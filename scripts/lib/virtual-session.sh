@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command in a private desktop session: a virtual X display with a window manager, a
 # private session bus that starts no desktop services, and a throw-away home, so nothing outside
 # is touched.

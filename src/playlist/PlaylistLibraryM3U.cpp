@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // M3U playlist files: the export text, the import parser and the two steps the panel runs.
 #include <glib.h>
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The media folder: scanning it into nodes and merging the scan into the library.
 #include <dirent.h>
 #include <glib.h>

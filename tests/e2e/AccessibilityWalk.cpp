@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // AccessibilityWalk APPLICATION_NAME_SUBSTRING [seconds]
 // Polls the AT-SPI desktop (up to `seconds`, 30 by default) until an application whose accessible
 // name contains the substring is there, then prints one line per object of its tree, two spaces of

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Crash safety: the player killed without warning at random moments.
 
 #include <sqlite3.h>

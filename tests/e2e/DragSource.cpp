@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A small window that offers one file for dragging, as a file manager does: the end-to-end tests
 // drag from it onto the player with synthetic pointer input.
 // usage: drag_source FILE

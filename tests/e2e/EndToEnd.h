@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The harness of the end-to-end tests: the real player, driven as a user drives it, on the
 // virtual display of tests/e2e/run-e2e.sh. Each test has a home and a session bus of its own.
 #pragma once

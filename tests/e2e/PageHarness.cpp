@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Loads resources/player.html into a real WebKitGTK web view with the embed API stand-in injected,
 // walks a scenario of page calls and expected "playerBridge" messages, and exits 0 when every step
 // held. Every message is printed to stdout as one JSON line, so a failing run shows what the page

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Playing as a user starts it: files and links from the command line, the desktop and a second
 // launch; what is stored and resumed; failures of the media, the engine and hostile pages.
 

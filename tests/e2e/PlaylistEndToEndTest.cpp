@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The playlist panel, used with the mouse and the keyboard beside the running player.
 
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The player as the desktop reaches it: the command keys, the status menu in the tray and on the
 // top strip, MPRIS, and the feedback and watch history windows.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The toolbar used with the mouse and the keyboard, and the equalizer heard through a sound server.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A stand-in for a desktop's tray host: owns org.kde.StatusNotifierWatcher on the session bus
 // and writes each item that registers with it, one per line, to the file named on its command
 // line. Runs until it is killed.

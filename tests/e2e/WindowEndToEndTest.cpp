@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The player window among other windows: above them, see-through to their clicks in hover mode,
 // a drop target for another program's files, and 16:9 when resized with the lock on.
 

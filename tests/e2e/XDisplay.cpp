@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "e2e/XDisplay.h"
 
 #include <X11/Xatom.h>

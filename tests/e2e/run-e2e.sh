@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs end-to-end tests on a virtual display of their own with a window manager; each test starts
 # the player on a session bus and in a home of its own. CTest runs one test per call, so a test
 # never meets the windows another left behind. Listing the tests needs no display.

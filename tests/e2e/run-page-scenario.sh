@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one player page scenario through page_harness under a virtual display and a private session
 # bus, with a home and XDG folders of its own and clips made by ffmpeg.
 # Usage: run-page-scenario.sh HARNESS SOURCE_DIR SCENARIO

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A local stand-in for the part of YouTube's IFrame embed API that resources/player.html uses, so
 // that the page can be driven in the real web engine without a network. Injected as a
 // document-start user script; it defines window.YT before the page's own script runs.

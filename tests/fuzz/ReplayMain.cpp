@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs a fuzz target over saved inputs without libFuzzer: every file named, and every file in
 // every folder named, in name order. A folder that does not exist holds nothing. The run stops at
 // the first input that crashes the target, as it would under the fuzzer.

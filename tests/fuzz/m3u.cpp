@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // M3U import: any text, any line breaks, any encoding. Every entry taken must be a link that
 // plays, and the export of what was taken must be writable.
 #include <string_view>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pasted, dropped and stored text on its way to a media source: the normalisation, the link
 // detector and the providers behind the registry.
 #include <string_view>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The binary property lists of the defaults store, and what the program makes of the stored
 // values: a value that reads must write back unchanged, and a store whose values are garbage must
 // load without crashing and without losing any value it cannot use.

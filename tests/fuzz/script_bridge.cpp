@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Messages that pages post to the player: the first byte picks the channel, the rest is the body.
 // The same bytes are also asked of the navigation policy as a link.
 #include <cmath>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The JSON that the store keeps: the recent list and watch history, and the playlist library.
 // Whatever decodes must encode again and decode to the same records.
 #include <string_view>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The workspace follower fed whatever the window manager's client might print: the subscription's
 // output in pieces of any size, with the answers of the two list commands taken from the same
 // input. Sections are split by 0x1E (window list, workspace list, subscription output), and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a staging folder, as a package build does, and checks that the desktop
 # finds what it looks for: the program, its run-time resources, the desktop file, the icons and
 # the metainfo, all under the one application ID.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/system/DesktopLaunch.h"
 
 #include <gio/gio.h>

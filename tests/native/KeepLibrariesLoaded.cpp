@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The engine tests never unload a shared library. While GTK looks for a working EGL on the
 // virtual display it loads Mesa's software driver (swrast_dri.so) and unloads it again when EGL
 // is refused; the driver keeps a small block in its static data, and once the driver is gone the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/gtk/ControlMap.h"
 
 // gtkmm comes before Xlib, whose macros clash with glibmm's names.

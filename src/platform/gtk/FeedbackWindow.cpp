@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/gtk/FeedbackWindow.h"
 
 #include "platform/gtk/WidgetHelpers.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/mpv/GLProcAddress.h"
 
 // Kept apart from the widgets: the GLX header brings in Xlib's macros (None, Bool, Status),

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/mpv/MpvRenderSupport.h"
 
 #include <glib.h>

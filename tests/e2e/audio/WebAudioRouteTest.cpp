@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The web audio route against a real PulseAudio server, which run-audio-tests.sh starts with a
 // null sink "speakers" as the default output.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A private PulseAudio server for the web audio route's tests and benchmark: a null sink
 # "speakers" as the only output, reached through a socket in a temporary folder. Sourced; needs
 # `set -euo pipefail` in the caller. start_server (re)starts it and exports PULSE_SERVER and the

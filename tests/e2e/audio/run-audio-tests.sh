@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the web audio route's tests against a private PulseAudio server. The test that kills the
 # server runs last, on a server of its own.
 # Usage: run-audio-tests.sh TESTS [gtest options]
