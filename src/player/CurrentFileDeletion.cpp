@@ -2,14 +2,12 @@
 
 #include "player/CurrentFileDeletion.h"
 
-#include "player/PlayerSession.h"
 #include "playlist/PlaylistRepeat.h"
-#include "playlist/PlaylistTrash.h"
 
 namespace orvel {
 
 std::optional<Url> CurrentFileDeletion::currentFileURL() const {
-  const auto& source = session_.currentSourceURL_;
+  const auto& source = host_.currentSource();
   auto url = source ? Url::parse(*source) : std::nullopt;
   return url && url->isFileURL() ? url : std::nullopt;
 }
@@ -19,20 +17,20 @@ void CurrentFileDeletion::confirm() {
   if (!file) {
     return;
   }
-  session_.showsDeleteFileConfirmation_ = true;
-  session_.changed();
-  session_.deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                         .title = kConfirmationTitle,
-                                         .message = PlaylistTrash::confirmationMessage(file),
-                                         .buttons = {kDeleteButton, "Cancel"},
-                                         .destructiveButton = 0},
-                                   session_.lifetime_.guard([this](std::size_t button) {
-                                     session_.showsDeleteFileConfirmation_ = false;
-                                     if (button == 0) {
-                                       deleteCurrentFile();
-                                     }
-                                     session_.changed();
-                                   }));
+  showsConfirmation_ = true;
+  host_.changed();
+  host_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
+                                .title = kConfirmationTitle,
+                                .message = PlaylistTrash::confirmationMessage(file),
+                                .buttons = {kDeleteButton, "Cancel"},
+                                .destructiveButton = 0},
+                          lifetime_.guard([this](std::size_t button) {
+                            showsConfirmation_ = false;
+                            if (button == 0) {
+                              deleteCurrentFile();
+                            }
+                            host_.changed();
+                          }));
 }
 
 void CurrentFileDeletion::deleteCurrentFile() {
@@ -40,31 +38,31 @@ void CurrentFileDeletion::deleteCurrentFile() {
   if (!file) {
     return;
   }
-  const auto position = session_.playlistIndex();
+  const auto position = host_.playQueue.index();
   // Playback stops first, as the user asked. What the user made of the file (its place, its
   // history with stars and note) goes only once the file is in the Trash: a Trash that refuses
   // leaves the file on disk, and all of it with the file.
   const bool stopped = stopPlaying(*file);
-  const auto& trash = session_.deps_.trashFile ? session_.deps_.trashFile
-                                               : PlaylistTrash::Trasher(PlaylistTrash::moveToTrash);
+  const auto& trash =
+      host_.trash ? host_.trash : PlaylistTrash::Trasher(PlaylistTrash::moveToTrash);
   if (auto error = trash(*file)) {
-    session_.setStatusMessage(PlaylistTrash::failureText(*file, *error), 2.0);
+    host_.setStatusMessage(PlaylistTrash::failureText(*file, *error), 2.0);
     return;
   }
   forget(*file, stopped);
-  auto library = session_.library_;
+  auto library = host_.library();
   PlaylistTrash::removeItems(library, *file);
-  session_.setLibrary(std::move(library));
+  host_.setLibrary(std::move(library));
   if (!position) {
     return;
   }
   // The item that moved into the deleted one's place plays; past the end, only repeat all goes
   // round to the first.
-  PlayQueue& queue = session_.queue_;
+  PlayQueue& queue = host_.playQueue;
   const std::size_t count = queue.items().size();
   if (*position < count) {
     queue.play(*position);
-  } else if (count > 0 && storedPlaylistRepeat(session_.deps_.defaults) == PlaylistRepeat::all) {
+  } else if (count > 0 && storedPlaylistRepeat(host_.defaults) == PlaylistRepeat::all) {
     queue.play(0);
   }
 }
@@ -74,38 +72,29 @@ void CurrentFileDeletion::handleTrashedFile(const Url& fileURL) {
 }
 
 bool CurrentFileDeletion::stopPlaying(const Url& fileURL) {
-  auto media = session_.deps_.registry.resolve(fileURL.absoluteString());
-  if (!media || session_.currentVideoID_ != media->mediaID) {
+  auto media = host_.registry.resolve(fileURL.absoluteString());
+  if (!media || host_.currentVideoID() != media->mediaID) {
     return false;
   }
-  session_.currentVideoID_.reset();
-  session_.currentSourceURL_.reset();
-  session_.currentVideoTitle_.clear();
-  session_.playlistItemID_.reset();
-  session_.playerState_ = -1;
-  session_.playerCurrentTime_ = 0;
-  session_.playerDuration_ = 0;
-  session_.deps_.native.stop();
-  session_.loader_.invalidatePlayerShell();
-  session_.deps_.web.loadHTML("", std::nullopt);
-  session_.changed();
+  host_.playQueue.forgetItem();
+  host_.unloadCurrentMedia();
+  host_.changed();
   return true;
 }
 
 void CurrentFileDeletion::forget(const Url& fileURL, bool wasPlaying) {
-  auto media = session_.deps_.registry.resolve(fileURL.absoluteString());
+  auto media = host_.registry.resolve(fileURL.absoluteString());
   if (!media) {
     return;
   }
   if (wasPlaying) {
-    session_.deps_.defaults.remove(PlayerSession::kLastURLKey);
-    session_.setStatusMessage(kTrashedStatus, 2.0);
+    host_.forgetLastLink();
+    host_.setStatusMessage(kTrashedStatus, 2.0);
   }
-  session_.playbackPositions_.erase(media->mediaID);
-  session_.writePositions();
-  session_.deps_.settings.removeHistoryVideo(media->mediaID);
-  session_.deps_.settings.removeRecentVideo(media->mediaID);
-  session_.changed();
+  host_.forgetPosition(media->mediaID);
+  host_.settings.removeHistoryVideo(media->mediaID);
+  host_.settings.removeRecentVideo(media->mediaID);
+  host_.changed();
 }
 
 }  // namespace orvel

@@ -2,20 +2,22 @@
 
 #include "player/PlayQueue.h"
 
+#include <utility>
+
 #include "core/PropertyList.h"
-#include "player/PlayerSession.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistRepeat.h"
 
 namespace orvel {
 
-PlayQueue::PlayQueue(PlayerSession& session, const PlaylistLinkResolver& resolver)
-    : session_(session), resolver_(resolver) {}
+PlayQueue::PlayQueue(Host host, Defaults& defaults, const StreamingProviderRegistry& registry,
+                     const PlaylistLinkResolver& resolver)
+    : host_(std::move(host)), defaults_(defaults), registry_(registry), resolver_(resolver) {}
 
 const PlaylistTree::Nodes& PlayQueue::scopeNodes() const {
-  const auto& library = session_.library_;
-  if (session_.playlistScope_) {
-    const PlaylistNode* folder = PlaylistTree::find(library, *session_.playlistScope_);
+  const auto& library = host_.library();
+  if (scope_) {
+    const PlaylistNode* folder = PlaylistTree::find(library, *scope_);
     if (folder && folder->isFolder() && !folder->children->empty()) {
       return *folder->children;
     }
@@ -32,7 +34,7 @@ PlaylistTree::Nodes PlayQueue::items() const {
 PlayQueue::Place PlayQueue::place() const {
   Place place;
   PlaylistTree::forEachItem(scopeNodes(), [&](const PlaylistNode& item) {
-    if (!place.index && session_.playlistItemID_ && item.id == *session_.playlistItemID_) {
+    if (!place.index && itemID_ && item.id == *itemID_) {
       place.index = place.count;
     }
     ++place.count;
@@ -42,7 +44,7 @@ PlayQueue::Place PlayQueue::place() const {
 }
 
 std::optional<std::size_t> PlayQueue::index() const {
-  return session_.playlistItemID_ ? place().index : std::nullopt;
+  return itemID_ ? place().index : std::nullopt;
 }
 
 std::optional<std::string> PlayQueue::mediaID(const PlaylistNode& item) const {
@@ -51,23 +53,22 @@ std::optional<std::string> PlayQueue::mediaID(const PlaylistNode& item) const {
 }
 
 void PlayQueue::syncPosition(const std::string& playing) {
-  const auto& library = session_.library_;
-  if (session_.playlistItemID_) {
-    const PlaylistNode* current = PlaylistTree::find(library, *session_.playlistItemID_);
+  const auto& library = host_.library();
+  if (itemID_) {
+    const PlaylistNode* current = PlaylistTree::find(library, *itemID_);
     if (current && !current->isFolder() && mediaID(*current) == playing) {
       return;
     }
   }
-  Defaults& defaults = session_.deps_.defaults;
   auto found = PlaylistTree::item(
-      library, playing, PlaylistLibrary::storedID(defaults, PlaylistLibrary::kLastPlayedKey),
+      library, playing, PlaylistLibrary::storedID(defaults_, PlaylistLibrary::kLastPlayedKey),
       resolver_);
   if (!found) {
-    session_.playlistItemID_.reset();
+    itemID_.reset();
     return;
   }
   std::optional<Uuid> scope;
-  if (auto stored = PlaylistLibrary::storedID(defaults, PlaylistLibrary::kScopeKey)) {
+  if (auto stored = PlaylistLibrary::storedID(defaults_, PlaylistLibrary::kScopeKey)) {
     const PlaylistNode* folder = PlaylistTree::find(library, *stored);
     if (folder && folder->isFolder() && PlaylistTree::find(*folder->children, found->id)) {
       scope = stored;
@@ -78,8 +79,8 @@ void PlayQueue::syncPosition(const std::string& playing) {
       scope = location->parent;
     }
   }
-  session_.playlistScope_ = scope;
-  session_.playlistItemID_ = found->id;
+  scope_ = scope;
+  itemID_ = found->id;
 }
 
 bool PlayQueue::play(std::size_t position, bool advancing) {
@@ -88,30 +89,27 @@ bool PlayQueue::play(std::size_t position, bool advancing) {
     return false;
   }
   const PlaylistNode& item = queue[position];
-  auto media = session_.deps_.registry.resolve(*item.url);
+  auto media = registry_.resolve(*item.url);
   if (!media) {
     return false;
   }
-  session_.playlistItemID_ = item.id;
-  session_.advancedToItemID_ = advancing ? std::optional(item.id) : std::nullopt;
+  itemID_ = item.id;
+  advancedTo_ = advancing ? std::optional(item.id) : std::nullopt;
   if (!advancing) {
-    session_.unreadableAdvances_ = 0;
+    unreadableAdvances_ = 0;
   }
-  auto library = session_.library_;
+  auto library = host_.library();
   PlaylistTree::markPlayed(library, item.id);
-  session_.setLibrary(std::move(library));
-  Defaults& defaults = session_.deps_.defaults;
-  defaults.set(PlaylistLibrary::kLastPlayedKey, PropertyList(item.id.uuidString()));
-  defaults.set(PlaylistLibrary::kScopeKey,
-               PropertyList(session_.playlistScope_ ? session_.playlistScope_->uuidString()
-                                                    : std::string()));
-  session_.setShowingPlaylist(false);
-  session_.loadMedia(*media, 0, true);
+  host_.setLibrary(std::move(library));
+  defaults_.set(PlaylistLibrary::kLastPlayedKey, PropertyList(item.id.uuidString()));
+  defaults_.set(PlaylistLibrary::kScopeKey,
+                PropertyList(scope_ ? scope_->uuidString() : std::string()));
+  host_.play(*media);
   return true;
 }
 
 void PlayQueue::playRequest(std::optional<Uuid> itemID, std::optional<Uuid> scope) {
-  session_.playlistScope_ = scope;
+  scope_ = scope;
   const auto queue = items();
   for (std::size_t position = 0; position < queue.size(); ++position) {
     if (queue[position].id == itemID) {
@@ -130,7 +128,7 @@ void PlayQueue::advance() {
     return;
   }
   const auto queue = items();
-  const PlaylistRepeat repeat = storedPlaylistRepeat(session_.deps_.defaults);
+  const PlaylistRepeat repeat = storedPlaylistRepeat(defaults_);
   std::size_t next = *position;
   switch (repeat) {
     case PlaylistRepeat::off:
@@ -138,15 +136,14 @@ void PlayQueue::advance() {
       if (next >= queue.size()) {
         // The queue ran out: the item is no longer the one to resume, and nothing plays.
         const Uuid ended = queue[*position].id;
-        auto library = session_.library_;
+        auto library = host_.library();
         PlaylistTree::clearPlayed(library, ended);
-        session_.setLibrary(std::move(library));
-        Defaults& defaults = session_.deps_.defaults;
-        if (PlaylistLibrary::storedID(defaults, PlaylistLibrary::kLastPlayedKey) == ended) {
-          defaults.remove(PlaylistLibrary::kLastPlayedKey);
+        host_.setLibrary(std::move(library));
+        if (PlaylistLibrary::storedID(defaults_, PlaylistLibrary::kLastPlayedKey) == ended) {
+          defaults_.remove(PlaylistLibrary::kLastPlayedKey);
         }
-        session_.playlistItemID_.reset();
-        session_.changed();
+        itemID_.reset();
+        host_.changed();
         return;
       }
       break;
@@ -158,14 +155,20 @@ void PlayQueue::advance() {
   }
   if (repeat != PlaylistRepeat::off) {
     if (auto id = mediaID(queue[next])) {
-      session_.setPlaybackPosition(*id, 0);
+      host_.setPlaybackPosition(*id, 0);
     }
   }
   play(next, true);
 }
 
+bool PlayQueue::mayPassOverUnreadableItem() {
+  return itemID_ && advancedTo_ == itemID_ &&
+         storedPlaylistRepeat(defaults_) != PlaylistRepeat::one &&
+         ++unreadableAdvances_ < items().size();
+}
+
 bool PlayQueue::isYouTubePlaylistPlaying() const {
-  const auto& current = session_.currentVideoID_;
+  const auto& current = host_.currentVideoID();
   return current && current->starts_with("youtube-playlist:");
 }
 
@@ -187,7 +190,7 @@ bool PlayQueue::hasNext() const {
 
 void PlayQueue::previous() {
   if (isYouTubePlaylistPlaying()) {
-    session_.loader_.evaluatePlayer("window.ytPrevious();");
+    host_.evaluatePlayer("window.ytPrevious();");
   } else if (hasPrevious()) {
     play(*index() - 1);
   }
@@ -195,7 +198,7 @@ void PlayQueue::previous() {
 
 void PlayQueue::next() {
   if (isYouTubePlaylistPlaying()) {
-    session_.loader_.evaluatePlayer("window.ytNext();");
+    host_.evaluatePlayer("window.ytNext();");
   } else if (hasNext()) {
     play(*index() + 1);
   }

@@ -3,24 +3,46 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "core/Defaults.h"
 #include "core/Uuid.h"
+#include "media/StreamingMedia.h"
+#include "media/StreamingProviderRegistry.h"
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistTree.h"
 
 namespace orvel {
 
-class PlayerSession;
-
-// The play queue drawn from the playlist, and what happens at the end of a video. Keeps no state
-// of its own: the library, the scope, the item being played and the positions are the session's,
-// read and written through it.
+// The play queue drawn from the playlist, and what happens at the end of a video. It owns where
+// playback stands in the playlist: the folder being played (the scope), the item, and whether
+// the queue went on to that item by itself. The library, playing and the page it reaches through
+// its host, which the session wires.
 class PlayQueue {
  public:
-  PlayQueue(PlayerSession& session, const PlaylistLinkResolver& resolver);
+  struct Host {
+    // The playlist as the session holds it, and a changed one for it to keep and store.
+    std::function<const PlaylistTree::Nodes&()> library;
+    std::function<void(PlaylistTree::Nodes)> setLibrary;
+    // Plays the media from its stored place, with the playlist put away.
+    std::function<void(const StreamingMedia&)> play;
+    // The media the player has now, if any.
+    std::function<const std::optional<std::string>&()> currentVideoID;
+    // Runs a script on the player page: a YouTube playlist goes back and on inside it.
+    std::function<void(const std::string& script)> evaluatePlayer;
+    // Where a media stands, kept for the next time it plays.
+    std::function<void(const std::string& mediaID, double seconds)> setPlaybackPosition;
+    // What the queue shows changed.
+    std::function<void()> changed;
+  };
 
+  PlayQueue(Host host, Defaults& defaults, const StreamingProviderRegistry& registry,
+            const PlaylistLinkResolver& resolver);
+
+  const std::optional<Uuid>& scope() const { return scope_; }
+  const std::optional<Uuid>& itemID() const { return itemID_; }
   // The playable items of the scope's folder when it names one with children, else of the whole
   // library.
   PlaylistTree::Nodes items() const;
@@ -28,6 +50,8 @@ class PlayQueue {
   std::optional<std::size_t> index() const;
   // Follows a media switch: finds the item that plays the media, and its scope.
   void syncPosition(const std::string& mediaID);
+  // The item being played is no longer one (its file went to the Trash).
+  void forgetItem() { itemID_.reset(); }
   // False when the index or the item's link leads nowhere; nothing is played then. `advancing`
   // when the queue goes on by itself rather than at the user's choice.
   bool play(std::size_t index, bool advancing = false);
@@ -36,6 +60,15 @@ class PlayQueue {
   void playRequest(std::optional<Uuid> itemID, std::optional<Uuid> scope);
   // The end of a video: the next item by the repeat mode, or nothing with repeat off at the end.
   void advance();
+
+  // The user opened media by hand (a link, a file, a recent video).
+  void userChoseMedia() { advancedTo_.reset(); }
+  // The player read the media it was given.
+  void mediaWasRead() { unreadableAdvances_ = 0; }
+  // The item being played could not be read. True when the queue went on to it by itself and
+  // may go on past it: not while it repeats this one item, and not once as many items in a row
+  // failed as the queue holds.
+  bool mayPassOverUnreadableItem();
 
   // While a YouTube playlist plays, its page goes back and on; otherwise the queue's neighbours,
   // absent at its ends.
@@ -55,8 +88,16 @@ class PlayQueue {
   bool isYouTubePlaylistPlaying() const;
   std::optional<std::string> mediaID(const PlaylistNode& item) const;
 
-  PlayerSession& session_;
+  Host host_;
+  Defaults& defaults_;
+  const StreamingProviderRegistry& registry_;
   const PlaylistLinkResolver& resolver_;
+  std::optional<Uuid> scope_;
+  std::optional<Uuid> itemID_;
+  // The item the queue went on to by itself (at the end of the one before), as opposed to one the
+  // user chose; and how many such items in a row could not be read.
+  std::optional<Uuid> advancedTo_;
+  std::size_t unreadableAdvances_ = 0;
 };
 
 }  // namespace orvel

@@ -171,7 +171,7 @@ bool PlayerSession::isStaleReport(const std::string& videoID) const {
 }
 
 bool PlayerSession::isFailedSourceCurrent() const {
-  return failedSourceURL_ && failedSourceURL_ == currentSourceURL_;
+  return recovery_.failedSourceURL() && recovery_.failedSourceURL() == currentSourceURL_;
 }
 
 // MARK: - Wiring
@@ -223,7 +223,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   };
   bridge.onPlayerStateChange = [this](int state, double time, double duration) {
     runOnMain([this, state, time, duration] {
-      if (failedSourceURL_) {
+      if (recovery_.failedSourceURL()) {
         return;
       }
       playerState_ = state;
@@ -298,7 +298,7 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   };
   bridge.onMediaEnded = [this](std::optional<std::string> source) {
     runOnMain([this, source] {
-      if (failedSourceURL_ || (source && source != currentSourceURL_)) {
+      if (recovery_.failedSourceURL() || (source && source != currentSourceURL_)) {
         return;
       }
       advancePlaylist();
@@ -378,7 +378,7 @@ void PlayerSession::openAtLaunch(const std::string& text) {
 // MARK: - Switching media
 
 void PlayerSession::loadStreamingURL(const std::string& text, bool rememberAsLast) {
-  advancedToItemID_.reset();
+  queue_.userChoseMedia();
   auto media = deps_.registry.resolve(text);
   if (!media) {
     setStatusMessage(kUnsupportedLink, 8.0);
@@ -457,9 +457,7 @@ void PlayerSession::loadMedia(const StreamingMedia& media, double startTime, boo
 void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTime,
                                     bool rememberAsLast) {
   const std::string source = sourceURL(media);
-  const bool isRetry = failedSourceURL_ == source;
-  failedSourceURL_.reset();
-  showsSourceError_ = false;
+  const bool isRetry = recovery_.startLoading(source);
 
   const bool isYouTube = media.providerID == "youtube";
   const bool shellReady = loader_.playerPageLoaded() && loader_.playerReady();
@@ -711,6 +709,30 @@ void PlayerSession::showHistoryAlert(const std::string& title, const std::string
                           [](std::size_t) {});
 }
 
+void PlayerSession::unloadCurrentMedia() {
+  currentVideoID_.reset();
+  currentSourceURL_.reset();
+  currentVideoTitle_.clear();
+  playerState_ = -1;
+  playerCurrentTime_ = 0;
+  playerDuration_ = 0;
+  deps_.native.stop();
+  loader_.invalidatePlayerShell();
+  deps_.web.loadHTML("", std::nullopt);
+}
+
+void PlayerSession::stopForFailure(const std::string& message) {
+  pauseAndPersistCurrentPlayback();
+  deps_.native.stop();
+  playerState_ = -1;
+  statusClearTask_.cancel();
+  ++statusMessageToken_;
+  statusMessage_ = message;
+  if (windowHooks_.makeWindowSolid) {
+    windowHooks_.makeWindowSolid();
+  }
+}
+
 void PlayerSession::setStatusMessage(const std::string& text, std::optional<double> clearAfter) {
   const std::uint64_t token = ++statusMessageToken_;
   statusMessage_ = text;
@@ -792,7 +814,7 @@ void PlayerSession::setPlayerDuration(double duration, const std::optional<std::
   }
   playerDuration_ = duration;
   // A length means the media could be read.
-  unreadableAdvances_ = 0;
+  queue_.mediaWasRead();
   if (mediaID) {
     PlaylistMetadata::recordDuration(deps_.defaults, duration, *mediaID);
   }
@@ -895,7 +917,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
     }
   } else if (snapshot.state == 0) {
     runOnMain([this, snapshot] {
-      if (!failedSourceURL_ && snapshot.mediaID == currentVideoID_ &&
+      if (!recovery_.failedSourceURL() && snapshot.mediaID == currentVideoID_ &&
           snapshot.sessionID == deps_.native.sessionID()) {
         advancePlaylist();
       }

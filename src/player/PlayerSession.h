@@ -51,9 +51,6 @@ class PlayerSession final : public PlaybackControls {
   // opened again, it starts over. A second or two covers the last report before the end and
   // lengths that differ between engines by a frame or a rounding.
   static constexpr double kFinishedMargin = 2.0;
-  // An item the queue went on to by itself that cannot be read is passed over after this long,
-  // its alert closed, so that a queue played unattended goes on.
-  static constexpr double kFailedItemWait = 5.0;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
@@ -128,6 +125,11 @@ class PlayerSession final : public PlaybackControls {
   void persistLastOpenedVideoFallback();
   // `done` runs once the page has answered the pause script.
   void pauseAndPersistCurrentPlayback(std::function<void()> done = nullptr);
+  // A source that cannot be read: playback stops where it stands, the message shows until
+  // something replaces it, and the window turns solid.
+  void stopForFailure(const std::string& message);
+  // Nothing loaded any more: both engines stopped, the page emptied.
+  void unloadCurrentMedia();
   std::optional<std::string> activeVideoID() const;
 
   std::optional<RecentVideoItem> historyEntry(const std::string& videoID) const;
@@ -145,8 +147,8 @@ class PlayerSession final : public PlaybackControls {
   std::uint64_t libraryRevision() const { return libraryRevision_; }
   // What is new in the media folder joins the library.
   void mergeMediaFolder(const PlaylistTree::Nodes& scanned);
-  const std::optional<Uuid>& playlistScope() const { return playlistScope_; }
-  const std::optional<Uuid>& playlistItemID() const { return playlistItemID_; }
+  const std::optional<Uuid>& playlistScope() const { return queue_.scope(); }
+  const std::optional<Uuid>& playlistItemID() const { return queue_.itemID(); }
   PlayQueue& playQueue() { return queue_; }
   const PlayQueue& playQueue() const { return queue_; }
   void syncPlaylistPosition(const std::string& videoID) { queue_.syncPosition(videoID); }
@@ -160,7 +162,7 @@ class PlayerSession final : public PlaybackControls {
   void setPlaybackPosition(const std::string& videoID, double seconds);
   CurrentFileDeletion& fileDeletion() { return fileDeletion_; }
   const CurrentFileDeletion& fileDeletion() const { return fileDeletion_; }
-  bool showsDeleteFileConfirmation() const { return showsDeleteFileConfirmation_; }
+  bool showsDeleteFileConfirmation() const { return fileDeletion_.showsConfirmation(); }
   void reportSourceFailure(const std::string& sourceURL, const std::string& message);
   void retryFailedSource();
 
@@ -185,9 +187,9 @@ class PlayerSession final : public PlaybackControls {
   const std::optional<std::string>& currentVideoID() const override { return currentVideoID_; }
   const std::optional<std::string>& currentSourceURL() const override { return currentSourceURL_; }
   const std::string& currentVideoTitle() const override { return currentVideoTitle_; }
-  const std::optional<std::string>& failedSourceURL() const { return failedSourceURL_; }
-  bool showsSourceError() const { return showsSourceError_; }
-  const std::string& sourceErrorMessage() const { return sourceErrorMessage_; }
+  const std::optional<std::string>& failedSourceURL() const { return recovery_.failedSourceURL(); }
+  bool showsSourceError() const { return recovery_.showsSourceError(); }
+  const std::string& sourceErrorMessage() const { return recovery_.sourceErrorMessage(); }
   const std::map<std::string, double>& playbackPositions() const { return playbackPositions_; }
   int playerState() const override { return playerState_; }
   double playerCurrentTime() const override { return playerCurrentTime_; }
@@ -207,11 +209,6 @@ class PlayerSession final : public PlaybackControls {
   [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer) override;
 
  private:
-  friend class PlayQueue;
-  friend class CurrentFileDeletion;
-  friend class PlayerTransport;
-  friend class SourceRecovery;
-
   void loadStoredValues();
   void writePositions();
   void setLastURL(const std::string& url);
@@ -240,9 +237,6 @@ class PlayerSession final : public PlaybackControls {
   std::optional<std::string> currentVideoID_;
   std::optional<std::string> currentSourceURL_;
   std::string currentVideoTitle_;
-  std::optional<std::string> failedSourceURL_;
-  bool showsSourceError_ = false;
-  std::string sourceErrorMessage_;
   std::map<std::string, double> playbackPositions_;
   // The last native snapshot whose position went to the store.
   std::optional<PlaybackSnapshot> storedSnapshot_;
@@ -262,18 +256,88 @@ class PlayerSession final : public PlaybackControls {
   bool showingPlaylist_ = false;
   PlaylistTree::Nodes library_;
   std::uint64_t libraryRevision_ = 0;
-  std::optional<Uuid> playlistScope_;
-  std::optional<Uuid> playlistItemID_;
-  // The item the queue went on to by itself (at the end of the one before), as opposed to one
-  // the user chose; and how many such items in a row could not be read.
-  std::optional<Uuid> advancedToItemID_;
-  std::size_t unreadableAdvances_ = 0;
-  TaskHandle passOverTask_;
-  PlayQueue queue_{*this, PlaylistLinkResolver::shared()};
-  CurrentFileDeletion fileDeletion_{*this};
-  SourceRecovery recovery_{*this};
-  PlayerTransport transport_{*this};
-  bool showsDeleteFileConfirmation_ = false;
+  PlayQueue queue_{
+      PlayQueue::Host{
+          .library = [this]() -> const PlaylistTree::Nodes& { return library_; },
+          .setLibrary = [this](PlaylistTree::Nodes library) { setLibrary(std::move(library)); },
+          .play =
+              [this](const StreamingMedia& media) {
+                setShowingPlaylist(false);
+                loadMedia(media, 0, true);
+              },
+          .currentVideoID = [this]() -> const std::optional<std::string>& {
+            return currentVideoID_;
+          },
+          .evaluatePlayer = [this](const std::string& script) { loader_.evaluatePlayer(script); },
+          .setPlaybackPosition = [this](const std::string& mediaID,
+                                        double seconds) { setPlaybackPosition(mediaID, seconds); },
+          .changed = [this] { changed(); },
+      },
+      deps_.defaults, deps_.registry, PlaylistLinkResolver::shared()};
+  CurrentFileDeletion fileDeletion_{CurrentFileDeletion::Host{
+      .dialogs = deps_.dialogs,
+      .registry = deps_.registry,
+      .defaults = deps_.defaults,
+      .settings = deps_.settings,
+      .playQueue = queue_,
+      .trash = deps_.trashFile,
+      .currentSource = [this]() -> const std::optional<std::string>& { return currentSourceURL_; },
+      .currentVideoID = [this]() -> const std::optional<std::string>& { return currentVideoID_; },
+      .library = [this]() -> const PlaylistTree::Nodes& { return library_; },
+      .setLibrary = [this](PlaylistTree::Nodes library) { setLibrary(std::move(library)); },
+      .unloadCurrentMedia = [this] { unloadCurrentMedia(); },
+      .forgetPosition =
+          [this](const std::string& mediaID) {
+            playbackPositions_.erase(mediaID);
+            writePositions();
+          },
+      .forgetLastLink = [this] { deps_.defaults.remove(kLastURLKey); },
+      .setStatusMessage = [this](const std::string& text,
+                                 double seconds) { setStatusMessage(text, seconds); },
+      .changed = [this] { changed(); },
+  }};
+  SourceRecovery recovery_{SourceRecovery::Host{
+      .queue = deps_.queue,
+      .dialogs = deps_.dialogs,
+      .registry = deps_.registry,
+      .playQueue = queue_,
+      .currentTitle = [this]() -> const std::string& { return currentVideoTitle_; },
+      .currentSource = [this]() -> const std::optional<std::string>& { return currentSourceURL_; },
+      .stopWithMessage = [this](const std::string& message) { stopForFailure(message); },
+      .retry =
+          [this](const StreamingMedia& media, bool wasCurrent) {
+            if (wasCurrent) {
+              playerState_ = -1;
+            }
+            auto stored = playbackPositions_.find(media.mediaID);
+            loadMedia(media, stored == playbackPositions_.end() ? 0 : stored->second, true);
+          },
+      .advancePlaylist = [this] { advancePlaylist(); },
+      .changed = [this] { changed(); },
+  }};
+  PlayerTransport transport_{PlayerTransport::Host{
+      .queue = deps_.queue,
+      .native = deps_.native,
+      .engine =
+          [this] {
+            return isNativeMediaActive() ? PlayerTransport::Engine::native
+                   : isYouTubeActive_    ? PlayerTransport::Engine::youTube
+                                         : PlayerTransport::Engine::pageVideo;
+          },
+      .failedSourceIsCurrent = [this] { return isFailedSourceCurrent(); },
+      .showsMedia = [this] { return currentVideoID_ && !showingPlaylist_; },
+      .evaluatePlayer = [this](const std::string& script) { loader_.evaluatePlayer(script); },
+      .retryFailedSource = [this] { retryFailedSource(); },
+      .playerState = [this] { return playerState_; },
+      .playerCurrentTime = [this] { return playerCurrentTime_; },
+      .playerDuration = [this] { return playerDuration_; },
+      .showTime = [this](double seconds) { playerCurrentTime_ = seconds; },
+      .showVolume = [this](double volume) { playerVolume_ = volume; },
+      .showZoom = [this](double zoom) { videoZoom_ = zoom; },
+      .setRouteVolume = [this](double gain) { equalizer_->setVolume(gain); },
+      .routeTakesVolume = [this] { return equalizerTakesVolume(); },
+      .changed = [this] { changed(); },
+  }};
   bool isTerminating_ = false;
   TaskHandle quitFallbackTask_;
 

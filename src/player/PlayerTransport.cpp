@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "player/PlayerPageScripts.h"
-#include "player/PlayerSession.h"
 
 namespace orvel {
 namespace {
@@ -18,18 +17,19 @@ constexpr std::string_view kPageVideo = "var v=document.querySelector('video'); 
 }  // namespace
 
 void PlayerTransport::togglePlayPause() {
-  if (session_.isFailedSourceCurrent()) {
-    session_.retryFailedSource();
-  } else if (session_.isNativeMediaActive()) {
-    session_.deps_.native.togglePlayPause();
-  } else if (session_.isYouTubeActive_) {
-    session_.loader_.evaluatePlayer(session_.playerState_ == 1 ? "window.ytPause();"
-                                    : session_.playerState_ == 0
-                                        ? "window.ytSeek(0); window.ytPlay();"
-                                        : "window.ytPlay();");
+  const Engine engine = host_.engine();
+  if (host_.failedSourceIsCurrent()) {
+    host_.retryFailedSource();
+  } else if (engine == Engine::native) {
+    host_.native.togglePlayPause();
+  } else if (engine == Engine::youTube) {
+    const int state = host_.playerState();
+    host_.evaluatePlayer(state == 1   ? "window.ytPause();"
+                         : state == 0 ? "window.ytSeek(0); window.ytPlay();"
+                                      : "window.ytPlay();");
   } else {
     // A video standing at its end (ended, or left there by a seek) plays again from the start.
-    session_.loader_.evaluatePlayer(
+    host_.evaluatePlayer(
         std::string(kPageVideo) +
         "if(v) { if (v.paused) { if (v.ended || (isFinite(v.duration) && "
         "v.currentTime >= v.duration - 0.25)) { v.currentTime = 0; } v.play(); } "
@@ -43,17 +43,18 @@ void PlayerTransport::seek(double seconds) {
     return;
   }
   // Shown at once; reports the player made before it got there do not take it back.
-  const double from = session_.playerCurrentTime_;
-  session_.playerCurrentTime_ = std::max(seconds, 0.0);
-  lastSeek_ =
-      LastSeek{from, session_.playerCurrentTime_, session_.deps_.queue.now() + kSeekSettleTime};
-  if (session_.isNativeMediaActive()) {
-    session_.deps_.native.seek(seconds);
-  } else if (session_.isYouTubeActive_) {
-    session_.loader_.evaluatePlayer("window.ytSeek(" + PlayerPageScripts::jsNumber(seconds) + ");");
+  const double from = host_.playerCurrentTime();
+  const double target = std::max(seconds, 0.0);
+  host_.showTime(target);
+  lastSeek_ = LastSeek{from, target, host_.queue.now() + kSeekSettleTime};
+  const Engine engine = host_.engine();
+  if (engine == Engine::native) {
+    host_.native.seek(seconds);
+  } else if (engine == Engine::youTube) {
+    host_.evaluatePlayer("window.ytSeek(" + PlayerPageScripts::jsNumber(seconds) + ");");
   } else {
-    session_.loader_.evaluatePlayer(std::string(kPageVideo) + "if(v) v.currentTime=" +
-                                    PlayerPageScripts::jsNumber(seconds) + ";");
+    host_.evaluatePlayer(std::string(kPageVideo) +
+                         "if(v) v.currentTime=" + PlayerPageScripts::jsNumber(seconds) + ";");
   }
 }
 
@@ -61,7 +62,7 @@ bool PlayerTransport::isBeforeLastSeek(double time) {
   if (!lastSeek_) {
     return false;
   }
-  if (session_.deps_.queue.now() > lastSeek_->until || std::abs(time - lastSeek_->target) <= 1.5) {
+  if (host_.queue.now() > lastSeek_->until || std::abs(time - lastSeek_->target) <= 1.5) {
     lastSeek_.reset();
     return false;
   }
@@ -73,39 +74,39 @@ void PlayerTransport::setVolume(double volume) {
   if (!std::isfinite(volume)) {
     return;
   }
-  session_.playerVolume_ = std::clamp(volume, 0.0, 100.0);
-  if (session_.isNativeMediaActive()) {
-    session_.deps_.native.setVolume(session_.playerVolume_);
-  } else if (session_.equalizerTakesVolume()) {
-    session_.equalizer_->setVolume(session_.playerVolume_ / 100);
-    session_.loader_.evaluatePlayer(session_.isYouTubeActive_
-                                        ? "window.ytSetVolume(100);"
-                                        : std::string(kPageVideo) + "if(v) v.volume=1;");
-  } else if (session_.isYouTubeActive_) {
-    session_.loader_.evaluatePlayer(
-        "window.ytSetVolume(" + std::to_string(static_cast<int>(session_.playerVolume_)) + ");");
+  const double level = std::clamp(volume, 0.0, 100.0);
+  host_.showVolume(level);
+  const Engine engine = host_.engine();
+  const bool youTube = engine == Engine::youTube;
+  if (engine == Engine::native) {
+    host_.native.setVolume(level);
+  } else if (host_.routeTakesVolume()) {
+    host_.setRouteVolume(level / 100);
+    host_.evaluatePlayer(youTube ? "window.ytSetVolume(100);"
+                                 : std::string(kPageVideo) + "if(v) v.volume=1;");
+  } else if (youTube) {
+    host_.evaluatePlayer("window.ytSetVolume(" + std::to_string(static_cast<int>(level)) + ");");
   } else {
-    session_.loader_.evaluatePlayer(
-        std::string(kPageVideo) +
-        "if(v) v.volume=" + PlayerPageScripts::jsNumber(session_.playerVolume_ / 100) + ";");
+    host_.evaluatePlayer(std::string(kPageVideo) +
+                         "if(v) v.volume=" + PlayerPageScripts::jsNumber(level / 100) + ";");
   }
-  session_.changed();
+  host_.changed();
 }
 
 void PlayerTransport::setVideoZoom(double zoom) {
   if (!std::isfinite(zoom)) {
     return;
   }
-  session_.videoZoom_ = zoom;
-  session_.deps_.native.setZoom(zoom);
-  session_.loader_.evaluatePlayer("window.setNativeVideoZoom && window.setNativeVideoZoom(" +
-                                  PlayerPageScripts::jsNumber(zoom) + ");");
-  session_.changed();
+  host_.showZoom(zoom);
+  host_.native.setZoom(zoom);
+  host_.evaluatePlayer("window.setNativeVideoZoom && window.setNativeVideoZoom(" +
+                       PlayerPageScripts::jsNumber(zoom) + ");");
+  host_.changed();
 }
 
 bool PlayerTransport::handlePlaybackKey(std::uint16_t keyCode) {
   constexpr std::uint16_t kSpace = 49, kLeft = 123, kRight = 124;
-  if (!session_.currentVideoID_ || session_.showingPlaylist_) {
+  if (!host_.showsMedia()) {
     return false;
   }
   if (keyCode == kSpace) {
@@ -116,21 +117,22 @@ bool PlayerTransport::handlePlaybackKey(std::uint16_t keyCode) {
     return false;
   }
   const double delta = keyCode == kRight ? 5.0 : -5.0;
-  if (session_.isNativeMediaActive()) {
+  const Engine engine = host_.engine();
+  if (engine == Engine::native) {
     // With the length still unknown only the start bounds the step; clamping to a length of 0
     // would jump back to the beginning.
-    double target = std::max(std::max(session_.playerCurrentTime_, 0.0) + delta, 0.0);
-    if (session_.playerDuration_ > 0) {
-      target = std::min(target, session_.playerDuration_);
+    double target = std::max(std::max(host_.playerCurrentTime(), 0.0) + delta, 0.0);
+    if (host_.playerDuration() > 0) {
+      target = std::min(target, host_.playerDuration());
     }
-    session_.playerCurrentTime_ = target;
-    seek(session_.playerCurrentTime_);
-    session_.changed();
-  } else if (session_.isYouTubeActive_) {
-    session_.loader_.evaluatePlayer("window.ytSeekRelative(" + PlayerPageScripts::jsNumber(delta) +
-                                    ");");
+    // Shown before the seek, which then counts from there.
+    host_.showTime(target);
+    seek(target);
+    host_.changed();
+  } else if (engine == Engine::youTube) {
+    host_.evaluatePlayer("window.ytSeekRelative(" + PlayerPageScripts::jsNumber(delta) + ");");
   } else {
-    session_.loader_.evaluatePlayer(
+    host_.evaluatePlayer(
         std::string(kPageVideo) +
         "if(v) { v.currentTime=Math.max(0, Math.min(Number.isFinite(v.duration) ? v.duration : "
         "Infinity, v.currentTime +" +

@@ -553,14 +553,14 @@ TEST_F(QueueFixture, AnUnreadableItemTheQueueWentOnToIsPassedOverAfterAMoment) {
   endCurrent();
   ASSERT_EQ(dialogs.alerts.size(), 1u);
   EXPECT_EQ(dialogs.alerts[0].message.rfind("clip1.mkv", 0), 0u);
-  queue.advance(PlayerSession::kFailedItemWait - 0.1);
+  queue.advance(SourceRecovery::kFailedItemWait - 0.1);
   EXPECT_TRUE(dialogs.dismissed.empty());
   // Two unreadable items in a row are passed over in turn.
   queue.advance(0.2);
   ASSERT_EQ(dialogs.alerts.size(), 2u);
   EXPECT_EQ(dialogs.dismissed, (std::vector<std::string>{"Unable to read video"}));
   EXPECT_EQ(dialogs.alerts[1].message.rfind("clip2.mkv", 0), 0u);
-  queue.advance(PlayerSession::kFailedItemWait + 0.1);
+  queue.advance(SourceRecovery::kFailedItemWait + 0.1);
   EXPECT_EQ(playing(), mediaID(items[3]));
   EXPECT_EQ(session->playlistIndex(), 3u);
   EXPECT_FALSE(session->failedSourceURL());
