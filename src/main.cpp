@@ -17,7 +17,8 @@ void printUsage(std::FILE* stream) {
   std::fprintf(stream,
                "Usage: orvel-player [URL or FILE]\n"
                "       orvel-player --print-media TEXT\n"
-               "       orvel-player --version\n");
+               "       orvel-player --version\n"
+               "       orvel-player --help\n");
 }
 
 int printMedia(std::string_view text) {

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a staging folder, as a package build does, and checks that the desktop
 # finds what it looks for: the program, its run-time resources, the desktop file, the icons and
-# the metainfo, all under the one application ID.
+# the metainfo, all under the one application ID, and the manual page.
 # Usage: check-install.sh BUILD_FOLDER BINDIR DATADIR APPLICATION_ID (the folders as installed)
 set -euo pipefail
 build=$1 bindir=$2 datadir=$3 id=$4
@@ -47,5 +47,22 @@ if [ -e "$desktop" ] && [ -e "$metainfo" ]; then
   grep -q "<id>$id</id>" "$metainfo" || { echo "the metainfo's id is not $id" >&2; status=1; }
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
     { echo "the metainfo does not launch $id.desktop" >&2; status=1; }
+fi
+
+# The manual page reads without a warning, and its synopsis shows every form --help gives.
+manual="$stage$datadir/man/man1/orvel-player.1"
+if [ ! -e "$manual" ]; then
+  echo "not installed: $datadir/man/man1/orvel-player.1" >&2
+  status=1
+else
+  warnings=$(MANWIDTH=80 man --warnings -l "$manual" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || { echo "the manual page warns: $warnings" >&2; status=1; }
+  synopsis=$(MANWIDTH=200 man -l "$manual" 2>/dev/null | sed -n '/^SYNOPSIS/,/^DESCRIPTION/p')
+  while IFS= read -r usage; do
+    form=$(echo "$usage" | sed 's/^Usage://; s/^ *//')
+    [ -n "$form" ] || continue
+    grep -qF -- "$form" <<<"$synopsis" ||
+      { echo "--help shows \"$form\", which the manual page's synopsis lacks" >&2; status=1; }
+  done < <(ASAN_OPTIONS=detect_leaks=0 "$stage$bindir/orvel-player" --help)
 fi
 exit $status
