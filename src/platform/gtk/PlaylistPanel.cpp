@@ -85,6 +85,20 @@ Glib::RefPtr<Gdk::ContentProvider> rowContent(std::size_t position) {
   return Gdk::ContentProvider::create(value);
 }
 
+// Runs the work on a thread of its own, then what it returns on the main loop.
+void runOffMainLoop(std::function<std::function<void()>()> work) {
+  std::thread([work = std::move(work)] {
+    auto* done = new std::function<void()>(work());
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer turn) -> gboolean {
+          (*static_cast<std::function<void()>*>(turn))();
+          return G_SOURCE_REMOVE;
+        },
+        done, [](gpointer turn) { delete static_cast<std::function<void()>*>(turn); });
+  }).detach();
+}
+
 // Makes the artwork a picture to assistive technologies, as an image widget is.
 class PictureRole : public Glib::ExtraClassInit {
  protected:
@@ -1444,22 +1458,15 @@ void PlaylistPanel::addChosenFiles(std::vector<Url> chosen) {
   setAdding(true);
   std::weak_ptr<bool> alive = alive_;
   PlaylistPanel* panel = this;
-  std::thread([alive, panel, chosen = std::move(chosen)] {
-    auto* done = new std::function<void()>(
+  runOffMainLoop([alive, panel, chosen = std::move(chosen)] {
+    return std::function<void()>(
         [alive, panel, found = PlaylistView::nodesForFiles(chosen)]() mutable {
           if (alive.lock()) {
             panel->setAdding(false);
             panel->model_->addFiles(std::move(found));
           }
         });
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
-        [](gpointer work) -> gboolean {
-          (*static_cast<std::function<void()>*>(work))();
-          return G_SOURCE_REMOVE;
-        },
-        done, [](gpointer work) { delete static_cast<std::function<void()>*>(work); });
-  }).detach();
+  });
 }
 
 void PlaylistPanel::setAdding(bool adding, const std::string& what) {
@@ -1490,8 +1497,8 @@ void PlaylistPanel::startImport(const std::string& path) {
       250);
   std::weak_ptr<bool> alive = alive_;
   PlaylistPanel* panel = this;
-  std::thread([alive, panel, progress, path] {
-    auto* done = new std::function<void()>(
+  runOffMainLoop([alive, panel, progress, path] {
+    return std::function<void()>(
         [alive, panel, progress,
          imported = PlaylistLibrary::importM3U(path, StreamingProviderRegistry::shared(),
                                                progress.get())]() mutable {
@@ -1500,14 +1507,7 @@ void PlaylistPanel::startImport(const std::string& path) {
             panel->model_->addImported(std::move(imported));
           }
         });
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
-        [](gpointer work) -> gboolean {
-          (*static_cast<std::function<void()>*>(work))();
-          return G_SOURCE_REMOVE;
-        },
-        done, [](gpointer work) { delete static_cast<std::function<void()>*>(work); });
-  }).detach();
+  });
 }
 
 void PlaylistPanel::stopImport() {
