@@ -27,7 +27,10 @@ namespace orvel {
 // The playlist panel without its widgets: what it shows, what its controls may do, and every
 // edit it makes to the library. It never plays anything itself; it hands an item and a scope to
 // the session through `onPlay`. One exists while the panel is shown; only the library (saved by
-// its owner) and the repeat mode outlive it.
+// its owner) and the repeat mode outlive it. Its operations come in three groups, each in a file
+// of its own: what is shown and the panel's state (PlaylistView.cpp); edits of the library and
+// what to play (PlaylistViewEditing.cpp); and commands on chosen rows, from the context menu,
+// rename, Trash and clear to M3U (PlaylistViewCommands.cpp).
 class PlaylistView {
  public:
   using Nodes = PlaylistTree::Nodes;
@@ -170,7 +173,7 @@ class PlaylistView {
   std::string repeatSymbol() const;
   std::string repeatHelp() const;
 
-  // MARK: Actions
+  // MARK: Editing
   // Into the open folder; refused with a message when the playlist would hold more than
   // PlaylistLibrary::kLargestLibrary videos.
   void add(Nodes nodes);

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,19 +14,29 @@
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
 #include "platform/gtk/GtkPlayerDialogs.h"
+#include "platform/gtk/PlaylistAddBar.h"
+#include "platform/gtk/PlaylistDialogs.h"
+#include "platform/gtk/PlaylistFiles.h"
+#include "platform/gtk/PlaylistFooter.h"
+#include "platform/gtk/PlaylistMenu.h"
+#include "platform/gtk/PlaylistRowHost.h"
+#include "platform/gtk/PlaylistSidebar.h"
 #include "platform/gtk/PositionList.h"
 #include "platform/gtk/WidgetHelpers.h"
 #include "platform/gtk/X11Frames.h"
-#include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistView.h"
 
 namespace orvel {
 
+class PlaylistContentRow;
+
 // The playlist panel: a window attached to the player window with the folder tree, the open
 // folder's rows, the add bar and the footer. Everything it does goes through the panel model;
 // the widgets only show it and report what the user did. One exists while the panel is shown.
-class PlaylistPanel {
+// It holds the content list itself; the sidebar, menus, add bar, file choosers, footer and
+// questions are parts of their own.
+class PlaylistPanel : private PlaylistRowHost {
  public:
   struct Inputs {
     Gtk::Window& parent;
@@ -49,26 +58,29 @@ class PlaylistPanel {
   Gtk::Window& window() { return window_; }
 
  private:
-  class ContentRow;
-  class SidebarRow;
-  struct SidebarEntry {
-    std::optional<Uuid> id;
-    std::string title;
-    int depth = 0;
-    bool hasSubfolders = false;
-    bool isExpanded = true;
-    std::size_t count = 0;
-    bool isPlaying = false;
-    bool hasResume = false;
-    bool operator==(const SidebarEntry&) const = default;
-  };
+  // What the rows ask of the panel.
+  PlaylistView& model() override { return model_; }
+  PlaylistMetadata& metadata() override { return inputs_.metadata; }
+  bool isSelected(std::size_t position) const override;
+  void setSelected(std::size_t position, bool selected) override;
+  PlaylistView::Ids contextTargets(std::size_t position) const override;
+  void showContextMenu(Gtk::Widget& anchor, double x, double y,
+                       const PlaylistView::Ids& ids) override;
+  void showMoveMenu(Gtk::Widget& anchor, const Uuid& id) override;
+  void showActionsMenu(Gtk::Widget& anchor, const Uuid& id) override;
+  void dropRows(std::size_t from, std::size_t destination) override;
 
+  PlaylistView::Inputs modelInputs();
+  PlaylistView::Dependencies modelDependencies();
+  void buildWindow();
   void buildHeader(Gtk::Box& root);
-  void buildSidebar(Gtk::Box& body);
   void buildContent(Gtk::Box& body);
-  void buildAddBar(Gtk::Box& root);
-  void buildFooter(Gtk::Box& root);
-  void buildActions();
+  void buildSearch(Gtk::Box& bar);
+  Gtk::Widget& buildList();
+  Gtk::Widget& buildEmptyState();
+  bool listKeyPressed(guint key, Gdk::ModifierType state);
+  bool windowKeyPressed(guint key);
+  void done();
 
   // Redraws what the model's last change touched: the rows only when the library, the open
   // folder or the search changed, the controls always.
@@ -76,45 +88,27 @@ class PlaylistPanel {
   // `contentChanged`: what the rows show may differ even where the same items stay in place.
   void refreshRows(bool contentChanged);
   void scrollToResumeRow();
-  void refreshSidebar();
   void refreshScope();
   void refreshControls();
   void refreshBreadcrumb();
   void applySelection();
-  void syncDialogs();
-  void confirm(bool& shown, const Alert& alert, std::function<void()> confirmed,
-               std::function<void()> cancelled);
   void selectionChanged();
-
-  void showContextMenu(Gtk::Widget& anchor, double x, double y, const PlaylistView::Ids& ids);
-  // Pops the panel's one menu up at `at` inside `anchor`, or below the whole anchor.
-  void showMenu(Gtk::Widget& anchor, const Glib::RefPtr<Gio::MenuModel>& model,
-                std::optional<Gdk::Rectangle> at = std::nullopt);
-  Glib::RefPtr<Gio::Menu> menuModel(const std::vector<PlaylistView::MenuEntry>& entries,
-                                    const PlaylistView::Ids& ids);
-  Glib::RefPtr<Gio::Menu> moveMenuModel(const Uuid& id);
-  PlaylistView::Ids contextTargets(std::size_t position) const;
-  void dropRows(std::size_t from, std::size_t destination);
-
-  void chooseFiles(bool folders);
-  void addChosenFiles(std::vector<Url> chosen);
-  void setAdding(bool adding, const std::string& what = "Adding files…");
-  void chooseImport();
-  void startImport(const std::string& path);
-  void stopImport();
-  void chooseExport();
-  void runChooser(const Glib::RefPtr<Gtk::FileChooserNative>& chooser,
-                  std::function<void(const Glib::RefPtr<Gtk::FileChooserNative>&)> accepted);
   void metadataChanged(const std::string& url);
 
   Inputs inputs_;
-  // Work finished on other threads finds the panel through this, or finds it gone.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   Gtk::Window window_;
   // Kept whole on its screen each time it shows.
   ScreenKeeping onScreen_{window_};
   GtkPlayerDialogs dialogs_{window_};
-  std::unique_ptr<PlaylistView> model_;
+  PlaylistView model_;
+  // The "panel" actions: the menu's entries, shuffle, import and export.
+  Glib::RefPtr<Gio::SimpleActionGroup> actions_ = Gio::SimpleActionGroup::create();
+  PlaylistMenu menu_{window_, model_, *actions_};
+  PlaylistSidebar sidebar_{*this};
+  PlaylistAddBar addBar_;
+  PlaylistFiles files_{window_, model_, addBar_, *actions_};
+  PlaylistFooter footer_;
+  PlaylistDialogs questions_{dialogs_, model_};
   ObserverToken modelChanges_;
   ObserverToken metadataChanges_;
 
@@ -123,33 +117,15 @@ class PlaylistPanel {
   std::optional<Uuid> shownFolder_;
   bool shownOnce_ = false;
   std::string shownQuery_;
-  std::string shownExportTitle_;
   std::vector<PlaylistView::Row> rows_;
   std::vector<std::vector<PlaylistView::Row>> retiredRows_;
-  std::vector<SidebarEntry> sidebar_;
   bool syncingSelection_ = false;
-  bool syncingSidebar_ = false;
   bool searchQueued_ = false;
-  bool renameShown_ = false;
-  bool trashShown_ = false;
-  bool clearShown_ = false;
-  std::set<ContentRow*> boundRows_;
+  std::set<PlaylistContentRow*> boundRows_;
   sigc::connection summaryUpdate_;
   LaterTurns later_;
 
-  // The entries of the menu on screen, by the index its items carry.
-  std::vector<PlaylistView::MenuEntry> menuEntries_;
-  PlaylistView::Ids menuTargets_;
-  Glib::RefPtr<Gio::SimpleActionGroup> actions_;
-  Glib::RefPtr<Gio::SimpleAction> shuffleRemainingAction_;
-  Glib::RefPtr<Gio::SimpleAction> exportAction_;
-  Gtk::PopoverMenu contextMenu_;
-  Glib::RefPtr<Gtk::FileChooserNative> chooser_;
-
   Gtk::Label summary_;
-  Glib::RefPtr<Gtk::StringList> sidebarStore_;
-  Glib::RefPtr<Gtk::SingleSelection> sidebarSelection_;
-  Gtk::ListView* sidebarList_ = nullptr;
   Gtk::Box crumbs_{Gtk::Orientation::HORIZONTAL, 2};
   Gtk::Button playFromBeginning_;
   Gtk::Entry search_;
@@ -161,29 +137,6 @@ class PlaylistPanel {
   Gtk::GridView* list_ = nullptr;
   Gtk::Label emptyTitle_;
   Gtk::Label emptyMessage_;
-  Gtk::Entry urlField_;
-  Gtk::Button addURL_;
-  Gtk::Button addFiles_;
-  Gtk::Button addFolder_;
-  Gtk::Spinner adding_;
-  Gtk::Label addingText_;
-  Gtk::Button stopAdding_;
-  // The import running on a thread of its own, while it runs; its progress shows every 250 ms.
-  std::shared_ptr<PlaylistLibrary::ImportProgress> importing_;
-  sigc::connection importProgressTimer_;
-  Gtk::Button newFolder_;
-  Gtk::MenuButton importExport_;
-  Gtk::Box errorRow_{Gtk::Orientation::HORIZONTAL, 6};
-  Gtk::Label errorText_;
-  Gtk::Button remove_;
-  Gtk::Button moveUp_;
-  Gtk::Button moveDown_;
-  Gtk::Button play_;
-  Gtk::Button repeat_;
-  Gtk::MenuButton shuffle_;
-  Gtk::Button clear_;
-  Gtk::Label selectedCount_;
-  Gtk::Button done_;
 };
 
 }  // namespace orvel

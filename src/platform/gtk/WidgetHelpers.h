@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "chrome/PlayerSymbols.h"
 
 namespace orvel {
 
@@ -107,6 +110,18 @@ inline void describeRow(Gtk::Widget& widget, const std::string& label, const std
   }
   g_object_set_qdata_full(object, key, g_strdup(help.c_str()), g_free);
   setAccessibleLabel(widget, label);
+}
+
+// The theme's icon that draws one of the player's symbols.
+inline std::string iconName(std::string_view symbol) {
+  return std::string(PlayerSymbols::iconName(symbol));
+}
+
+// Setting a label's text, even the same text, lays it out again.
+inline void setText(Gtk::Label& label, const std::string& text) {
+  if (label.get_text().raw() != text) {
+    label.set_text(text);
+  }
 }
 
 inline void setClass(Gtk::Widget& widget, const char* name, bool on) {

@@ -4,7 +4,9 @@
 
 #include <gdk/gdk.h>
 #include <gio/gio.h>
+#include <giomm.h>
 
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -62,6 +64,48 @@ void openWithDesktop(const std::string& uri) {
       },
       g_strdup(uri.c_str()));
   g_object_unref(context);
+}
+
+namespace {
+
+// Opens the folder holding the file when no file manager answers the request to show it.
+void openContainingFolder(const Url& file) {
+  const std::string folder = std::filesystem::path(file.path()).parent_path();
+  if (auto url = Url::fileURL(folder)) {
+    openWithDesktop(url->absoluteString());
+  }
+}
+
+}  // namespace
+
+void showInFileManager(const Url& file) {
+  Gio::DBus::Connection::get(
+      Gio::DBus::BusType::SESSION, [file](Glib::RefPtr<Gio::AsyncResult>& result) {
+        Glib::RefPtr<Gio::DBus::Connection> bus;
+        try {
+          bus = Gio::DBus::Connection::get_finish(result);
+        } catch (const Glib::Error&) {
+          openContainingFolder(file);
+          return;
+        }
+        const std::vector<Glib::ustring> uris{file.absoluteString()};
+        auto parameters = Glib::VariantContainerBase::create_tuple(
+            {Glib::Variant<std::vector<Glib::ustring>>::create(uris),
+             Glib::Variant<Glib::ustring>::create("")});
+        bus->call(
+            "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1", "ShowItems",
+            parameters,
+            [bus, file](Glib::RefPtr<Gio::AsyncResult>& reply) {
+              try {
+                bus->call_finish(reply);
+              } catch (const Glib::Error& error) {
+                logLine("Playlist", "No file manager shows files (" + std::string(error.what()) +
+                                        "); opening the folder instead");
+                openContainingFolder(file);
+              }
+            },
+            "org.freedesktop.FileManager1", 5000);
+      });
 }
 
 }  // namespace orvel

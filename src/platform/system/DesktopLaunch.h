@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/Url.h"
+
 namespace orvel {
 
 // Links and files the player hands to the desktop's default programs. What the player set in its
@@ -15,5 +17,8 @@ namespace orvel {
 void setOwnEnvironmentVariable(const char* name, const char* value);
 // Opens the link or file with its default program; a failure is logged.
 void openWithDesktop(const std::string& uri);
+// Asks the desktop's file manager to show the file selected in its folder, or else opens the
+// folder.
+void showInFileManager(const Url& file);
 
 }  // namespace orvel

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "platform/gtk/PlaylistAddBar.h"
+
+#include "platform/gtk/WidgetHelpers.h"
+#include "playlist/PlaylistLibrary.h"
+
+namespace orvel {
+
+PlaylistAddBar::PlaylistAddBar(PlaylistView& model, Actions actions)
+    : model_(model), actions_(std::move(actions)) {
+  bar_.add_css_class("orvel-add-bar");
+  urlField_.set_hexpand(true);
+  urlField_.set_placeholder_text("Paste a YouTube, playlist, MP4, WebM or MKV URL");
+  setAccessibleLabel(urlField_, "Video or playlist URL");
+  urlField_.signal_activate().connect([this] { submit(); });
+  bar_.append(urlField_);
+  buildButtons(bar_);
+  buildErrorRow();
+}
+
+void PlaylistAddBar::buildButtons(Gtk::Box& bar) {
+  addURL_.set_label("Add URL");
+  describe(addURL_, "Add URL", "Add the link to the playlist");
+  addURL_.signal_clicked().connect([this] { submit(); });
+  bar.append(addURL_);
+  addFiles_.set_label("Add Files");
+  describe(addFiles_, "Add Files", "Add files or folders…");
+  addFiles_.signal_clicked().connect([this] { actions_.chooseFiles(false); });
+  bar.append(addFiles_);
+  addFolder_.set_label("Add Folder");
+  describe(addFolder_, "Add Folder", "Add a folder as a playlist folder…");
+  addFolder_.signal_clicked().connect([this] { actions_.chooseFiles(true); });
+  bar.append(addFolder_);
+  adding_.set_visible(false);
+  adding_.set_tooltip_text("Adding files…");
+  setAccessibleLabel(adding_, "Adding files…");
+  bar.append(adding_);
+  addingText_.set_visible(false);
+  bar.append(addingText_);
+  stopAdding_.set_label("Stop");
+  describe(stopAdding_, "Stop", "Stop the import");
+  stopAdding_.set_visible(false);
+  stopAdding_.signal_clicked().connect([this] { actions_.stopImport(); });
+  bar.append(stopAdding_);
+  newFolder_.set_label("New Folder");
+  describe(newFolder_, "New Folder", "New Folder");
+  newFolder_.signal_clicked().connect([this] { model_.newFolder(); });
+  bar.append(newFolder_);
+  importExport_.set_icon_name(iconName("square.and.arrow.up.on.square"));
+  describe(importExport_, "Import or export", "Import or export M3U playlists");
+  bar.append(importExport_);
+}
+
+void PlaylistAddBar::buildErrorRow() {
+  errorRow_.add_css_class("orvel-playlist-error");
+  auto* icon = Gtk::make_managed<Gtk::Image>();
+  icon->set_from_icon_name(iconName("exclamationmark.triangle.fill"));
+  errorRow_.append(*icon);
+  errorText_.set_xalign(0);
+  errorText_.set_wrap(true);
+  errorText_.set_hexpand(true);
+  errorText_.set_selectable(true);
+  errorRow_.append(errorText_);
+  errorRow_.set_visible(false);
+}
+
+void PlaylistAddBar::appendTo(Gtk::Box& root) {
+  root.append(bar_);
+  root.append(errorRow_);
+}
+
+void PlaylistAddBar::submit() {
+  model_.setNewURL(urlField_.get_text());
+  model_.addURL();
+  if (urlField_.get_text().raw() != model_.newURL()) {
+    urlField_.set_text(model_.newURL());
+  }
+}
+
+void PlaylistAddBar::refreshScope() {
+  const std::string exportTitle = model_.exportMenuTitle();
+  if (exportTitle != shownExportTitle_) {
+    shownExportTitle_ = exportTitle;
+    auto menu = Gio::Menu::create();
+    menu->append(std::string(PlaylistLibrary::kImportMenuTitle), "panel.import");
+    menu->append(exportTitle, "panel.export");
+    importExport_.set_menu_model(menu);
+  }
+}
+
+void PlaylistAddBar::refreshError() {
+  const auto& error = model_.errorMessage();
+  errorRow_.set_visible(error.has_value());
+  if (error) {
+    setText(errorText_, *error);
+  }
+}
+
+void PlaylistAddBar::setAdding(bool adding, const std::string& what) {
+  addFiles_.set_sensitive(!adding);
+  addFolder_.set_sensitive(!adding);
+  importExport_.set_sensitive(!adding);
+  adding_.set_visible(adding);
+  adding_.set_spinning(adding);
+  adding_.set_tooltip_text(what);
+  setAccessibleLabel(adding_, what);
+}
+
+void PlaylistAddBar::startImport(const std::string& fileName) {
+  setAdding(true, "Importing " + fileName + "…");
+  addingText_.set_text("Importing…");
+  addingText_.set_visible(true);
+  stopAdding_.set_visible(true);
+}
+
+void PlaylistAddBar::showImportProgress(int percent) {
+  addingText_.set_text("Importing… " + std::to_string(percent) + " %");
+}
+
+void PlaylistAddBar::endImport() {
+  addingText_.set_visible(false);
+  stopAdding_.set_visible(false);
+  setAdding(false);
+}
+
+}  // namespace orvel
