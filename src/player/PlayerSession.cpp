@@ -4,16 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <limits>
 #include <utility>
 
 #include "core/Files.h"
 #include "core/Log.h"
-#include "core/Text.h"
 #include "core/Url.h"
 #include "media/MediaHosts.h"
-#include "media/URLHelper.h"
 #include "player/PlayerPageScripts.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
@@ -28,23 +24,6 @@ StartTime wholeSeconds(double seconds) {
     return StartTime{0};
   }
   return static_cast<std::int64_t>(seconds);
-}
-
-// The file name of a media ID of the form "<kind>:file:///...", if it is one.
-std::optional<std::string> fileNameOfMediaID(const std::string& mediaID) {
-  auto colon = mediaID.find(':');
-  if (colon == std::string::npos) {
-    return std::nullopt;
-  }
-  auto url = Url::parse(std::string_view(mediaID).substr(colon + 1));
-  if (!url || !url->isFileURL()) {
-    return std::nullopt;
-  }
-  return url->lastPathComponent();
-}
-
-bool hasPrefix(const std::optional<std::string>& text, std::string_view prefix) {
-  return text && text->starts_with(prefix);
 }
 
 }  // namespace
@@ -156,7 +135,7 @@ void PlayerSession::runOnMain(std::function<void()> work) {
 }
 
 bool PlayerSession::isNativeMediaActive() const {
-  return hasPrefix(currentVideoID_, "mkv:");
+  return currentIDStartsWith("mkv:");
 }
 
 bool PlayerSession::isWebPageMediaID(const std::string& videoID) {
@@ -199,13 +178,7 @@ PlayerSession::~PlayerSession() {
 void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   bridge_ = &bridge;
   bridge.isPlayerShellActive = [this] { return loader_.playerPageLoaded(); };
-  bridge.onPageReady = [this] {
-    const bool fill = deps_.settings.fillPlayerWindowEnabled();
-    deps_.web.evaluate(std::string("window.setNativeFillPlayerWindow && "
-                                   "window.setNativeFillPlayerWindow(") +
-                           (fill ? "true" : "false") + ");",
-                       nullptr);
-  };
+  bridge.onPageReady = [this] { pageReady(); };
   bridge.onPlayerReady = [this] {
     runOnMain([this] {
       loader_.handlePlayerReady();
@@ -214,95 +187,21 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   };
   bridge.onProgress = [this](const std::string& videoID, double time,
                              std::optional<std::string> title) {
-    runOnMain([this, videoID, time, title] {
-      if (isNativeMediaActive() || isFailedSourceCurrent() || isStaleReport(videoID)) {
-        return;
-      }
-      updatePlaybackPosition(videoID, time, title);
-    });
+    runOnMain([this, videoID, time, title] { pageProgressed(videoID, time, title); });
   };
   bridge.onPlayerStateChange = [this](int state, double time, double duration) {
-    runOnMain([this, state, time, duration] {
-      if (recovery_.failedSourceURL()) {
-        return;
-      }
-      playerState_ = state;
-      if (duration > 0) {
-        setPlayerDuration(duration, hasPrefix(currentVideoID_, "youtube-playlist:")
-                                        ? std::nullopt
-                                        : currentVideoID_);
-      }
-      if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
-        playerCurrentTime_ = time;
-      }
-      if (state == 0 && !hasPrefix(currentVideoID_, "youtube-playlist:")) {
-        advancePlaylist();
-      }
-      changed();
-    });
+    runOnMain([this, state, time, duration] { playerStateChanged(state, time, duration); });
   };
   bridge.onPlayerTick = [this](const std::string& videoID, double time, double duration,
                                const std::string& title, int state) {
-    runOnMain([this, videoID, time, duration, title, state] {
-      if (isFailedSourceCurrent()) {
-        return;
-      }
-      if (!isYouTubeActive_ && videoID != currentVideoID_) {
-        return;
-      }
-      // The page that was left may still report once while the player page takes over.
-      if (isYouTubeActive_ && isWebPageMediaID(videoID)) {
-        return;
-      }
-      playerState_ = state;
-      if (duration > 0) {
-        setPlayerDuration(duration, videoID.empty() ? std::nullopt : std::optional(videoID));
-      }
-      if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
-        playerCurrentTime_ = time;
-      }
-      if (!title.empty()) {
-        currentVideoTitle_ = title;
-      }
-      if (duration > 0 && !videoID.empty() && (state == 1 || state == 2) && time >= 0) {
-        updatePlaybackPosition(videoID, time, title.empty() ? std::nullopt : std::optional(title));
-      }
-      changed();
-    });
+    runOnMain(
+        [this, tick = PlayerTick{videoID, time, duration, title, state}] { playerTicked(tick); });
   };
   bridge.onPlaylistPosition = [this](const std::string& listID, std::int64_t index) {
-    runOnMain([this, listID, index] {
-      if (currentVideoID_ != "youtube-playlist:" + listID || !currentSourceURL_) {
-        return;
-      }
-      auto url = Url::parse(*currentSourceURL_);
-      if (!url) {
-        return;
-      }
-      std::string query;
-      for (const Url::QueryItem& item : url->queryItems()) {
-        if (item.name == "index") {
-          continue;
-        }
-        query += (query.empty() ? "" : "&") + percentEncoded(item.name, "") +
-                 (item.value ? "=" + percentEncoded(*item.value, "") : "");
-      }
-      if (index < 0 || index >= std::numeric_limits<std::int32_t>::max()) {
-        return;
-      }
-      query += (query.empty() ? "" : "&") + std::string("index=") + std::to_string(index + 1);
-      if (auto rebuilt = url->replacingPercentEncodedQuery(query)) {
-        currentSourceURL_ = rebuilt->absoluteString();
-      }
-    });
+    runOnMain([this, listID, index] { playlistPositionChanged(listID, index); });
   };
   bridge.onMediaEnded = [this](std::optional<std::string> source) {
-    runOnMain([this, source] {
-      if (recovery_.failedSourceURL() || (source && source != currentSourceURL_)) {
-        return;
-      }
-      advancePlaylist();
-    });
+    runOnMain([this, source] { mediaEnded(source); });
   };
   bridge.onPlayerError = [this](const std::string& message) {
     runOnMain([this, message] {
@@ -333,27 +232,6 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
   bridge.onWebContentProcessTerminated = [this] {
     runOnMain([this] { handleProcessTerminated(); });
   };
-}
-
-void PlayerSession::handleProcessTerminated() {
-  loader_.invalidatePlayerShell();
-  playerState_ = -1;
-  changed();
-  if (isNativeMediaActive() || !currentSourceURL_) {
-    return;
-  }
-  // A page that takes its web process down every time would otherwise be reopened for ever.
-  const double now = deps_.queue.now();
-  std::erase_if(recentTerminations_, [now](double at) { return now - at > kTerminationWindow; });
-  recentTerminations_.push_back(now);
-  if (recentTerminations_.size() >= kMaxTerminations) {
-    recentTerminations_.clear();
-    reportSourceFailure(*currentSourceURL_, kRepeatedTermination);
-    return;
-  }
-  if (auto media = deps_.registry.resolve(*currentSourceURL_)) {
-    loadMedia(*media, playerCurrentTime_, false);
-  }
 }
 
 void PlayerSession::configurePlayback() {
@@ -544,245 +422,6 @@ void PlayerSession::replaceResumeScript(double startTime, const std::string& sou
                                .time = UserScript::Time::documentStart,
                                .frames = UserScript::Frames::mainFrame});
   deps_.web.setUserScripts(std::move(scripts));
-}
-
-// MARK: - Positions and history
-
-std::optional<double> PlayerSession::savedPosition(const std::string& videoID) const {
-  if (auto found = playbackPositions_.find(videoID); found != playbackPositions_.end()) {
-    return found->second;
-  }
-  auto fileName = fileNameOfMediaID(videoID);
-  if (!fileName) {
-    return std::nullopt;
-  }
-  for (const auto& [storedID, position] : playbackPositions_) {
-    if (fileNameOfMediaID(storedID) == fileName) {
-      return position;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> PlayerSession::webViewMediaID() const {
-  auto url = deps_.web.currentURL();
-  if (!url) {
-    return std::nullopt;
-  }
-  auto media = deps_.registry.resolve(*url);
-  return media ? std::optional(media->mediaID) : std::nullopt;
-}
-
-void PlayerSession::updatePlaybackPosition(const std::string& videoID, double time,
-                                           std::optional<std::string> title) {
-  if (!currentVideoID_ || !std::isfinite(time) || time < 1) {
-    return;
-  }
-  if (playlistIndex() && videoID != currentVideoID_) {
-    return;
-  }
-  // The embedded player moved on to another video by itself: remember that video's own link.
-  if (isYouTubeActive_ && currentVideoID_ != videoID && videoID.find(':') == std::string::npos) {
-    currentSourceURL_ = URLHelper::makeWatchURL(videoID);
-  }
-  currentVideoID_ = videoID;
-  // A local file's page has no title of its own: the file is known by its name, whatever engine
-  // plays it.
-  if (!title || isBlank(*title)) {
-    if (auto fileName = fileNameOfMediaID(videoID)) {
-      title = std::filesystem::path(*fileName).stem().string();
-    }
-  }
-  if (auto url = deps_.web.currentURL()) {
-    if (auto media = deps_.registry.resolve(*url); media && media->mediaID == videoID) {
-      currentSourceURL_ = media->playbackURL.absoluteString();
-    }
-  }
-  playbackPositions_[videoID] = time;
-  std::string lastURL = currentSourceURL_ ? *currentSourceURL_ : URLHelper::makeWatchURL(videoID);
-  {
-    Defaults::Batch batch(deps_.defaults);
-    writePositions();
-    setLastURL(lastURL);
-  }
-  deps_.settings.recordRecentVideo(videoID, title, time, lastURL);
-}
-
-void PlayerSession::writePositions() {
-  PropertyList::Dictionary dictionary;
-  for (const auto& [videoID, position] : playbackPositions_) {
-    dictionary.emplace(videoID, PropertyList(position));
-  }
-  deps_.defaults.set(kPositionsKey, PropertyList(std::move(dictionary)));
-}
-
-void PlayerSession::setLastURL(const std::string& url) {
-  deps_.defaults.set(kLastURLKey, url);
-}
-
-std::optional<std::string> PlayerSession::activeVideoID() const {
-  return currentVideoID_ ? currentVideoID_ : webViewMediaID();
-}
-
-void PlayerSession::flushPlaybackPositionToDefaults() {
-  Defaults::Batch batch(deps_.defaults);
-  writePositions();
-  persistLastOpenedVideoFallback();
-}
-
-void PlayerSession::persistLastOpenedVideoFallback() {
-  auto videoID = activeVideoID();
-  if (!videoID) {
-    return;
-  }
-  if (currentSourceURL_) {
-    setLastURL(*currentSourceURL_);
-    return;
-  }
-  StartTime start;
-  if (auto position = savedPosition(*videoID); position && *position >= 1) {
-    start = std::llround(*position);
-  }
-  setLastURL(URLHelper::makeWatchURL(*videoID, start));
-}
-
-void PlayerSession::persistCurrentPlaybackPosition() {
-  const auto& snapshot = deps_.native.snapshot();
-  if (snapshot && snapshot->mediaID == currentVideoID_) {
-    updatePlaybackPosition(snapshot->mediaID, snapshot->time, currentVideoTitle_);
-    return;
-  }
-  deps_.web.evaluate("window.nativePostPlaybackProgress && window.nativePostPlaybackProgress();",
-                     nullptr);
-}
-
-void PlayerSession::pauseAndPersistCurrentPlayback(std::function<void()> done) {
-  runOnMain([this, done = std::move(done)] {
-    deps_.web.evaluate(
-        "if (window.ytPause) { window.ytPause(); } "
-        "if (window.nativePostPlaybackProgress) { window.nativePostPlaybackProgress(); } "
-        "var v = document.querySelector('video'); "
-        "if (v) { v.pause(); v.currentTime = v.currentTime || 0; }",
-        [done](const ScriptResult&) {
-          if (done) {
-            done();
-          }
-        });
-  });
-}
-
-std::optional<RecentVideoItem> PlayerSession::historyEntry(const std::string& videoID) const {
-  for (const auto* list : {&deps_.settings.watchHistoryVideos(), &deps_.settings.recentVideos()}) {
-    for (const RecentVideoItem& item : *list) {
-      if (item.videoID == videoID) {
-        return item;
-      }
-    }
-  }
-  return std::nullopt;
-}
-
-void PlayerSession::applyHistoryNotice(const std::optional<RecentVideoItem>& entry) {
-  historyNoticeClearTask_.cancel();
-  if (entry && entry->isThumbsDown) {
-    showHistoryAlert("This video was marked thumbs down",
-                     "\u201c" + entry->title + "\u201d is in your history as a thumbs-down video.");
-    statusMessage_ = "History note: thumbs down";
-    ++statusMessageToken_;
-  } else if (entry && entry->watchLaterStars >= 1) {
-    const int stars = entry->watchLaterStars;
-    showTemporaryHistoryNotice(
-        "Watched earlier: rated " + std::to_string(stars) + " " + (stars == 1 ? "star" : "stars"),
-        180);
-  } else {
-    statusMessage_.clear();
-  }
-  changed();
-}
-
-void PlayerSession::showHistoryAlert(const std::string& title, const std::string& message) {
-  deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                .title = title,
-                                .message = message,
-                                .buttons = {"OK"},
-                                .destructiveButton = {}},
-                          [](std::size_t) {});
-}
-
-void PlayerSession::unloadCurrentMedia() {
-  currentVideoID_.reset();
-  currentSourceURL_.reset();
-  currentVideoTitle_.clear();
-  playerState_ = -1;
-  playerCurrentTime_ = 0;
-  playerDuration_ = 0;
-  deps_.native.stop();
-  loader_.invalidatePlayerShell();
-  deps_.web.loadHTML("", std::nullopt);
-}
-
-void PlayerSession::stopForFailure(const std::string& message) {
-  pauseAndPersistCurrentPlayback();
-  deps_.native.stop();
-  playerState_ = -1;
-  statusClearTask_.cancel();
-  ++statusMessageToken_;
-  statusMessage_ = message;
-  if (windowHooks_.makeWindowSolid) {
-    windowHooks_.makeWindowSolid();
-  }
-}
-
-void PlayerSession::setStatusMessage(const std::string& text, std::optional<double> clearAfter) {
-  const std::uint64_t token = ++statusMessageToken_;
-  statusMessage_ = text;
-  statusClearTask_.cancel();
-  if (clearAfter) {
-    statusClearTask_ = deps_.queue.postDelayed(*clearAfter, lifetime_.guard([this, token] {
-      if (statusMessageToken_ == token) {
-        statusMessage_.clear();
-        changed();
-      }
-    }));
-  }
-  changed();
-}
-
-void PlayerSession::showTemporaryHistoryNotice(const std::string& text, double duration) {
-  historyNoticeClearTask_.cancel();
-  const std::uint64_t token = ++statusMessageToken_;
-  statusMessage_ = text;
-  historyNoticeClearTask_ = deps_.queue.postDelayed(duration, lifetime_.guard([this, token] {
-    if (statusMessageToken_ == token) {
-      statusMessage_.clear();
-      changed();
-    }
-    historyNoticeClearTask_ = TaskHandle();
-  }));
-  changed();
-}
-
-void PlayerSession::promptForURL() {
-  if (windowHooks_.suspendAlwaysOnTopForOverlay) {
-    windowHooks_.suspendAlwaysOnTopForOverlay();
-  }
-  Alert alert{.style = Alert::Style::informational,
-              .title = "Open Streaming URL",
-              .message =
-                  "Enter a YouTube, Disney+, MP4, or WebM URL. You can also drop a video "
-                  "file onto the player.",
-              .buttons = {"Open", "Cancel"},
-              .destructiveButton = {}};
-  deps_.dialogs.promptForText(
-      alert, "https://www.youtube.com/watch?v=dQw4w9WgXcQ or https://www.disneyplus.com/video/…",
-      "", lifetime_.guard([this](std::optional<std::string> text) {
-        if (windowHooks_.restoreAlwaysOnTopAfterOverlay) {
-          windowHooks_.restoreAlwaysOnTopAfterOverlay();
-        }
-        if (text) {
-          loadStreamingURL(*text, true);
-        }
-      }));
 }
 
 // MARK: - Queue and failures

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -220,7 +221,26 @@ class PlayerSession final : public PlaybackControls {
   static bool isWebPageMediaID(const std::string& videoID);
   bool isStaleReport(const std::string& videoID) const;
   void acceptSnapshot(const PlaybackSnapshot& snapshot);
+
+  // What the player page reports, on the main loop.
+  struct PlayerTick {
+    std::string videoID;
+    double time = 0;
+    double duration = 0;
+    std::string title;
+    int state = -1;
+  };
+  void pageReady();
+  void pageProgressed(const std::string& videoID, double time,
+                      const std::optional<std::string>& title);
+  void playerStateChanged(int state, double time, double duration);
+  void playerTicked(const PlayerTick& tick);
+  void playlistPositionChanged(const std::string& listID, std::int64_t index);
+  void mediaEnded(const std::optional<std::string>& source);
   void handleProcessTerminated();
+  bool currentIDStartsWith(std::string_view prefix) const {
+    return currentVideoID_ && currentVideoID_->starts_with(prefix);
+  }
   void changed();
   void setPlayerDuration(double duration, const std::optional<std::string>& mediaID);
   void synchronizeEqualizer();

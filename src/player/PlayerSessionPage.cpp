@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// What the player page reports: its readiness, the time and state of its player, the item a
+// YouTube playlist is at, the end of a video, and the loss of its web process.
+
+#include <algorithm>
+#include <limits>
+
+#include "core/Text.h"
+#include "core/Url.h"
+#include "player/PlayerSession.h"
+
+namespace orvel {
+
+void PlayerSession::pageReady() {
+  const bool fill = deps_.settings.fillPlayerWindowEnabled();
+  deps_.web.evaluate(std::string("window.setNativeFillPlayerWindow && "
+                                 "window.setNativeFillPlayerWindow(") +
+                         (fill ? "true" : "false") + ");",
+                     nullptr);
+}
+
+void PlayerSession::pageProgressed(const std::string& videoID, double time,
+                                   const std::optional<std::string>& title) {
+  if (isNativeMediaActive() || isFailedSourceCurrent() || isStaleReport(videoID)) {
+    return;
+  }
+  updatePlaybackPosition(videoID, time, title);
+}
+
+void PlayerSession::playerStateChanged(int state, double time, double duration) {
+  if (recovery_.failedSourceURL()) {
+    return;
+  }
+  playerState_ = state;
+  if (duration > 0) {
+    setPlayerDuration(duration,
+                      currentIDStartsWith("youtube-playlist:") ? std::nullopt : currentVideoID_);
+  }
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
+    playerCurrentTime_ = time;
+  }
+  if (state == 0 && !currentIDStartsWith("youtube-playlist:")) {
+    advancePlaylist();
+  }
+  changed();
+}
+
+void PlayerSession::playerTicked(const PlayerTick& tick) {
+  if (isFailedSourceCurrent()) {
+    return;
+  }
+  if (!isYouTubeActive_ && tick.videoID != currentVideoID_) {
+    return;
+  }
+  // The page that was left may still report once while the player page takes over.
+  if (isYouTubeActive_ && isWebPageMediaID(tick.videoID)) {
+    return;
+  }
+  playerState_ = tick.state;
+  if (tick.duration > 0) {
+    setPlayerDuration(tick.duration,
+                      tick.videoID.empty() ? std::nullopt : std::optional(tick.videoID));
+  }
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(tick.time)) {
+    playerCurrentTime_ = tick.time;
+  }
+  if (!tick.title.empty()) {
+    currentVideoTitle_ = tick.title;
+  }
+  if (tick.duration > 0 && !tick.videoID.empty() && (tick.state == 1 || tick.state == 2) &&
+      tick.time >= 0) {
+    updatePlaybackPosition(tick.videoID, tick.time,
+                           tick.title.empty() ? std::nullopt : std::optional(tick.title));
+  }
+  changed();
+}
+
+// The page moved through a YouTube playlist: the link kept for the item says where it is now.
+void PlayerSession::playlistPositionChanged(const std::string& listID, std::int64_t index) {
+  if (currentVideoID_ != "youtube-playlist:" + listID || !currentSourceURL_) {
+    return;
+  }
+  auto url = Url::parse(*currentSourceURL_);
+  if (!url) {
+    return;
+  }
+  std::string query;
+  for (const Url::QueryItem& item : url->queryItems()) {
+    if (item.name == "index") {
+      continue;
+    }
+    query += (query.empty() ? "" : "&") + percentEncoded(item.name, "") +
+             (item.value ? "=" + percentEncoded(*item.value, "") : "");
+  }
+  if (index < 0 || index >= std::numeric_limits<std::int32_t>::max()) {
+    return;
+  }
+  query += (query.empty() ? "" : "&") + std::string("index=") + std::to_string(index + 1);
+  if (auto rebuilt = url->replacingPercentEncodedQuery(query)) {
+    currentSourceURL_ = rebuilt->absoluteString();
+  }
+}
+
+void PlayerSession::mediaEnded(const std::optional<std::string>& source) {
+  if (recovery_.failedSourceURL() || (source && source != currentSourceURL_)) {
+    return;
+  }
+  advancePlaylist();
+}
+
+void PlayerSession::handleProcessTerminated() {
+  loader_.invalidatePlayerShell();
+  playerState_ = -1;
+  changed();
+  if (isNativeMediaActive() || !currentSourceURL_) {
+    return;
+  }
+  // A page that takes its web process down every time would otherwise be reopened for ever.
+  const double now = deps_.queue.now();
+  std::erase_if(recentTerminations_, [now](double at) { return now - at > kTerminationWindow; });
+  recentTerminations_.push_back(now);
+  if (recentTerminations_.size() >= kMaxTerminations) {
+    recentTerminations_.clear();
+    reportSourceFailure(*currentSourceURL_, kRepeatedTermination);
+    return;
+  }
+  if (auto media = deps_.registry.resolve(*currentSourceURL_)) {
+    loadMedia(*media, playerCurrentTime_, false);
+  }
+}
+
+}  // namespace orvel
