@@ -4,14 +4,14 @@
 
 #include <gtkmm.h>
 
-#include <array>
 #include <functional>
 #include <optional>
 
 #include "chrome/PlayerToolbarValues.h"
 #include "core/Cancellable.h"
-#include "native/PlayerEQBands.h"
 #include "native/PlayerEqualizer.h"
+#include "platform/gtk/EqualizerPopover.h"
+#include "platform/gtk/PlaybackOptionsPopover.h"
 
 namespace orvel {
 
@@ -70,16 +70,14 @@ class PlayerToolbar final : public Gtk::Box {
  private:
   void buildTimeRow();
   void buildControlRow();
-  Gtk::Popover& buildOptionsPopover();
-  Gtk::Popover& buildEqualizerPopover();
+  void buildVolumeControls();
+  void buildTransportControls();
+  void buildWindowControls();
   void applyLayout(bool wide);
-  void updateEqualizer();
   void setVolumeFromUser(double volume);
   void finishSeek();
   static gboolean onSeekPointerEvent(GtkEventControllerLegacy* controller, GdkEvent* event,
                                      gpointer self);
-  void drawBandLevel(std::size_t band, const Cairo::RefPtr<Cairo::Context>& cairo, int width,
-                     int height);
 
   Inputs inputs_;
   PlayerEqualizer& equalizer_;
@@ -108,29 +106,10 @@ class PlayerToolbar final : public Gtk::Box {
   Gtk::Button alwaysOnTop_;
   Gtk::MenuButton options_;
   Gtk::Button playlist_;
-  Gtk::Popover* equalizerPopover_ = nullptr;
-  Gtk::Popover* optionsPopover_ = nullptr;
+  // Owned by their buttons.
+  EqualizerPopover* equalizerPopover_ = nullptr;
+  PlaybackOptionsPopover* optionsPopover_ = nullptr;
 
-  // Options popover.
-  Gtk::Scale optionsVolume_;
-  Gtk::CheckButton optionsAlwaysOnTop_;
-  Gtk::Image optionsPin_;
-  Gtk::Box zoomSection_{Gtk::Orientation::VERTICAL, 8};
-  Gtk::Label zoomValue_;
-  Gtk::Scale zoom_;
-  Gtk::Button zoomReset_;
-  Gtk::Box deleteSection_{Gtk::Orientation::VERTICAL, 8};
-  Gtk::MenuButton commands_;
-
-  // Equalizer popover.
-  Gtk::Box equalizerIcon_;
-  Gtk::Button equalizerReset_;
-  Gtk::Switch equalizerSwitch_;
-  std::array<Gtk::Label, PlayerEQBands::count> gainLabels_;
-  std::array<Gtk::Scale, PlayerEQBands::count> bands_;
-  std::array<Gtk::DrawingArea, PlayerEQBands::count> bandLevels_;
-  Gtk::Box* errorRow_ = nullptr;
-  Gtk::Label equalizerErrorText_;
   ObserverToken equalizerChanges_;
 };
 

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "platform/gtk/PlaybackOptionsPopover.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "chrome/PlayerToolbarValues.h"
+#include "platform/gtk/ToolbarWidgets.h"
+
+namespace orvel {
+namespace {
+
+// Calls the action if there is one.
+template <typename... Arguments>
+void call(const std::function<void(Arguments...)>& action, Arguments... arguments) {
+  if (action) {
+    action(arguments...);
+  }
+}
+
+}  // namespace
+
+PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::move(actions)) {
+  add_css_class("orvel-popover");
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
+  box->set_size_request(320, -1);
+  box->append(makeToolbarLabel("Playback", "orvel-headline"));
+  buildVolume(*box);
+  box->append(*Gtk::make_managed<Gtk::Separator>());
+  buildWindowButtons(*box);
+  buildZoom();
+  box->append(zoomSection_);
+  buildDelete();
+  box->append(deleteSection_);
+  buildCommands(*box);
+  set_child(*box);
+}
+
+void PlaybackOptionsPopover::buildVolume(Gtk::Box& box) {
+  auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  auto& label = makeToolbarLabel("Volume", "orvel-body");
+  label.set_hexpand(true);
+  configureVolumeSlider(volume_);
+  volume_.signal_value_changed().connect([this] {
+    if (!updating_) {
+      call(actions_.setVolume, volume_.get_value());
+    }
+  });
+  row->append(label);
+  row->append(volume_);
+  box.append(*row);
+}
+
+void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
+  auto* fullscreen = Gtk::make_managed<Gtk::Button>();
+  auto* content = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  auto* icon = Gtk::make_managed<Gtk::Image>();
+  icon->set_from_icon_name(iconName("arrow.up.left.and.arrow.down.right"));
+  content->append(*icon);
+  content->append(*Gtk::make_managed<Gtk::Label>("Toggle fullscreen"));
+  fullscreen->set_child(*content);
+  setAccessibleLabel(*fullscreen, "Toggle fullscreen");
+  fullscreen->set_has_frame(false);
+  fullscreen->add_css_class("orvel-row-button");
+  fullscreen->signal_clicked().connect([this] { call(actions_.onFullscreen); });
+  box.append(*fullscreen);
+
+  // The toggle shows the switch's state; a click asks for the change and never sets it itself.
+  auto* pinRow = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  pin_.set_from_icon_name(iconName("pin.fill"));
+  alwaysOnTop_.set_label("Always on top");
+  alwaysOnTop_.signal_toggled().connect([this] {
+    if (!updating_) {
+      call(actions_.onAlwaysOnTop);
+    }
+  });
+  pinRow->append(pin_);
+  pinRow->append(alwaysOnTop_);
+  box.append(*pinRow);
+}
+
+void PlaybackOptionsPopover::buildZoom() {
+  zoomSection_.append(*Gtk::make_managed<Gtk::Separator>());
+  auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  auto& label = makeToolbarLabel("Video zoom", "orvel-body");
+  label.set_hexpand(true);
+  zoomValue_.add_css_class("orvel-time");
+  row->append(label);
+  row->append(zoomValue_);
+  zoomSection_.append(*row);
+  zoom_.set_range(1, 3);
+  zoom_.set_increments(0.05, 0.25);
+  zoom_.set_digits(2);
+  zoom_.set_round_digits(2);
+  zoom_.set_draw_value(false);
+  zoom_.add_css_class("orvel-seek");
+  describe(zoom_, "Video zoom", "Video zoom");
+  zoom_.signal_value_changed().connect([this] {
+    if (updating_) {
+      return;
+    }
+    // Steps of 0.05 between 1 and 3.
+    const double stepped = std::clamp(std::round(zoom_.get_value() * 20) / 20, 1.0, 3.0);
+    zoomValue_.set_text(PlayerToolbarValues::zoomPercent(stepped));
+    call(actions_.onZoom, stepped);
+  });
+  zoomSection_.append(zoom_);
+  zoomReset_.set_label("Reset to 100%");
+  zoomReset_.set_halign(Gtk::Align::START);
+  zoomReset_.signal_clicked().connect([this] { call(actions_.onZoom, 1.0); });
+  zoomSection_.append(zoomReset_);
+}
+
+void PlaybackOptionsPopover::buildDelete() {
+  deleteSection_.append(*Gtk::make_managed<Gtk::Separator>());
+  auto* deleteFile = Gtk::make_managed<Gtk::Button>("Stop & Delete File");
+  deleteFile->add_css_class("destructive-action");
+  deleteFile->set_halign(Gtk::Align::START);
+  deleteFile->signal_clicked().connect([this] { call(actions_.onDeleteFile); });
+  deleteSection_.append(*deleteFile);
+}
+
+// Every command of the player with its key, for those who look for them with the mouse.
+void PlaybackOptionsPopover::buildCommands(Gtk::Box& box) {
+  box.append(*Gtk::make_managed<Gtk::Separator>());
+  commands_.set_label("All Commands");
+  commands_.set_has_frame(false);
+  commands_.set_halign(Gtk::Align::START);
+  commands_.add_css_class("orvel-row-button");
+  describe(commands_, "All Commands", "The player's commands and their keys");
+  commands_.set_visible(false);
+  box.append(commands_);
+}
+
+void PlaybackOptionsPopover::setCommandsMenu(const Glib::RefPtr<Gio::MenuModel>& menu) {
+  commands_.set_menu_model(menu);
+  commands_.set_visible(static_cast<bool>(menu));
+}
+
+void PlaybackOptionsPopover::update(const Shown& shown) {
+  updating_ = true;
+  volume_.set_value(shown.volume);
+  alwaysOnTop_.set_active(shown.isAlwaysOnTop);
+  setClass(pin_, "orvel-accent", shown.isAlwaysOnTop);
+  zoomSection_.set_visible(shown.videoZoom.has_value());
+  if (shown.videoZoom) {
+    zoom_.set_value(*shown.videoZoom);
+    zoomValue_.set_text(PlayerToolbarValues::zoomPercent(*shown.videoZoom));
+    zoomReset_.set_sensitive(*shown.videoZoom != 1.0);
+  }
+  deleteSection_.set_visible(shown.canDeleteFile);
+  updating_ = false;
+}
+
+}  // namespace orvel

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <gtkmm.h>
+
+#include <functional>
+#include <optional>
+
+namespace orvel {
+
+// The toolbar's playback options: volume, fullscreen, keep-on-top, the video zoom of an MKV,
+// Stop & Delete File for a local file, and every command of the player with its key. It reports
+// what the user asks for and shows what the toolbar hands it.
+class PlaybackOptionsPopover final : public Gtk::Popover {
+ public:
+  struct Actions {
+    std::function<void(double volume)> setVolume;
+    std::function<void()> onFullscreen;
+    std::function<void()> onAlwaysOnTop;
+    std::function<void(double zoom)> onZoom;
+    std::function<void()> onDeleteFile;
+  };
+  struct Shown {
+    double volume = 1;
+    bool isAlwaysOnTop = true;
+    // Absent hides the zoom controls.
+    std::optional<double> videoZoom;
+    bool canDeleteFile = false;
+  };
+
+  explicit PlaybackOptionsPopover(Actions actions);
+
+  void update(const Shown& shown);
+  // Absent hides "All Commands".
+  void setCommandsMenu(const Glib::RefPtr<Gio::MenuModel>& menu);
+
+ private:
+  void buildVolume(Gtk::Box& box);
+  void buildWindowButtons(Gtk::Box& box);
+  void buildZoom();
+  void buildDelete();
+  void buildCommands(Gtk::Box& box);
+
+  Actions actions_;
+  bool updating_ = false;
+  Gtk::Scale volume_;
+  Gtk::CheckButton alwaysOnTop_;
+  Gtk::Image pin_;
+  Gtk::Box zoomSection_{Gtk::Orientation::VERTICAL, 8};
+  Gtk::Label zoomValue_;
+  Gtk::Scale zoom_;
+  Gtk::Button zoomReset_;
+  Gtk::Box deleteSection_{Gtk::Orientation::VERTICAL, 8};
+  Gtk::MenuButton commands_;
+};
+
+}  // namespace orvel
