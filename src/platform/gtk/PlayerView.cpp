@@ -71,6 +71,29 @@ DropPayload payloadOf(const Glib::ValueBase& value) {
 PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
     : session_(session), inputs_(std::move(inputs)) {
   PlayerChromeStyle::load();
+  buildLayers();
+  buildBars();
+  buildDropPrompt();
+  buildDragStrip();
+  motion_ = Gtk::EventControllerMotion::create();
+  motion_->signal_enter().connect([this](double, double) {
+    if (inputs_.onPointerInside) {
+      inputs_.onPointerInside(true);
+    }
+  });
+  motion_->signal_leave().connect([this] {
+    if (inputs_.onPointerInside) {
+      inputs_.onPointerInside(false);
+    }
+  });
+  add_controller(motion_);
+
+  buildDropTarget();
+  sessionChanges_ = session_.observeChanges([this] { render(); });
+  render();
+}
+
+void PlayerView::buildLayers() {
   // Back-most, the black top band: the content covers it, and where the content is see-through
   // it gives the user a strip to grab. The content fills the whole view above it and gives the
   // view its size.
@@ -106,7 +129,9 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
     }
   });
   add_overlay(sizeProbe_);
+}
 
+void PlayerView::buildBars() {
   // The bars: the title along the top on its gradient, and the toolbar at the foot (added with
   // the toolbar). Each covers only its own strip, so that the page below takes the rest.
   topBar_.add_css_class("orvel-bars");
@@ -129,9 +154,9 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   status_.set_justify(Gtk::Justification::CENTER);
   status_.set_can_target(false);
   add_overlay(status_);
+}
 
-  buildDropPrompt();
-
+void PlayerView::buildDragStrip() {
   // The first points of the top edge are left free, as on a window with its own buttons.
   dragStrip_.set_size_request(-1, kTopBandHeight);
   dragStrip_.set_valign(Gtk::Align::START);
@@ -150,45 +175,36 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
   dragStrip_.add_controller(secondary);
   stripMenu_.set_parent(dragStrip_);
   stripMenu_.set_has_arrow(false);
+}
 
-  motion_ = Gtk::EventControllerMotion::create();
-  motion_->signal_enter().connect([this](double, double) {
-    if (inputs_.onPointerInside) {
-      inputs_.onPointerInside(true);
-    }
-  });
-  motion_->signal_leave().connect([this] {
-    if (inputs_.onPointerInside) {
-      inputs_.onPointerInside(false);
-    }
-  });
-  add_controller(motion_);
+// What the drag over the view would open, if it is anything the player plays.
+std::optional<std::string> PlayerView::droppableText() const {
+  const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
+  if (!value) {
+    return std::nullopt;
+  }
+  Glib::ValueBase copy;
+  copy.init(value);
+  return droppedURLString(payloadOf(copy), StreamingProviderRegistry::shared());
+}
 
+void PlayerView::buildDropTarget() {
   dropTarget_ = Gtk::DropTarget::create(G_TYPE_INVALID, Gdk::DragAction::COPY);
   dropTarget_->set_gtypes({GDK_TYPE_FILE_LIST, G_TYPE_STRING});
   dropTarget_->set_preload(true);
   // Asked before the web view's own drop handling, which would otherwise take files and links
   // and open them as pages.
   dropTarget_->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
-  auto resolvable = [this]() -> std::optional<std::string> {
-    const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
-    if (!value) {
-      return std::nullopt;
-    }
-    Glib::ValueBase copy;
-    copy.init(value);
-    return droppedURLString(payloadOf(copy), StreamingProviderRegistry::shared());
-  };
   dropTarget_->signal_enter().connect(
-      [this, resolvable](double, double) {
-        const bool ok = resolvable().has_value();
+      [this](double, double) {
+        const bool ok = droppableText().has_value();
         inputs_.onTargetedChange(ok);
         return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
       },
       false);
   dropTarget_->signal_motion().connect(
-      [this, resolvable](double, double) {
-        const bool ok = resolvable().has_value();
+      [this](double, double) {
+        const bool ok = droppableText().has_value();
         inputs_.onTargetedChange(ok);
         return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
       },
@@ -207,9 +223,6 @@ PlayerView::PlayerView(PlayerSession& session, Inputs inputs)
       },
       false);
   add_controller(dropTarget_);
-
-  sessionChanges_ = session_.observeChanges([this] { render(); });
-  render();
 }
 
 void PlayerView::buildDropPrompt() {
@@ -433,21 +446,7 @@ void PlayerView::render() {
   // A hidden toolbar is brought up to date when it shows again; while a video plays with the
   // pointer away, its four reports a second cost no drawing.
   if (toolbar_ && visible) {
-    // YouTube's own player does not zoom; every other video does.
-    const auto& mediaID = session_.currentVideoID();
-    const bool hasZoom = mediaID && mediaID->find(':') != std::string::npos &&
-                         !mediaID->starts_with("youtube-playlist:");
-    toolbar_->update(PlayerToolbar::State{
-        .isPlaying = session_.playerState() == 1,
-        .currentTime = session_.playerCurrentTime(),
-        .duration = session_.playerDuration(),
-        .volume = session_.playerVolume() / 100,
-        .isAlwaysOnTop = inputs_.isAlwaysOnTop && inputs_.isAlwaysOnTop(),
-        .videoZoom = hasZoom ? std::optional(session_.videoZoom()) : std::nullopt,
-        .hasPrevious = session_.playQueue().hasPrevious(),
-        .hasNext = session_.playQueue().hasNext(),
-        .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
-    });
+    updateToolbar();
   }
   dropPrompt_.set_opacity(session_.isDropTargeted() ? 1.0 : 0.0);
   setHiddenFromAssistiveTechnologies(dropPrompt_, !session_.isDropTargeted());
@@ -460,6 +459,24 @@ void PlayerView::render() {
   if (webView_) {
     gtk_widget_set_visible(webView_, !native && session_.currentVideoID().has_value());
   }
+}
+
+void PlayerView::updateToolbar() {
+  // YouTube's own player does not zoom; every other video does.
+  const auto& mediaID = session_.currentVideoID();
+  const bool hasZoom = mediaID && mediaID->find(':') != std::string::npos &&
+                       !mediaID->starts_with("youtube-playlist:");
+  toolbar_->update(PlayerToolbar::State{
+      .isPlaying = session_.playerState() == 1,
+      .currentTime = session_.playerCurrentTime(),
+      .duration = session_.playerDuration(),
+      .volume = session_.playerVolume() / 100,
+      .isAlwaysOnTop = inputs_.isAlwaysOnTop && inputs_.isAlwaysOnTop(),
+      .videoZoom = hasZoom ? std::optional(session_.videoZoom()) : std::nullopt,
+      .hasPrevious = session_.playQueue().hasPrevious(),
+      .hasNext = session_.playQueue().hasNext(),
+      .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
+  });
 }
 
 }  // namespace orvel

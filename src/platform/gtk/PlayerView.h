@@ -62,7 +62,13 @@ class PlayerView final : public Gtk::Overlay {
   bool moveFocusBetweenContentAndToolbar(Gtk::Window& window, guint keyval,
                                          Gdk::ModifierType state);
   void focusPicture(Gtk::Window& window);
+  void buildLayers();
+  void buildBars();
   void buildDropPrompt();
+  void buildDragStrip();
+  void buildDropTarget();
+  std::optional<std::string> droppableText() const;
+  void updateToolbar();
 
   PlayerSession& session_;
   Inputs inputs_;

@@ -85,6 +85,9 @@ class OverlayAwareDialogs final : public PlayerDialogs {
 }  // namespace
 
 struct PlayerController::Parts {
+  AppSettings& settings = AppSettings::shared();
+  Defaults& defaults = AppSettings::sharedDefaults();
+  NotificationCenter& center = NotificationCenter::shared();
   GlibMainQueue queue;
   Gtk::Window window;
   GtkPlayerDialogs gtkDialogs{window};
@@ -153,11 +156,25 @@ struct PlayerController::Parts {
   void checkForUpdates();
   void updateAeroSpaceFollower();
   void stopFollower();
+
+  // Making the parts, in this order.
+  void buildWindow(Gtk::Application& application);
+  void makeSession();
+  void makeWindowBehaviour();
+  void makeTransparency();
+  void connectSessionToWindow(std::function<void()> quit);
+  void makeView();
+  void makeToolbar();
+  void makeShell(Gtk::Application& application);
+  void openFeedback(Gtk::Application& application);
+  void openHistory(Gtk::Application& application);
+  void makeFollower();
+  void addApplicationActions(Gtk::Application& application);
+  void watchWindow();
 };
 
 // Following runs only while the window is kept on top and following is switched on.
 void PlayerController::Parts::updateAeroSpaceFollower() {
-  const AppSettings& settings = AppSettings::shared();
   if (settings.alwaysOnTopEnabled() && settings.followAeroSpaceWorkspacesEnabled()) {
     follower->start();
     follower->reconcileNow();
@@ -266,245 +283,284 @@ void PlayerController::Parts::syncPlaylistPanel() {
   }
 }
 
-PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
-    : parts_(std::make_unique<Parts>()) {
-  Parts& p = *parts_;
-  AppSettings& settings = AppSettings::shared();
-  Defaults& defaults = AppSettings::sharedDefaults();
-  NotificationCenter& center = NotificationCenter::shared();
+void PlayerController::Parts::buildWindow(Gtk::Application& application) {
+  window.set_title("Orvel player");
+  window.set_decorated(false);
+  window.set_default_size(1024, 576);
+  window.add_css_class("orvel-player");
+  application.add_window(window);
+}
 
-  p.window.set_title("Orvel player");
-  p.window.set_decorated(false);
-  p.window.set_default_size(1024, 576);
-  p.window.add_css_class("orvel-player");
-  application.add_window(p.window);
-
-  p.web.setExternalOpener(&openWithDesktop);
-  p.web.setDialogs(&p.dialogs);
-  p.session.emplace(PlayerSession::Dependencies{
-      .queue = p.queue,
+void PlayerController::Parts::makeSession() {
+  web.setExternalOpener(&openWithDesktop);
+  web.setDialogs(&dialogs);
+  session.emplace(PlayerSession::Dependencies{
+      .queue = queue,
       .defaults = defaults,
       .settings = settings,
       .center = center,
       .registry = StreamingProviderRegistry::shared(),
-      .web = p.web,
-      .native = p.native,
-      .dialogs = p.dialogs,
+      .web = web,
+      .native = native,
+      .dialogs = dialogs,
       .readPlayerPage = [] { return readResource("player.html"); },
   });
-  p.session->connect(p.bridge);
-  p.equalizer.setNativePlayback(&p.native.playback());
-  p.session->setEqualizer(&p.equalizer);
+  session->connect(bridge);
+  equalizer.setNativePlayback(&native.playback());
+  session->setEqualizer(&equalizer);
+}
 
-  p.playerWindow.emplace(p.window, [&p] { return p.isShowingDialog(); });
-  p.behaviour.emplace(p.queue, defaults, settings, center, *p.playerWindow,
-                      [&p](const std::string& text, double clearAfter) {
-                        p.session->setStatusMessage(text, clearAfter);
-                      });
-  p.behaviourLink = &*p.behaviour;
-  p.behaviour->setPageScriptRunner(
-      [&p](const std::string& script) { p.web.evaluate(script, nullptr); });
-  p.transparency.emplace(
-      p.queue, settings, center, *p.playerWindow,
-      [&p](const std::string& text, double clearAfter) {
-        p.session->setStatusMessage(text, clearAfter);
+void PlayerController::Parts::makeWindowBehaviour() {
+  playerWindow.emplace(window, [this] { return isShowingDialog(); });
+  behaviour.emplace(queue, defaults, settings, center, *playerWindow,
+                    [this](const std::string& text, double clearAfter) {
+                      session->setStatusMessage(text, clearAfter);
+                    });
+  behaviourLink = &*behaviour;
+  behaviour->setPageScriptRunner(
+      [this](const std::string& script) { web.evaluate(script, nullptr); });
+}
+
+void PlayerController::Parts::makeTransparency() {
+  transparency.emplace(
+      queue, settings, center, *playerWindow,
+      [this](const std::string& text, double clearAfter) {
+        session->setStatusMessage(text, clearAfter);
       },
       PlayerTransparency::Hooks{
           .evaluatePageScript =
-              [&p](const std::string& script) { p.web.evaluate(script, nullptr); },
-          .isDropTargeted = [&p] { return p.session->isDropTargeted(); },
-          .isSourceErrorShown = [&p] { return p.session->failedSourceURL().has_value(); },
-          .currentMediaID = [&p] { return p.session->currentVideoID(); },
+              [this](const std::string& script) { web.evaluate(script, nullptr); },
+          .isDropTargeted = [this] { return session->isDropTargeted(); },
+          .isSourceErrorShown = [this] { return session->failedSourceURL().has_value(); },
+          .currentMediaID = [this] { return session->currentVideoID(); },
           .changed =
-              [&p] {
-                if (p.view) {
-                  p.view->refresh();
+              [this] {
+                if (view) {
+                  view->refresh();
                 }
               },
       });
-  p.behaviour->setConfiguredHandler([&p] { p.transparency->applyCurrentTransparencyState(); });
+  behaviour->setConfiguredHandler([this] { transparency->applyCurrentTransparencyState(); });
+}
 
+void PlayerController::Parts::connectSessionToWindow(std::function<void()> quit) {
   PlayerSession::WindowHooks hooks;
-  hooks.suspendAlwaysOnTopForOverlay = [&p] { p.behaviour->suspendAlwaysOnTopForOverlay(); };
-  hooks.restoreAlwaysOnTopAfterOverlay = [&p] { p.behaviour->restoreAlwaysOnTopAfterOverlay(); };
-  hooks.makeWindowSolid = [&p] { p.playerWindow->setReceivesMouseEvents(true); };
-  hooks.refreshHoverState = [&p] { p.transparency->updateHoverStateFromMouseLocation(); };
-  hooks.isHoverTransparencyEnabled = [&p] { return p.transparency->isTransparent(); };
+  hooks.suspendAlwaysOnTopForOverlay = [this] { behaviour->suspendAlwaysOnTopForOverlay(); };
+  hooks.restoreAlwaysOnTopAfterOverlay = [this] { behaviour->restoreAlwaysOnTopAfterOverlay(); };
+  hooks.makeWindowSolid = [this] { playerWindow->setReceivesMouseEvents(true); };
+  hooks.refreshHoverState = [this] { transparency->updateHoverStateFromMouseLocation(); };
+  hooks.isHoverTransparencyEnabled = [this] { return transparency->isTransparent(); };
   hooks.terminateApplication = std::move(quit);
-  hooks.rescanMediaFolder = [&p] { p.scanMediaFolder(); };
-  hooks.presentWindow = [&p] { p.window.present(); };
-  p.session->setWindowHooks(std::move(hooks));
-  p.sessionChanges = p.session->observeChanges([&p] { p.syncPlaylistPanel(); });
+  hooks.rescanMediaFolder = [this] { scanMediaFolder(); };
+  hooks.presentWindow = [this] { window.present(); };
+  session->setWindowHooks(std::move(hooks));
+  sessionChanges = session->observeChanges([this] { syncPlaylistPanel(); });
+}
 
-  p.view.emplace(
-      *p.session,
+void PlayerController::Parts::makeView() {
+  view.emplace(
+      *session,
       PlayerView::Inputs{
-          .onDrop = [&p](const std::string& text) { p.session->loadStreamingURL(text, true); },
-          .onTargetedChange = [&p](bool targeted) { p.session->setDropTargeted(targeted); },
-          .onPlaybackKey = [&p](std::uint16_t key) { return p.session->handlePlaybackKey(key); },
-          .modalShown = [&p] { return p.isShowingDialog(); },
-          .onPointerInside = [&p](bool inside) { p.transparency->setPointerInside(inside); },
-          .isHovering = [&p] { return p.transparency->isHovering(); },
-          .isHoverMode = [&p] { return p.transparency->isTransparent(); },
-          .isAlwaysOnTop = [&settings] { return settings.alwaysOnTopEnabled(); },
+          .onDrop = [this](const std::string& text) { session->loadStreamingURL(text, true); },
+          .onTargetedChange = [this](bool targeted) { session->setDropTargeted(targeted); },
+          .onPlaybackKey = [this](std::uint16_t key) { return session->handlePlaybackKey(key); },
+          .modalShown = [this] { return isShowingDialog(); },
+          .onPointerInside = [this](bool inside) { transparency->setPointerInside(inside); },
+          .isHovering = [this] { return transparency->isHovering(); },
+          .isHoverMode = [this] { return transparency->isTransparent(); },
+          .isAlwaysOnTop = [this] { return settings.alwaysOnTopEnabled(); },
       });
-  p.toolbar.emplace(PlayerToolbar::Inputs{
-                        .onToggle = [&p] { p.session->togglePlayPause(); },
-                        .onScrubbing = [&p](bool scrubbing) { p.session->setScrubbing(scrubbing); },
-                        .onSeek = [&p](double seconds) { p.session->seek(seconds); },
-                        .onPrevious = [&p] { p.session->playQueue().previous(); },
-                        .onNext = [&p] { p.session->playQueue().next(); },
-                        .onPlaylist =
-                            [&p] {
-                              if (p.session->showingPlaylist()) {
-                                p.session->setShowingPlaylist(false);
-                              } else {
-                                p.session->openPlaylist();
-                              }
-                            },
-                        .onFullscreen =
-                            [&p] {
-                              if (p.window.is_fullscreen()) {
-                                p.window.unfullscreen();
-                              } else {
-                                p.window.fullscreen();
-                              }
-                            },
-                        .onAlwaysOnTop =
-                            [&settings] {
-                              settings.setEnabled(AppSettings::Switch::alwaysOnTop,
-                                                  !settings.alwaysOnTopEnabled());
-                            },
-                        .onVolume = [&p](double volume) { p.session->setVolume(volume * 100); },
-                        .onZoom = [&p](double zoom) { p.session->setVideoZoom(zoom); },
-                        .onDeleteFile = [&p] { p.session->fileDeletion().confirm(); },
-                        .onPopoverChanged = [&p] { p.view->refresh(); },
-                    },
-                    p.equalizer);
-  p.view->setToolbar(*p.toolbar);
-  p.playerWindow->setContentOpacityHandler(
-      [&p](double opacity) { p.view->setContentOpacity(opacity); });
-  p.view->updateWebView(p.web.widget());
-  p.view->setNativeVideoView(p.videoArea.get());
-  p.web.setViewReplacedHandler([&p](GtkWidget* view) { p.view->updateWebView(view); });
-  p.window.set_child(*p.view);
-  p.view->installKeyHandler(p.window);
+}
 
-  // The commands and the status menu, with their keys; without a tray the status menu opens
-  // from the window's top strip.
-  // The other windows by their identifiers; the watch history window comes later, and until
-  // then opening it says so.
-  const PlayerCommands::OpenWindow openWindow = [&p, &application](std::string_view window) {
-    if (window == "feedback") {
-      if (!p.feedback) {
-        p.feedback = std::make_unique<FeedbackWindow>(AppSettings::shared(), p.feedbackTransport);
-        p.feedback->window().set_hide_on_close(true);
-        // Above the player, which may be kept above everything else.
-        p.feedback->window().set_transient_for(p.window);
-        application.add_window(p.feedback->window());
-        // Closed, the form is let go: opened again, it starts afresh.
-        p.feedback->window().signal_hide().connect([&p] {
-          p.queue.post(p.lifetime.guard([&p] {
-            if (p.feedback && !p.feedback->window().get_visible()) {
-              p.feedback.reset();
-            }
-          }));
-        });
-      }
-      p.feedback->present();
-      return;
+void PlayerController::Parts::makeToolbar() {
+  toolbar.emplace(PlayerToolbar::Inputs{
+                      .onToggle = [this] { session->togglePlayPause(); },
+                      .onScrubbing = [this](bool scrubbing) { session->setScrubbing(scrubbing); },
+                      .onSeek = [this](double seconds) { session->seek(seconds); },
+                      .onPrevious = [this] { session->playQueue().previous(); },
+                      .onNext = [this] { session->playQueue().next(); },
+                      .onPlaylist =
+                          [this] {
+                            if (session->showingPlaylist()) {
+                              session->setShowingPlaylist(false);
+                            } else {
+                              session->openPlaylist();
+                            }
+                          },
+                      .onFullscreen =
+                          [this] {
+                            if (window.is_fullscreen()) {
+                              window.unfullscreen();
+                            } else {
+                              window.fullscreen();
+                            }
+                          },
+                      .onAlwaysOnTop =
+                          [this] {
+                            settings.setEnabled(AppSettings::Switch::alwaysOnTop,
+                                                !settings.alwaysOnTopEnabled());
+                          },
+                      .onVolume = [this](double volume) { session->setVolume(volume * 100); },
+                      .onZoom = [this](double zoom) { session->setVideoZoom(zoom); },
+                      .onDeleteFile = [this] { session->fileDeletion().confirm(); },
+                      .onPopoverChanged = [this] { view->refresh(); },
+                  },
+                  equalizer);
+  view->setToolbar(*toolbar);
+  playerWindow->setContentOpacityHandler(
+      [this](double opacity) { view->setContentOpacity(opacity); });
+  view->updateWebView(web.widget());
+  view->setNativeVideoView(videoArea.get());
+  web.setViewReplacedHandler([this](GtkWidget* replaced) { view->updateWebView(replaced); });
+  window.set_child(*view);
+  view->installKeyHandler(window);
+}
+
+void PlayerController::Parts::openFeedback(Gtk::Application& application) {
+  if (!feedback) {
+    feedback = std::make_unique<FeedbackWindow>(AppSettings::shared(), feedbackTransport);
+    feedback->window().set_hide_on_close(true);
+    // Above the player, which may be kept above everything else.
+    feedback->window().set_transient_for(window);
+    application.add_window(feedback->window());
+    // Closed, the form is let go: opened again, it starts afresh.
+    feedback->window().signal_hide().connect([this] {
+      queue.post(lifetime.guard([this] {
+        if (feedback && !feedback->window().get_visible()) {
+          feedback.reset();
+        }
+      }));
+    });
+  }
+  feedback->present();
+}
+
+void PlayerController::Parts::openHistory(Gtk::Application& application) {
+  if (!history) {
+    history =
+        std::make_unique<WatchHistoryWindow>(AppSettings::shared(), NotificationCenter::shared(),
+                                             recentThumbnails, [this] { window.present(); });
+    history->window().set_hide_on_close(true);
+    history->window().set_transient_for(window);
+    application.add_window(history->window());
+    // Closed, the window is let go with its open note editors: opened again, it starts
+    // afresh.
+    history->window().signal_hide().connect([this] {
+      queue.post(lifetime.guard([this] {
+        if (history && !history->window().get_visible()) {
+          history.reset();
+        }
+      }));
+    });
+  }
+  history->present();
+}
+
+void PlayerController::Parts::makeShell(Gtk::Application& application) {
+  // The other windows by their identifiers.
+  const PlayerCommands::OpenWindow openWindow = [this, &application](std::string_view name) {
+    if (name == "feedback") {
+      openFeedback(application);
+    } else if (name == "watch-history") {
+      openHistory(application);
+    } else {
+      logLine("Player", "The " + std::string(name) + " window is not available yet");
     }
-    if (window == "watch-history") {
-      if (!p.history) {
-        p.history = std::make_unique<WatchHistoryWindow>(
-            AppSettings::shared(), NotificationCenter::shared(), p.recentThumbnails,
-            [&p] { p.window.present(); });
-        p.history->window().set_hide_on_close(true);
-        p.history->window().set_transient_for(p.window);
-        application.add_window(p.history->window());
-        // Closed, the window is let go with its open note editors: opened again, it starts
-        // afresh.
-        p.history->window().signal_hide().connect([&p] {
-          p.queue.post(p.lifetime.guard([&p] {
-            if (p.history && !p.history->window().get_visible()) {
-              p.history.reset();
-            }
-          }));
-        });
-      }
-      p.history->present();
-      return;
-    }
-    logLine("Player", "The " + std::string(window) + " window is not available yet");
   };
-  p.commands.emplace(settings, center, openWindow);
-  p.windowBridge.emplace(center, openWindow);
-  p.statusMenu.emplace(StatusMenu::Dependencies{.settings = settings,
-                                                .center = center,
-                                                .commands = *p.commands,
-                                                .activate = [&p] { p.window.present(); },
-                                                .checkForUpdates = [&p] { p.checkForUpdates(); },
-                                                .quit = [&p] { p.window.close(); }});
-  p.shellActions.emplace(application, *p.commands, *p.statusMenu, [&p] { p.window.close(); });
-  p.view->setStripMenu([&p] { return p.shellActions->statusMenuModel(); });
-  p.toolbar->setCommandsMenu(KeyboardShortcuts::commandsMenu());
-  application.add_action(KeyboardShortcuts::kAction, [&p] {
-    if (!p.shortcuts) {
-      p.shortcuts = KeyboardShortcuts::makeWindow(p.window);
+  commands.emplace(settings, center, openWindow);
+  windowBridge.emplace(center, openWindow);
+  statusMenu.emplace(StatusMenu::Dependencies{.settings = settings,
+                                              .center = center,
+                                              .commands = *commands,
+                                              .activate = [this] { window.present(); },
+                                              .checkForUpdates = [this] { checkForUpdates(); },
+                                              .quit = [this] { window.close(); }});
+  shellActions.emplace(application, *commands, *statusMenu, [this] { window.close(); });
+  view->setStripMenu([this] { return shellActions->statusMenuModel(); });
+  toolbar->setCommandsMenu(KeyboardShortcuts::commandsMenu());
+  application.add_action(KeyboardShortcuts::kAction, [this] {
+    if (!shortcuts) {
+      shortcuts = KeyboardShortcuts::makeWindow(window);
     }
-    if (p.shortcuts) {
-      p.shortcuts->present();
+    if (shortcuts) {
+      shortcuts->present();
     }
   });
   application.set_accel_for_action(std::string("app.") + KeyboardShortcuts::kAction,
                                    KeyboardShortcuts::kAccelerator);
-  p.tray.emplace(*p.statusMenu, p.recentThumbnails, [&p] { p.window.present(); });
-  p.mpris.emplace(p.queue, *p.session, StreamingProviderRegistry::shared(),
-                  MprisService::Hooks{.raise = [&p] { p.window.present(); },
-                                      .quit = [&p] { p.window.close(); }});
-  p.follower.emplace(p.followerQueue, p.aerospace, PlayerWindowRegistry::shared(), ::getpid());
+  tray.emplace(*statusMenu, recentThumbnails, [this] { window.present(); });
+  mpris.emplace(queue, *session, StreamingProviderRegistry::shared(),
+                MprisService::Hooks{.raise = [this] { window.present(); },
+                                    .quit = [this] { window.close(); }});
+}
+
+void PlayerController::Parts::makeFollower() {
+  follower.emplace(followerQueue, aerospace, PlayerWindowRegistry::shared(), ::getpid());
   for (const char* name : {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces"}) {
-    p.followerSwitches.push_back(
-        center.addObserver(name, [&p](const Notification&) { p.updateAeroSpaceFollower(); }));
+    followerSwitches.push_back(
+        center.addObserver(name, [this](const Notification&) { updateAeroSpaceFollower(); }));
   }
-  application.add_action("close", [&p] { p.window.close(); });
+}
+
+void PlayerController::Parts::addApplicationActions(Gtk::Application& application) {
+  application.add_action("close", [this] { window.close(); });
   // The equalizer, until the toolbar's popover offers it; also reachable over D-Bus
   // (org.gtk.Actions on the application's object path).
   application.add_action_with_parameter(
-      "equalizer", Glib::VariantType("b"), [&p](const Glib::VariantBase& value) {
-        p.equalizer.setEnabled(Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(value).get());
+      "equalizer", Glib::VariantType("b"), [this](const Glib::VariantBase& value) {
+        equalizer.setEnabled(Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(value).get());
       });
   application.add_action_with_parameter(
-      "equalizer-gain", Glib::VariantType("(ud)"), [&p](const Glib::VariantBase& value) {
+      "equalizer-gain", Glib::VariantType("(ud)"), [this](const Glib::VariantBase& value) {
         guint32 band = 0;
         double gain = 0;
         g_variant_get(const_cast<GVariant*>(value.gobj()), "(ud)", &band, &gain);
-        p.equalizer.setGain(gain, band);
+        equalizer.setGain(gain, band);
       });
-  application.add_action("equalizer-reset", [&p] { p.equalizer.resetGains(); });
+  application.add_action("equalizer-reset", [this] { equalizer.resetGains(); });
   application.set_accel_for_action("app.close", "<Control>w");
+}
 
+void PlayerController::Parts::watchWindow() {
   // Coming to the front keeps the window on its screen and above; monitors that come and go
   // may leave it off every screen.
-  p.window.property_is_active().signal_changed().connect([&p] {
-    if (p.window.is_active()) {
-      p.behaviour->windowDidBecomeActive();
-      p.behaviour->reassertAlwaysOnTopState();
+  window.property_is_active().signal_changed().connect([this] {
+    if (window.is_active()) {
+      behaviour->windowDidBecomeActive();
+      behaviour->reassertAlwaysOnTopState();
     }
   });
   if (auto display = Gdk::Display::get_default()) {
-    p.monitorsChanged = display->get_monitors()->signal_items_changed().connect(
-        [&p](guint, guint, guint) { p.behaviour->screensDidChange(); });
+    monitorsChanged = display->get_monitors()->signal_items_changed().connect(
+        [this](guint, guint, guint) { behaviour->screensDidChange(); });
   }
 
-  p.window.signal_close_request().connect(
-      [&p] {
-        p.behaviour->windowWillClose();
-        p.session->playerWindowWillClose();
+  window.signal_close_request().connect(
+      [this] {
+        behaviour->windowWillClose();
+        session->playerWindowWillClose();
         // The session quits the program once it has saved; the window goes with it.
         return true;
       },
       false);
+}
+
+PlayerController::PlayerController(Gtk::Application& application, std::function<void()> quit)
+    : parts_(std::make_unique<Parts>()) {
+  Parts& p = *parts_;
+  p.buildWindow(application);
+  p.makeSession();
+  p.makeWindowBehaviour();
+  p.makeTransparency();
+  p.connectSessionToWindow(std::move(quit));
+  p.makeView();
+  p.makeToolbar();
+  // The commands and the status menu, with their keys; without a tray the status menu opens
+  // from the window's top strip.
+  p.makeShell(application);
+  p.makeFollower();
+  p.addApplicationActions(application);
+  p.watchWindow();
 }
 
 PlayerController::~PlayerController() {
