@@ -54,12 +54,18 @@ void FeedbackWindow::build() {
   window_.add_css_class("orvel-feedback");
   window_.set_default_size(460, -1);
   window_.set_resizable(false);
-
   auto* root = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
   root->set_margin(20);
   root->set_size_request(420, -1);
+  buildKey(*root);
+  buildKind(*root);
+  buildFields(*root);
+  buildSending(*root);
+  window_.set_child(*root);
+}
 
-  root->append(*heading("Resend API Key"));
+void FeedbackWindow::buildKey(Gtk::Box& root) {
+  root.append(*heading("Resend API Key"));
   key_.set_property("placeholder-text", Glib::ustring("re_xxxxxxxx"));
   key_.set_show_peek_icon(true);
   setAccessibleLabel(key_, "Resend API Key");
@@ -71,11 +77,13 @@ void FeedbackWindow::build() {
       refresh();
     }
   });
-  root->append(key_);
+  root.append(key_);
+}
 
+void FeedbackWindow::buildKind(Gtk::Box& root) {
   auto* feedback = heading("Feedback");
   feedback->set_margin_top(8);
-  root->append(*feedback);
+  root.append(*feedback);
   auto* typeRow = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
   auto* typeLabel = Gtk::make_managed<Gtk::Label>("Type");
   typeRow->append(*typeLabel);
@@ -95,10 +103,13 @@ void FeedbackWindow::build() {
     kinds->append(*button);
   }
   typeRow->append(*kinds);
-  root->append(*typeRow);
+  root.append(*typeRow);
+}
 
+// The stars of a survey, or the subject and message of a written note.
+void FeedbackWindow::buildFields(Gtk::Box& root) {
   surveyRow_.append(stars_);
-  root->append(surveyRow_);
+  root.append(surveyRow_);
   auto* subjectLabel = Gtk::make_managed<Gtk::Label>("Subject");
   subjectRow_.append(*subjectLabel);
   subject_.set_hexpand(true);
@@ -109,7 +120,7 @@ void FeedbackWindow::build() {
     }
   });
   subjectRow_.append(subject_);
-  root->append(subjectRow_);
+  root.append(subjectRow_);
 
   message_.set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
   message_.set_left_margin(8);
@@ -127,18 +138,20 @@ void FeedbackWindow::build() {
   messageScroller_.set_child(message_);
   messageScroller_.set_has_frame(true);
   messageScroller_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-  root->append(messageScroller_);
+  root.append(messageScroller_);
+}
 
+void FeedbackWindow::buildSending(Gtk::Box& root) {
   status_.set_xalign(0);
   status_.set_wrap(true);
   status_.add_css_class("orvel-feedback-status");
-  root->append(status_);
+  root.append(status_);
 
   send_.add_css_class("suggested-action");
   send_.set_halign(Gtk::Align::END);
   send_.signal_clicked().connect([this] { send(); });
   describe(send_, "Send Feedback", "Send Feedback (Ctrl+Return)");
-  root->append(send_);
+  root.append(send_);
 
   // Before the message field takes Return for a new line.
   auto shortcuts = Gtk::ShortcutController::create();
@@ -151,7 +164,6 @@ void FeedbackWindow::build() {
         return true;
       })));
   window_.add_controller(shortcuts);
-  window_.set_child(*root);
 }
 
 void FeedbackWindow::send() {

@@ -27,6 +27,10 @@ class FeedbackWindow {
 
  private:
   void build();
+  void buildKey(Gtk::Box& root);
+  void buildKind(Gtk::Box& root);
+  void buildFields(Gtk::Box& root);
+  void buildSending(Gtk::Box& root);
   void refresh();
   void send();
 

@@ -27,88 +27,13 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     thumbnail_.set_can_shrink(false);
     thumbnail_.add_css_class("orvel-history-thumbnail");
     line->append(thumbnail_);
-
-    auto* text = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
-    title_.set_xalign(0);
-    title_.set_wrap(true);
-    title_.set_lines(2);
-    title_.set_ellipsize(Pango::EllipsizeMode::END);
-    title_.add_css_class("orvel-history-title");
-    resume_.set_xalign(0);
-    resume_.add_css_class("orvel-history-resume");
-    text->append(title_);
-    text->append(resume_);
-    open_.set_child(*text);
-    open_.set_has_frame(false);
-    open_.set_hexpand(true);
-    open_.signal_clicked().connect([this] {
-      const RecentVideoItem* shown = current();
-      if (!shown) {
-        return;
-      }
-      const RecentVideoItem chosen = *shown;
-      if (owner_.openPlayer_) {
-        owner_.openPlayer_();
-      }
-      owner_.settings_.requestPlayback(chosen.videoID, chosen.lastPosition, chosen.sourceURL);
-    });
-    line->append(open_);
-
-    auto* notesLabel = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 4);
-    dot_.set_text("●");
-    dot_.add_css_class("orvel-accent");
-    dot_.add_css_class("orvel-history-dot");
-    notesLabel->append(dot_);
-    notesLabel->append(notesText_);
-    notes_.set_child(*notesLabel);
-    notes_.set_has_frame(false);
-    notes_.set_valign(Gtk::Align::CENTER);
-    notes_.add_css_class("orvel-history-chip");
-    notes_.signal_clicked().connect([this] {
-      auto& expanded = owner_.expandedNotes_;
-      if (!expanded.erase(videoID_)) {
-        expanded.insert(videoID_);
-      }
-      update();
-    });
-    line->append(notes_);
-
+    buildOpenButton(*line);
+    buildNotesChip(*line);
     stars_.set_valign(Gtk::Align::CENTER);
     line->append(stars_);
-
-    remove_.set_icon_name(std::string(PlayerSymbols::iconName("trash")));
-    remove_.set_has_frame(false);
-    remove_.set_valign(Gtk::Align::CENTER);
-    remove_.add_css_class("orvel-history-remove");
-    describe(remove_, std::string(WatchHistory::kRemoveHelp),
-             std::string(WatchHistory::kRemoveHelp));
-    remove_.signal_clicked().connect([this] {
-      owner_.expandedNotes_.erase(videoID_);
-      // Goes through the store, which tombstones the ID; the list follows its announcement.
-      owner_.settings_.removeHistoryVideo(videoID_);
-    });
-    line->append(remove_);
+    buildRemoveButton(*line);
     append(*line);
-
-    note_.set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
-    note_.set_left_margin(8);
-    note_.set_right_margin(8);
-    note_.set_top_margin(8);
-    note_.set_bottom_margin(8);
-    setAccessibleLabel(note_, "Note");
-    note_.get_buffer()->signal_changed().connect([this] {
-      if (!updating_) {
-        // Every edit is stored at once.
-        owner_.settings_.setWatchHistoryNote(videoID_, note_.get_buffer()->get_text());
-      }
-    });
-    noteScroller_.set_child(note_);
-    noteScroller_.set_has_frame(true);
-    noteScroller_.set_min_content_height(70);
-    noteScroller_.set_max_content_height(110);
-    noteScroller_.set_propagate_natural_height(true);
-    noteScroller_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-    append(noteScroller_);
+    buildNote();
     update();
   }
 
@@ -152,6 +77,94 @@ class WatchHistoryWindow::Row : public Gtk::Box {
   }
 
  private:
+  // The title and resume point; a click plays the video from there.
+  void buildOpenButton(Gtk::Box& line) {
+    auto* text = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
+    title_.set_xalign(0);
+    title_.set_wrap(true);
+    title_.set_lines(2);
+    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    title_.add_css_class("orvel-history-title");
+    resume_.set_xalign(0);
+    resume_.add_css_class("orvel-history-resume");
+    text->append(title_);
+    text->append(resume_);
+    open_.set_child(*text);
+    open_.set_has_frame(false);
+    open_.set_hexpand(true);
+    open_.signal_clicked().connect([this] {
+      const RecentVideoItem* shown = current();
+      if (!shown) {
+        return;
+      }
+      const RecentVideoItem chosen = *shown;
+      if (owner_.openPlayer_) {
+        owner_.openPlayer_();
+      }
+      owner_.settings_.requestPlayback(chosen.videoID, chosen.lastPosition, chosen.sourceURL);
+    });
+    line.append(open_);
+  }
+
+  // Shows or hides the note's editor.
+  void buildNotesChip(Gtk::Box& line) {
+    auto* notesLabel = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 4);
+    dot_.set_text("●");
+    dot_.add_css_class("orvel-accent");
+    dot_.add_css_class("orvel-history-dot");
+    notesLabel->append(dot_);
+    notesLabel->append(notesText_);
+    notes_.set_child(*notesLabel);
+    notes_.set_has_frame(false);
+    notes_.set_valign(Gtk::Align::CENTER);
+    notes_.add_css_class("orvel-history-chip");
+    notes_.signal_clicked().connect([this] {
+      auto& expanded = owner_.expandedNotes_;
+      if (!expanded.erase(videoID_)) {
+        expanded.insert(videoID_);
+      }
+      update();
+    });
+    line.append(notes_);
+  }
+
+  void buildRemoveButton(Gtk::Box& line) {
+    remove_.set_icon_name(std::string(PlayerSymbols::iconName("trash")));
+    remove_.set_has_frame(false);
+    remove_.set_valign(Gtk::Align::CENTER);
+    remove_.add_css_class("orvel-history-remove");
+    describe(remove_, std::string(WatchHistory::kRemoveHelp),
+             std::string(WatchHistory::kRemoveHelp));
+    remove_.signal_clicked().connect([this] {
+      owner_.expandedNotes_.erase(videoID_);
+      // Goes through the store, which tombstones the ID; the list follows its announcement.
+      owner_.settings_.removeHistoryVideo(videoID_);
+    });
+    line.append(remove_);
+  }
+
+  void buildNote() {
+    note_.set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
+    note_.set_left_margin(8);
+    note_.set_right_margin(8);
+    note_.set_top_margin(8);
+    note_.set_bottom_margin(8);
+    setAccessibleLabel(note_, "Note");
+    note_.get_buffer()->signal_changed().connect([this] {
+      if (!updating_) {
+        // Every edit is stored at once.
+        owner_.settings_.setWatchHistoryNote(videoID_, note_.get_buffer()->get_text());
+      }
+    });
+    noteScroller_.set_child(note_);
+    noteScroller_.set_has_frame(true);
+    noteScroller_.set_min_content_height(70);
+    noteScroller_.set_max_content_height(110);
+    noteScroller_.set_propagate_natural_height(true);
+    noteScroller_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    append(noteScroller_);
+  }
+
   const RecentVideoItem* current() const {
     for (const RecentVideoItem& record : owner_.settings_.watchHistoryVideos()) {
       if (record.videoID == videoID_) {
