@@ -202,43 +202,10 @@ std::optional<PropertyList> BinaryPlistReader::value(std::uint64_t object, int d
         return PropertyList(marker == 0x09);
       }
       return std::nullopt;
-    case 0x1: {
-      --budget_;
-      if (info > 4 || !fits(position, std::size_t{1} << info, 1)) {
-        return std::nullopt;
-      }
-      if (info == 4) {
-        // Sixteen bytes hold unsigned values past the signed range; only those that fit are kept.
-        const std::uint64_t high = bigEndian(position, 8);
-        const std::uint64_t low = bigEndian(position + 8, 8);
-        if (high != 0 ||
-            low > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-          return std::nullopt;
-        }
-        return PropertyList(static_cast<std::int64_t>(low));
-      }
-      // Eight bytes are two's complement; shorter ones are unsigned.
-      return PropertyList(static_cast<std::int64_t>(bigEndian(position, std::size_t{1} << info)));
-    }
-    case 0x2: {
-      --budget_;
-      double real = 0;
-      if (info == 2 && fits(position, 4, 1)) {
-        const auto bits = static_cast<std::uint32_t>(bigEndian(position, 4));
-        float single = 0;
-        std::memcpy(&single, &bits, sizeof single);
-        real = single;
-      } else if (info == 3 && fits(position, 8, 1)) {
-        const std::uint64_t bits = bigEndian(position, 8);
-        std::memcpy(&real, &bits, sizeof real);
-      } else {
-        return std::nullopt;
-      }
-      if (!std::isfinite(real)) {
-        return std::nullopt;
-      }
-      return PropertyList(real);
-    }
+    case 0x1:
+      return integer(info, position);
+    case 0x2:
+      return real(info, position);
     case 0x4: {
       --budget_;
       const std::optional<std::uint64_t> length = lengthAfter(info, position);
@@ -256,55 +223,99 @@ std::optional<PropertyList> BinaryPlistReader::value(std::uint64_t object, int d
       }
       return PropertyList(std::move(*string));
     }
-    case 0xA: {
-      --budget_;
-      const std::optional<std::uint64_t> count = lengthAfter(info, position);
-      if (!count || !fits(position, *count, referenceWidth_)) {
-        return std::nullopt;
-      }
-      PropertyList::Array array;
-      array.reserve(static_cast<std::size_t>(*count));
-      for (std::uint64_t index = 0; index < *count; ++index) {
-        const auto reference =
-            referenceAt(position + static_cast<std::size_t>(index) * referenceWidth_);
-        std::optional<PropertyList> element =
-            reference ? value(*reference, depth + 1) : std::nullopt;
-        if (!element) {
-          return std::nullopt;
-        }
-        array.push_back(std::move(*element));
-      }
-      return PropertyList(std::move(array));
-    }
-    case 0xD: {
-      --budget_;
-      const std::optional<std::uint64_t> count = lengthAfter(info, position);
-      if (!count || !fits(position, *count, referenceWidth_ * 2)) {
-        return std::nullopt;
-      }
-      const std::size_t values = position + static_cast<std::size_t>(*count) * referenceWidth_;
-      PropertyList::Dictionary dictionary;
-      for (std::uint64_t index = 0; index < *count; ++index) {
-        const std::size_t slot = static_cast<std::size_t>(index) * referenceWidth_;
-        const auto keyReference = referenceAt(position + slot);
-        const auto valueReference = referenceAt(values + slot);
-        if (!keyReference || !valueReference) {
-          return std::nullopt;
-        }
-        std::optional<std::string> key = text(*keyReference);
-        std::optional<PropertyList> element =
-            key ? value(*valueReference, depth + 1) : std::nullopt;
-        if (!element) {
-          return std::nullopt;
-        }
-        dictionary.insert_or_assign(std::move(*key), std::move(*element));
-      }
-      return PropertyList(std::move(dictionary));
-    }
+    case 0xA:
+      return array(info, position, depth);
+    case 0xD:
+      return dictionary(info, position, depth);
     default:
       // Dates, UIDs, sets and the like are never written by this program.
       return std::nullopt;
   }
+}
+
+std::optional<PropertyList> BinaryPlistReader::integer(std::uint8_t info, std::size_t position) {
+  --budget_;
+  if (info > 4 || !fits(position, std::size_t{1} << info, 1)) {
+    return std::nullopt;
+  }
+  if (info == 4) {
+    // Sixteen bytes hold unsigned values past the signed range; only those that fit are kept.
+    const std::uint64_t high = bigEndian(position, 8);
+    const std::uint64_t low = bigEndian(position + 8, 8);
+    if (high != 0 || low > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return std::nullopt;
+    }
+    return PropertyList(static_cast<std::int64_t>(low));
+  }
+  // Eight bytes are two's complement; shorter ones are unsigned.
+  return PropertyList(static_cast<std::int64_t>(bigEndian(position, std::size_t{1} << info)));
+}
+
+std::optional<PropertyList> BinaryPlistReader::real(std::uint8_t info, std::size_t position) {
+  --budget_;
+  double number = 0;
+  if (info == 2 && fits(position, 4, 1)) {
+    const auto bits = static_cast<std::uint32_t>(bigEndian(position, 4));
+    float single = 0;
+    std::memcpy(&single, &bits, sizeof single);
+    number = single;
+  } else if (info == 3 && fits(position, 8, 1)) {
+    const std::uint64_t bits = bigEndian(position, 8);
+    std::memcpy(&number, &bits, sizeof number);
+  } else {
+    return std::nullopt;
+  }
+  if (!std::isfinite(number)) {
+    return std::nullopt;
+  }
+  return PropertyList(number);
+}
+
+std::optional<PropertyList> BinaryPlistReader::array(std::uint8_t info, std::size_t position,
+                                                     int depth) {
+  --budget_;
+  const std::optional<std::uint64_t> count = lengthAfter(info, position);
+  if (!count || !fits(position, *count, referenceWidth_)) {
+    return std::nullopt;
+  }
+  PropertyList::Array array;
+  array.reserve(static_cast<std::size_t>(*count));
+  for (std::uint64_t index = 0; index < *count; ++index) {
+    const auto reference =
+        referenceAt(position + static_cast<std::size_t>(index) * referenceWidth_);
+    std::optional<PropertyList> element = reference ? value(*reference, depth + 1) : std::nullopt;
+    if (!element) {
+      return std::nullopt;
+    }
+    array.push_back(std::move(*element));
+  }
+  return PropertyList(std::move(array));
+}
+
+std::optional<PropertyList> BinaryPlistReader::dictionary(std::uint8_t info, std::size_t position,
+                                                          int depth) {
+  --budget_;
+  const std::optional<std::uint64_t> count = lengthAfter(info, position);
+  if (!count || !fits(position, *count, referenceWidth_ * 2)) {
+    return std::nullopt;
+  }
+  const std::size_t values = position + static_cast<std::size_t>(*count) * referenceWidth_;
+  PropertyList::Dictionary dictionary;
+  for (std::uint64_t index = 0; index < *count; ++index) {
+    const std::size_t slot = static_cast<std::size_t>(index) * referenceWidth_;
+    const auto keyReference = referenceAt(position + slot);
+    const auto valueReference = referenceAt(values + slot);
+    if (!keyReference || !valueReference) {
+      return std::nullopt;
+    }
+    std::optional<std::string> key = text(*keyReference);
+    std::optional<PropertyList> element = key ? value(*valueReference, depth + 1) : std::nullopt;
+    if (!element) {
+      return std::nullopt;
+    }
+    dictionary.insert_or_assign(std::move(*key), std::move(*element));
+  }
+  return PropertyList(std::move(dictionary));
 }
 
 }  // namespace orvel

@@ -46,6 +46,11 @@ class BinaryPlistReader {
   bool spend(std::uint64_t bytes);
   std::optional<std::string> text(std::uint64_t object);
   std::optional<PropertyList> value(std::uint64_t object, int depth);
+  // The objects of each kind, from the byte after their marker.
+  std::optional<PropertyList> integer(std::uint8_t info, std::size_t position);
+  std::optional<PropertyList> real(std::uint8_t info, std::size_t position);
+  std::optional<PropertyList> array(std::uint8_t info, std::size_t position, int depth);
+  std::optional<PropertyList> dictionary(std::uint8_t info, std::size_t position, int depth);
 
   const std::uint8_t* bytes_;
   std::size_t size_;
