@@ -154,17 +154,13 @@ std::optional<std::string> moveAside(const std::string& path) {
   }
   return aside;
 }
-
 }  // namespace
-
 void SqliteDefaults::DatabaseClose::operator()(sqlite3* database) const {
   sqlite3_close_v2(database);
 }
-
 std::string SqliteDefaults::standardPath() {
   return configHome() + "/Wendle/defaults.sqlite3";
 }
-
 std::unique_ptr<SqliteDefaults> SqliteDefaults::open(const std::string& path) {
   std::unique_ptr<SqliteDefaults> store(new SqliteDefaults);
   std::optional<OpenFailure> failure = store->load(path);
@@ -195,7 +191,6 @@ std::unique_ptr<SqliteDefaults> SqliteDefaults::open(const std::string& path) {
   logLine(kComponent, "Keeping defaults in memory for this run; changes will not be saved");
   return store;
 }
-
 SqliteDefaults::OpenFailure SqliteDefaults::failureOf(sqlite3* database, std::string_view what) {
   const int code = database ? sqlite3_errcode(database) : SQLITE_NOMEM;
   std::string reason(what);
@@ -203,15 +198,37 @@ SqliteDefaults::OpenFailure SqliteDefaults::failureOf(sqlite3* database, std::st
   reason += database ? sqlite3_errmsg(database) : "out of memory";
   return OpenFailure{std::move(reason), !isTransient(code)};
 }
-
 std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::string& path) {
+  std::optional<std::string> readOnlyReason;
+  if (auto failure = createPrivately(path, readOnlyReason)) {
+    return failure;
+  }
+  // Everything is checked and read through a connection that cannot write, so that a file found
+  // unreadable is moved aside byte for byte as the user had it.
+  if (auto failure = readValues(path)) {
+    return failure;
+  }
+  if (readOnlyReason) {
+    logLine(kComponent, "Cannot write " + path + " (" + *readOnlyReason +
+                            "); its values are read, and changes are kept in memory on top");
+    openInMemory();
+    return std::nullopt;
+  }
+  for (const char* suffix : {"-wal", "-shm"}) {
+    chmod((path + suffix).c_str(), 0600);
+  }
+  return openForWriting(path);
+}
+
+// Created here rather than by SQLite so that the file is private from its first byte; SQLite
+// gives the WAL and shared-memory files the same mode. A file that cannot be written is opened
+// to be read, and `readOnlyReason` says why.
+std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::createPrivately(
+    const std::string& path, std::optional<std::string>& readOnlyReason) {
   if (!makeParentFolders(path)) {
     return OpenFailure{"cannot create its folder: " + errnoText(errno), false};
   }
-  // Created here rather than by SQLite so that the file is private from its first byte; SQLite
-  // gives the WAL and shared-memory files the same mode.
   int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  std::optional<std::string> readOnlyReason;
   if (descriptor < 0 && isReadOnlyErrno(errno) && exists(path)) {
     readOnlyReason = errnoText(errno);
     descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -229,22 +246,10 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
   if (!regular) {
     return OpenFailure{"not a regular file", true};
   }
+  return std::nullopt;
+}
 
-  // Everything is checked and read through a connection that cannot write, so that a file found
-  // unreadable is moved aside byte for byte as the user had it.
-  if (auto failure = readValues(path)) {
-    return failure;
-  }
-  if (readOnlyReason) {
-    logLine(kComponent, "Cannot write " + path + " (" + *readOnlyReason +
-                            "); its values are read, and changes are kept in memory on top");
-    openInMemory();
-    return std::nullopt;
-  }
-  for (const char* suffix : {"-wal", "-shm"}) {
-    chmod((path + suffix).c_str(), 0600);
-  }
-
+std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::openForWriting(const std::string& path) {
   sqlite3* raw = nullptr;
   const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   database_.reset(raw);
@@ -289,34 +294,9 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::load(const std::strin
 
 std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::readValues(const std::string& path) {
   Database reader;
-  std::optional<SqliteStatement> check;
-  // A database kept with a write-ahead log needs a shared-memory file beside it, which cannot be
-  // made on a read-only mount; there it is read as a file that nothing changes.
-  for (const bool immutable : {false, true}) {
-    sqlite3* raw = nullptr;
-    const std::string name = immutable ? immutableURI(path) : path;
-    const int opened =
-        sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-    reader.reset(raw);
-    if (opened != SQLITE_OK) {
-      return failureOf(reader.get(), "open");
-    }
-    sqlite3_busy_timeout(reader.get(), kBusyTimeoutMilliseconds);
-    // The integrity check is the first thing that reads the file, so a file that is not a
-    // database shows here.
-    check = SqliteStatement::prepare(reader.get(), "PRAGMA quick_check");
-    if (check && check->step() == SQLITE_ROW) {
-      break;
-    }
-    if (immutable || (sqlite3_errcode(reader.get()) & 0xff) != SQLITE_CANTOPEN) {
-      return failureOf(reader.get(), "integrity check");
-    }
-    check.reset();
+  if (auto failure = openChecked(path, reader)) {
+    return failure;
   }
-  if (check->columnText(0) != "ok") {
-    return OpenFailure{"integrity check: " + std::string(check->columnText(0)), true};
-  }
-  check->reset();
 
   // A table of the same name but another shape may have been left by something else: writing
   // into it would fail or, worse, half work. A new file has no table yet.
@@ -361,6 +341,40 @@ std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::readValues(const std:
             "Ignoring the stored value of " + quoted(key) + ": it is not a readable property list");
     unsynced_.insert(std::move(key));
   }
+  return std::nullopt;
+}
+
+// Opens the file to be read and checks its integrity.
+std::optional<SqliteDefaults::OpenFailure> SqliteDefaults::openChecked(const std::string& path,
+                                                                       Database& reader) {
+  std::optional<SqliteStatement> check;
+  // A database kept with a write-ahead log needs a shared-memory file beside it, which cannot be
+  // made on a read-only mount; there it is read as a file that nothing changes.
+  for (const bool immutable : {false, true}) {
+    sqlite3* raw = nullptr;
+    const std::string name = immutable ? immutableURI(path) : path;
+    const int opened =
+        sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    reader.reset(raw);
+    if (opened != SQLITE_OK) {
+      return failureOf(reader.get(), "open");
+    }
+    sqlite3_busy_timeout(reader.get(), kBusyTimeoutMilliseconds);
+    // The integrity check is the first thing that reads the file, so a file that is not a
+    // database shows here.
+    check = SqliteStatement::prepare(reader.get(), "PRAGMA quick_check");
+    if (check && check->step() == SQLITE_ROW) {
+      break;
+    }
+    if (immutable || (sqlite3_errcode(reader.get()) & 0xff) != SQLITE_CANTOPEN) {
+      return failureOf(reader.get(), "integrity check");
+    }
+    check.reset();
+  }
+  if (check->columnText(0) != "ok") {
+    return OpenFailure{"integrity check: " + std::string(check->columnText(0)), true};
+  }
+  check->reset();
   return std::nullopt;
 }
 

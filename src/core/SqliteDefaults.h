@@ -61,6 +61,10 @@ class SqliteDefaults final : public Defaults {
   std::optional<OpenFailure> load(const std::string& path);
   // Checks the file and fills the cache through a connection that cannot write.
   std::optional<OpenFailure> readValues(const std::string& path);
+  std::optional<OpenFailure> createPrivately(const std::string& path,
+                                             std::optional<std::string>& readOnlyReason);
+  std::optional<OpenFailure> openForWriting(const std::string& path);
+  std::optional<OpenFailure> openChecked(const std::string& path, Database& reader);
   static OpenFailure failureOf(sqlite3* database, std::string_view what);
   bool openInMemory();
 
