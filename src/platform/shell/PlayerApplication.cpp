@@ -76,9 +76,8 @@ bool mayPlayWebMedia(const std::optional<std::string>& launchText) {
   return !media || media->providerID != "mkv";
 }
 
-}  // namespace
-
-int runPlayerApplication(int argc, char** argv) {
+// Set before the toolkit starts, for the player alone.
+void setPlayerEnvironment() {
   // The window-manager states the player relies on (keep-above, every workspace) are X11's; under
   // Wayland the player runs through XWayland.
   if (!g_getenv("GDK_BACKEND")) {
@@ -93,6 +92,68 @@ int runPlayerApplication(int argc, char** argv) {
       theme && *theme && std::string_view(theme).find(':') == std::string_view::npos) {
     setOwnEnvironmentVariable("GTK_THEME", (std::string(theme) + ":dark").c_str());
   }
+}
+
+// What the program holds while it runs: the player, made at the first launch, and what starts
+// before it.
+class Launches {
+ public:
+  explicit Launches(Gtk::Application& application) : application_(application) {}
+
+  // The first launch starts the player; later ones hand it what they were given.
+  int commandLine(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+    int count = 0;
+    char** arguments = commandLine->get_arguments(count);
+    std::optional<std::string> text;
+    if (count >= 2 && arguments[1] && *arguments[1]) {
+      text = launchArgumentText(arguments[1], std::string(commandLine->get_cwd()));
+    }
+    g_strfreev(arguments);
+    if (!controller_) {
+      if (mayPlayWebMedia(text)) {
+        webEngineWarmup_.emplace();
+      }
+      // The windows take their icon from the theme when they are realized, so the player's
+      // own icons must be found by then.
+      PlayerChromeStyle::load();
+      Gtk::Window::set_default_icon_name(kApplicationID);
+      controller_ =
+          std::make_unique<PlayerController>(application_, [this] { application_.quit(); });
+#ifdef ORVEL_TEST_HOOKS
+      controlMap_.emplace(application_.get_dbus_connection()
+                              ? application_.get_dbus_connection()->gobj()
+                              : nullptr);
+#endif
+      controller_->start(text);
+    } else if (text) {
+      controller_->open(*text);
+    }
+    return 0;
+  }
+
+  void shutdown() {
+    if (controller_) {
+      controller_->applicationWillTerminate();
+    }
+  }
+
+  ~Launches() {
+    controller_.reset();
+  }
+
+ private:
+  Gtk::Application& application_;
+  std::unique_ptr<PlayerController> controller_;
+  std::optional<WebEngineWarmup> webEngineWarmup_;
+#ifdef ORVEL_TEST_HOOKS
+  std::optional<ControlMapService> controlMap_;
+#endif
+};
+
+}  // namespace
+
+int runPlayerApplication(int argc, char** argv) {
+  setPlayerEnvironment();
   // The program's name becomes the window's WM_CLASS, which desktops match against the desktop
   // file's StartupWMClass: the application ID, as the desktop file, the icon and the bus name.
   // (No application name: the toolkit's hidden leader window would carry it as its title, and
@@ -103,48 +164,14 @@ int runPlayerApplication(int argc, char** argv) {
     flags |= Gio::Application::Flags::NON_UNIQUE;
   }
   auto application = Gtk::Application::create(kApplicationID, flags);
-  std::unique_ptr<PlayerController> controller;
-  std::optional<WebEngineWarmup> webEngineWarmup;
-#ifdef ORVEL_TEST_HOOKS
-  std::optional<ControlMapService> controlMap;
-#endif
 
+  Launches launches(*application);
   application->signal_command_line().connect(
-      [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
-        int count = 0;
-        char** arguments = commandLine->get_arguments(count);
-        std::optional<std::string> text;
-        if (count >= 2 && arguments[1] && *arguments[1]) {
-          text = launchArgumentText(arguments[1], std::string(commandLine->get_cwd()));
-        }
-        g_strfreev(arguments);
-        if (!controller) {
-          if (mayPlayWebMedia(text)) {
-            webEngineWarmup.emplace();
-          }
-          // The windows take their icon from the theme when they are realized, so the player's
-          // own icons must be found by then.
-          PlayerChromeStyle::load();
-          Gtk::Window::set_default_icon_name(kApplicationID);
-          controller = std::make_unique<PlayerController>(*application,
-                                                          [&application] { application->quit(); });
-#ifdef ORVEL_TEST_HOOKS
-          controlMap.emplace(application->get_dbus_connection()
-                                 ? application->get_dbus_connection()->gobj()
-                                 : nullptr);
-#endif
-          controller->start(text);
-        } else if (text) {
-          controller->open(*text);
-        }
-        return 0;
+      [&launches](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+        return launches.commandLine(commandLine);
       },
       false);
-  application->signal_shutdown().connect([&] {
-    if (controller) {
-      controller->applicationWillTerminate();
-    }
-  });
+  application->signal_shutdown().connect([&launches] { launches.shutdown(); });
 
   // A polite kill saves positions and history like closing the window does.
   auto quitOnSignal = [](gpointer data) -> gboolean {
@@ -154,9 +181,7 @@ int runPlayerApplication(int argc, char** argv) {
   g_unix_signal_add(SIGTERM, quitOnSignal, application.get());
   g_unix_signal_add(SIGINT, quitOnSignal, application.get());
 
-  const int status = application->run(argc, argv);
-  controller.reset();
-  return status;
+  return application->run(argc, argv);
 }
 
 }  // namespace orvel
