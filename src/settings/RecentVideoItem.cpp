@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <tuple>
 
 namespace orvel {
 namespace {
@@ -20,12 +22,53 @@ std::string describe(std::size_t index, std::string_view key, std::string_view p
          std::string(problem);
 }
 
+// Why the field at `key` cannot be read: it is missing, or not of the type named.
+std::string fieldProblem(const Json& object, std::size_t index, const char* key, const char* type) {
+  return describe(
+      index, key,
+      object.contains(key) ? std::string("is not a ") + type : std::string("is missing"));
+}
+
+// The optional fields: absent or null means the default. Returns what is wrong, if anything.
+std::optional<std::string> decodeOptionalFields(const Json& object, std::size_t index,
+                                                RecentVideoItem& item) {
+  auto optional = [&](const char* key) -> const Json* {
+    auto found = object.find(key);
+    return found == object.end() || found->is_null() ? nullptr : &*found;
+  };
+  if (const Json* stars = optional("watchLaterStars")) {
+    if (!stars->is_number() ||
+        (stars->is_number_float() && std::trunc(stars->get<double>()) != stars->get<double>())) {
+      return fieldProblem(object, index, "watchLaterStars", "whole number");
+    }
+    item.watchLaterStars = clampedStars(stars->get<double>());
+  }
+  if (const Json* thumbsDown = optional("isThumbsDown")) {
+    if (!thumbsDown->is_boolean()) {
+      return fieldProblem(object, index, "isThumbsDown", "boolean");
+    }
+    item.isThumbsDown = thumbsDown->get<bool>();
+  }
+  if (const Json* note = optional("watchNote")) {
+    if (!note->is_string()) {
+      return fieldProblem(object, index, "watchNote", "string");
+    }
+    item.watchNote = note->get<std::string>();
+  }
+  if (const Json* sourceURL = optional("sourceURL")) {
+    if (!sourceURL->is_string()) {
+      return fieldProblem(object, index, "sourceURL", "string");
+    }
+    item.sourceURL = sourceURL->get<std::string>();
+  }
+  return std::nullopt;
+}
+
 Result<RecentVideoItem> decodeItem(const Json& object, std::size_t index) {
   using R = Result<RecentVideoItem>;
   if (!object.is_object()) {
     return R::failure("record " + std::to_string(index) + " is not an object");
   }
-  RecentVideoItem item;
   auto required = [&](const char* key, auto isRightType) -> const Json* {
     auto found = object.find(key);
     if (found == object.end() || !isRightType(*found)) {
@@ -37,61 +80,25 @@ Result<RecentVideoItem> decodeItem(const Json& object, std::size_t index) {
   auto isNumber = [](const Json& value) {
     return value.is_number() && std::isfinite(value.get<double>());
   };
-  auto problem = [&](const char* key, const char* type) {
-    return R::failure(describe(
-        index, key,
-        object.contains(key) ? std::string("is not a ") + type : std::string("is missing")));
-  };
   const Json* videoID = required("videoID", isString);
-  if (!videoID) {
-    return problem("videoID", "string");
-  }
   const Json* title = required("title", isString);
-  if (!title) {
-    return problem("title", "string");
-  }
   const Json* lastPosition = required("lastPosition", isNumber);
-  if (!lastPosition) {
-    return problem("lastPosition", "finite number");
-  }
   const Json* lastPlayedAt = required("lastPlayedAt", isNumber);
-  if (!lastPlayedAt) {
-    return problem("lastPlayedAt", "finite number");
+  for (auto [field, key, type] :
+       {std::tuple{videoID, "videoID", "string"}, std::tuple{title, "title", "string"},
+        std::tuple{lastPosition, "lastPosition", "finite number"},
+        std::tuple{lastPlayedAt, "lastPlayedAt", "finite number"}}) {
+    if (!field) {
+      return R::failure(fieldProblem(object, index, key, type));
+    }
   }
+  RecentVideoItem item;
   item.videoID = videoID->get<std::string>();
   item.title = title->get<std::string>();
   item.lastPosition = lastPosition->get<double>();
   item.lastPlayedAt = Date{lastPlayedAt->get<double>()};
-
-  // Optional fields: absent or null means the default.
-  auto optional = [&](const char* key) -> const Json* {
-    auto found = object.find(key);
-    return found == object.end() || found->is_null() ? nullptr : &*found;
-  };
-  if (const Json* stars = optional("watchLaterStars")) {
-    if (!stars->is_number() ||
-        (stars->is_number_float() && std::trunc(stars->get<double>()) != stars->get<double>())) {
-      return problem("watchLaterStars", "whole number");
-    }
-    item.watchLaterStars = clampedStars(stars->get<double>());
-  }
-  if (const Json* thumbsDown = optional("isThumbsDown")) {
-    if (!thumbsDown->is_boolean()) {
-      return problem("isThumbsDown", "boolean");
-    }
-    item.isThumbsDown = thumbsDown->get<bool>();
-  }
-  if (const Json* note = optional("watchNote")) {
-    if (!note->is_string()) {
-      return problem("watchNote", "string");
-    }
-    item.watchNote = note->get<std::string>();
-  }
-  if (const Json* sourceURL = optional("sourceURL")) {
-    if (!sourceURL->is_string()) {
-      return problem("sourceURL", "string");
-    }
-    item.sourceURL = sourceURL->get<std::string>();
+  if (auto failure = decodeOptionalFields(object, index, item)) {
+    return R::failure(*failure);
   }
   return item;
 }
