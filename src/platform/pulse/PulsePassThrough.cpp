@@ -44,25 +44,41 @@ AudioServerResult<std::unique_ptr<AudioPassThrough>> PulsePassThrough::open(
     return loop->connectionError();
   }
 
+  if (auto error = self->connect(context, source, sampleRate)) {
+    return *error;
+  }
+  if (auto error = self->waitUntilReady()) {
+    return *error;
+  }
+  self->captureFormat_ = formatOf(self->capture_.get());
+  self->playbackFormat_ = formatOf(self->playback_.get());
+  self->opened_ = true;
+  return std::unique_ptr<AudioPassThrough>(std::move(self));
+}
+
+// Makes the capture and playback streams and connects them.
+std::optional<AudioServerError> PulsePassThrough::connect(pa_context* context,
+                                                          const std::string& source,
+                                                          std::uint32_t sampleRate) {
   const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, sampleRate, 2};
   pa_channel_map channels;
   pa_channel_map_init_stereo(&channels);
   PulseProplistPtr properties(pa_proplist_new());
   pa_proplist_sets(properties.get(), PA_PROP_MEDIA_NAME, "Orvel player EQ");
-  self->capture_.reset(pa_stream_new_with_proplist(context, "Orvel player EQ capture", &spec,
-                                                   &channels, properties.get()));
-  self->playback_.reset(
+  capture_.reset(pa_stream_new_with_proplist(context, "Orvel player EQ capture", &spec, &channels,
+                                             properties.get()));
+  playback_.reset(
       pa_stream_new_with_proplist(context, "Orvel player EQ", &spec, &channels, properties.get()));
-  if (!self->capture_ || !self->playback_) {
+  if (!capture_ || !playback_) {
     const AudioServerError error{AudioServerError::Kind::failed, pa_context_errno(context)};
-    self->capture_.reset();
-    self->playback_.reset();
+    capture_.reset();
+    playback_.reset();
     return error;
   }
-  for (pa_stream* stream : {self->capture_.get(), self->playback_.get()}) {
-    pa_stream_set_state_callback(stream, stateChanged, self.get());
+  for (pa_stream* stream : {capture_.get(), playback_.get()}) {
+    pa_stream_set_state_callback(stream, stateChanged, this);
   }
-  pa_stream_set_read_callback(self->capture_.get(), captured, self.get());
+  pa_stream_set_read_callback(capture_.get(), captured, this);
 
   const std::uint32_t unset = static_cast<std::uint32_t>(-1);
   const pa_buffer_attr playbackBuffer{.maxlength = unset,
@@ -78,42 +94,41 @@ AudioServerResult<std::unique_ptr<AudioPassThrough>> PulsePassThrough::open(
   // The playback follows the default output wherever the user moves it; the capture stays on
   // the private sink it was made for.
   const auto latency = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
-  if (pa_stream_connect_playback(self->playback_.get(), nullptr, &playbackBuffer, latency, nullptr,
+  if (pa_stream_connect_playback(playback_.get(), nullptr, &playbackBuffer, latency, nullptr,
                                  nullptr) < 0 ||
-      pa_stream_connect_record(self->capture_.get(), source.c_str(), &captureBuffer,
+      pa_stream_connect_record(capture_.get(), source.c_str(), &captureBuffer,
                                static_cast<pa_stream_flags_t>(latency | PA_STREAM_DONT_MOVE)) < 0) {
     const AudioServerError error{AudioServerError::Kind::failed, pa_context_errno(context)};
-    self->capture_.reset();
-    self->playback_.reset();
+    capture_.reset();
+    playback_.reset();
     return error;
   }
+  return std::nullopt;
+}
 
-  const auto ready = [&self] {
-    return pa_stream_get_state(self->capture_.get()) == PA_STREAM_READY &&
-           pa_stream_get_state(self->playback_.get()) == PA_STREAM_READY;
+std::optional<AudioServerError> PulsePassThrough::waitUntilReady() {
+  const auto ready = [this] {
+    return pa_stream_get_state(capture_.get()) == PA_STREAM_READY &&
+           pa_stream_get_state(playback_.get()) == PA_STREAM_READY;
   };
-  const auto ended = [&self] {
-    return !PA_STREAM_IS_GOOD(pa_stream_get_state(self->capture_.get())) ||
-           !PA_STREAM_IS_GOOD(pa_stream_get_state(self->playback_.get()));
+  const auto ended = [this] {
+    return !PA_STREAM_IS_GOOD(pa_stream_get_state(capture_.get())) ||
+           !PA_STREAM_IS_GOOD(pa_stream_get_state(playback_.get()));
   };
-  const PulseMainLoop::Wait wait = loop->waitFor([&] { return ready() || ended(); });
+  const PulseMainLoop::Wait wait = loop_->waitFor([&] { return ready() || ended(); });
   if (!ready()) {
     AudioServerError error{AudioServerError::Kind::failed, PA_ERR_TIMEOUT};
-    if (wait == PulseMainLoop::Wait::broken || !loop->context()) {
-      error = loop->connectionError();
+    if (wait == PulseMainLoop::Wait::broken || !loop_->context()) {
+      error = loop_->connectionError();
     } else if (ended()) {
-      error = self->failure(!PA_STREAM_IS_GOOD(pa_stream_get_state(self->capture_.get()))
-                                ? self->capture_.get()
-                                : self->playback_.get());
+      error = failure(!PA_STREAM_IS_GOOD(pa_stream_get_state(capture_.get())) ? capture_.get()
+                                                                              : playback_.get());
     }
-    self->capture_.reset();
-    self->playback_.reset();
+    capture_.reset();
+    playback_.reset();
     return error;
   }
-  self->captureFormat_ = formatOf(self->capture_.get());
-  self->playbackFormat_ = formatOf(self->playback_.get());
-  self->opened_ = true;
-  return std::unique_ptr<AudioPassThrough>(std::move(self));
+  return std::nullopt;
 }
 
 PulsePassThrough::~PulsePassThrough() {

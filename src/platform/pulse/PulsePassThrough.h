@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "native/AudioServer.h"
@@ -50,6 +51,10 @@ class PulsePassThrough final : public AudioPassThrough {
   static void captured(pa_stream* stream, std::size_t bytes, void* userdata);
   void forward(const float* samples, std::size_t frames);
   AudioServerError failure(pa_stream* stream) const;
+  // Called with the loop locked; on failure the streams are gone.
+  std::optional<AudioServerError> connect(pa_context* context, const std::string& source,
+                                          std::uint32_t sampleRate);
+  std::optional<AudioServerError> waitUntilReady();
 
   std::shared_ptr<PulseMainLoop> loop_;
   std::shared_ptr<AudioProcessor> processor_;
