@@ -279,61 +279,66 @@ void StatusNotifierTray::rebuild(bool force) {
     shown_ = std::move(menu);
     return;
   }
-  std::function<void(DbusmenuMenuitem*, const std::vector<StatusMenu::Item>&)> fill =
-      [&](DbusmenuMenuitem* parent, const std::vector<StatusMenu::Item>& items) {
-        for (const StatusMenu::Item& item : items) {
-          DbusmenuMenuitem* entry = dbusmenu_menuitem_new();
-          if (item.kind == StatusMenu::Item::Kind::separator) {
-            dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
-          } else {
-            dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_LABEL, item.title.c_str());
-            if (!item.enabled) {
-              dbusmenu_menuitem_property_set_bool(entry, DBUSMENU_MENUITEM_PROP_ENABLED, FALSE);
-            }
-            if (!item.symbol.empty()) {
-              dbusmenu_menuitem_property_set(
-                  entry, DBUSMENU_MENUITEM_PROP_ICON_NAME,
-                  std::string(PlayerSymbols::iconName(item.symbol)).c_str());
-            }
-            if (item.action == StatusMenu::Action::openRecent) {
-              if (const auto* png = thumbnails_.png(item.videoID)) {
-                dbusmenu_menuitem_property_set_byte_array(entry, DBUSMENU_MENUITEM_PROP_ICON_DATA,
-                                                          png->data(), png->size());
-              }
-            }
-            if (!item.accelerator.empty()) {
-              dbusmenu_menuitem_property_set_variant(entry, DBUSMENU_MENUITEM_PROP_SHORTCUT,
-                                                     shortcutVariant(item.accelerator));
-            }
-            if (item.checked) {
-              dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
-                                             DBUSMENU_MENUITEM_TOGGLE_CHECK);
-              dbusmenu_menuitem_property_set_int(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
-                                                 *item.checked
-                                                     ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
-                                                     : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
-            }
-            if (item.kind == StatusMenu::Item::Kind::submenu) {
-              dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
-                                             DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
-              fill(entry, item.children);
-            } else if (item.enabled && item.action != StatusMenu::Action::none) {
-              entries_.push_back(item);
-              g_object_set_data(G_OBJECT(entry), "orvel-tray", this);
-              g_object_set_data(G_OBJECT(entry), "orvel-entry", GSIZE_TO_POINTER(entries_.size()));
-              g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
-                               G_CALLBACK(&Callbacks::itemActivated), entry);
-            }
-          }
-          dbusmenu_menuitem_child_append(parent, entry);
-          g_object_unref(entry);
-        }
-      };
   DbusmenuMenuitem* root = dbusmenu_menuitem_new();
   fill(root, menu);
   shown_ = std::move(menu);
   dbusmenu_server_set_root(server_, root);
   g_object_unref(root);
+}
+
+// Appends the items under `parent`; the entries that do something are kept, by their order.
+void StatusNotifierTray::fill(DbusmenuMenuitem* parent,
+                              const std::vector<StatusMenu::Item>& items) {
+  for (const StatusMenu::Item& item : items) {
+    DbusmenuMenuitem* entry = dbusmenu_menuitem_new();
+    if (item.kind == StatusMenu::Item::Kind::separator) {
+      dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
+    } else {
+      describeEntry(entry, item);
+      if (item.kind == StatusMenu::Item::Kind::submenu) {
+        dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
+                                       DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
+        fill(entry, item.children);
+      } else if (item.enabled && item.action != StatusMenu::Action::none) {
+        entries_.push_back(item);
+        g_object_set_data(G_OBJECT(entry), "orvel-tray", this);
+        g_object_set_data(G_OBJECT(entry), "orvel-entry", GSIZE_TO_POINTER(entries_.size()));
+        g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
+                         G_CALLBACK(&Callbacks::itemActivated), entry);
+      }
+    }
+    dbusmenu_menuitem_child_append(parent, entry);
+    g_object_unref(entry);
+  }
+}
+
+// The entry's label, state, symbol or picture, and key.
+void StatusNotifierTray::describeEntry(DbusmenuMenuitem* entry, const StatusMenu::Item& item) {
+  dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_LABEL, item.title.c_str());
+  if (!item.enabled) {
+    dbusmenu_menuitem_property_set_bool(entry, DBUSMENU_MENUITEM_PROP_ENABLED, FALSE);
+  }
+  if (!item.symbol.empty()) {
+    dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_ICON_NAME,
+                                   std::string(PlayerSymbols::iconName(item.symbol)).c_str());
+  }
+  if (item.action == StatusMenu::Action::openRecent) {
+    if (const auto* png = thumbnails_.png(item.videoID)) {
+      dbusmenu_menuitem_property_set_byte_array(entry, DBUSMENU_MENUITEM_PROP_ICON_DATA,
+                                                png->data(), png->size());
+    }
+  }
+  if (!item.accelerator.empty()) {
+    dbusmenu_menuitem_property_set_variant(entry, DBUSMENU_MENUITEM_PROP_SHORTCUT,
+                                           shortcutVariant(item.accelerator));
+  }
+  if (item.checked) {
+    dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
+                                   DBUSMENU_MENUITEM_TOGGLE_CHECK);
+    dbusmenu_menuitem_property_set_int(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
+                                       *item.checked ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                     : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+  }
 }
 
 }  // namespace orvel

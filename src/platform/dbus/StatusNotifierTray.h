@@ -15,6 +15,7 @@
 #include "platform/net/RecentThumbnails.h"
 
 typedef struct _DbusmenuServer DbusmenuServer;
+typedef struct _DbusmenuMenuitem DbusmenuMenuitem;
 
 namespace orvel {
 
@@ -43,6 +44,8 @@ class StatusNotifierTray {
   // `force`: lay the menu out anew even when its entries look the same (a picture arrived).
   void scheduleRebuild(bool force);
   void rebuild(bool force);
+  void fill(DbusmenuMenuitem* parent, const std::vector<StatusMenu::Item>& items);
+  void describeEntry(DbusmenuMenuitem* entry, const StatusMenu::Item& item);
 
   StatusMenu& menu_;
   RecentThumbnails& thumbnails_;
