@@ -26,6 +26,22 @@ StartTime wholeSeconds(double seconds) {
   return static_cast<std::int64_t>(seconds);
 }
 
+// The item of a YouTube playlist the link names, from 1; 1 when it names none or nonsense.
+std::int64_t youTubePlaylistIndex(const Url& url) {
+  for (const Url::QueryItem& item : url.queryItems()) {
+    if (item.name == "index" && item.value) {
+      try {
+        std::size_t used = 0;
+        long long parsed = std::stoll(*item.value, &used);
+        return used == item.value->size() ? parsed : 1;
+      } catch (const std::exception&) {
+        return 1;
+      }
+    }
+  }
+  return 1;
+}
+
 }  // namespace
 
 PlayerSession::PlayerSession(Dependencies dependencies)
@@ -365,50 +381,49 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
 
   if (isYouTube) {
     statusMessage_.clear();
-    std::int64_t index = 1;
-    for (const Url::QueryItem& item : media.playbackURL.queryItems()) {
-      if (item.name == "index" && item.value) {
-        try {
-          std::size_t used = 0;
-          long long parsed = std::stoll(*item.value, &used);
-          index = used == item.value->size() ? parsed : 1;
-        } catch (const std::exception&) {
-          index = 1;
-        }
-        break;
-      }
-    }
-    isYouTubeActive_ = true;
-    loader_.queueYouTubeLoad({.mediaID = media.mediaID,
-                              .start = std::isfinite(startTime) ? std::trunc(startTime) : 0,
-                              .autoplay = true,
-                              .playlistIndex = index > 1 ? index - 1 : 0});
-    loader_.ensurePlayerPage();
-    loader_.dispatchPendingYouTubeLoad();
+    startYouTube(media, startTime);
   } else {
-    replaceResumeScript(startTime, source);
-    isYouTubeActive_ = false;
-    loader_.clearPendingYouTubeLoad();
-    loader_.invalidatePlayerShell();
-    statusMessage_.clear();
-    if (media.providerID == "mkv") {
-      deps_.web.loadHTML("", std::nullopt);
-      const double nativeStart = std::isfinite(startTime) && startTime > 0
-                                     ? static_cast<double>(*wholeSeconds(startTime))
-                                     : 0;
-      deps_.native.play(media, nativeStart, playerVolume_);
-    } else if (media.playbackURL.isFileURL()) {
-      deps_.web.loadFile(media.playbackURL.absoluteString());
-    } else {
-      deps_.web.loadRequest(media.playbackURL.absoluteString(),
-                            YouTubeScriptMessageHandler::kInPlaceLoadTimeout);
-    }
+    startInPage(media, startTime, source);
   }
   applyHistoryNotice(entry);
   if (rememberAsLast) {
     setLastURL(source);
   }
   changed();
+}
+
+// The YouTube player page plays the video, or the playlist from the item its link names.
+void PlayerSession::startYouTube(const StreamingMedia& media, double startTime) {
+  const std::int64_t index = youTubePlaylistIndex(media.playbackURL);
+  isYouTubeActive_ = true;
+  loader_.queueYouTubeLoad({.mediaID = media.mediaID,
+                            .start = std::isfinite(startTime) ? std::trunc(startTime) : 0,
+                            .autoplay = true,
+                            .playlistIndex = index > 1 ? index - 1 : 0});
+  loader_.ensurePlayerPage();
+  loader_.dispatchPendingYouTubeLoad();
+}
+
+// Every other video: an MKV in the native player, the rest in a page of its own.
+void PlayerSession::startInPage(const StreamingMedia& media, double startTime,
+                                const std::string& source) {
+  replaceResumeScript(startTime, source);
+  isYouTubeActive_ = false;
+  loader_.clearPendingYouTubeLoad();
+  loader_.invalidatePlayerShell();
+  statusMessage_.clear();
+  if (media.providerID == "mkv") {
+    deps_.web.loadHTML("", std::nullopt);
+    const double nativeStart = std::isfinite(startTime) && startTime > 0
+                                   ? static_cast<double>(*wholeSeconds(startTime))
+                                   : 0;
+    deps_.native.play(media, nativeStart, playerVolume_);
+  } else if (media.playbackURL.isFileURL()) {
+    deps_.web.loadFile(media.playbackURL.absoluteString());
+  } else {
+    deps_.web.loadRequest(media.playbackURL.absoluteString(),
+                          YouTubeScriptMessageHandler::kInPlaceLoadTimeout);
+  }
 }
 
 void PlayerSession::replaceResumeScript(double startTime, const std::string& source) {

@@ -215,6 +215,8 @@ class PlayerSession final : public PlaybackControls {
   void setLastURL(const std::string& url);
   std::string sourceURL(const StreamingMedia& media) const;
   void finishLoadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast);
+  void startYouTube(const StreamingMedia& media, double startTime);
+  void startInPage(const StreamingMedia& media, double startTime, const std::string& source);
   void replaceResumeScript(double startTime, const std::string& sourceURL);
   std::optional<std::string> webViewMediaID() const;
   bool isFailedSourceCurrent() const;

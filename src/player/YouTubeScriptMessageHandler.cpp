@@ -92,6 +92,13 @@ int clampedState(std::int64_t state) {
   return state < -1000 || state > 1000 ? -1 : static_cast<int>(state);
 }
 
+// A tick is the playlist's while a playlist plays, else the video's.
+std::string tickMediaID(const Json& message) {
+  const std::string playlistID = stringField(message, "playlistId").value_or(std::string());
+  return playlistID.empty() ? stringField(message, "videoId").value_or(std::string())
+                            : "youtube-playlist:" + playlistID;
+}
+
 }  // namespace
 
 void YouTubeScriptMessageHandler::didReceiveScriptMessage(std::string_view channel,
@@ -116,48 +123,52 @@ void YouTubeScriptMessageHandler::handleProgress(std::string_view body) {
   onProgress(*videoID, *time, pageText(*object, "title"));
 }
 
+namespace {
+
+void reportState(const YouTubeScriptMessageHandler& handler, const Json& message) {
+  const int state = clampedState(integerField(message, "state").value_or(-1));
+  const double time = realField(message, "currentTime").value_or(0.0);
+  const double duration = realField(message, "duration").value_or(0.0);
+  if (handler.onPlayerStateChange) {
+    handler.onPlayerStateChange(state, time, duration);
+  }
+  if ((state == 1 || state == 2) && handler.onPlayerTick) {
+    handler.onPlayerTick(tickMediaID(message), time, duration,
+                         pageText(message, "title").value_or(""), state);
+  }
+}
+
+void reportTime(const YouTubeScriptMessageHandler& handler, const Json& message) {
+  const std::string playlistID = stringField(message, "playlistId").value_or(std::string());
+  auto index = integerField(message, "playlistIndex");
+  if (!playlistID.empty() && index && *index >= 0 && handler.onPlaylistPosition) {
+    handler.onPlaylistPosition(playlistID, *index);
+  }
+  if (handler.onPlayerTick) {
+    handler.onPlayerTick(tickMediaID(message), realField(message, "currentTime").value_or(0.0),
+                         realField(message, "duration").value_or(0.0),
+                         pageText(message, "title").value_or(""),
+                         clampedState(integerField(message, "state").value_or(-1)));
+  }
+}
+
+}  // namespace
+
 void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
   auto object = parseObject(body);
-  if (!object) {
-    return;
-  }
-  auto event = stringField(*object, "event");
+  auto event = object ? stringField(*object, "event") : std::nullopt;
   if (!event) {
     return;
   }
   const Json& message = *object;
-  auto text = [&](const char* key) { return stringField(message, key).value_or(std::string()); };
-  auto real = [&](const char* key) { return realField(message, key).value_or(0.0); };
-  auto tickID = [&] {
-    std::string playlistID = text("playlistId");
-    return playlistID.empty() ? text("videoId") : "youtube-playlist:" + playlistID;
-  };
-
   if (*event == "ready") {
     if (onPlayerReady) {
       onPlayerReady();
     }
   } else if (*event == "state") {
-    int state = clampedState(integerField(message, "state").value_or(-1));
-    double time = real("currentTime");
-    double duration = real("duration");
-    if (onPlayerStateChange) {
-      onPlayerStateChange(state, time, duration);
-    }
-    if ((state == 1 || state == 2) && onPlayerTick) {
-      onPlayerTick(tickID(), time, duration, pageText(message, "title").value_or(""), state);
-    }
+    reportState(*this, message);
   } else if (*event == "time" || *event == "mediaTime") {
-    std::string playlistID = text("playlistId");
-    auto index = integerField(message, "playlistIndex");
-    if (!playlistID.empty() && index && *index >= 0 && onPlaylistPosition) {
-      onPlaylistPosition(playlistID, *index);
-    }
-    if (onPlayerTick) {
-      onPlayerTick(tickID(), real("currentTime"), real("duration"),
-                   pageText(message, "title").value_or(""),
-                   clampedState(integerField(message, "state").value_or(-1)));
-    }
+    reportTime(*this, message);
   } else if (*event == "playlistEnded") {
     if (onMediaEnded) {
       onMediaEnded(std::nullopt);
