@@ -541,47 +541,6 @@ void PlayerSession::setDropTargeted(bool targeted) {
   }
 }
 
-// MARK: - Native snapshots
-
-void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
-  if (snapshot.mediaID != currentVideoID_ || snapshot.sessionID != deps_.native.sessionID()) {
-    return;
-  }
-  if (windowHooks_.refreshHoverState &&
-      !(windowHooks_.isHoverTransparencyEnabled && windowHooks_.isHoverTransparencyEnabled())) {
-    windowHooks_.refreshHoverState();
-  }
-  playerState_ = snapshot.state;
-  setPlayerDuration(snapshot.duration, snapshot.mediaID);
-  if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time)) {
-    playerCurrentTime_ = snapshot.time;
-  }
-  if ((snapshot.state == 1 || snapshot.state == 2) && snapshot.duration > 0) {
-    // The engine reports four times a second. The store hears of a position once per second of
-    // playback, and at once when playback pauses, resumes or jumps, so a crash loses at most a
-    // second; the position in memory, written on quit, is always the latest.
-    const bool due = !storedSnapshot_ || storedSnapshot_->mediaID != snapshot.mediaID ||
-                     storedSnapshot_->state != snapshot.state ||
-                     std::abs(snapshot.time - storedSnapshot_->time) >= 1;
-    if (due) {
-      updatePlaybackPosition(snapshot.mediaID, snapshot.time, currentVideoTitle_);
-      storedSnapshot_ = snapshot;
-    } else if (snapshot.time >= 1 && std::isfinite(snapshot.time)) {
-      playbackPositions_[snapshot.mediaID] = snapshot.time;
-    }
-  } else if (snapshot.state == 0) {
-    runOnMain([this, snapshot] {
-      if (!recovery_.failedSourceURL() && snapshot.mediaID == currentVideoID_ &&
-          snapshot.sessionID == deps_.native.sessionID()) {
-        advancePlaylist();
-      }
-    });
-  } else if (snapshot.state == -1) {
-    reportSourceFailure(currentSourceURL_.value_or(std::string()), kNativeFailure);
-  }
-  changed();
-}
-
 // MARK: - Leaving
 
 void PlayerSession::applicationWillTerminate() {

@@ -36,6 +36,7 @@
 #include "platform/net/SoupUpdateChecker.h"
 #include "platform/net/SoupYouTubeMetadata.h"
 #include "platform/pulse/PulseAudioServer.h"
+#include "platform/shell/OverlayAwareDialogs.h"
 #include "platform/shell/Resources.h"
 #include "platform/system/DesktopLaunch.h"
 #include "platform/system/SerialQueue.h"
@@ -49,40 +50,6 @@
 #include "settings/AppSettings.h"
 
 namespace orvel {
-
-namespace {
-
-// Alerts drop the window from the keep-on-top level while they are up.
-class OverlayAwareDialogs final : public PlayerDialogs {
- public:
-  OverlayAwareDialogs(PlayerDialogs& dialogs, PlayerWindowBehaviour*& behaviour)
-      : dialogs_(dialogs), behaviour_(behaviour) {}
-
-  void showAlert(const Alert& alert, std::function<void(std::size_t)> done) override {
-    if (behaviour_) {
-      behaviour_->suspendAlwaysOnTopForOverlay();
-    }
-    dialogs_.showAlert(alert, [this, done](std::size_t button) {
-      if (behaviour_) {
-        behaviour_->restoreAlwaysOnTopAfterOverlay();
-      }
-      if (done) {
-        done(button);
-      }
-    });
-  }
-  void dismissAlert(const std::string& title) override { dialogs_.dismissAlert(title); }
-  void promptForText(const Alert& alert, const std::string& placeholder, const std::string& text,
-                     std::function<void(std::optional<std::string>)> done) override {
-    dialogs_.promptForText(alert, placeholder, text, std::move(done));
-  }
-
- private:
-  PlayerDialogs& dialogs_;
-  PlayerWindowBehaviour*& behaviour_;
-};
-
-}  // namespace
 
 struct PlayerController::Parts {
   AppSettings& settings = AppSettings::shared();
