@@ -90,4 +90,43 @@ TEST(LaterTurns, AWorkerPoolDeliversOnTheMainLoopAndNeverWaitsForAStuckJobAtTheE
 }
 
 }  // namespace
+// Pools that go while their threads wait for work, or with work not yet started: GLib wakes the
+// waiting threads with markers of its own in the queue, which must never be taken for work; the
+// work that never started is let go with what it holds.
+TEST(LaterTurns, AWorkerPoolGoesCleanlyWithIdleThreadsAndWorkNotStarted) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (int round = 0; round < 100; ++round) {
+    WorkerPool pool;
+    int delivered = 0;
+    for (int job = 0; job < 4; ++job) {
+      pool.run([&] { return WorkerPool::MainTurn([&] { ++delivered; }); });
+    }
+    while (delivered < 4 && std::chrono::steady_clock::now() < deadline) {
+      g_main_context_iteration(nullptr, FALSE);
+    }
+    ASSERT_EQ(delivered, 4);
+  }
+
+  auto gate = std::make_shared<std::atomic<bool>>(false);
+  auto held = std::make_shared<int>(0);
+  {
+    WorkerPool pool;
+    // More blocked jobs than threads, so that some never start.
+    for (unsigned job = 0; job < g_get_num_processors() + 3; ++job) {
+      pool.run([gate, held] {
+        while (!*gate) {
+          std::this_thread::yield();
+        }
+        return WorkerPool::MainTurn();
+      });
+    }
+  }
+  *gate = true;
+  // The jobs that started end by themselves; those that never did are already let go.
+  while (held.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(held.use_count(), 1);
+}
+
 }  // namespace orvel
