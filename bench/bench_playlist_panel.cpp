@@ -30,7 +30,7 @@
 #include "core/SqliteDefaults.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/gtk/PlayerChromeStyle.h"
-#include "platform/gtk/PlaylistPanel.h"
+#include "platform/gtk/playlist/PlaylistPanel.h"
 #include "playlist/PlaylistLibrary.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/gtk/PositionList.h"
+#include "platform/gtk/playlist/PositionList.h"
 
 namespace orvel {
 namespace {

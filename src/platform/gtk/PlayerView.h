@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/Cancellable.h"
-#include "platform/gtk/PlayerToolbar.h"
 #include "platform/gtk/WidgetHelpers.h"
+#include "platform/gtk/toolbar/PlayerToolbar.h"
 #include "player/PlaybackKeys.h"
 #include "player/PlayerSession.h"
 

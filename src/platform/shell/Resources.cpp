@@ -15,7 +15,8 @@ namespace {
 
 // An installed program reads its own installation's data folder, found from where it runs so that
 // a staged (DESTDIR) or moved installation reads its own files; a program run from its build
-// folder has none there and reads the source tree; the data folder it was built for comes last.
+// folder has none there and reads the source tree (unless built for a package, which never
+// looks there); the data folder it was built for comes last.
 std::vector<std::filesystem::path> resourceFolders() {
   std::vector<std::filesystem::path> folders;
   std::error_code error;
@@ -24,7 +25,9 @@ std::vector<std::filesystem::path> resourceFolders() {
     folders.push_back(
         (executable.parent_path() / ORVEL_RESOURCE_DIR_FROM_BINARY).lexically_normal());
   }
+#ifdef ORVEL_SOURCE_RESOURCE_DIR
   folders.emplace_back(ORVEL_SOURCE_RESOURCE_DIR);
+#endif
   folders.emplace_back(ORVEL_INSTALLED_RESOURCE_DIR);
   return folders;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistFooter.h"
+#include "platform/gtk/playlist/PlaylistFooter.h"
 
 #include "platform/gtk/WidgetHelpers.h"
 

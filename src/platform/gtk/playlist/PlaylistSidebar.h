@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/Uuid.h"
-#include "platform/gtk/PlaylistRowHost.h"
+#include "platform/gtk/playlist/PlaylistRowHost.h"
 
 namespace orvel {
 

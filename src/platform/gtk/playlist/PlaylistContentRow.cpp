@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistContentRow.h"
+#include "platform/gtk/playlist/PlaylistContentRow.h"
 
 #include "platform/gtk/WidgetHelpers.h"
 

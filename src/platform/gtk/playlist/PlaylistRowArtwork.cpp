@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistRowArtwork.h"
+#include "platform/gtk/playlist/PlaylistRowArtwork.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistDialogs.h"
+#include "platform/gtk/playlist/PlaylistDialogs.h"
 
 namespace orvel {
 

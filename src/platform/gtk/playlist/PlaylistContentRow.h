@@ -9,8 +9,8 @@
 #include <string>
 
 #include "core/Uuid.h"
-#include "platform/gtk/PlaylistRowArtwork.h"
-#include "platform/gtk/PlaylistRowHost.h"
+#include "platform/gtk/playlist/PlaylistRowArtwork.h"
+#include "platform/gtk/playlist/PlaylistRowHost.h"
 #include "playlist/PlaylistView.h"
 
 namespace orvel {

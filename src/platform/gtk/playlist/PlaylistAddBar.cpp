@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistAddBar.h"
+#include "platform/gtk/playlist/PlaylistAddBar.h"
 
 #include "platform/gtk/WidgetHelpers.h"
 #include "playlist/PlaylistLibrary.h"

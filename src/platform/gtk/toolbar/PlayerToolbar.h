@@ -10,8 +10,8 @@
 #include "chrome/PlayerToolbarValues.h"
 #include "core/Cancellable.h"
 #include "native/PlayerEqualizer.h"
-#include "platform/gtk/EqualizerPopover.h"
-#include "platform/gtk/PlaybackOptionsPopover.h"
+#include "platform/gtk/toolbar/EqualizerPopover.h"
+#include "platform/gtk/toolbar/PlaybackOptionsPopover.h"
 
 namespace orvel {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/Url.h"
-#include "platform/gtk/PlaylistAddBar.h"
 #include "platform/gtk/WidgetHelpers.h"
+#include "platform/gtk/playlist/PlaylistAddBar.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistView.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistSidebar.h"
+#include "platform/gtk/playlist/PlaylistSidebar.h"
 
 #include "platform/gtk/WidgetHelpers.h"
 

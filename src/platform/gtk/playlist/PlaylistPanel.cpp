@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistPanel.h"
+#include "platform/gtk/playlist/PlaylistPanel.h"
 
 #include "core/Log.h"
-#include "platform/gtk/PlaylistContentRow.h"
+#include "platform/gtk/playlist/PlaylistContentRow.h"
 #include "platform/system/DesktopLaunch.h"
 
 namespace orvel {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaylistFiles.h"
+#include "platform/gtk/playlist/PlaylistFiles.h"
 
 #include <thread>
 

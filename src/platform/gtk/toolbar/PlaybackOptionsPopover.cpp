@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlaybackOptionsPopover.h"
+#include "platform/gtk/toolbar/PlaybackOptionsPopover.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "chrome/PlayerToolbarValues.h"
-#include "platform/gtk/ToolbarWidgets.h"
+#include "platform/gtk/toolbar/ToolbarWidgets.h"
 
 namespace orvel {
 namespace {

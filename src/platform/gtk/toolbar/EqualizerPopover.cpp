@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/EqualizerPopover.h"
+#include "platform/gtk/toolbar/EqualizerPopover.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include "chrome/PlayerChrome.h"
 #include "chrome/PlayerToolbarValues.h"
-#include "platform/gtk/ToolbarWidgets.h"
+#include "platform/gtk/toolbar/ToolbarWidgets.h"
 
 namespace orvel {
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PositionList.h"
+#include "platform/gtk/playlist/PositionList.h"
 
 namespace orvel {
 

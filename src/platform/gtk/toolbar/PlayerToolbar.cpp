@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/gtk/PlayerToolbar.h"
+#include "platform/gtk/toolbar/PlayerToolbar.h"
 
 #include <algorithm>
 #include <string>
 
 #include "chrome/PlayerSymbols.h"
-#include "platform/gtk/ToolbarWidgets.h"
 #include "platform/gtk/WidgetHelpers.h"
+#include "platform/gtk/toolbar/ToolbarWidgets.h"
 
 namespace orvel {
 namespace {
