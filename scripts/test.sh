@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=lib/packages.sh
 source "$root/scripts/lib/packages.sh"
 ensure_packages "${ORVEL_BUILD_PACKAGES[@]}" "${ORVEL_RUN_PACKAGES[@]}" "${ORVEL_DISPLAY_PACKAGES[@]}" \
-  "${ORVEL_TEST_PACKAGES[@]}"
+  "${ORVEL_TEST_PACKAGES[@]}" "${ORVEL_PACKAGE_PACKAGES[@]}"
 
 build="$root/build/test"
 cmake -S "$root" -B "$build" -G Ninja -DORVEL_BUILD_TESTS=ON -DORVEL_SANITIZE=ON >/dev/null

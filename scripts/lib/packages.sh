@@ -38,6 +38,8 @@ ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # https server; man-db checks the manual page).
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
   desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db)
+# What building the Debian package needs on top (scripts/build-deb.sh).
+ORVEL_PACKAGE_PACKAGES=(debhelper dpkg-dev lintian)
 # What building the benchmarks needs on top.
 ORVEL_BENCH_PACKAGES=(libbenchmark-dev mpv libavfilter-dev)
 # What building and running the fuzz targets needs on top: clang and its libFuzzer runtime.
