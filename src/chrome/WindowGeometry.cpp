@@ -55,10 +55,12 @@ Rect centerOnVisibleScreen(const Rect& frame, const Rect& area) {
 
 namespace {
 
+// With a point whatever the user's locale, as readNumber reads it.
 std::string number(double value) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  return buffer;
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  return std::string(buffer, written.ptr);
 }
 
 // Reads one number after optional spaces, advancing the position.

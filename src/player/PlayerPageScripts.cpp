@@ -2,6 +2,7 @@
 
 #include "player/PlayerPageScripts.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -184,17 +185,11 @@ std::string jsNumber(double value) {
   if (!std::isfinite(value)) {
     return "0.0";
   }
+  // The shortest text that reads back as the same number, with a point whatever the user's
+  // locale: a decimal comma would make "seek(12,5)" two arguments.
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  std::string text = buffer;
-  // Shortest text that reads back as the same number.
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-    if (std::strtod(buffer, nullptr) == value) {
-      text = buffer;
-      break;
-    }
-  }
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, written.ptr);
   if (text.find_first_of(".eEn") == std::string::npos) {
     text += ".0";
   }
