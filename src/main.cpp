@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "Version.h"
+#include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/shell/EngineVersions.h"
 #include "platform/shell/PlayerApplication.h"
@@ -24,7 +25,7 @@ void printUsage(std::FILE* stream) {
 int printMedia(std::string_view text) {
   auto media = orvel::StreamingProviderRegistry::shared().resolve(text);
   if (!media) {
-    std::cerr << orvel::StreamingProviderRegistry::kUnsupportedLink << '\n';
+    std::cerr << _(orvel::StreamingProviderRegistry::kUnsupportedLink) << '\n';
     return 1;
   }
   nlohmann::ordered_json json;

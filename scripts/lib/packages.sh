@@ -27,7 +27,7 @@ ensure_packages() {
 ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3-dev libplist-dev
   nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev
   libpulse-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-  libsoup-3.0-dev libdbusmenu-glib-dev libgstreamer1.0-dev librsvg2-common)
+  libsoup-3.0-dev libdbusmenu-glib-dev libgstreamer1.0-dev librsvg2-common gettext)
 # What playing needs at run time beyond the libraries: the web engine's decoders for WebM and MP4,
 # its way to the sound server, and the SVG loader that draws the toolbar's icons.
 ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav librsvg2-common
@@ -35,9 +35,10 @@ ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreame
 # What running the player on a machine without a display needs (scripts/run.sh, end-to-end tests).
 ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # What building and running the tests needs on top (openssl makes the certificate of a local
-# https server; man-db checks the manual page).
+# https server; man-db checks the manual page; locales makes the French locale of the test that
+# runs the player in French).
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
-  desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db)
+  desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db locales)
 # What building the Debian package needs on top (scripts/build-deb.sh).
 ORVEL_PACKAGE_PACKAGES=(debhelper dpkg-dev lintian)
 # What building the benchmarks needs on top.

@@ -13,6 +13,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 const std::vector<FeedbackKind>& allFeedbackKinds() {
@@ -21,7 +23,7 @@ const std::vector<FeedbackKind>& allFeedbackKinds() {
 }
 
 std::string_view feedbackKindLabel(FeedbackKind kind) {
-  return kind == FeedbackKind::survey ? "Survey" : "Written Message";
+  return kind == FeedbackKind::survey ? _("Survey") : _("Written Message");
 }
 
 namespace FeedbackMailer {
@@ -30,7 +32,7 @@ Result<Request> request(std::string_view apiKey, std::string_view subject, std::
                         std::string_view apiBase) {
   for (const char character : apiKey) {
     if (static_cast<unsigned char>(character) < 0x20 || character == 0x7f) {
-      return Result<Request>::failure("The API key holds a line break; paste it again");
+      return Result<Request>::failure(_("The API key holds a line break; paste it again"));
     }
   }
   nlohmann::json message{
@@ -98,7 +100,7 @@ bool saveLocalCopy(const std::string& path, std::string_view entry) {
 }
 
 std::string statusFailure(unsigned status) {
-  return "Resend returned status " + std::to_string(status);
+  return formatted(_("Resend returned status %s"), {std::to_string(status)});
 }
 
 }  // namespace FeedbackMailer
@@ -161,10 +163,10 @@ void FeedbackForm::send(std::function<void()> changed) {
 void FeedbackForm::finished(const std::optional<std::string>& failure) {
   isSending_ = false;
   if (failure) {
-    statusMessage_ = "Failed to send: " + *failure;
+    statusMessage_ = formatted(_("Failed to send: %s"), {*failure});
     return;
   }
-  statusMessage_ = "Feedback sent. Thank you!";
+  statusMessage_ = _("Feedback sent. Thank you!");
   subject.clear();
   message.clear();
   rating = 0;

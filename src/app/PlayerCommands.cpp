@@ -4,28 +4,30 @@
 
 #include <stdexcept>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 const std::vector<PlayerCommands::Command>& PlayerCommands::all() {
   using Switch = AppSettings::Switch;
   static const std::vector<Command> commands{
-      {Id::hoverTransparency, "Hover Transparency", "hover-transparency", "<Control>t",
+      {Id::hoverTransparency, N_("Hover Transparency"), "hover-transparency", "<Control>t",
        Switch::hoverTransparency, "", ""},
-      {Id::alwaysOnTop, "Always On Top", "always-on-top", "<Control>l", Switch::alwaysOnTop, "",
+      {Id::alwaysOnTop, N_("Always On Top"), "always-on-top", "<Control>l", Switch::alwaysOnTop, "",
        ""},
-      {Id::followAeroSpaceWorkspaces, "Follow AeroSpace Workspaces", "follow-workspaces", "",
+      {Id::followAeroSpaceWorkspaces, N_("Follow AeroSpace Workspaces"), "follow-workspaces", "",
        Switch::followAeroSpaceWorkspaces, "", ""},
-      {Id::eightyTransparency, "80% Transparency", "eighty-transparency", "<Control>8",
+      {Id::eightyTransparency, N_("80% Transparency"), "eighty-transparency", "<Control>8",
        Switch::eightyTransparency, "", ""},
-      {Id::toggleOpacity, "Toggle Opacity", "toggle-opacity", "<Control>p", std::nullopt,
+      {Id::toggleOpacity, N_("Toggle Opacity"), "toggle-opacity", "<Control>p", std::nullopt,
        "toggleOpacity", ""},
-      {Id::openURL, "Open URL...", "open-url", "<Control>o", std::nullopt, "openURL", "",
+      {Id::openURL, N_("Open URL..."), "open-url", "<Control>o", std::nullopt, "openURL", "",
        Command::Menu::player},
-      {Id::openPlaylist, "Playlist…", "playlist", "<Control><Shift>p", std::nullopt, "openPlaylist",
-       "", Command::Menu::player},
-      {Id::openWatchHistory, "Open Watch History", "watch-history", "<Control><Shift>h",
+      {Id::openPlaylist, N_("Playlist…"), "playlist", "<Control><Shift>p", std::nullopt,
+       "openPlaylist", "", Command::Menu::player},
+      {Id::openWatchHistory, N_("Open Watch History"), "watch-history", "<Control><Shift>h",
        std::nullopt, "", "watch-history", Command::Menu::player},
-      {Id::lockAspectRatio16x9, "Lock 16:9 While Resizing", "lock-aspect-ratio", "",
+      {Id::lockAspectRatio16x9, N_("Lock 16:9 While Resizing"), "lock-aspect-ratio", "",
        Switch::lockAspectRatio16x9, "", "", Command::Menu::player},
   };
   return commands;

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "core/Translation.h"
+
 namespace orvel {
 namespace {
 
@@ -62,15 +64,15 @@ std::vector<Item> StatusMenu::items() const {
   auto toggle = [this](PlayerCommands::Id id) {
     const auto& command = PlayerCommands::command(id);
     Item item =
-        button(std::string(command.title), std::string(command.accelerator), "", Action::toggle);
+        button(translated(command.title), std::string(command.accelerator), "", Action::toggle);
     item.command = id;
     item.checked = deps_.commands.state(id);
     return item;
   };
   using Id = PlayerCommands::Id;
   std::vector<Item> menu;
-  menu.push_back(button("Open URL...", "<Control>o", "link", Action::openURL));
-  menu.push_back(button("Open Watch History", "<Control><Shift>h", "clock.arrow.circlepath",
+  menu.push_back(button(_("Open URL..."), "<Control>o", "link", Action::openURL));
+  menu.push_back(button(_("Open Watch History"), "<Control><Shift>h", "clock.arrow.circlepath",
                         Action::openWatchHistory));
   menu.push_back(separator());
   menu.push_back(toggle(Id::hoverTransparency));
@@ -78,20 +80,20 @@ std::vector<Item> StatusMenu::items() const {
   menu.push_back(toggle(Id::followAeroSpaceWorkspaces));
   menu.push_back(toggle(Id::eightyTransparency));
   menu.push_back(toggle(Id::lockAspectRatio16x9));
-  menu.push_back(submenu("Recent Videos", recentVideosMenu()));
-  menu.push_back(submenu("Statistics", statisticsMenu()));
-  menu.push_back(button("Send Feedback…", "", "envelope", Action::openFeedback));
+  menu.push_back(submenu(_("Recent Videos"), recentVideosMenu()));
+  menu.push_back(submenu(_("Statistics"), statisticsMenu()));
+  menu.push_back(button(_("Send Feedback…"), "", "envelope", Action::openFeedback));
   menu.push_back(
-      button("Check for Updates…", "", "arrow.triangle.2.circlepath", Action::checkForUpdates));
+      button(_("Check for Updates…"), "", "arrow.triangle.2.circlepath", Action::checkForUpdates));
   menu.push_back(separator());
-  menu.push_back(button("Quit", "<Control>q", "", Action::quit));
+  menu.push_back(button(_("Quit"), "<Control>q", "", Action::quit));
   return menu;
 }
 
 std::vector<Item> StatusMenu::recentVideosMenu() const {
   const auto& recent = deps_.settings.recentVideos();
   if (recent.empty()) {
-    return {disabled("No Recent Videos")};
+    return {disabled(_("No Recent Videos"))};
   }
   std::vector<Item> menu;
   for (std::size_t index = 0; index < recent.size() && index < kRecentLimit; ++index) {
@@ -103,16 +105,18 @@ std::vector<Item> StatusMenu::recentVideosMenu() const {
     menu.push_back(std::move(item));
   }
   menu.push_back(separator());
-  menu.push_back(button("Clear Recent Videos", "", "", Action::clearRecent));
+  menu.push_back(button(_("Clear Recent Videos"), "", "", Action::clearRecent));
   return menu;
 }
 
 std::vector<Item> StatusMenu::statisticsMenu() const {
   return {
-      disabled("Recent Entries: " + std::to_string(deps_.settings.recentVideos().size())),
-      disabled("Watch History Entries: " +
-               std::to_string(deps_.settings.watchHistoryVideos().size())),
-      disabled("Disk Usage: " + formatSize(deps_.settings.storedHistoryUsageBytes())),
+      disabled(formatted(_("Recent Entries: %s"),
+                         {std::to_string(deps_.settings.recentVideos().size())})),
+      disabled(formatted(_("Watch History Entries: %s"),
+                         {std::to_string(deps_.settings.watchHistoryVideos().size())})),
+      disabled(
+          formatted(_("Disk Usage: %s"), {formatSize(deps_.settings.storedHistoryUsageBytes())})),
   };
 }
 

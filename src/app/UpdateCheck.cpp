@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/Translation.h"
+
 namespace orvel::UpdateCheck {
 namespace {
 
@@ -125,7 +127,8 @@ Result<Release> parseAppcast(std::string_view xml) {
   if (!ok) {
     std::string message = error ? error->message : "not XML";
     g_clear_error(&error);
-    return Result<Release>::failure("The update feed could not be read: " + message);
+    return Result<Release>::failure(
+        formatted(_("The update feed could not be read: %s"), {message}));
   }
   std::optional<Release> newest;
   for (const Item& item : parse.items) {
@@ -142,7 +145,7 @@ Result<Release> parseAppcast(std::string_view xml) {
     }
   }
   if (!newest) {
-    return Result<Release>::failure("The update feed lists no release.");
+    return Result<Release>::failure(_("The update feed lists no release."));
   }
   return *newest;
 }
@@ -172,24 +175,25 @@ int compareVersions(std::string_view a, std::string_view b) {
 Outcome judge(std::string_view currentVersion, const Result<Release>& feed) {
   const std::string current(currentVersion);
   if (!feed) {
-    return {Outcome::Kind::failed, "Could not check for updates", feed.error(), std::nullopt};
+    return {Outcome::Kind::failed, _("Could not check for updates"), feed.error(), std::nullopt};
   }
   if (compareVersions(feed->version, currentVersion) > 0) {
-    return {Outcome::Kind::newer, "A new version is available",
-            "Orvel player " + feed->version + " is available; you have " + current +
-                ". Your package manager installs it.",
+    return {Outcome::Kind::newer, _("A new version is available"),
+            formatted(_("Orvel player %s is available; you have %s. Your package manager "
+                        "installs it."),
+                      {feed->version, current}),
             feed->releaseNotesURL};
   }
-  return {Outcome::Kind::upToDate, "You’re up to date",
-          "Orvel player " + current + " is the newest version.", std::nullopt};
+  return {Outcome::Kind::upToDate, _("You’re up to date"),
+          formatted(_("Orvel player %s is the newest version."), {current}), std::nullopt};
 }
 
 std::string statusFailure(unsigned status) {
-  return "The update server answered with status " + std::to_string(status) + ".";
+  return formatted(_("The update server answered with status %s."), {std::to_string(status)});
 }
 
 std::string transportFailure(std::string_view error) {
-  return "The update server could not be reached: " + std::string(error) + ".";
+  return formatted(_("The update server could not be reached: %s."), {error});
 }
 
 }  // namespace orvel::UpdateCheck

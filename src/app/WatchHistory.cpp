@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/Translation.h"
 #include "settings/AppSettings.h"
 
 namespace orvel::WatchHistory {
@@ -50,7 +51,8 @@ std::vector<RecentVideoItem> shownVideos(const std::vector<RecentVideoItem>& his
 }
 
 std::string countText(std::size_t count) {
-  return std::to_string(count) + " videos";
+  // English has no singular here ("1 videos"); other languages choose their forms.
+  return formatted(P_("%s videos", "%s videos", count), {std::to_string(count)});
 }
 
 std::string note(const std::vector<RecentVideoItem>& history, std::string_view videoID) {
@@ -63,11 +65,11 @@ bool hasNotes(const std::vector<RecentVideoItem>& history, std::string_view vide
 }
 
 std::string resumeText(double lastPosition) {
-  return "Resume at " + AppSettings::formatPlaybackTime(lastPosition);
+  return formatted(_("Resume at %s"), {AppSettings::formatPlaybackTime(lastPosition)});
 }
 
 std::string openHelp(std::string_view title) {
-  return "Open " + std::string(title);
+  return formatted(_("Open %s"), {title});
 }
 
 }  // namespace orvel::WatchHistory

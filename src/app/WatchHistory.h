@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "settings/RecentVideoItem.h"
 
@@ -22,7 +23,7 @@ bool isShown(const RecentVideoItem& record, const StreamingProviderRegistry& reg
 
 // "3 videos", and "1 videos" too: the header has no singular form.
 std::string countText(std::size_t count);
-inline constexpr std::string_view kEmptyText = "No YouTube watch history yet";
+inline constexpr std::string_view kEmptyText = N_("No YouTube watch history yet");
 
 // The note of the first record with the ID, "" when there is none.
 std::string note(const std::vector<RecentVideoItem>& history, std::string_view videoID);
@@ -31,7 +32,7 @@ bool hasNotes(const std::vector<RecentVideoItem>& history, std::string_view vide
 
 std::string resumeText(double lastPosition);
 std::string openHelp(std::string_view title);
-inline constexpr std::string_view kRemoveHelp = "Remove from watch history";
+inline constexpr std::string_view kRemoveHelp = N_("Remove from watch history");
 
 }  // namespace WatchHistory
 }  // namespace orvel

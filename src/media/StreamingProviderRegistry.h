@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Translation.h"
 #include "media/StreamingProvider.h"
 
 namespace orvel {
@@ -18,7 +19,7 @@ class StreamingProviderRegistry {
  public:
   // What to say of text that resolves to no media.
   static constexpr const char* kUnsupportedLink =
-      "That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.";
+      N_("That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.");
 
   static const StreamingProviderRegistry& shared();
 

@@ -8,6 +8,7 @@
 
 #include "core/Log.h"
 #include "core/PropertyList.h"
+#include "core/Translation.h"
 
 namespace orvel {
 
@@ -164,7 +165,7 @@ void PlayerEqualizer::routeWithoutNotice() {
   };
   auto made = makeWebAudio_ ? makeWebAudio_(gains_, volume_, failed)
                             : Result<std::shared_ptr<WebAudioEqualizer>>::failure(
-                                  "Orvel player couldn’t open the system audio route for EQ.");
+                                  _("Orvel player couldn’t open the system audio route for EQ."));
   if (made) {
     logLine("Equalizer", "Equalizing the web view's sound");
     webAudio_ = std::move(made).value();

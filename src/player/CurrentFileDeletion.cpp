@@ -2,6 +2,7 @@
 
 #include "player/CurrentFileDeletion.h"
 
+#include "core/Translation.h"
 #include "playlist/PlaylistRepeat.h"
 
 namespace orvel {
@@ -20,9 +21,9 @@ void CurrentFileDeletion::confirm() {
   showsConfirmation_ = true;
   host_.changed();
   host_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                .title = kConfirmationTitle,
+                                .title = _(kConfirmationTitle),
                                 .message = PlaylistTrash::confirmationMessage(file),
-                                .buttons = {kDeleteButton, "Cancel"},
+                                .buttons = {_(kDeleteButton), _("Cancel")},
                                 .destructiveButton = 0},
                           lifetime_.guard([this](std::size_t button) {
                             showsConfirmation_ = false;
@@ -89,7 +90,7 @@ void CurrentFileDeletion::forget(const Url& fileURL, bool wasPlaying) {
   }
   if (wasPlaying) {
     host_.forgetLastLink();
-    host_.setStatusMessage(kTrashedStatus, 2.0);
+    host_.setStatusMessage(_(kTrashedStatus), 2.0);
   }
   host_.forgetPosition(media->mediaID);
   host_.settings.removeHistoryVideo(media->mediaID);

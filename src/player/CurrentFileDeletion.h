@@ -8,6 +8,7 @@
 
 #include "core/Defaults.h"
 #include "core/Lifetime.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 #include "media/StreamingProviderRegistry.h"
 #include "player/PlayQueue.h"
@@ -24,9 +25,9 @@ namespace orvel {
 // of a file the Trash refused. Owns its confirmation; reaches playback through its host.
 class CurrentFileDeletion {
  public:
-  static constexpr const char* kConfirmationTitle = "Stop playback and delete this file?";
-  static constexpr const char* kDeleteButton = "Stop & Delete File";
-  static constexpr const char* kTrashedStatus = "Original file moved to Trash";
+  static constexpr const char* kConfirmationTitle = N_("Stop playback and delete this file?");
+  static constexpr const char* kDeleteButton = N_("Stop & Delete File");
+  static constexpr const char* kTrashedStatus = N_("Original file moved to Trash");
 
   struct Host {
     PlayerDialogs& dialogs;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "player/PlayerPageScripts.h"
 
 namespace orvel {
@@ -17,7 +18,7 @@ PlayerPageLoader::PlayerPageLoader(MainQueue& queue, WebEngine& web, Hooks hooks
 void PlayerPageLoader::loadPlayerPage() {
   std::optional<std::string> html = hooks_.readPlayerPage ? hooks_.readPlayerPage() : std::nullopt;
   if (!html) {
-    hooks_.setStatusMessage(kPageMissing, std::nullopt);
+    hooks_.setStatusMessage(_(kPageMissing), std::nullopt);
     return;
   }
   playerShellWatchdog_.cancel();

@@ -10,6 +10,7 @@
 #include "core/Cancellable.h"
 #include "core/Lifetime.h"
 #include "core/MainQueue.h"
+#include "core/Translation.h"
 #include "player/WebEngine.h"
 
 namespace orvel {
@@ -21,7 +22,7 @@ class PlayerPageLoader {
  public:
   static constexpr double kWatchdogSeconds = 12.0;
   static constexpr double kStillInTimeSeconds = 8.0;
-  static constexpr const char* kPageMissing = "Player page missing";
+  static constexpr const char* kPageMissing = N_("Player page missing");
   static constexpr const char* kCouldNotStart =
       "The YouTube player could not start. Check your connection, then paste the URL again.";
 

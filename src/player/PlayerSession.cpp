@@ -8,6 +8,7 @@
 
 #include "core/Files.h"
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 #include "media/MediaHosts.h"
 #include "player/PlayerPageScripts.h"
@@ -275,7 +276,7 @@ void PlayerSession::loadStreamingURL(const std::string& text, bool rememberAsLas
   queue_.userChoseMedia();
   auto media = deps_.registry.resolve(text);
   if (!media) {
-    setStatusMessage(kUnsupportedLink, 8.0);
+    setStatusMessage(_(kUnsupportedLink), 8.0);
     return;
   }
   double start = 0;
@@ -338,7 +339,7 @@ void PlayerSession::loadMedia(const StreamingMedia& media, double startTime, boo
     start = 0;
   }
   if (media.playbackURL.isFileURL() && !isReadableRegularFile(media.playbackURL.path())) {
-    reportSourceFailure(media.playbackURL.absoluteString(), kUnreadableFile);
+    reportSourceFailure(media.playbackURL.absoluteString(), _(kUnreadableFile));
     return;
   }
   if (rememberAsLast && deps_.settings.clearTombstones(media.mediaID)) {

@@ -17,6 +17,7 @@
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "core/ObserverList.h"
+#include "core/Translation.h"
 #include "core/Uuid.h"
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
@@ -55,15 +56,15 @@ class PlayerSession final : public PlaybackControls {
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
-      "The video page could not be loaded. Its web content stopped three times in a minute.";
-  static constexpr const char* kIdleStatus = "Drop a streaming URL to play";
+      N_("The video page could not be loaded. Its web content stopped three times in a minute.");
+  static constexpr const char* kIdleStatus = N_("Drop a streaming URL to play");
   static constexpr const char* kUnsupportedLink = StreamingProviderRegistry::kUnsupportedLink;
   static constexpr const char* kUnreadableFile =
-      "The file is missing, its drive is disconnected, or it cannot be read. Reconnect the drive "
-      "or check the file's permissions, then retry.";
+      N_("The file is missing, its drive is disconnected, or it cannot be read. Reconnect the "
+         "drive or check the file's permissions, then retry.");
   static constexpr const char* kNativeFailure =
-      "The source could not be read or decoded. Check that the file or network location is "
-      "available and the video is not damaged.";
+      N_("The source could not be read or decoded. Check that the file or network location is "
+         "available and the video is not damaged.");
 
   struct Dependencies {
     MainQueue& queue;
@@ -269,7 +270,7 @@ class PlayerSession final : public PlaybackControls {
   double playerVolume_ = 100;
   bool isScrubbing_ = false;
   double videoZoom_ = 1.0;
-  std::string statusMessage_ = kIdleStatus;
+  std::string statusMessage_ = _(kIdleStatus);
   std::uint64_t statusMessageToken_ = 0;
   TaskHandle historyNoticeClearTask_;
   TaskHandle statusClearTask_;

@@ -167,14 +167,17 @@ std::optional<RecentVideoItem> PlayerSession::historyEntry(const std::string& vi
 void PlayerSession::applyHistoryNotice(const std::optional<RecentVideoItem>& entry) {
   historyNoticeClearTask_.cancel();
   if (entry && entry->isThumbsDown) {
-    showHistoryAlert("This video was marked thumbs down",
-                     "\u201c" + entry->title + "\u201d is in your history as a thumbs-down video.");
-    statusMessage_ = "History note: thumbs down";
+    showHistoryAlert(
+        _("This video was marked thumbs down"),
+        formatted(_("\u201c%s\u201d is in your history as a thumbs-down video."), {entry->title}));
+    statusMessage_ = _("History note: thumbs down");
     ++statusMessageToken_;
   } else if (entry && entry->watchLaterStars >= 1) {
     const int stars = entry->watchLaterStars;
     showTemporaryHistoryNotice(
-        "Watched earlier: rated " + std::to_string(stars) + " " + (stars == 1 ? "star" : "stars"),
+        formatted(P_("Watched earlier: rated %s star", "Watched earlier: rated %s stars",
+                     static_cast<unsigned long>(stars)),
+                  {std::to_string(stars)}),
         180);
   } else {
     statusMessage_.clear();
@@ -186,7 +189,7 @@ void PlayerSession::showHistoryAlert(const std::string& title, const std::string
   deps_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
                                 .title = title,
                                 .message = message,
-                                .buttons = {"OK"},
+                                .buttons = {_("OK")},
                                 .destructiveButton = {}},
                           [](std::size_t) {});
 }
@@ -249,11 +252,10 @@ void PlayerSession::promptForURL() {
     windowHooks_.suspendAlwaysOnTopForOverlay();
   }
   Alert alert{.style = Alert::Style::informational,
-              .title = "Open Streaming URL",
-              .message =
-                  "Enter a YouTube, Disney+, MP4, or WebM URL. You can also drop a video "
-                  "file onto the player.",
-              .buttons = {"Open", "Cancel"},
+              .title = _("Open Streaming URL"),
+              .message = _("Enter a YouTube, Disney+, MP4, or WebM URL. You can also drop a "
+                           "video file onto the player."),
+              .buttons = {_("Open"), _("Cancel")},
               .destructiveButton = {}};
   deps_.dialogs.promptForText(
       alert, "https://www.youtube.com/watch?v=dQw4w9WgXcQ or https://www.disneyplus.com/video/…",

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 #include "player/PlayerSession.h"
 
@@ -124,7 +125,7 @@ void PlayerSession::handleProcessTerminated() {
   recentTerminations_.push_back(now);
   if (recentTerminations_.size() >= kMaxTerminations) {
     recentTerminations_.clear();
-    reportSourceFailure(*currentSourceURL_, kRepeatedTermination);
+    reportSourceFailure(*currentSourceURL_, _(kRepeatedTermination));
     return;
   }
   if (auto media = deps_.registry.resolve(*currentSourceURL_)) {
@@ -166,7 +167,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
       }
     });
   } else if (snapshot.state == -1) {
-    reportSourceFailure(currentSourceURL_.value_or(std::string()), kNativeFailure);
+    reportSourceFailure(currentSourceURL_.value_or(std::string()), _(kNativeFailure));
   }
   changed();
 }

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 PlayerTransparency::PlayerTransparency(MainQueue& queue, AppSettings& settings,
@@ -45,7 +47,8 @@ void PlayerTransparency::setEightyTransparency(bool on) {
     setContent(on ? 0.2 : 1.0, true);
     applyTransparentSurfaceMode();
     bringToFront();
-    statusMessage_(on ? "Transparency 80% enabled" : "Transparency reset", 2.0);
+    // xgettext:no-c-format (the text is not a format)
+    statusMessage_(on ? _("Transparency 80% enabled") : _("Transparency reset"), 2.0);
   }));
 }
 
@@ -58,12 +61,12 @@ void PlayerTransparency::setHoverTransparency(bool on) {
     if (on) {
       startHoverMonitor();
       updateHoverStateFromMouseLocation();
-      statusMessage_("Hover mode enabled", 2.0);
+      statusMessage_(_("Hover mode enabled"), 2.0);
     } else {
       stopHoverMonitor();
       isHovering_ = false;
       setContent(1.0, true);
-      statusMessage_("Hover mode disabled", 2.0);
+      statusMessage_(_("Hover mode disabled"), 2.0);
     }
     applyTransparentSurfaceMode();
     bringToFront();
@@ -86,7 +89,7 @@ void PlayerTransparency::toggleOpacity() {
     stopHoverMonitor();
     setContent(isDimmed_ ? 0.25 : 1.0, true);
     applyTransparentSurfaceMode();
-    statusMessage_(isDimmed_ ? "Opacity 25%" : "Opacity 100%", 2.0);
+    statusMessage_(isDimmed_ ? _("Opacity 25%") : _("Opacity 100%"), 2.0);
   }));
 }
 

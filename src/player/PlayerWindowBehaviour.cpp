@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 PlayerWindowBehaviour::PlayerWindowBehaviour(MainQueue& queue, Defaults& defaults,
@@ -107,7 +109,7 @@ void PlayerWindowBehaviour::setAlwaysOnTop(bool on) {
       window_.present();
     }
   }));
-  statusMessage_(on ? "Always on top enabled" : "Always on top disabled", 2.0);
+  statusMessage_(on ? _("Always on top enabled") : _("Always on top disabled"), 2.0);
 }
 
 void PlayerWindowBehaviour::suspendAlwaysOnTopForOverlay() {
@@ -143,7 +145,7 @@ void PlayerWindowBehaviour::setLockAspectRatio16x9(bool on) {
       setFrame(*locked);
       coordinator_.isAdjustingFrame = false;
     }
-    statusMessage_(on ? "16:9 resize lock enabled" : "16:9 resize lock disabled", 2.0);
+    statusMessage_(on ? _("16:9 resize lock enabled") : _("16:9 resize lock disabled"), 2.0);
   }));
 }
 
@@ -158,7 +160,7 @@ void PlayerWindowBehaviour::setFillPlayerWindow(bool on) {
                                  "window.setNativeFillPlayerWindow(") +
                      (on ? "true" : "false") + ");");
     }
-    statusMessage_(on ? "Fill player window enabled" : "Fill player window disabled", 2.0);
+    statusMessage_(on ? _("Fill player window enabled") : _("Fill player window disabled"), 2.0);
   }));
 }
 

@@ -3,6 +3,7 @@
 #include "player/SourceRecovery.h"
 
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 
 namespace orvel {
@@ -24,7 +25,7 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
   host_.stopWithMessage(message);
   host_.changed();
   host_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
-                                .title = kUnreadableTitle,
+                                .title = _(kUnreadableTitle),
                                 .message = sourceErrorMessage_,
                                 .buttons = {"Retry", "Cancel"},
                                 .destructiveButton = {}},
@@ -50,7 +51,7 @@ void SourceRecovery::passOverIfAdvancedTo(const std::string& source) {
       return;
     }
     logLine("Player", "Passing over the unreadable item " + source);
-    host_.dialogs.dismissAlert(kUnreadableTitle);
+    host_.dialogs.dismissAlert(_(kUnreadableTitle));
     host_.advancePlaylist();
   }));
 }

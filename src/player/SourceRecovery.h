@@ -9,6 +9,7 @@
 #include "core/Cancellable.h"
 #include "core/Lifetime.h"
 #include "core/MainQueue.h"
+#include "core/Translation.h"
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
 #include "player/PlayQueue.h"
@@ -22,7 +23,7 @@ namespace orvel {
 // moment. Owns the failed source and its alert; reaches playback through its host.
 class SourceRecovery {
  public:
-  static constexpr const char* kUnreadableTitle = "Unable to read video";
+  static constexpr const char* kUnreadableTitle = N_("Unable to read video");
   // An item the queue went on to by itself that cannot be read is passed over after this long,
   // its alert closed, so that a queue played unattended goes on.
   static constexpr double kFailedItemWait = 5.0;

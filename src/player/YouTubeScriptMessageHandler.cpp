@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 
 namespace orvel {
@@ -263,21 +264,21 @@ NavigationDecision YouTubeScriptMessageHandler::createWebView(
 std::string YouTubeScriptMessageHandler::playerErrorMessage(std::int64_t code) {
   switch (code) {
     case 2:
-      return "Invalid video ID";
+      return _("Invalid video ID");
     case 5:
-      return "Playback error (HTML5)";
+      return _("Playback error (HTML5)");
     case 100:
-      return "Video not found";
+      return _("Video not found");
     case 101:
     case 150:
-      return "This video can't be embedded";
+      return _("This video can't be embedded");
     case 152:
-      return "Embed origin rejected";
+      return _("Embed origin rejected");
     case 145:
     case 153:
-      return "Origin error — check embed setup";
+      return _("Origin error — check embed setup");
     default:
-      return "Player error " + std::to_string(code);
+      return formatted(_("Player error %s"), {std::to_string(code)});
   }
 }
 
@@ -287,14 +288,15 @@ std::optional<std::string> YouTubeScriptMessageHandler::mediaErrorMessage(
     case 1:
       return std::nullopt;
     case 2:
-      return "The video source could not be read. Check the connection or reconnect the drive, "
-             "then retry.";
+      return _(
+          "The video source could not be read. Check the connection or reconnect the drive, "
+          "then retry.");
     case 3:
-      return "The video could not be decoded. It may be damaged or use an unsupported codec.";
+      return _("The video could not be decoded. It may be damaged or use an unsupported codec.");
     case 4:
-      return "The video source or format is not supported, or the source is unavailable.";
+      return _("The video source or format is not supported, or the source is unavailable.");
     default:
-      return "The video source could not be read. Check the file or URL, then retry.";
+      return _("The video source could not be read. Check the file or URL, then retry.");
   }
 }
 

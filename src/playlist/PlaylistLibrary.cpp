@@ -10,6 +10,7 @@
 
 #include "core/Log.h"
 #include "core/Text.h"
+#include "core/Translation.h"
 
 namespace orvel {
 namespace {
@@ -326,8 +327,8 @@ std::string PlaylistLibrary::countText(std::size_t count) {
 }
 
 std::string PlaylistLibrary::tooManyVideos(std::size_t adding, std::size_t present) {
-  return "The playlist holds at most " + countText(kLargestLibrary) + " videos; it has " +
-         countText(present) + ", and this would add " + countText(adding) + ".";
+  return formatted(_("The playlist holds at most %s videos; it has %s, and this would add %s."),
+                   {countText(kLargestLibrary), countText(present), countText(adding)});
 }
 
 }  // namespace orvel

@@ -11,6 +11,7 @@
 
 #include "core/Defaults.h"
 #include "core/Result.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 #include "core/Uuid.h"
 #include "media/StreamingProviderRegistry.h"
@@ -106,7 +107,7 @@ class PlaylistLibrary {
     std::atomic<bool> cancelled = false;
     std::atomic<int> percent = 0;
   };
-  static constexpr std::string_view kImportCancelled = "The import was cancelled.";
+  static constexpr std::string_view kImportCancelled = N_("The import was cancelled.");
 
   // The supported entries of an M3U text as new items; relative locations are taken from base.
   // Reading stops once more than kLargestLibrary entries are found, and when told to.
@@ -126,7 +127,7 @@ class PlaylistLibrary {
       const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
       ImportProgress* progress = nullptr);
 
-  static constexpr std::string_view kImportMenuTitle = "Import M3U Playlist…";
+  static constexpr std::string_view kImportMenuTitle = N_("Import M3U Playlist…");
   // The export step's scope is the open folder when it names one, else the whole library.
   static std::string exportMenuTitle(const Nodes& library, std::optional<Uuid> folderID);
   static std::string exportFileName(const Nodes& library, std::optional<Uuid> folderID);

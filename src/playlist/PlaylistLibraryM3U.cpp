@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "playlist/PlaylistLibrary.h"
 
 namespace orvel {
@@ -192,7 +193,7 @@ Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
 Result<PlaylistNode> PlaylistLibrary::importM3U(const std::string& path,
                                                 const StreamingProviderRegistry& registry,
                                                 ImportProgress* progress) {
-  const std::string cannotRead = "Could not read " + displayBaseName(path) + ".";
+  const std::string cannotRead = formatted(_("Could not read %s."), {displayBaseName(path)});
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<std::size_t>(info.st_size) > kLargestImport) {
@@ -220,15 +221,15 @@ Result<PlaylistNode> PlaylistLibrary::importM3U(std::string_view text, const std
   const std::string fileName = displayBaseName(path);
   Nodes items = base ? parseM3U(text, *base, registry, progress) : Nodes();
   if (progress && progress->cancelled) {
-    return Result<PlaylistNode>::failure(std::string(kImportCancelled));
+    return Result<PlaylistNode>::failure(translated(kImportCancelled));
   }
   if (items.size() > kLargestLibrary) {
-    return Result<PlaylistNode>::failure(fileName + " lists more than " +
-                                         countText(kLargestLibrary) +
-                                         " videos, more than the playlist holds.");
+    return Result<PlaylistNode>::failure(
+        formatted(_("%s lists more than %s videos, more than the playlist holds."),
+                  {fileName, countText(kLargestLibrary)}));
   }
   if (items.empty()) {
-    return Result<PlaylistNode>::failure(fileName + " has no supported videos.");
+    return Result<PlaylistNode>::failure(formatted(_("%s has no supported videos."), {fileName}));
   }
   return PlaylistNode::folder(withoutExtension(fileName), std::move(items));
 }
@@ -255,7 +256,7 @@ std::optional<std::string> PlaylistLibrary::exportM3U(const Nodes& library,
   // Written to a temporary file and renamed over the target, so a failed export never leaves a
   // half-written playlist in place of the old one.
   if (!g_file_set_contents(path.c_str(), text.data(), static_cast<gssize>(text.size()), &error)) {
-    std::string message = "Could not export: " + std::string(error ? error->message : "");
+    std::string message = formatted(_("Could not export: %s"), {error ? error->message : ""});
     g_clear_error(&error);
     return message;
   }

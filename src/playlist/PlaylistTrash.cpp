@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/Translation.h"
 #include "playlist/PlaylistLibrary.h"
 
 namespace orvel::PlaylistTrash {
@@ -30,13 +31,13 @@ bool isPlayableFile(const Url& fileURL) {
 
 std::optional<std::string> moveToTrash(const Url& fileURL) {
   if (!fileURL.isFileURL() || !isPlayableFile(fileURL)) {
-    return "Only an MP4, WebM or MKV file that exists can be moved to the Trash.";
+    return _("Only an MP4, WebM or MKV file that exists can be moved to the Trash.");
   }
   std::unique_ptr<GFile, decltype(&g_object_unref)> file(
       g_file_new_for_path(fileURL.path().c_str()), &g_object_unref);
   GError* error = nullptr;
   if (!g_file_trash(file.get(), nullptr, &error)) {
-    std::string description = error ? error->message : "Unknown error";
+    std::string description = error ? error->message : _("Unknown error");
     g_clear_error(&error);
     return description;
   }
@@ -44,7 +45,7 @@ std::optional<std::string> moveToTrash(const Url& fileURL) {
 }
 
 std::string failureText(const Url& fileURL, const std::string& description) {
-  return "Could not move " + fileURL.lastPathComponent() + " to Trash: " + description;
+  return formatted(_("Could not move %s to Trash: %s"), {fileURL.lastPathComponent(), description});
 }
 
 void removeItems(PlaylistTree::Nodes& library, const Url& fileURL) {
@@ -57,9 +58,14 @@ void removeItems(PlaylistTree::Nodes& library, const Url& fileURL) {
 }
 
 std::string confirmationMessage(const std::optional<Url>& fileURL) {
-  return (fileURL ? fileURL->lastPathComponent() : std::string("This file")) +
-         " will be moved from its original folder to the Trash and removed from the playlist. "
-         "You can restore it from Trash.";
+  if (!fileURL) {
+    return _(
+        "This file will be moved from its original folder to the Trash and removed from the "
+        "playlist. You can restore it from Trash.");
+  }
+  return formatted(_("%s will be moved from its original folder to the Trash and removed from the "
+                     "playlist. You can restore it from Trash."),
+                   {fileURL->lastPathComponent()});
 }
 
 }  // namespace orvel::PlaylistTrash

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "playlist/PlaylistLibrary.h"
 
 namespace orvel {
@@ -24,10 +25,6 @@ std::string joined(const std::vector<std::string>& parts) {
     text += part;
   }
   return text;
-}
-
-std::string counted(std::size_t count, std::string_view one, std::string_view many) {
-  return count == 1 ? "1 " + std::string(one) : std::to_string(count) + " " + std::string(many);
 }
 
 }  // namespace
@@ -68,10 +65,10 @@ std::optional<Uuid> PlaylistView::folderID() const {
 
 std::string PlaylistView::folderTitle(std::optional<Uuid> folder) const {
   if (!folder) {
-    return "All Videos";
+    return _("All Videos");
   }
   const PlaylistNode* found = node(*folder);
-  return found ? found->title() : "All Videos";
+  return found ? found->title() : _("All Videos");
 }
 
 const PlaylistRows& PlaylistView::rows() const {
@@ -104,7 +101,7 @@ std::vector<PlaylistView::Crumb> PlaylistView::breadcrumb() const {
   for (auto folder = folderID(); folder; folder = parentFolder(*folder)) {
     crumbs.push_back({folder, folderTitle(folder)});
   }
-  crumbs.push_back({std::nullopt, "All Videos"});
+  crumbs.push_back({std::nullopt, _("All Videos")});
   std::reverse(crumbs.begin(), crumbs.end());
   return crumbs;
 }
@@ -122,14 +119,14 @@ std::string PlaylistView::headerSummary() const {
   });
   std::vector<std::string> parts{videoCount(count)};
   if (const std::size_t folders = PlaylistTree::folderCount(library())) {
-    parts.push_back(counted(folders, "folder", "folders"));
+    parts.push_back(formatted(P_("%s folder", "%s folders", folders), {std::to_string(folders)}));
   }
   if (total > 0) {
     parts.push_back(formatDuration(total));
   }
   if (const auto current = currentItemID()) {
     if (const PlaylistNode* item = node(*current)) {
-      parts.push_back("Now playing: " + derived.displayTitle(*item));
+      parts.push_back(formatted(_("Now playing: %s"), {derived.displayTitle(*item)}));
     }
   }
   return joined(parts);
@@ -140,16 +137,16 @@ std::optional<PlaylistView::EmptyState> PlaylistView::emptyState(bool hasRows) c
     return std::nullopt;
   }
   if (library().empty()) {
-    return EmptyState{"Your playlist is empty",
-                      "Add video links, MP4/WebM/MKV files or whole folders.\n"
-                      "Create folders to organize them."};
+    return EmptyState{_("Your playlist is empty"),
+                      _("Add video links, MP4/WebM/MKV files or whole folders.\n"
+                        "Create folders to organize them.")};
   }
   if (!query_.empty()) {
-    return EmptyState{"No matches", "No videos match “" + query_ + "”."};
+    return EmptyState{_("No matches"), formatted(_("No videos match “%s”."), {query_})};
   }
-  return EmptyState{"This folder is empty",
-                    "Add links or files while this folder is open,\nor use Move To on other "
-                    "videos."};
+  return EmptyState{_("This folder is empty"),
+                    _("Add links or files while this folder is open,\nor use Move To on other "
+                      "videos.")};
 }
 
 std::string PlaylistView::subtitle(const Row& row) const {
@@ -159,7 +156,7 @@ std::string PlaylistView::subtitle(const Row& row) const {
     std::string text = videoCount(PlaylistTree::items(shown).size());
     if (auto resume = derived.resumeID(library(), shown.id)) {
       if (const PlaylistNode* item = node(*resume)) {
-        text += " · Stopped at " + derived.displayTitle(*item);
+        text += " · " + formatted(_("Stopped at %s"), {derived.displayTitle(*item)});
       }
     }
     return text;
@@ -202,7 +199,7 @@ std::optional<std::string> PlaylistView::resumeLabel(const Row& row) const {
     return std::nullopt;
   }
   const auto position = rows().savedPosition(row.node);
-  return "Stopped here · " + formatDuration(position.value_or(0));
+  return formatted(_("Stopped here · %s"), {formatDuration(position.value_or(0))});
 }
 
 bool PlaylistView::isFileMissing(const PlaylistNode& shown) const {
@@ -296,7 +293,7 @@ std::string PlaylistView::formatDuration(double seconds) {
 }
 
 std::string PlaylistView::videoCount(std::size_t count) {
-  return counted(count, "video", "videos");
+  return formatted(P_("%s video", "%s videos", count), {std::to_string(count)});
 }
 
 // MARK: - Panel state
@@ -309,7 +306,9 @@ void PlaylistView::setSelection(Ids selection) {
 }
 
 std::string PlaylistView::selectionSummary() const {
-  return selection_.empty() ? std::string() : std::to_string(selection_.size()) + " selected";
+  return selection_.empty() ? std::string()
+                            : formatted(P_("%s selected", "%s selected", selection_.size()),
+                                        {std::to_string(selection_.size())});
 }
 
 void PlaylistView::setQuery(std::string query) {
@@ -337,13 +336,13 @@ std::string PlaylistView::repeatSymbol() const {
 std::string PlaylistView::repeatHelp() const {
   switch (repeatMode_) {
     case PlaylistRepeat::all:
-      return "Repeat all";
+      return _("Repeat all");
     case PlaylistRepeat::one:
-      return "Repeat one";
+      return _("Repeat one");
     case PlaylistRepeat::off:
       break;
   }
-  return "Repeat is off";
+  return _("Repeat is off");
 }
 
 }  // namespace orvel

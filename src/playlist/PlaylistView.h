@@ -13,6 +13,7 @@
 #include "core/Defaults.h"
 #include "core/ObserverList.h"
 #include "core/Result.h"
+#include "core/Translation.h"
 #include "core/Url.h"
 #include "core/Uuid.h"
 #include "media/StreamingProviderRegistry.h"
@@ -132,7 +133,9 @@ class PlaylistView {
   std::optional<Uuid> resumeID(std::optional<Uuid> scope) const;
   std::vector<Crumb> breadcrumb() const;
   std::string headerSummary() const;
-  std::string searchPlaceholder() const { return "Search " + folderTitle(folderID()); }
+  std::string searchPlaceholder() const {
+    return formatted(_("Search %s"), {folderTitle(folderID())});
+  }
   std::optional<EmptyState> emptyState(bool hasRows) const;
   std::string subtitle(const Row& row) const;
   // Saved position ÷ duration, when both are known.
@@ -245,9 +248,9 @@ class PlaylistView {
   void exportM3U(const std::string& path);
 
   static constexpr std::string_view kAddURLFailure =
-      "Enter a supported video or playlist URL, or choose an MP4, WebM or MKV file.";
+      N_("Enter a supported video or playlist URL, or choose an MP4, WebM or MKV file.");
   static constexpr std::string_view kAddFilesFailure =
-      "No MP4, WebM or MKV files were found in the selection.";
+      N_("No MP4, WebM or MKV files were found in the selection.");
 
  private:
   void mutate(const std::function<void(Nodes&)>& change);

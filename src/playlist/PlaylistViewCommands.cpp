@@ -4,6 +4,7 @@
 // moving a file to the Trash, clearing the playlist, and M3U import and export.
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistView.h"
 
@@ -16,34 +17,34 @@ std::vector<PlaylistView::MenuEntry> PlaylistView::contextMenu(const Ids& ids) c
   std::vector<MenuEntry> entries;
   const PlaylistNode* single = ids.size() == 1 ? node(*ids.begin()) : nullptr;
   if (single && single->isFolder()) {
-    entries.emplace_back(resumeID(single->id) ? "Continue Playing Folder" : "Play Folder",
+    entries.emplace_back(resumeID(single->id) ? _("Continue Playing Folder") : _("Play Folder"),
                          Command::playFolder);
-    entries.emplace_back("Play from Beginning", Command::playFolderFromBeginning);
-    entries.emplace_back("Open", Command::openFolder);
+    entries.emplace_back(_("Play from Beginning"), Command::playFolderFromBeginning);
+    entries.emplace_back(_("Open"), Command::openFolder);
   } else if (single) {
-    entries.emplace_back("Play", Command::play);
+    entries.emplace_back(_("Play"), Command::play);
   }
   if (single) {
-    entries.emplace_back("Rename…", Command::rename);
+    entries.emplace_back(_("Rename…"), Command::rename);
     if (single->url) {
-      entries.emplace_back("Copy Link", Command::copyLink);
+      entries.emplace_back(_("Copy Link"), Command::copyLink);
     }
     if (single->fileURL()) {
-      entries.emplace_back("Show in Files", Command::showInFiles);
+      entries.emplace_back(_("Show in Files"), Command::showInFiles);
     }
   }
   if (!ids.empty()) {
-    MenuEntry moveTo{"Move To"};
-    moveTo.submenu.emplace_back("Top Level", Command::moveTo, std::nullopt);
+    MenuEntry moveTo{_("Move To")};
+    moveTo.submenu.emplace_back(_("Top Level"), Command::moveTo, std::nullopt);
     for (const FolderChoice& choice : folderChoices(ids)) {
       moveTo.submenu.emplace_back(choice.label, Command::moveTo, choice.id);
     }
-    moveTo.submenu.emplace_back("New Folder…", Command::moveToNewFolder);
+    moveTo.submenu.emplace_back(_("New Folder…"), Command::moveToNewFolder);
     entries.push_back(std::move(moveTo));
-    entries.emplace_back("New Folder with Selection", Command::groupIntoFolder);
-    entries.emplace_back("Remove from Playlist", Command::remove);
+    entries.emplace_back(_("New Folder with Selection"), Command::groupIntoFolder);
+    entries.emplace_back(_("Remove from Playlist"), Command::remove);
     if (single && !single->isFolder() && single->fileURL()) {
-      MenuEntry trash{"Move Original File to Trash…", Command::trashFile};
+      MenuEntry trash{_("Move Original File to Trash…"), Command::trashFile};
       trash.destructive = true;
       entries.push_back(std::move(trash));
     }

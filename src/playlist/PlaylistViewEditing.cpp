@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistView.h"
 
@@ -24,7 +25,7 @@ std::size_t countVideos(const PlaylistTree::Nodes& nodes) {
 }
 
 PlaylistNode newFolderNode(PlaylistView::Nodes children = {}) {
-  return PlaylistNode::folder("New Folder", std::move(children));
+  return PlaylistNode::folder(_("New Folder"), std::move(children));
 }
 
 // Whether the folder's subtree (the folder included) holds the id.
@@ -88,7 +89,7 @@ void PlaylistView::addURL() {
     return;
   }
   if (!deps_.registry.resolve(text)) {
-    setErrorMessage(std::string(kAddURLFailure));
+    setErrorMessage(translated(kAddURLFailure));
     return;
   }
   newURL_.clear();
@@ -97,7 +98,7 @@ void PlaylistView::addURL() {
 
 void PlaylistView::addFiles(Nodes found) {
   if (found.empty()) {
-    setErrorMessage(std::string(kAddFilesFailure));
+    setErrorMessage(translated(kAddFilesFailure));
     return;
   }
   add(std::move(found));

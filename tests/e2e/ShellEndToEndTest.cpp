@@ -873,5 +873,45 @@ TEST(PlayerEndToEndAccessibility, EveryControlOfEveryWindowHasAName) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// Started in French, the player reads the catalogue of its build, and screen readers hear the
+// controls by their French names.
+TEST(PlayerEndToEndAccessibility, InFrenchTheControlsHaveTheirFrenchNames) {
+  Home home;
+  const std::string locales = home.folder().file("locales");
+  std::filesystem::create_directories(locales);
+  const std::string command =
+      "localedef -i fr_FR -f UTF-8 '" + locales + "/fr_FR.UTF-8' >/dev/null 2>&1";
+  if (std::system(command.c_str()) == -1 || !std::filesystem::exists(locales + "/fr_FR.UTF-8")) {
+    GTEST_SKIP() << "localedef could not make a French locale";
+  }
+  home.addEnvironment("GTK_A11Y=atspi");
+  home.addEnvironment("LOCPATH=" + locales);
+  home.addEnvironment("LANG=fr_FR.UTF-8");
+  home.addEnvironment("LC_ALL=fr_FR.UTF-8");
+  home.addEnvironment("LANGUAGE=fr");
+  Player bus(home, Player::Program("/usr/libexec/at-spi-bus-launcher", "--launch-immediately"),
+             "accessibility-bus.log");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return home.busCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress", "")
+                   .find("unix:") != std::string::npos;
+      },
+      30))
+      << bus.log();
+  Player player(home, {}, "player.log");
+  ASSERT_TRUE(playerWindow(home)) << player.log();
+  std::set<std::string> names;
+  for (const Accessible& object : accessibilityTree(home)) {
+    names.insert(object.name);
+  }
+  EXPECT_TRUE(names.contains("Liste de lecture")) << player.log();
+  EXPECT_TRUE(names.contains("Options de lecture"));
+  EXPECT_FALSE(names.contains("Playback options"));
+  ASSERT_TRUE(clickPlayerControl(home, "Options de lecture")) << home.controlNames();
+  screenshot("french-options.png");
+  pressKeys({"Escape"});
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 }  // namespace
 }  // namespace orvel::e2e

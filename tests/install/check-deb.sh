@@ -9,7 +9,7 @@ root=$(cd "$here/../.." && pwd)
 "$root/scripts/build-deb.sh" --quick >/dev/null
 deb=$(ls "$root"/build/deb/orvel-player_*.deb)
 # Folders are left out: only files and links.
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | sort >"$root/build/deb/files.txt"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | LC_ALL=C sort >"$root/build/deb/files.txt"
 if diff -u "$here/deb-files.txt" "$root/build/deb/files.txt"; then
   echo "$(wc -l <"$here/deb-files.txt") files installed as listed, $(du -k "$deb" | cut -f1) KB"
 else

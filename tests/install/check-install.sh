@@ -24,6 +24,7 @@ expect "$datadir/orvel-player/icons/hicolor/scalable/actions/orvel-equalizer-sym
 expect "$datadir/orvel-player/icons/hicolor/scalable/apps/$id.svg"
 expect "$datadir/applications/$id.desktop"
 expect "$datadir/metainfo/$id.metainfo.xml"
+expect "$datadir/locale/fr/LC_MESSAGES/orvel-player.mo"
 expect "$datadir/icons/hicolor/scalable/apps/$id.svg"
 expect "$datadir/icons/hicolor/symbolic/apps/$id-symbolic.svg"
 for size in 16 22 24 32 48 64 128 256 512; do
@@ -45,6 +46,13 @@ if [ -e "$desktop" ] && [ -e "$metainfo" ]; then
     grep -qx "$line" "$desktop" || { echo "the desktop file lacks $line" >&2; status=1; }
   done
   grep -q "<id>$id</id>" "$metainfo" || { echo "the metainfo's id is not $id" >&2; status=1; }
+  # Both carry the translations' names and summaries, and stay valid with them.
+  grep -q '^Comment\[fr\]=' "$desktop" || { echo "the desktop file has no French comment" >&2; status=1; }
+  grep -q '<summary xml:lang="fr">' "$metainfo" ||
+    { echo "the metainfo has no French summary" >&2; status=1; }
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" >&2 || status=1
+  fi
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
     { echo "the metainfo does not launch $id.desktop" >&2; status=1; }
 fi

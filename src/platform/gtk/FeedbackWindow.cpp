@@ -2,6 +2,7 @@
 
 #include "platform/gtk/FeedbackWindow.h"
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
@@ -50,7 +51,7 @@ void FeedbackWindow::present() {
 }
 
 void FeedbackWindow::build() {
-  window_.set_title("Send Feedback");
+  window_.set_title(_("Send Feedback"));
   window_.add_css_class("orvel-feedback");
   window_.set_default_size(460, -1);
   window_.set_resizable(false);
@@ -65,10 +66,10 @@ void FeedbackWindow::build() {
 }
 
 void FeedbackWindow::buildKey(Gtk::Box& root) {
-  root.append(*heading("Resend API Key"));
+  root.append(*heading(_("Resend API Key")));
   key_.set_property("placeholder-text", Glib::ustring("re_xxxxxxxx"));
   key_.set_show_peek_icon(true);
-  setAccessibleLabel(key_, "Resend API Key");
+  setAccessibleLabel(key_, _("Resend API Key"));
   key_.set_text(settings_.resendAPIKey());
   key_.signal_changed().connect([this] {
     if (!refreshing_) {
@@ -81,11 +82,11 @@ void FeedbackWindow::buildKey(Gtk::Box& root) {
 }
 
 void FeedbackWindow::buildKind(Gtk::Box& root) {
-  auto* feedback = heading("Feedback");
+  auto* feedback = heading(_("Feedback"));
   feedback->set_margin_top(8);
   root.append(*feedback);
   auto* typeRow = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-  auto* typeLabel = Gtk::make_managed<Gtk::Label>("Type");
+  auto* typeLabel = Gtk::make_managed<Gtk::Label>(_("Type"));
   typeRow->append(*typeLabel);
   auto* kinds = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 0);
   kinds->add_css_class("linked");
@@ -110,10 +111,10 @@ void FeedbackWindow::buildKind(Gtk::Box& root) {
 void FeedbackWindow::buildFields(Gtk::Box& root) {
   surveyRow_.append(stars_);
   root.append(surveyRow_);
-  auto* subjectLabel = Gtk::make_managed<Gtk::Label>("Subject");
+  auto* subjectLabel = Gtk::make_managed<Gtk::Label>(_("Subject"));
   subjectRow_.append(*subjectLabel);
   subject_.set_hexpand(true);
-  setAccessibleLabel(subject_, "Subject");
+  setAccessibleLabel(subject_, _("Subject"));
   subject_.signal_changed().connect([this] {
     if (!refreshing_) {
       form_.subject = subject_.get_text();
@@ -128,7 +129,7 @@ void FeedbackWindow::buildFields(Gtk::Box& root) {
   message_.set_top_margin(6);
   message_.set_bottom_margin(6);
   message_.add_css_class("orvel-feedback-message");
-  setAccessibleLabel(message_, "Message");
+  setAccessibleLabel(message_, _("Message"));
   message_.get_buffer()->signal_changed().connect([this] {
     if (!refreshing_) {
       form_.message = message_.get_buffer()->get_text();
@@ -150,7 +151,7 @@ void FeedbackWindow::buildSending(Gtk::Box& root) {
   send_.add_css_class("suggested-action");
   send_.set_halign(Gtk::Align::END);
   send_.signal_clicked().connect([this] { send(); });
-  describe(send_, "Send Feedback", "Send Feedback (Ctrl+Return)");
+  describe(send_, _("Send Feedback"), _("Send Feedback (Ctrl+Return)"));
   root.append(send_);
 
   // Before the message field takes Return for a new line.
@@ -192,7 +193,7 @@ void FeedbackWindow::refresh() {
   const auto& status = form_.statusMessage();
   status_.set_visible(status.has_value());
   status_.set_text(status.value_or(""));
-  send_.set_label(form_.isSending() ? "Sending…" : "Send Feedback");
+  send_.set_label(form_.isSending() ? _("Sending…") : _("Send Feedback"));
   send_.set_sensitive(form_.canSend());
   refreshing_ = false;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/PlayerCommands.h"
+#include "core/Translation.h"
 
 namespace orvel::KeyboardShortcuts {
 namespace {
@@ -24,7 +25,7 @@ std::vector<Key> commandKeys(PlayerCommands::Command::Menu menu) {
   std::vector<Key> keys;
   for (const PlayerCommands::Command& command : PlayerCommands::all()) {
     if (command.menu == menu && !command.accelerator.empty()) {
-      keys.push_back({std::string(command.accelerator), std::string(command.title)});
+      keys.push_back({std::string(command.accelerator), translated(command.title)});
     }
   }
   return keys;
@@ -33,21 +34,23 @@ std::vector<Key> commandKeys(PlayerCommands::Command::Menu menu) {
 std::vector<Group> groups() {
   using Menu = PlayerCommands::Command::Menu;
   return {
-      {"Playback",
-       {{"space", "Play or pause"},
-        {"Left", "Back 5 seconds"},
-        {"Right", "Forward 5 seconds"},
-        {"F6", "Move between the picture and the toolbar"}}},
-      {"View", commandKeys(Menu::view)},
-      {"Player", commandKeys(Menu::player)},
-      {"Playlist",
-       {{"Return", "Play the selected item"},
-        {"Delete BackSpace", "Remove the selected items"},
-        {"Menu <Shift>F10", "Show the actions of the selected items"},
-        {"Escape", "Clear the search, then close the playlist"}}},
-      {"Watch History and Feedback", {{"<Control>Return", "Send feedback"}}},
-      {"Windows",
-       {{"<Control>w", "Close the window"}, {"<Control>q", "Quit"}, {kAccelerator, kTitle}}},
+      {_("Playback"),
+       {{"space", _("Play or pause")},
+        {"Left", _("Back 5 seconds")},
+        {"Right", _("Forward 5 seconds")},
+        {"F6", _("Move between the picture and the toolbar")}}},
+      {_("View"), commandKeys(Menu::view)},
+      {_("Player"), commandKeys(Menu::player)},
+      {_("Playlist"),
+       {{"Return", _("Play the selected item")},
+        {"Delete BackSpace", _("Remove the selected items")},
+        {"Menu <Shift>F10", _("Show the actions of the selected items")},
+        {"Escape", _("Clear the search, then close the playlist")}}},
+      {_("Watch History and Feedback"), {{"<Control>Return", _("Send feedback")}}},
+      {_("Windows"),
+       {{"<Control>w", _("Close the window")},
+        {"<Control>q", _("Quit")},
+        {kAccelerator, _(kTitle)}}},
   };
 }
 
@@ -82,14 +85,15 @@ std::string description() {
 Glib::RefPtr<Gio::Menu> commandsMenu() {
   using Menu = PlayerCommands::Command::Menu;
   auto menu = Gio::Menu::create();
-  for (const auto& [group, title] : {std::pair{Menu::view, "View"}, {Menu::player, "Player"}}) {
+  for (const auto& [group, title] :
+       {std::pair{Menu::view, _("View")}, {Menu::player, _("Player")}}) {
     auto section = Gio::Menu::create();
     for (const PlayerCommands::Command& command : PlayerCommands::all()) {
       if (command.menu != group) {
         continue;
       }
       auto item =
-          Gio::MenuItem::create(std::string(command.title), "app." + std::string(command.action));
+          Gio::MenuItem::create(translated(command.title), "app." + std::string(command.action));
       if (!command.accelerator.empty()) {
         item->set_attribute_value(
             "accel", Glib::Variant<Glib::ustring>::create(std::string(command.accelerator)));
@@ -98,7 +102,7 @@ Glib::RefPtr<Gio::Menu> commandsMenu() {
     }
     menu->append_section(title, section);
   }
-  auto keys = Gio::MenuItem::create(kTitle, std::string("app.") + kAction);
+  auto keys = Gio::MenuItem::create(_(kTitle), std::string("app.") + kAction);
   keys->set_attribute_value("accel", Glib::Variant<Glib::ustring>::create(kAccelerator));
   auto last = Gio::Menu::create();
   last->append_item(keys);
@@ -111,7 +115,7 @@ std::unique_ptr<Gtk::ShortcutsWindow> makeWindow(Gtk::Window& parent) {
   std::unique_ptr<Gtk::ShortcutsWindow> window(
       builder->get_widget<Gtk::ShortcutsWindow>("shortcuts"));
   if (window) {
-    window->set_title(kTitle);
+    window->set_title(_(kTitle));
     window->set_transient_for(parent);
     window->set_hide_on_close(true);
   }

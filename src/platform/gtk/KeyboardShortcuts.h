@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 // The player's commands as a menu with their keys, and the window that lists every key of the
@@ -15,7 +17,7 @@ namespace KeyboardShortcuts {
 // The application action that shows the keys, and its key (Ctrl+?, as GNOME programs have it).
 inline constexpr const char* kAction = "shortcuts";
 inline constexpr const char* kAccelerator = "<Control>question";
-inline constexpr const char* kTitle = "Keyboard Shortcuts";
+inline constexpr const char* kTitle = N_("Keyboard Shortcuts");
 
 // The View and the Player commands, each with its key, then the keys window; the items act on
 // the application's actions of the same names.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/gtk/PlayerChromeStyle.h"
 #include "player/PlayerTransparency.h"
@@ -119,8 +120,8 @@ void PlayerView::buildLayers() {
   sizeProbe_.set_can_target(false);
   // Named for assistive technologies as what they show; the probe that only measures is not
   // shown to them at all.
-  setAccessibleLabel(*this, "Orvel player");
-  setAccessibleLabel(content_, "Video");
+  setAccessibleLabel(*this, _("Orvel player"));
+  setAccessibleLabel(content_, _("Video"));
   setHiddenFromAssistiveTechnologies(sizeProbe_, true);
   sizeProbe_.signal_resize().connect([this](int width, int) {
     if (toolbar_) {
@@ -239,9 +240,9 @@ void PlayerView::buildDropPrompt() {
   auto* disc = Gtk::make_managed<Gtk::Label>("▶");
   disc->add_css_class("orvel-drop-disc");
   disc->set_halign(Gtk::Align::CENTER);
-  auto* title = Gtk::make_managed<Gtk::Label>("Drop Video or URL to Play");
+  auto* title = Gtk::make_managed<Gtk::Label>(_("Drop Video or URL to Play"));
   title->add_css_class("orvel-drop-title");
-  auto* line = Gtk::make_managed<Gtk::Label>("YouTube · Disney+ · MP4 · WebM · MKV");
+  auto* line = Gtk::make_managed<Gtk::Label>(_("YouTube · Disney+ · MP4 · WebM · MKV"));
   line->add_css_class("orvel-drop-line");
   inner->append(*disc);
   inner->append(*title);
@@ -291,7 +292,7 @@ void PlayerView::updateWebView(GtkWidget* webView) {
 void PlayerView::setNativeVideoView(Gtk::Widget* view) {
   nativeView_ = view;
   if (view) {
-    setAccessibleLabel(*view, "Video");
+    setAccessibleLabel(*view, _("Video"));
     view->set_visible(false);
     content_.add_overlay(*view);
   }

@@ -3,6 +3,7 @@
 #include "platform/gtk/StarRatingView.h"
 
 #include "chrome/PlayerSymbols.h"
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
@@ -26,7 +27,9 @@ StarRatingView::StarRatingView(std::function<void(int)> onSelect)
 }
 
 std::string StarRatingView::help(int stars) {
-  return "Set watch later priority: " + std::to_string(stars) + " star" + (stars == 1 ? "" : "s");
+  return formatted(P_("Set watch later priority: %s star", "Set watch later priority: %s stars",
+                      static_cast<unsigned long>(stars)),
+                   {std::to_string(stars)});
 }
 
 void StarRatingView::setRating(int rating) {
@@ -41,7 +44,8 @@ void StarRatingView::setRating(int rating) {
     setClass(button, "orvel-star-filled", filled);
     setPressed(button, filled);
   }
-  setAccessibleLabel(*this, "Watch later priority: " + std::to_string(rating) + " of 5 stars");
+  setAccessibleLabel(*this,
+                     formatted(_("Watch later priority: %s of 5 stars"), {std::to_string(rating)}));
 }
 
 }  // namespace orvel

@@ -6,6 +6,7 @@
 
 #include "app/WatchHistory.h"
 #include "chrome/PlayerSymbols.h"
+#include "core/Translation.h"
 #include "platform/gtk/StarRatingView.h"
 #include "platform/gtk/WidgetHelpers.h"
 
@@ -46,13 +47,13 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     const std::string title = record->title;
     if (title_.get_text().raw() != title) {
       title_.set_text(title);
-      describe(open_, "Open " + title, WatchHistory::openHelp(title));
+      describe(open_, formatted(_("Open %s"), {title}), WatchHistory::openHelp(title));
     }
     resume_.set_text(WatchHistory::resumeText(record->lastPosition));
     stars_.setRating(record->watchLaterStars);
     const bool expanded = owner_.expandedNotes_.contains(videoID_);
-    notesText_.set_text(expanded ? "Collapse" : "Notes");
-    setAccessibleLabel(notes_, expanded ? "Collapse" : "Notes");
+    notesText_.set_text(expanded ? _("Collapse") : _("Notes"));
+    setAccessibleLabel(notes_, expanded ? _("Collapse") : _("Notes"));
     gtk_accessible_update_state(GTK_ACCESSIBLE(notes_.gobj()), GTK_ACCESSIBLE_STATE_EXPANDED,
                                 expanded, -1);
     dot_.set_visible(WatchHistory::hasNotes(owner_.settings_.watchHistoryVideos(), videoID_));
@@ -133,8 +134,7 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     remove_.set_has_frame(false);
     remove_.set_valign(Gtk::Align::CENTER);
     remove_.add_css_class("orvel-history-remove");
-    describe(remove_, std::string(WatchHistory::kRemoveHelp),
-             std::string(WatchHistory::kRemoveHelp));
+    describe(remove_, translated(WatchHistory::kRemoveHelp), translated(WatchHistory::kRemoveHelp));
     remove_.signal_clicked().connect([this] {
       owner_.expandedNotes_.erase(videoID_);
       // Goes through the store, which tombstones the ID; the list follows its announcement.
@@ -149,7 +149,7 @@ class WatchHistoryWindow::Row : public Gtk::Box {
     note_.set_right_margin(8);
     note_.set_top_margin(8);
     note_.set_bottom_margin(8);
-    setAccessibleLabel(note_, "Note");
+    setAccessibleLabel(note_, _("Note"));
     note_.get_buffer()->signal_changed().connect([this] {
       if (!updating_) {
         // Every edit is stored at once.
@@ -195,14 +195,14 @@ WatchHistoryWindow::WatchHistoryWindow(AppSettings& settings, NotificationCenter
                                        RecentThumbnails& thumbnails,
                                        std::function<void()> openPlayer)
     : settings_(settings), thumbnails_(thumbnails), openPlayer_(std::move(openPlayer)) {
-  window_.set_title("Watch History");
+  window_.set_title(_("Watch History"));
   window_.add_css_class("orvel-history");
   window_.set_default_size(680, 560);
   window_.set_size_request(620, 520);
 
   auto* root = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
   root->set_margin(12);
-  auto* heading = Gtk::make_managed<Gtk::Label>("Watch History");
+  auto* heading = Gtk::make_managed<Gtk::Label>(_("Watch History"));
   heading->set_xalign(0);
   heading->add_css_class("orvel-history-heading");
   root->append(*heading);
@@ -210,7 +210,7 @@ WatchHistoryWindow::WatchHistoryWindow(AppSettings& settings, NotificationCenter
   count_.add_css_class("orvel-history-count");
   root->append(count_);
 
-  auto* empty = Gtk::make_managed<Gtk::Label>(std::string(WatchHistory::kEmptyText));
+  auto* empty = Gtk::make_managed<Gtk::Label>(translated(WatchHistory::kEmptyText));
   empty->add_css_class("orvel-history-count");
   content_.add(*empty, "empty");
   auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();

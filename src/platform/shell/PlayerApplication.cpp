@@ -13,10 +13,12 @@
 
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/gtk/ControlMap.h"
 #include "platform/gtk/PlayerChromeStyle.h"
 #include "platform/shell/PlayerController.h"
+#include "platform/shell/Resources.h"
 #include "platform/system/DesktopLaunch.h"
 #include "platform/webkit/WebEngineWarmup.h"
 
@@ -154,6 +156,7 @@ class Launches {
 
 int runPlayerApplication(int argc, char** argv) {
   setPlayerEnvironment();
+  useLocaleFolder(localeFolder());
   // The program's name becomes the window's WM_CLASS, which desktops match against the desktop
   // file's StartupWMClass: the application ID, as the desktop file, the icon and the bus name.
   // (No application name: the toolkit's hidden leader window would carry it as its title, and

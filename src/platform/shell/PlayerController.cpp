@@ -13,6 +13,7 @@
 #include "core/GlibMainQueue.h"
 #include "core/Lifetime.h"
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "native/MKVNativePlayer.h"
 #include "native/PlayerEqualizer.h"
@@ -162,9 +163,9 @@ void PlayerController::Parts::checkForUpdates() {
   logLine("Player", "Checking for updates");
   updates.check(kVersion, [this](const UpdateCheck::Outcome& outcome) {
     logLine("Player", "Update check: " + outcome.message);
-    std::vector<std::string> buttons{"OK"};
+    std::vector<std::string> buttons{_("OK")};
     if (outcome.releaseNotesURL) {
-      buttons.insert(buttons.begin(), "Release Notes");
+      buttons.insert(buttons.begin(), _("Release Notes"));
     }
     dialogs.showAlert(Alert{.style = outcome.kind == UpdateCheck::Outcome::Kind::failed
                                          ? Alert::Style::warning

@@ -58,4 +58,25 @@ std::optional<std::string> resourcePath(const std::string& name) {
   return std::nullopt;
 }
 
+std::string localeFolder() {
+  std::vector<std::filesystem::path> folders;
+  std::error_code error;
+  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    folders.push_back((executable.parent_path() / ORVEL_LOCALE_DIR_FROM_BINARY).lexically_normal());
+  }
+#ifdef ORVEL_BUILD_LOCALE_DIR
+  folders.emplace_back(ORVEL_BUILD_LOCALE_DIR);
+#endif
+  // A folder counts when it holds a catalogue of this program in any language.
+  for (const auto& folder : folders) {
+    for (const auto& language : std::filesystem::directory_iterator(folder, error)) {
+      if (std::filesystem::exists(language.path() / "LC_MESSAGES" / "orvel-player.mo", error)) {
+        return folder.string();
+      }
+    }
+  }
+  return ORVEL_INSTALLED_LOCALE_DIR;
+}
+
 }  // namespace orvel

@@ -13,5 +13,8 @@ namespace orvel {
 std::optional<std::string> readResource(const std::string& name);
 // The first of those folders that holds the named file or folder.
 std::optional<std::string> resourcePath(const std::string& name);
+// The folder of the translations' catalogues: the installation's own (../share/locale), the build
+// folder's for a program run from there, else the one it was built for.
+std::string localeFolder();
 
 }  // namespace orvel

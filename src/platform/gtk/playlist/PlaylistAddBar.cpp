@@ -2,6 +2,7 @@
 
 #include "platform/gtk/playlist/PlaylistAddBar.h"
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 #include "playlist/PlaylistLibrary.h"
 
@@ -11,8 +12,8 @@ PlaylistAddBar::PlaylistAddBar(PlaylistView& model, Actions actions)
     : model_(model), actions_(std::move(actions)) {
   bar_.add_css_class("orvel-add-bar");
   urlField_.set_hexpand(true);
-  urlField_.set_placeholder_text("Paste a YouTube, playlist, MP4, WebM or MKV URL");
-  setAccessibleLabel(urlField_, "Video or playlist URL");
+  urlField_.set_placeholder_text(_("Paste a YouTube, playlist, MP4, WebM or MKV URL"));
+  setAccessibleLabel(urlField_, _("Video or playlist URL"));
   urlField_.signal_activate().connect([this] { submit(); });
   bar_.append(urlField_);
   buildButtons(bar_);
@@ -20,35 +21,35 @@ PlaylistAddBar::PlaylistAddBar(PlaylistView& model, Actions actions)
 }
 
 void PlaylistAddBar::buildButtons(Gtk::Box& bar) {
-  addURL_.set_label("Add URL");
-  describe(addURL_, "Add URL", "Add the link to the playlist");
+  addURL_.set_label(_("Add URL"));
+  describe(addURL_, _("Add URL"), _("Add the link to the playlist"));
   addURL_.signal_clicked().connect([this] { submit(); });
   bar.append(addURL_);
-  addFiles_.set_label("Add Files");
-  describe(addFiles_, "Add Files", "Add files or folders…");
+  addFiles_.set_label(_("Add Files"));
+  describe(addFiles_, _("Add Files"), _("Add files or folders…"));
   addFiles_.signal_clicked().connect([this] { actions_.chooseFiles(false); });
   bar.append(addFiles_);
-  addFolder_.set_label("Add Folder");
-  describe(addFolder_, "Add Folder", "Add a folder as a playlist folder…");
+  addFolder_.set_label(_("Add Folder"));
+  describe(addFolder_, _("Add Folder"), _("Add a folder as a playlist folder…"));
   addFolder_.signal_clicked().connect([this] { actions_.chooseFiles(true); });
   bar.append(addFolder_);
   adding_.set_visible(false);
-  adding_.set_tooltip_text("Adding files…");
-  setAccessibleLabel(adding_, "Adding files…");
+  adding_.set_tooltip_text(_("Adding files…"));
+  setAccessibleLabel(adding_, _("Adding files…"));
   bar.append(adding_);
   addingText_.set_visible(false);
   bar.append(addingText_);
-  stopAdding_.set_label("Stop");
-  describe(stopAdding_, "Stop", "Stop the import");
+  stopAdding_.set_label(_("Stop"));
+  describe(stopAdding_, _("Stop"), _("Stop the import"));
   stopAdding_.set_visible(false);
   stopAdding_.signal_clicked().connect([this] { actions_.stopImport(); });
   bar.append(stopAdding_);
-  newFolder_.set_label("New Folder");
-  describe(newFolder_, "New Folder", "New Folder");
+  newFolder_.set_label(_("New Folder"));
+  describe(newFolder_, _("New Folder"), _("New Folder"));
   newFolder_.signal_clicked().connect([this] { model_.newFolder(); });
   bar.append(newFolder_);
   importExport_.set_icon_name(iconName("square.and.arrow.up.on.square"));
-  describe(importExport_, "Import or export", "Import or export M3U playlists");
+  describe(importExport_, _("Import or export"), _("Import or export M3U playlists"));
   bar.append(importExport_);
 }
 
@@ -83,7 +84,7 @@ void PlaylistAddBar::refreshScope() {
   if (exportTitle != shownExportTitle_) {
     shownExportTitle_ = exportTitle;
     auto menu = Gio::Menu::create();
-    menu->append(std::string(PlaylistLibrary::kImportMenuTitle), "panel.import");
+    menu->append(translated(PlaylistLibrary::kImportMenuTitle), "panel.import");
     menu->append(exportTitle, "panel.export");
     importExport_.set_menu_model(menu);
   }
@@ -103,19 +104,20 @@ void PlaylistAddBar::setAdding(bool adding, const std::string& what) {
   importExport_.set_sensitive(!adding);
   adding_.set_visible(adding);
   adding_.set_spinning(adding);
-  adding_.set_tooltip_text(what);
-  setAccessibleLabel(adding_, what);
+  const std::string shown = what.empty() ? _("Adding files…") : what;
+  adding_.set_tooltip_text(shown);
+  setAccessibleLabel(adding_, shown);
 }
 
 void PlaylistAddBar::startImport(const std::string& fileName) {
-  setAdding(true, "Importing " + fileName + "…");
-  addingText_.set_text("Importing…");
+  setAdding(true, formatted(_("Importing %s…"), {fileName}));
+  addingText_.set_text(_("Importing…"));
   addingText_.set_visible(true);
   stopAdding_.set_visible(true);
 }
 
 void PlaylistAddBar::showImportProgress(int percent) {
-  addingText_.set_text("Importing… " + std::to_string(percent) + " %");
+  addingText_.set_text(formatted(_("Importing… %s %%"), {std::to_string(percent)}));
 }
 
 void PlaylistAddBar::endImport() {

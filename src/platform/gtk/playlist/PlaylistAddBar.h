@@ -32,7 +32,8 @@ class PlaylistAddBar {
   void refreshScope();
   void refreshError();
   // While files are read or a playlist imported, the buttons that would add more wait.
-  void setAdding(bool adding, const std::string& what = "Adding files…");
+  // `what` is said while it lasts; empty, "Adding files…".
+  void setAdding(bool adding, const std::string& what = {});
   // An import shows how far it got and offers to stop until it ends.
   void startImport(const std::string& fileName);
   void showImportProgress(int percent);

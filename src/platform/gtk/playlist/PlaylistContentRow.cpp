@@ -2,6 +2,7 @@
 
 #include "platform/gtk/playlist/PlaylistContentRow.h"
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
@@ -144,8 +145,10 @@ void PlaylistContentRow::bind(const PlaylistView::Row& row, std::size_t position
   const bool selected = host_.isSelected(position);
   check_.set_active(selected);
   updateCheckDescription(title, selected);
-  describeRow(moveButton_, "Move " + title + " to a folder", "Move " + title + " to a folder");
-  describeRow(moreButton_, "More actions for " + title, "More actions for " + title);
+  const std::string move = formatted(_("Move %s to a folder"), {title});
+  describeRow(moveButton_, move, move);
+  const std::string more = formatted(_("More actions for %s"), {title});
+  describeRow(moreButton_, more, more);
   binding_ = false;
 }
 
@@ -160,7 +163,7 @@ void PlaylistContentRow::bindArtwork(const PlaylistNode& node, bool current) {
                 current           ? iconName("speaker.wave.2.fill")
                 : node.isFolder() ? std::string()
                                   : iconName("play.fill"));
-  describeRow(artwork_, current ? "Playing" : "", current ? "Playing" : "");
+  describeRow(artwork_, current ? _("Playing") : "", current ? _("Playing") : "");
 }
 
 // The progress bar, the resume line and the missing-file line are made the first time this row
@@ -205,7 +208,7 @@ Gtk::ProgressBar& PlaylistContentRow::progressBar() {
   if (!progress_) {
     progress_ = Gtk::make_managed<Gtk::ProgressBar>();
     progress_->add_css_class("orvel-playlist-progress");
-    setAccessibleLabel(*progress_, "Watched");
+    setAccessibleLabel(*progress_, _("Watched"));
     text_.insert_child_after(*progress_, subtitle_);
   }
   return *progress_;
@@ -217,9 +220,9 @@ Gtk::Box& PlaylistContentRow::resumeLine() {
     resumeLabel_ = Gtk::make_managed<Gtk::Label>();
     resumeLabel_->add_css_class("orvel-playlist-resume");
     resume_->append(*resumeLabel_);
-    auto* button = Gtk::make_managed<Gtk::Button>("Resume");
+    auto* button = Gtk::make_managed<Gtk::Button>(_("Resume"));
     button->add_css_class("orvel-playlist-resume-button");
-    describeRow(*button, "Resume", "Continue from where playback stopped");
+    describeRow(*button, _("Resume"), _("Continue from where playback stopped"));
     button->signal_clicked().connect([this] {
       if (id_) {
         host_.model().play(*id_);
@@ -237,19 +240,21 @@ Gtk::Box& PlaylistContentRow::resumeLine() {
 
 Gtk::Label& PlaylistContentRow::missingLine() {
   if (!missing_) {
-    missing_ = Gtk::make_managed<Gtk::Label>("File not found");
+    missing_ = Gtk::make_managed<Gtk::Label>(_("File not found"));
     missing_->set_xalign(0);
     missing_->add_css_class("orvel-playlist-missing");
-    describeRow(*missing_, "File not found", "File not found. Its drive may be disconnected.");
+    describeRow(*missing_, _("File not found"),
+                _("File not found. Its drive may be disconnected."));
     text_.append(*missing_);
   }
   return *missing_;
 }
 
 void PlaylistContentRow::updateCheckDescription(const std::string& title, bool selected) {
-  describeRow(check_, "Select " + title, "Select " + title);
+  const std::string select = formatted(_("Select %s"), {title});
+  describeRow(check_, select, select);
   gtk_accessible_update_property(GTK_ACCESSIBLE(check_.gobj()), GTK_ACCESSIBLE_PROPERTY_VALUE_TEXT,
-                                 selected ? "Selected" : "Not selected", -1);
+                                 (selected ? _("Selected") : _("Not selected")).c_str(), -1);
 }
 
 }  // namespace orvel

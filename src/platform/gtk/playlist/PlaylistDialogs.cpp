@@ -2,6 +2,8 @@
 
 #include "platform/gtk/playlist/PlaylistDialogs.h"
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 PlaylistDialogs::PlaylistDialogs(GtkPlayerDialogs& dialogs, PlaylistView& model)
@@ -15,9 +17,9 @@ void PlaylistDialogs::sync() {
     confirm(
         trashShown_,
         {.style = Alert::Style::warning,
-         .title = "Move original file to Trash?",
+         .title = _("Move original file to Trash?"),
          .message = model_.trashConfirmationMessage(),
-         .buttons = {"Move Original File to Trash", "Cancel"},
+         .buttons = {_("Move Original File to Trash"), _("Cancel")},
          .destructiveButton = 0},
         [this] { model_.trashSelectedFile(); }, [this] { model_.cancelTrash(); });
   }
@@ -25,10 +27,10 @@ void PlaylistDialogs::sync() {
     confirm(
         clearShown_,
         {.style = Alert::Style::warning,
-         .title = "Clear the entire playlist?",
-         .message = "All videos and folders are removed from the playlist. Original "
-                    "files are not affected.",
-         .buttons = {"Clear Playlist", "Cancel"},
+         .title = _("Clear the entire playlist?"),
+         .message = _("All videos and folders are removed from the playlist. Original "
+                      "files are not affected."),
+         .buttons = {_("Clear Playlist"), _("Cancel")},
          .destructiveButton = 0},
         [this] { model_.confirmClear(); }, [this] { model_.cancelClear(); });
   }
@@ -38,11 +40,11 @@ void PlaylistDialogs::promptForRename() {
   renameShown_ = true;
   const bool folder = model_.renamingFolder();
   Alert alert{.style = Alert::Style::informational,
-              .title = folder ? "Rename Folder" : "Rename Video",
-              .message = folder ? "" : "Leave empty to use the video’s own title.",
-              .buttons = {"Rename", "Cancel"},
+              .title = folder ? _("Rename Folder") : _("Rename Video"),
+              .message = folder ? "" : _("Leave empty to use the video’s own title."),
+              .buttons = {_("Rename"), _("Cancel")},
               .destructiveButton = {}};
-  dialogs_.promptForText(alert, "Name", model_.renameText(),
+  dialogs_.promptForText(alert, _("Name"), model_.renameText(),
                          [this](std::optional<std::string> text) {
                            renameShown_ = false;
                            if (text) {

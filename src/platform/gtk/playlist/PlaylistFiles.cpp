@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "core/Translation.h"
+
 namespace orvel {
 namespace {
 
@@ -23,7 +25,7 @@ void runOffMainLoop(std::function<std::function<void()>()> work) {
 
 Glib::RefPtr<Gtk::FileFilter> playlistFilter(bool m3u8) {
   auto playlists = Gtk::FileFilter::create();
-  playlists->set_name("M3U playlists");
+  playlists->set_name(_("M3U playlists"));
   playlists->add_suffix("m3u");
   if (m3u8) {
     playlists->add_suffix("m3u8");
@@ -79,14 +81,14 @@ void PlaylistFiles::runChooser(
 
 void PlaylistFiles::chooseFiles(bool folders) {
   auto chooser = Gtk::FileChooserNative::create(
-      folders ? "Choose folders to add as playlist folders."
-              : "Choose videos, or folders to add as playlist folders.",
+      folders ? _("Choose folders to add as playlist folders.")
+              : _("Choose videos, or folders to add as playlist folders."),
       window_, folders ? Gtk::FileChooser::Action::SELECT_FOLDER : Gtk::FileChooser::Action::OPEN,
-      "Add to Playlist", "Cancel");
+      _("Add to Playlist"), _("Cancel"));
   chooser->set_select_multiple(true);
   if (!folders) {
     auto videos = Gtk::FileFilter::create();
-    videos->set_name("MP4, WebM and MKV videos");
+    videos->set_name(_("MP4, WebM and MKV videos"));
     for (std::string_view extension : PlaylistLibrary::mediaExtensions) {
       videos->add_suffix(std::string(extension));
     }
@@ -127,8 +129,8 @@ void PlaylistFiles::addChosenFiles(std::vector<Url> chosen) {
 }
 
 void PlaylistFiles::chooseImport() {
-  auto chooser = Gtk::FileChooserNative::create("Import M3U Playlist", window_,
-                                                Gtk::FileChooser::Action::OPEN, "Import", "Cancel");
+  auto chooser = Gtk::FileChooserNative::create(
+      _("Import M3U Playlist"), window_, Gtk::FileChooser::Action::OPEN, _("Import"), _("Cancel"));
   chooser->add_filter(playlistFilter(true));
   runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {
     if (auto file = done->get_file()) {
@@ -175,8 +177,8 @@ void PlaylistFiles::stopImport() {
 }
 
 void PlaylistFiles::chooseExport() {
-  auto chooser = Gtk::FileChooserNative::create(model_.exportMenuTitle(), window_,
-                                                Gtk::FileChooser::Action::SAVE, "Export", "Cancel");
+  auto chooser = Gtk::FileChooserNative::create(
+      model_.exportMenuTitle(), window_, Gtk::FileChooser::Action::SAVE, _("Export"), _("Cancel"));
   chooser->set_current_name(model_.exportFileName());
   chooser->add_filter(playlistFilter(false));
   runChooser(chooser, [this](const Glib::RefPtr<Gtk::FileChooserNative>& done) {

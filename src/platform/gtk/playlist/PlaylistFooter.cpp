@@ -2,6 +2,7 @@
 
 #include "platform/gtk/playlist/PlaylistFooter.h"
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
@@ -30,7 +31,7 @@ PlaylistFooter::PlaylistFooter(PlaylistView& model, Gio::SimpleActionGroup& acti
   selectedCount_.set_xalign(1);
   selectedCount_.add_css_class("orvel-playlist-summary");
   footer_.append(selectedCount_);
-  done_.set_label("Done");
+  done_.set_label(_("Done"));
   done_.signal_clicked().connect([this] {
     if (onDone_) {
       onDone_();
@@ -40,12 +41,12 @@ PlaylistFooter::PlaylistFooter(PlaylistView& model, Gio::SimpleActionGroup& acti
 }
 
 void PlaylistFooter::buildEditButtons() {
-  makeIconButton(remove_, "minus", "Remove from Playlist",
-                 "Remove selection from playlist (Delete)");
+  makeIconButton(remove_, "minus", _("Remove from Playlist"),
+                 _("Remove selection from playlist (Delete)"));
   remove_.signal_clicked().connect([this] { model_.remove(model_.selection()); });
-  makeIconButton(moveUp_, "chevron.up", "Move selection up", "Move selection up");
+  makeIconButton(moveUp_, "chevron.up", _("Move selection up"), _("Move selection up"));
   moveUp_.signal_clicked().connect([this] { model_.move(-1); });
-  makeIconButton(moveDown_, "chevron.down", "Move selection down", "Move selection down");
+  makeIconButton(moveDown_, "chevron.down", _("Move selection down"), _("Move selection down"));
   moveDown_.signal_clicked().connect([this] { model_.move(1); });
   for (Gtk::Button* button : {&remove_, &moveUp_, &moveDown_}) {
     footer_.append(*button);
@@ -53,7 +54,7 @@ void PlaylistFooter::buildEditButtons() {
 }
 
 void PlaylistFooter::buildPlayButtons(Gio::SimpleActionGroup& actions) {
-  play_.set_label("Play");
+  play_.set_label(_("Play"));
   play_.add_css_class("suggested-action");
   play_.signal_clicked().connect([this] { model_.playScope(); });
   footer_.append(play_);
@@ -64,24 +65,24 @@ void PlaylistFooter::buildPlayButtons(Gio::SimpleActionGroup& actions) {
   shuffleRemaining_ =
       actions.add_action("shuffle-remaining", [this] { model_.shuffleRemaining(); });
   auto shuffleMenu = Gio::Menu::create();
-  shuffleMenu->append("Shuffle all videos", "panel.shuffle-all");
-  shuffleMenu->append("Shuffle remaining videos", "panel.shuffle-remaining");
+  shuffleMenu->append(_("Shuffle all videos"), "panel.shuffle-all");
+  shuffleMenu->append(_("Shuffle remaining videos"), "panel.shuffle-remaining");
   shuffle_.set_menu_model(shuffleMenu);
-  shuffle_.set_label("Shuffle");
+  shuffle_.set_label(_("Shuffle"));
   shuffle_.set_icon_name(iconName("shuffle"));
   shuffle_.set_has_frame(false);
   shuffle_.set_direction(Gtk::ArrowType::UP);
-  describe(shuffle_, "Shuffle", "Randomize the playlist order");
+  describe(shuffle_, _("Shuffle"), _("Randomize the playlist order"));
   footer_.append(shuffle_);
-  clear_.set_label("Clear…");
+  clear_.set_label(_("Clear…"));
   clear_.set_has_frame(false);
-  describe(clear_, "Clear…", "Remove every video and folder from the playlist");
+  describe(clear_, _("Clear…"), _("Remove every video and folder from the playlist"));
   clear_.signal_clicked().connect([this] { model_.requestClear(); });
   footer_.append(clear_);
 }
 
 void PlaylistFooter::refreshScope() {
-  const std::string playLabel = "Play " + model_.folderTitle(model_.folderID());
+  const std::string playLabel = formatted(_("Play %s"), {model_.folderTitle(model_.folderID())});
   describe(play_, playLabel, playLabel);
   play_.set_sensitive(model_.canPlayScope());
   shuffleRemaining_->set_enabled(model_.canShuffleRemaining());

@@ -41,7 +41,9 @@ void PlaylistMenu::showContextMenu(Gtk::Widget& anchor, double x, double y,
 void PlaylistMenu::showMoveMenu(Gtk::Widget& anchor, const Uuid& id) {
   const PlaylistView::Ids target{id};
   for (const PlaylistView::MenuEntry& entry : model_.contextMenu(target)) {
-    if (entry.label == "Move To") {
+    // The entry whose choices move the rows.
+    if (!entry.submenu.empty() &&
+        entry.submenu.front().command == PlaylistView::MenuEntry::Command::moveTo) {
       show(anchor, menuModel(entry.submenu, target));
       return;
     }

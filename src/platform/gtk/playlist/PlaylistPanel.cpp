@@ -3,6 +3,7 @@
 #include "platform/gtk/playlist/PlaylistPanel.h"
 
 #include "core/Log.h"
+#include "core/Translation.h"
 #include "platform/gtk/playlist/PlaylistContentRow.h"
 #include "platform/system/DesktopLaunch.h"
 
@@ -90,7 +91,7 @@ void PlaylistPanel::done() {
 // MARK: - Building
 
 void PlaylistPanel::buildWindow() {
-  window_.set_title("Playlist");
+  window_.set_title(_("Playlist"));
   window_.set_transient_for(inputs_.parent);
   window_.set_destroy_with_parent(true);
   window_.set_default_size(1040, 640);
@@ -135,7 +136,7 @@ bool PlaylistPanel::windowKeyPressed(guint key) {
 void PlaylistPanel::buildHeader(Gtk::Box& root) {
   auto* header = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
   header->add_css_class("orvel-playlist-header");
-  auto* title = Gtk::make_managed<Gtk::Label>("Playlist");
+  auto* title = Gtk::make_managed<Gtk::Label>(_("Playlist"));
   title->add_css_class("orvel-playlist-heading");
   header->append(*title);
   summary_.add_css_class("orvel-playlist-summary");
@@ -154,7 +155,7 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   crumbs_.set_hexpand(true);
   crumbs_.add_css_class("orvel-crumbs");
   bar->append(crumbs_);
-  playFromBeginning_.set_label("Play from the beginning");
+  playFromBeginning_.set_label(_("Play from the beginning"));
   playFromBeginning_.set_has_frame(false);
   playFromBeginning_.signal_clicked().connect([this] { model_.playScopeFromBeginning(); });
   bar->append(playFromBeginning_);
@@ -177,7 +178,7 @@ void PlaylistPanel::buildSearch(Gtk::Box& bar) {
   searchBox->add_css_class("linked");
   search_.set_icon_from_icon_name("system-search-symbolic", Gtk::Entry::IconPosition::PRIMARY);
   search_.set_size_request(220, -1);
-  setAccessibleLabel(search_, "Search this folder");
+  setAccessibleLabel(search_, _("Search this folder"));
   // Text replaced at once (a paste over a selection, an undo) changes twice, emptied and then
   // filled: the rows follow the text once, before the next frame is drawn.
   search_.signal_changed().connect([this] {
@@ -197,7 +198,7 @@ void PlaylistPanel::buildSearch(Gtk::Box& bar) {
   searchBox->append(search_);
   clearSearch_.set_icon_name(iconName("xmark.circle.fill"));
   clearSearch_.set_has_frame(false);
-  describe(clearSearch_, "Clear search", "Clear search");
+  describe(clearSearch_, _("Clear search"), _("Clear search"));
   clearSearch_.signal_clicked().connect([this] {
     search_.set_text("");
     model_.setQuery("");
@@ -234,7 +235,7 @@ Gtk::Widget& PlaylistPanel::buildList() {
   list_->set_min_columns(1);
   list_->set_max_columns(1);
   list_->add_css_class("orvel-playlist-list");
-  setAccessibleLabel(*list_, "Videos");
+  setAccessibleLabel(*list_, _("Videos"));
   list_->signal_activate().connect([this](guint position) {
     // The primary action goes to the first selected row, else the one activated.
     const Ids& selected = model_.selection();

@@ -2,11 +2,12 @@
 
 #include "platform/gtk/playlist/PlaylistSidebar.h"
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
 
-// One entry of the sidebar: "All Videos" or a folder of the tree.
+// One entry of the sidebar: _("All Videos") or a folder of the tree.
 class PlaylistSidebar::Row : public Gtk::Box {
  public:
   explicit Row(PlaylistRowHost& host) : Gtk::Box(Gtk::Orientation::HORIZONTAL, 6), host_(host) {
@@ -26,10 +27,10 @@ class PlaylistSidebar::Row : public Gtk::Box {
     append(title_);
     playing_.set_from_icon_name(iconName("speaker.wave.2.fill"));
     playing_.add_css_class("orvel-accent");
-    describeRow(playing_, "Playing", "Playing");
+    describeRow(playing_, _("Playing"), _("Playing"));
     append(playing_);
     resume_.set_from_icon_name(iconName("bookmark.fill"));
-    describeRow(resume_, "Has resume point", "Remembers where playback stopped");
+    describeRow(resume_, _("Has resume point"), _("Remembers where playback stopped"));
     append(resume_);
     count_.add_css_class("orvel-sidebar-count");
     append(count_);
@@ -50,7 +51,8 @@ class PlaylistSidebar::Row : public Gtk::Box {
     disclosure_.set_icon_name(iconName(entry.isExpanded ? "disclosure.open" : "chevron.right"));
     disclosure_.set_opacity(entry.hasSubfolders ? 1 : 0);
     disclosure_.set_sensitive(entry.hasSubfolders);
-    const std::string toggle = (entry.isExpanded ? "Collapse " : "Expand ") + entry.title;
+    const std::string toggle =
+        formatted(entry.isExpanded ? _("Collapse %s") : _("Expand %s"), {entry.title});
     describeRow(disclosure_, toggle, toggle);
     icon_.set_from_icon_name(iconName(!entry.id          ? "list.bullet"
                                       : entry.isExpanded ? "folder.fill"
@@ -93,7 +95,7 @@ PlaylistSidebar::PlaylistSidebar(PlaylistRowHost& host) : host_(host) {
   auto* list = Gtk::make_managed<Gtk::ListView>(selection_, factory);
   list->add_css_class("orvel-sidebar");
   list->add_css_class("navigation-sidebar");
-  setAccessibleLabel(*list, "Folders");
+  setAccessibleLabel(*list, _("Folders"));
   selection_->signal_selection_changed().connect([this](guint, guint) {
     const guint position = selection_->get_selected();
     if (!syncing_ && position < entries_.size()) {
@@ -115,7 +117,7 @@ std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
   const PlaylistView& model = host_.model();
   std::vector<Entry> entries;
   entries.push_back({.id = std::nullopt,
-                     .title = "All Videos",
+                     .title = _("All Videos"),
                      .depth = 0,
                      .hasSubfolders = false,
                      .isExpanded = true,

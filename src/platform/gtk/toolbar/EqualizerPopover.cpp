@@ -8,6 +8,7 @@
 
 #include "chrome/PlayerChrome.h"
 #include "chrome/PlayerToolbarValues.h"
+#include "core/Translation.h"
 #include "platform/gtk/toolbar/ToolbarWidgets.h"
 
 namespace orvel {
@@ -69,18 +70,18 @@ Gtk::Box& EqualizerPopover::buildHeader() {
   icon->set_size_request(32, 32);
   icon_.append(*icon);
   auto* titles = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 1);
-  titles->append(makeToolbarLabel("Equalizer", "orvel-headline"));
-  titles->append(makeToolbarLabel("7 bands · ±12 dB", "orvel-caption"));
+  titles->append(makeToolbarLabel(_("Equalizer"), "orvel-headline"));
+  titles->append(makeToolbarLabel(_("7 bands · ±12 dB"), "orvel-caption"));
   titles->set_hexpand(true);
   titles->set_valign(Gtk::Align::CENTER);
-  reset_.set_label("Reset");
+  reset_.set_label(_("Reset"));
   reset_.set_has_frame(false);
   reset_.add_css_class("orvel-eq-reset");
   reset_.set_valign(Gtk::Align::CENTER);
-  describe(reset_, "Reset equalizer bands", "Reset every band to 0 dB");
+  describe(reset_, _("Reset equalizer bands"), _("Reset every band to 0 dB"));
   reset_.signal_clicked().connect([this] { equalizer_.resetGains(); });
   switch_.set_valign(Gtk::Align::CENTER);
-  describe(switch_, "Enable equalizer", "Enable equalizer");
+  describe(switch_, _("Enable equalizer"), _("Enable equalizer"));
   switch_.property_active().signal_changed().connect([this] {
     if (!updating_) {
       equalizer_.setEnabled(switch_.get_active());
@@ -113,7 +114,8 @@ Gtk::Box& EqualizerPopover::buildBands() {
     slider.set_size_request(28, 132);
     slider.set_halign(Gtk::Align::CENTER);
     const std::string name(PlayerEQBands::labels[band]);
-    describe(slider, name + " gain in decibels", name + " gain in decibels");
+    const std::string gain = formatted(_("%s gain in decibels"), {name});
+    describe(slider, gain, gain);
     slider.signal_value_changed().connect([this, band] {
       bandLevels_[band].queue_draw();
       if (!updating_) {
@@ -146,7 +148,7 @@ Gtk::Box& EqualizerPopover::buildBands() {
 Gtk::Box& EqualizerPopover::buildFooter() {
   auto* footer = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
   auto* note = Gtk::make_managed<Gtk::Label>(
-      "Orvel player only; YouTube may ask for audio capture permission");
+      _("Orvel player only; YouTube may ask for audio capture permission"));
   footer->append(symbolLabel("waveform", *note, "orvel-eq-note"));
   errorRow_ = &symbolLabel("exclamationmark.triangle.fill", errorText_, "orvel-eq-error");
   errorRow_->set_visible(false);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "chrome/PlayerToolbarValues.h"
+#include "core/Translation.h"
 #include "platform/gtk/toolbar/ToolbarWidgets.h"
 
 namespace orvel {
@@ -25,7 +26,7 @@ PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::
   add_css_class("orvel-popover");
   auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
   box->set_size_request(320, -1);
-  box->append(makeToolbarLabel("Playback", "orvel-headline"));
+  box->append(makeToolbarLabel(_("Playback"), "orvel-headline"));
   buildVolume(*box);
   box->append(*Gtk::make_managed<Gtk::Separator>());
   buildWindowButtons(*box);
@@ -39,7 +40,7 @@ PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::
 
 void PlaybackOptionsPopover::buildVolume(Gtk::Box& box) {
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-  auto& label = makeToolbarLabel("Volume", "orvel-body");
+  auto& label = makeToolbarLabel(_("Volume"), "orvel-body");
   label.set_hexpand(true);
   configureVolumeSlider(volume_);
   volume_.signal_value_changed().connect([this] {
@@ -58,9 +59,9 @@ void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
   auto* icon = Gtk::make_managed<Gtk::Image>();
   icon->set_from_icon_name(iconName("arrow.up.left.and.arrow.down.right"));
   content->append(*icon);
-  content->append(*Gtk::make_managed<Gtk::Label>("Toggle fullscreen"));
+  content->append(*Gtk::make_managed<Gtk::Label>(_("Toggle fullscreen")));
   fullscreen->set_child(*content);
-  setAccessibleLabel(*fullscreen, "Toggle fullscreen");
+  setAccessibleLabel(*fullscreen, _("Toggle fullscreen"));
   fullscreen->set_has_frame(false);
   fullscreen->add_css_class("orvel-row-button");
   fullscreen->signal_clicked().connect([this] { call(actions_.onFullscreen); });
@@ -69,7 +70,7 @@ void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
   // The toggle shows the switch's state; a click asks for the change and never sets it itself.
   auto* pinRow = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
   pin_.set_from_icon_name(iconName("pin.fill"));
-  alwaysOnTop_.set_label("Always on top");
+  alwaysOnTop_.set_label(_("Always on top"));
   alwaysOnTop_.signal_toggled().connect([this] {
     if (!updating_) {
       call(actions_.onAlwaysOnTop);
@@ -83,7 +84,7 @@ void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
 void PlaybackOptionsPopover::buildZoom() {
   zoomSection_.append(*Gtk::make_managed<Gtk::Separator>());
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-  auto& label = makeToolbarLabel("Video zoom", "orvel-body");
+  auto& label = makeToolbarLabel(_("Video zoom"), "orvel-body");
   label.set_hexpand(true);
   zoomValue_.add_css_class("orvel-time");
   row->append(label);
@@ -95,7 +96,7 @@ void PlaybackOptionsPopover::buildZoom() {
   zoom_.set_round_digits(2);
   zoom_.set_draw_value(false);
   zoom_.add_css_class("orvel-seek");
-  describe(zoom_, "Video zoom", "Video zoom");
+  describe(zoom_, _("Video zoom"), _("Video zoom"));
   zoom_.signal_value_changed().connect([this] {
     if (updating_) {
       return;
@@ -106,7 +107,7 @@ void PlaybackOptionsPopover::buildZoom() {
     call(actions_.onZoom, stepped);
   });
   zoomSection_.append(zoom_);
-  zoomReset_.set_label("Reset to 100%");
+  zoomReset_.set_label(_("Reset to 100%"));
   zoomReset_.set_halign(Gtk::Align::START);
   zoomReset_.signal_clicked().connect([this] { call(actions_.onZoom, 1.0); });
   zoomSection_.append(zoomReset_);
@@ -114,7 +115,7 @@ void PlaybackOptionsPopover::buildZoom() {
 
 void PlaybackOptionsPopover::buildDelete() {
   deleteSection_.append(*Gtk::make_managed<Gtk::Separator>());
-  auto* deleteFile = Gtk::make_managed<Gtk::Button>("Stop & Delete File");
+  auto* deleteFile = Gtk::make_managed<Gtk::Button>(_("Stop & Delete File"));
   deleteFile->add_css_class("destructive-action");
   deleteFile->set_halign(Gtk::Align::START);
   deleteFile->signal_clicked().connect([this] { call(actions_.onDeleteFile); });
@@ -124,11 +125,11 @@ void PlaybackOptionsPopover::buildDelete() {
 // Every command of the player with its key, for those who look for them with the mouse.
 void PlaybackOptionsPopover::buildCommands(Gtk::Box& box) {
   box.append(*Gtk::make_managed<Gtk::Separator>());
-  commands_.set_label("All Commands");
+  commands_.set_label(_("All Commands"));
   commands_.set_has_frame(false);
   commands_.set_halign(Gtk::Align::START);
   commands_.add_css_class("orvel-row-button");
-  describe(commands_, "All Commands", "The player's commands and their keys");
+  describe(commands_, _("All Commands"), _("The player's commands and their keys"));
   commands_.set_visible(false);
   box.append(commands_);
 }

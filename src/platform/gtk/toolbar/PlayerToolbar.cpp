@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chrome/PlayerSymbols.h"
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 #include "platform/gtk/toolbar/ToolbarWidgets.h"
 
@@ -75,7 +76,7 @@ void PlayerToolbar::buildTimeRow() {
   seek_.set_increments(5, 30);
   seek_.add_css_class("orvel-seek");
   seek_.set_size_request(-1, 20);
-  describe(seek_, "Playback position", "Seek through the video");
+  describe(seek_, _("Playback position"), _("Seek through the video"));
   seek_.signal_value_changed().connect([this] {
     if (updating_) {
       return;
@@ -146,9 +147,9 @@ void PlayerToolbar::buildControlRow() {
 
 // Mute, the equalizer and the volume, on the left.
 void PlayerToolbar::buildVolumeControls() {
-  makeIconButton(muteButton_, "speaker.wave.2.fill", "Mute / unmute");
+  makeIconButton(muteButton_, "speaker.wave.2.fill", _("Mute / unmute"));
   muteButton_.signal_clicked().connect([this] { setVolumeFromUser(mute_.toggle(state_.volume)); });
-  makeIconMenuButton(equalizerButton_, "waveform", "Equalizer");
+  makeIconMenuButton(equalizerButton_, "waveform", _("Equalizer"));
   equalizerPopover_ = Gtk::make_managed<EqualizerPopover>(equalizer_);
   equalizerButton_.set_popover(*equalizerPopover_);
   configureVolumeSlider(volume_);
@@ -166,14 +167,14 @@ void PlayerToolbar::buildVolumeControls() {
 
 // Previous, play or pause, and next, in the middle.
 void PlayerToolbar::buildTransportControls() {
-  makeIconButton(previous_, "backward.end.fill", "Previous item");
+  makeIconButton(previous_, "backward.end.fill", _("Previous item"));
   previous_.signal_clicked().connect([this] { call(inputs_.onPrevious); });
   setSymbol(playPause_, "play.fill");
   playPause_.set_has_frame(false);
   playPause_.add_css_class("orvel-transport");
   playPause_.set_size_request(38, 28);
   playPause_.signal_clicked().connect([this] { call(inputs_.onToggle); });
-  makeIconButton(next_, "forward.end.fill", "Next item");
+  makeIconButton(next_, "forward.end.fill", _("Next item"));
   next_.signal_clicked().connect([this] { call(inputs_.onNext); });
   centre_.append(previous_);
   centre_.append(playPause_);
@@ -182,11 +183,11 @@ void PlayerToolbar::buildTransportControls() {
 
 // Fullscreen, keep-on-top, the options and the playlist, on the right.
 void PlayerToolbar::buildWindowControls() {
-  makeIconButton(fullscreen_, "arrow.up.left.and.arrow.down.right", "Toggle fullscreen");
+  makeIconButton(fullscreen_, "arrow.up.left.and.arrow.down.right", _("Toggle fullscreen"));
   fullscreen_.signal_clicked().connect([this] { call(inputs_.onFullscreen); });
-  makeIconButton(alwaysOnTop_, "pin.fill", "Always on top");
+  makeIconButton(alwaysOnTop_, "pin.fill", _("Always on top"));
   alwaysOnTop_.signal_clicked().connect([this] { call(inputs_.onAlwaysOnTop); });
-  makeIconMenuButton(options_, "gearshape.fill", "Playback options");
+  makeIconMenuButton(options_, "gearshape.fill", _("Playback options"));
   optionsPopover_ = Gtk::make_managed<PlaybackOptionsPopover>(PlaybackOptionsPopover::Actions{
       .setVolume = [this](double volume) { setVolumeFromUser(volume); },
       .onFullscreen = inputs_.onFullscreen,
@@ -199,7 +200,7 @@ void PlayerToolbar::buildWindowControls() {
     popover->property_visible().signal_changed().connect(
         [this] { call(inputs_.onPopoverChanged); });
   }
-  makeIconButton(playlist_, "list.bullet", "Playlist");
+  makeIconButton(playlist_, "list.bullet", _("Playlist"));
   playlist_.signal_clicked().connect([this] { call(inputs_.onPlaylist); });
   right_.append(fullscreen_);
   right_.append(alwaysOnTop_);
@@ -239,8 +240,8 @@ void PlayerToolbar::update(const State& state) {
   if (!shownPlaying_ || *shownPlaying_ != state.isPlaying) {
     shownPlaying_ = state.isPlaying;
     setSymbol(playPause_, state.isPlaying ? "pause.fill" : "play.fill");
-    describe(playPause_, state.isPlaying ? "Pause" : "Play",
-             state.isPlaying ? "Pause (Space)" : "Play (Space)");
+    describe(playPause_, state.isPlaying ? _("Pause") : _("Play"),
+             state.isPlaying ? _("Pause (Space)") : _("Play (Space)"));
   }
   previous_.set_sensitive(state.hasPrevious);
   next_.set_sensitive(state.hasNext);

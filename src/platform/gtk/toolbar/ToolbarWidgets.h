@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
 namespace orvel {
@@ -25,7 +26,7 @@ inline void configureVolumeSlider(Gtk::Scale& slider) {
   slider.set_draw_value(false);
   slider.add_css_class("orvel-volume");
   slider.set_size_request(88, 26);
-  describe(slider, "Volume", "Adjust volume");
+  describe(slider, _("Volume"), _("Adjust volume"));
 }
 
 }  // namespace orvel
