@@ -40,7 +40,7 @@ void PlayerPageLoader::watchdogFired() {
   playerPageLoaded_ = false;
   if (playerShellAttempts_ >= 1) {
     logLine("Player", "The player page did not become ready again; giving up until the next load");
-    hooks_.setStatusMessage(kCouldNotStart, 8.0);
+    hooks_.setStatusMessage(_(kCouldNotStart), 8.0);
     return;
   }
   logLine("Player", "The player page did not become ready in time; reloading it");

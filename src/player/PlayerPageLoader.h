@@ -24,7 +24,7 @@ class PlayerPageLoader {
   static constexpr double kStillInTimeSeconds = 8.0;
   static constexpr const char* kPageMissing = N_("Player page missing");
   static constexpr const char* kCouldNotStart =
-      "The YouTube player could not start. Check your connection, then paste the URL again.";
+      N_("The YouTube player could not start. Check your connection, then paste the URL again.");
 
   struct PendingLoad {
     std::string mediaID;

@@ -18,7 +18,7 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
   if (auto url = Url::parse(source); url && url->isFileURL()) {
     name = url->lastPathComponent();
   } else if (source.starts_with("file:")) {
-    name = "Video";
+    name = _("Video");
   }
   sourceErrorMessage_ = name + "\n\n" + message;
   showsSourceError_ = true;
@@ -27,7 +27,7 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
   host_.dialogs.showAlert(Alert{.style = Alert::Style::warning,
                                 .title = _(kUnreadableTitle),
                                 .message = sourceErrorMessage_,
-                                .buttons = {"Retry", "Cancel"},
+                                .buttons = {_("Retry"), _("Cancel")},
                                 .destructiveButton = {}},
                           lifetime_.guard([this](std::size_t button) {
                             showsSourceError_ = false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "core/Translation.h"
+
 namespace orvel {
 
 SoupFeedbackTransport::SoupFeedbackTransport(unsigned timeoutSeconds) : fetcher_(timeoutSeconds) {}
@@ -12,7 +14,7 @@ SoupFeedbackTransport::SoupFeedbackTransport(unsigned timeoutSeconds) : fetcher_
 void SoupFeedbackTransport::post(const FeedbackMailer::Request& request, Done done) {
   SoupMessage* message = soup_message_new("POST", request.url.c_str());
   if (!message) {
-    done("Not a web address: " + request.url);
+    done(formatted(_("Not a web address: %s"), {request.url}));
     return;
   }
   SoupMessageHeaders* headers = soup_message_get_request_headers(message);

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/Translation.h"
+
 namespace orvel {
 namespace {
 
@@ -53,7 +55,7 @@ struct Fetch {
   // Tells `done` of a failure, unless the fetcher went: then nobody is told.
   void fail(GError* error, guint status) {
     const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-    std::string text = error ? error->message : "The answer could not be read";
+    std::string text = error ? error->message : _("The answer could not be read");
     g_clear_error(&error);
     if (g_cancellable_is_cancelled(fetcherGone)) {
       return;
@@ -80,9 +82,9 @@ void readBody(std::unique_ptr<Fetch> fetch) {
           return;
         }
         if (count >= read->buffer.size()) {
-          read->done(Fetch::Answer{
-              nullptr, status,
-              "The answer is larger than " + std::to_string(read->buffer.size() - 1) + " bytes"});
+          read->done(Fetch::Answer{nullptr, status,
+                                   formatted(_("The answer is larger than %s bytes"),
+                                             {std::to_string(read->buffer.size() - 1)})});
           return;
         }
         GBytes* bytes = g_bytes_new(read->buffer.data(), count);
@@ -112,7 +114,7 @@ SoupFetcher::~SoupFetcher() {
 void SoupFetcher::get(const std::string& url, std::size_t maxBytes, Done done) {
   SoupMessage* message = soup_message_new("GET", url.c_str());
   if (!message) {
-    done(Answer{nullptr, 0, "Not a web address: " + url});
+    done(Answer{nullptr, 0, formatted(_("Not a web address: %s"), {url})});
     return;
   }
   send(message, maxBytes, std::move(done));
@@ -134,8 +136,8 @@ void SoupFetcher::send(SoupMessage* message, std::size_t maxBytes, Done done) {
       +[](gpointer data) {
         auto* fetch = static_cast<Fetch*>(data);
         fetch->deadline = 0;
-        fetch->cutShortBecause("The whole answer did not come within " +
-                               std::to_string(fetch->deadlineSeconds) + " seconds");
+        fetch->cutShortBecause(formatted(_("The whole answer did not come within %s seconds"),
+                                         {std::to_string(fetch->deadlineSeconds)}));
         return G_SOURCE_REMOVE;
       },
       pending, nullptr);
@@ -146,7 +148,7 @@ void SoupFetcher::send(SoupMessage* message, std::size_t maxBytes, Done done) {
         G_CALLBACK(+[](SoupMessage* redirected, GParamSpec*, gpointer data) {
           if (g_strcmp0(g_uri_get_scheme(soup_message_get_uri(redirected)), "https") != 0) {
             static_cast<Fetch*>(data)->cutShortBecause(
-                "The server sent the request on from https to an address that is not https");
+                _("The server sent the request on from https to an address that is not https"));
           }
         }),
         pending);

@@ -9,6 +9,7 @@
 
 #include "core/Log.h"
 #include "core/Text.h"
+#include "core/Translation.h"
 #include "player/PlayerPageScripts.h"
 
 namespace orvel {
@@ -405,8 +406,8 @@ gboolean WebKitWebEngine::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dia
   Alert alert{.style = Alert::Style::informational,
               .title = webkit_script_dialog_get_message(dialog),
               .message = "",
-              .buttons = confirm ? std::vector<std::string>{"OK", "Cancel"}
-                                 : std::vector<std::string>{"OK"},
+              .buttons = confirm ? std::vector<std::string>{_("OK"), _("Cancel")}
+                                 : std::vector<std::string>{_("OK")},
               .destructiveButton = {}};
   // The page waits until the dialog is closed; the reference keeps it alive until then.
   webkit_script_dialog_ref(dialog);
