@@ -813,6 +813,16 @@ std::string unnamedControls(const std::vector<Accessible>& tree) {
   return found;
 }
 
+// Whether the accessibility bus the test started gives its address, within 30 s.
+bool accessibilityBusAnswers(const Home& home) {
+  return waitUntil(
+      [&] {
+        return home.busCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress", "")
+                   .find("unix:") != std::string::npos;
+      },
+      30);
+}
+
 // Every control of the player window with its bars and popovers, of the playlist, of the watch
 // history and of the feedback window has a name for screen readers, and what is not on screen
 // is not read out.
@@ -821,13 +831,7 @@ TEST(PlayerEndToEndAccessibility, EveryControlOfEveryWindowHasAName) {
   home.addEnvironment("GTK_A11Y=atspi");
   Player bus(home, Player::Program("/usr/libexec/at-spi-bus-launcher", "--launch-immediately"),
              "accessibility-bus.log");
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        return home.busCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress", "")
-                   .find("unix:") != std::string::npos;
-      },
-      30))
-      << bus.log();
+  ASSERT_TRUE(accessibilityBusAnswers(home)) << bus.log();
   fillViews(home);
   const std::string film = makeClip(home, "film.mkv", 60);
   Player player(home, {film}, "player.log");
@@ -897,13 +901,7 @@ TEST(PlayerEndToEndAccessibility, InFrenchTheControlsHaveTheirFrenchNames) {
   home.addEnvironment("LANGUAGE=fr");
   Player bus(home, Player::Program("/usr/libexec/at-spi-bus-launcher", "--launch-immediately"),
              "accessibility-bus.log");
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        return home.busCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress", "")
-                   .find("unix:") != std::string::npos;
-      },
-      30))
-      << bus.log();
+  ASSERT_TRUE(accessibilityBusAnswers(home)) << bus.log();
   Player player(home, {}, "player.log");
   ASSERT_TRUE(playerWindow(home)) << player.log();
   std::set<std::string> names;

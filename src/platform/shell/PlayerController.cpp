@@ -134,8 +134,9 @@ struct PlayerController::Parts {
   void makeView();
   void makeToolbar();
   void makeShell(Gtk::Application& application);
-  void openFeedback(Gtk::Application& application);
-  void openHistory(Gtk::Application& application);
+  template <typename Window>
+  void openOwnWindow(Gtk::Application& application, std::unique_ptr<Window>& slot,
+                     const std::function<std::unique_ptr<Window>()>& make);
   void makeFollower();
   void addApplicationActions(Gtk::Application& application);
   void watchWindow();
@@ -384,53 +385,42 @@ void PlayerController::Parts::makeToolbar() {
   view->installKeyHandler(window);
 }
 
-void PlayerController::Parts::openFeedback(Gtk::Application& application) {
-  if (!feedback) {
-    feedback = std::make_unique<FeedbackWindow>(AppSettings::shared(), feedbackTransport);
-    feedback->window().set_hide_on_close(true);
-    // Above the player, which may be kept above everything else.
-    feedback->window().set_transient_for(window);
-    application.add_window(feedback->window());
-    // Closed, the form is let go: opened again, it starts afresh.
-    feedback->window().signal_hide().connect([this] {
-      queue.post(lifetime.guard([this] {
-        if (feedback && !feedback->window().get_visible()) {
-          feedback.reset();
+// The feedback and watch history windows: made when first opened, above the player (which may be
+// kept above everything else), and let go once closed, so that opened again the form or the
+// note editors start afresh.
+template <typename Window>
+void PlayerController::Parts::openOwnWindow(Gtk::Application& application,
+                                            std::unique_ptr<Window>& slot,
+                                            const std::function<std::unique_ptr<Window>()>& make) {
+  if (!slot) {
+    slot = make();
+    slot->window().set_hide_on_close(true);
+    slot->window().set_transient_for(window);
+    application.add_window(slot->window());
+    slot->window().signal_hide().connect([this, &slot] {
+      queue.post(lifetime.guard([&slot] {
+        if (slot && !slot->window().get_visible()) {
+          slot.reset();
         }
       }));
     });
   }
-  feedback->present();
-}
-
-void PlayerController::Parts::openHistory(Gtk::Application& application) {
-  if (!history) {
-    history =
-        std::make_unique<WatchHistoryWindow>(AppSettings::shared(), NotificationCenter::shared(),
-                                             recentThumbnails, [this] { window.present(); });
-    history->window().set_hide_on_close(true);
-    history->window().set_transient_for(window);
-    application.add_window(history->window());
-    // Closed, the window is let go with its open note editors: opened again, it starts
-    // afresh.
-    history->window().signal_hide().connect([this] {
-      queue.post(lifetime.guard([this] {
-        if (history && !history->window().get_visible()) {
-          history.reset();
-        }
-      }));
-    });
-  }
-  history->present();
+  slot->present();
 }
 
 void PlayerController::Parts::makeShell(Gtk::Application& application) {
   // The other windows by their identifiers.
   const PlayerCommands::OpenWindow openWindow = [this, &application](std::string_view name) {
     if (name == "feedback") {
-      openFeedback(application);
+      openOwnWindow<FeedbackWindow>(application, feedback, [this] {
+        return std::make_unique<FeedbackWindow>(AppSettings::shared(), feedbackTransport);
+      });
     } else if (name == "watch-history") {
-      openHistory(application);
+      openOwnWindow<WatchHistoryWindow>(application, history, [this] {
+        return std::make_unique<WatchHistoryWindow>(AppSettings::shared(),
+                                                    NotificationCenter::shared(), recentThumbnails,
+                                                    [this] { window.present(); });
+      });
     } else {
       logLine("Player", "The " + std::string(name) + " window is not available yet");
     }

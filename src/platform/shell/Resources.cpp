@@ -13,17 +13,24 @@ namespace orvel {
 
 namespace {
 
+// A folder given relative to the folder of the running program.
+std::optional<std::filesystem::path> besideProgram(const char* relative) {
+  std::error_code error;
+  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    return std::nullopt;
+  }
+  return (executable.parent_path() / relative).lexically_normal();
+}
+
 // An installed program reads its own installation's data folder, found from where it runs so that
 // a staged (DESTDIR) or moved installation reads its own files; a program run from its build
 // folder has none there and reads the source tree (unless built for a package, which never
 // looks there); the data folder it was built for comes last.
 std::vector<std::filesystem::path> resourceFolders() {
   std::vector<std::filesystem::path> folders;
-  std::error_code error;
-  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    folders.push_back(
-        (executable.parent_path() / ORVEL_RESOURCE_DIR_FROM_BINARY).lexically_normal());
+  if (auto own = besideProgram(ORVEL_RESOURCE_DIR_FROM_BINARY)) {
+    folders.push_back(*own);
   }
 #ifdef ORVEL_SOURCE_RESOURCE_DIR
   folders.emplace_back(ORVEL_SOURCE_RESOURCE_DIR);
@@ -61,9 +68,8 @@ std::optional<std::string> resourcePath(const std::string& name) {
 std::string localeFolder() {
   std::vector<std::filesystem::path> folders;
   std::error_code error;
-  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    folders.push_back((executable.parent_path() / ORVEL_LOCALE_DIR_FROM_BINARY).lexically_normal());
+  if (auto own = besideProgram(ORVEL_LOCALE_DIR_FROM_BINARY)) {
+    folders.push_back(*own);
   }
 #ifdef ORVEL_BUILD_LOCALE_DIR
   folders.emplace_back(ORVEL_BUILD_LOCALE_DIR);
