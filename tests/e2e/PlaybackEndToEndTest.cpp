@@ -210,6 +210,21 @@ TEST(PlayerEndToEndNative, ACorruptMkvRaisesTheUnableToReadAlert) {
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// libmpv is a module the program opens when an MKV first plays; a program without it still runs
+// and says why the file does not play.
+TEST(PlayerEndToEndNative, WithoutItsMediaModuleAnMkvRaisesTheUnableToReadAlert) {
+  Home home;
+  const std::string clip = makeClip(home, "clip.mkv", 5);
+  const std::string bin = home.folder().file("bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(playerProgram(), bin + "/orvel-player");
+  Player player(home, Player::Program(bin + "/orvel-player", clip), "player.log");
+  ASSERT_TRUE(waitUntil([&] { return player.logContains("Unable to read video"); }, 60))
+      << player.log();
+  EXPECT_TRUE(player.logContains("The native media module cannot be opened")) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 TEST(PlayerEndToEndRestart, StartingAgainResumesWhereItStopped) {
   Home home;
   const std::string clip = makeClip(home, "long.webm", 30);

@@ -13,6 +13,7 @@
 
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
+#include "core/StartupTrace.h"
 #include "core/Translation.h"
 #include "media/StreamingProviderRegistry.h"
 #include "platform/gtk/ControlMap.h"
@@ -112,6 +113,7 @@ class Launches {
     }
     g_strfreev(arguments);
     if (!controller_) {
+      startupMark("toolkit started");
       if (mayPlayWebMedia(text)) {
         webEngineWarmup_.emplace();
       }
@@ -126,7 +128,9 @@ class Launches {
                               ? application_.get_dbus_connection()->gobj()
                               : nullptr);
 #endif
+      startupMark("player built");
       controller_->start(text);
+      startupMark("player started");
     } else if (text) {
       controller_->open(*text);
     }
@@ -155,6 +159,7 @@ class Launches {
 }  // namespace
 
 int runPlayerApplication(int argc, char** argv) {
+  startupMark("program started");
   setPlayerEnvironment();
   useLocaleFolder(localeFolder());
   // The program's name becomes the window's WM_CLASS, which desktops match against the desktop

@@ -21,7 +21,6 @@
 #include "platform/dbus/MprisService.h"
 #include "platform/dbus/ShellActions.h"
 #include "platform/dbus/StatusNotifierTray.h"
-#include "platform/ffmpeg/FFmpegMediaProbe.h"
 #include "platform/gtk/FeedbackWindow.h"
 #include "platform/gtk/GtkPlayerDialogs.h"
 #include "platform/gtk/GtkPlayerWindow.h"
@@ -30,13 +29,12 @@
 #include "platform/gtk/WatchHistoryWindow.h"
 #include "platform/gtk/playlist/PlaylistPanel.h"
 #include "platform/gtk/toolbar/PlayerToolbar.h"
-#include "platform/mpv/MpvMediaEngine.h"
-#include "platform/mpv/MpvVideoArea.h"
 #include "platform/net/RecentThumbnails.h"
 #include "platform/net/SoupFeedbackTransport.h"
 #include "platform/net/SoupUpdateChecker.h"
 #include "platform/net/SoupYouTubeMetadata.h"
 #include "platform/pulse/PulseAudioServer.h"
+#include "platform/shell/NativeMedia.h"
 #include "platform/shell/OverlayAwareDialogs.h"
 #include "platform/shell/Resources.h"
 #include "platform/system/DesktopLaunch.h"
@@ -63,9 +61,9 @@ struct PlayerController::Parts {
   OverlayAwareDialogs dialogs{gtkDialogs, behaviourLink};
   YouTubeScriptMessageHandler bridge;
   WebKitWebEngine web{bridge};
-  MpvMediaEngine engine;
+  LazyNativeMediaEngine engine;
   MKVNativePlayer native{queue, engine};
-  std::unique_ptr<Gtk::Widget> videoArea = makeMpvVideoView(engine, native.playback().surface());
+  std::unique_ptr<Gtk::Widget> videoArea = engine.makeVideoView(native.playback().surface());
   PulseAudioServer audioServer{queue};
   PlayerEqualizer equalizer{
       AppSettings::sharedDefaults(), [this](const std::vector<double>& gains, double volume,
@@ -105,7 +103,7 @@ struct PlayerController::Parts {
   WorkerPool metadataWorkers;
   SoupYouTubeMetadata youTubeMetadata;
   PlaylistMetadata metadata{
-      StreamingProviderRegistry::shared(), readLocalFile,
+      StreamingProviderRegistry::shared(), readLocalFileThroughModule,
       [this](PlaylistMetadata::Work work) { metadataWorkers.run(std::move(work)); },
       [this](const std::string& link, const std::string& mediaID,
              std::function<void(PlaylistMetadata::Info)> done) {

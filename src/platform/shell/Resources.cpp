@@ -85,4 +85,16 @@ std::string localeFolder() {
   return ORVEL_INSTALLED_LOCALE_DIR;
 }
 
+std::vector<std::string> nativeMediaModulePaths() {
+  std::vector<std::string> paths;
+  for (const char* relative :
+       {ORVEL_MODULE_DIR_FROM_BINARY "/" ORVEL_NATIVE_MEDIA_MODULE, ORVEL_NATIVE_MEDIA_MODULE}) {
+    if (auto path = besideProgram(relative)) {
+      paths.push_back(path->string());
+    }
+  }
+  paths.emplace_back(ORVEL_INSTALLED_MODULE_DIR "/" ORVEL_NATIVE_MEDIA_MODULE);
+  return paths;
+}
+
 }  // namespace orvel

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvel {
 
@@ -16,5 +17,9 @@ std::optional<std::string> resourcePath(const std::string& name);
 // The folder of the translations' catalogues: the installation's own (../share/locale), the build
 // folder's for a program run from there, else the one it was built for.
 std::string localeFolder();
+
+// Where the native media module may be, in order: beside the program (its build folder), in the
+// installation's library folder found from where the program runs, then the one it was built for.
+std::vector<std::string> nativeMediaModulePaths();
 
 }  // namespace orvel

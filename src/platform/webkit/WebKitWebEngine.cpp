@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/Log.h"
+#include "core/StartupTrace.h"
 #include "core/Text.h"
 #include "core/Translation.h"
 #include "player/PlayerPageScripts.h"
@@ -217,10 +218,12 @@ void WebKitWebEngine::loadFile(const std::string& fileURL) {
       logLine("Player", "Cannot link " + fileURL + " under a UTF-8 name");
     }
   }
+  startupMark("making the web view for a file");
   fileContext_ = adoptGObject(webkit_web_context_new());
   webkit_web_context_add_path_to_sandbox(fileContext_.get(), loadedPath.c_str(), TRUE);
   replaceView(makeView(fileContext_.get()));
   webkit_web_view_load_uri(view_.get(), loadedURL.c_str());
+  startupMark("file load asked");
 }
 
 void WebKitWebEngine::dropFileAlias() {
@@ -323,6 +326,10 @@ void WebKitWebEngine::onScriptMessage(WebKitUserContentManager*, JSCValue* value
   GSignalInvocationHint* hint = g_signal_get_invocation_hint(engine->content_.get());
   const char* channel = hint && hint->detail ? g_quark_to_string(hint->detail) : "";
   GCharPtr json(jsc_value_to_json(value, 0));
+  if (!engine->pageMessageSeen_) {
+    engine->pageMessageSeen_ = true;
+    startupMark("first page message");
+  }
   if (json) {
     engine->bridge_.didReceiveScriptMessage(channel, json.get());
   }
@@ -330,6 +337,9 @@ void WebKitWebEngine::onScriptMessage(WebKitUserContentManager*, JSCValue* value
 
 void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
   auto* engine = static_cast<WebKitWebEngine*>(self);
+  static constexpr const char* kEvents[] = {"page load started", "page load redirected",
+                                            "page load committed", "page load finished"};
+  startupMark(kEvents[event]);
   if (event == WEBKIT_LOAD_STARTED) {
     engine->bridge_.didStartProvisionalNavigation(++engine->navigationCount_);
   } else if (event == WEBKIT_LOAD_FINISHED) {

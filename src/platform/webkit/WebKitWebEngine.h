@@ -91,6 +91,8 @@ class WebKitWebEngine final : public WebEngine {
   GObjectPtr<WebKitWebView> view_;
   std::vector<UserScript> scripts_;
   std::uint64_t navigationCount_ = 0;
+  // For the start-up trace: the page spoke for the first time.
+  bool pageMessageSeen_ = false;
   std::function<void(GtkWidget*)> viewReplaced_;
   std::function<void(const std::string&)> openExternally_;
   PlayerDialogs* dialogs_ = nullptr;
