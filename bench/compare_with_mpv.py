@@ -51,15 +51,17 @@ def make_long_mkv():
 
 
 def measure(command, env):
-    """First-frame time (seconds) and resident memory (KiB) of one run, through screen_probe."""
+    """First-frame time (seconds), resident and proportional memory (KiB) of one run, through
+    screen_probe."""
     probe = subprocess.run(
         [PROBE, str(SCREEN_W // 2), str(SCREEN_H // 2), "%02X%02X%02X" % COLOUR, *command],
         env=env, capture_output=True, text=True)
-    fields = (probe.stdout.split() + ["-1", "-1"])[:2]
-    milliseconds, kib = int(fields[0]), int(fields[1])
+    fields = (probe.stdout.split() + ["-1", "-1", "-1"])[:3]
+    milliseconds, kib, pss = int(fields[0]), int(fields[1]), int(fields[2])
     # Let the screen go back to black before the next run.
     time.sleep(1)
-    return (milliseconds / 1000 if milliseconds >= 0 else None), (kib if kib >= 0 else None)
+    return ((milliseconds / 1000 if milliseconds >= 0 else None), (kib if kib >= 0 else None),
+            (pss if pss >= 0 else None))
 
 
 def player_env(home):
@@ -73,17 +75,21 @@ def player_env(home):
 
 
 def report(label, results):
-    frames = [frame for frame, _ in results if frame is not None]
-    memory = [rss for _, rss in results if rss is not None]
+    frames = [frame for frame, _, _ in results if frame is not None]
+    memory = [rss for _, rss, _ in results if rss is not None]
+    proportional = [pss for _, _, pss in results if pss is not None]
     line = "%-28s" % label
     line += ("first frame median %6.0f ms (min %4.0f, max %4.0f, %d/%d runs)" %
              (statistics.median(frames) * 1000, min(frames) * 1000, max(frames) * 1000,
               len(frames), len(results)) if frames else "no frame seen")
     if memory:
         line += ", resident %5.0f MiB" % (statistics.median(memory) / 1024)
+    if proportional:
+        line += ", proportional %5.0f MiB" % (statistics.median(proportional) / 1024)
     print(line, flush=True)
     return (statistics.median(frames) if frames else None,
-            statistics.median(memory) / 1024 if memory else None)
+            statistics.median(memory) / 1024 if memory else None,
+            statistics.median(proportional) / 1024 if proportional else None)
 
 
 def tree_pids(pid):
@@ -233,8 +239,8 @@ def main():
     for kind, target in (("MKV", "at most 1.0"), ("WebM", "at most 1.3"), ("MP4", "at most 1.3")):
         if "mpv, " + kind not in results:
             continue
-        (ours, ours_rss), (peer, peer_rss) = (results["orvel-player, " + kind],
-                                              results["mpv, " + kind])
+        (ours, ours_rss, ours_pss), (peer, peer_rss, peer_pss) = (
+            results["orvel-player, " + kind], results["mpv, " + kind])
         if ours and peer:
             print("%s first frame, player / mpv: %.2f (player %.0f ms, mpv %.0f ms; target %s)" %
                   (kind, ours / peer, ours * 1000, peer * 1000, target), flush=True)
@@ -242,6 +248,10 @@ def main():
             print("%s resident memory, player / mpv: %.2f (player %.0f MiB, mpv %.0f MiB; target "
                   "at most %s)" % (kind, ours_rss / peer_rss, ours_rss, peer_rss,
                                    "1.3" if kind == "MKV" else "2.0"), flush=True)
+        if ours_pss and peer_pss:
+            print("%s proportional memory (shared pages counted once), player / mpv: %.2f "
+                  "(player %.0f MiB, mpv %.0f MiB)" % (kind, ours_pss / peer_pss, ours_pss,
+                                                      peer_pss), flush=True)
     if not KINDS:
         processor_time(make_long_mkv())
 

@@ -2,7 +2,9 @@
 
 // Starts a program and reports how long it takes until a colour shows at a point of the X screen
 // (the program's first video frame), then its resident memory (with its child processes) a few
-// seconds later. Output: "<milliseconds or -1> <KiB or -1>".
+// seconds later, summed over the processes and also with shared pages divided among the processes
+// that map them (PSS), so that a library mapped by several processes counts once.
+// Output: "<milliseconds or -1> <resident KiB or -1> <proportional KiB or -1>".
 //
 //   screen_probe X Y RRGGBB COMMAND [ARGS...]
 
@@ -19,12 +21,15 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
-long residentKiB(pid_t root) {
-  long total = 0;
+// Resident and proportional memory of a process and its descendants, in KiB.
+std::pair<long, long> memoryKiB(pid_t root) {
+  long resident = 0;
+  long proportional = 0;
   std::vector<pid_t> pending{root};
   while (!pending.empty()) {
     pid_t pid = pending.back();
@@ -32,7 +37,13 @@ long residentKiB(pid_t root) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
       if (line.rfind("VmRSS:", 0) == 0) {
-        total += std::atol(line.c_str() + 6);
+        resident += std::atol(line.c_str() + 6);
+      }
+    }
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string line; std::getline(rollup, line);) {
+      if (line.rfind("Pss:", 0) == 0) {
+        proportional += std::atol(line.c_str() + 4);
       }
     }
     std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
@@ -41,7 +52,7 @@ long residentKiB(pid_t root) {
       pending.push_back(child);
     }
   }
-  return total;
+  return {resident, proportional};
 }
 
 bool near(unsigned long pixel, long wanted) {
@@ -100,7 +111,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::this_thread::sleep_for(std::chrono::seconds(3));
-  const long memory = residentKiB(child);
+  const auto [resident, proportional] = memoryKiB(child);
   kill(-child, SIGTERM);
   for (int tries = 0; tries < 100 && waitpid(child, nullptr, WNOHANG) == 0; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -108,6 +119,7 @@ int main(int argc, char** argv) {
   kill(-child, SIGKILL);
   waitpid(child, nullptr, 0);
   XCloseDisplay(display);
-  std::printf("%ld %ld\n", milliseconds, memory > 0 ? memory : -1);
+  std::printf("%ld %ld %ld\n", milliseconds, resident > 0 ? resident : -1,
+              proportional > 0 ? proportional : -1);
   return 0;
 }
