@@ -10,9 +10,11 @@ session (see bench/compare_with_mpv.sh); the screen is read back through Xlib by
 
 usage: compare_with_mpv.py PLAYER SCREEN_PROBE WORK_FOLDER [RUNS [KINDS]]
 
-KINDS is a comma-separated choice of MKV, WebM and MP4 (all three by default); naming any of them
-measures only those first frames and skips the processor-time part.
+KINDS is a comma-separated choice of MKV, WebM, MP4 and YouTube (all by default); naming any of them
+measures only those first frames and skips the processor-time part. YouTube plays the WebM clip
+through the stand-in embed page of the end-to-end tests.
 """
+import base64
 import os
 import plistlib
 import sqlite3
@@ -71,6 +73,21 @@ def player_env(home):
         path = os.path.join(home, folder)
         os.makedirs(path, exist_ok=True)
         env[name] = path
+    return env
+
+
+STANDIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e",
+                       "youtube-standin.js")
+
+
+def with_standin(env, configuration):
+    """The player page given the local stand-in for YouTube's embed API, as the end-to-end tests
+    give it (honoured by builds with the test hooks, as scripts/bench.sh makes): without a network
+    the real one never loads, and the idle page would keep reloading."""
+    config = os.path.join(env["HOME"], "standin-config.js")
+    with open(config, "w") as out:
+        out.write("window.__standin = %s;\n" % configuration)
+    env["ORVEL_EXTRA_PAGE_SCRIPTS"] = config + ":" + STANDIN
     return env
 
 
@@ -204,7 +221,7 @@ def processor_time(mkv_long):
                           plistlib.dumps(True, fmt=plistlib.FMT_BINARY)))
         database.commit()
         database.close()
-        idle, _, _ = cpu_over([PLAYER], env, 30, settle=8)
+        idle, _, _ = cpu_over([PLAYER], with_standin(env, "{}"), 30, settle=8)
     # The peer: mpv's own window, open with nothing to play.
     with tempfile.TemporaryDirectory(dir=WORK) as home:
         mpv_idle, _, _ = cpu_over(["mpv", "--no-config", "--really-quiet", "--idle=yes",
@@ -252,6 +269,24 @@ def main():
             print("%s proportional memory (shared pages counted once), player / mpv: %.2f "
                   "(player %.0f MiB, mpv %.0f MiB)" % (kind, ours_pss / peer_pss, ours_pss,
                                                       peer_pss), flush=True)
+    if not KINDS or "YouTube" in KINDS:
+        # A YouTube link, played by the player page through the stand-in embed page from the
+        # WebM clip (as a data: address, which the page may load, as the end-to-end tests do);
+        # mpv has no peer for it without a network.
+        with open(webm, "rb") as clip:
+            address = "data:video/webm;base64," + base64.b64encode(clip.read()).decode()
+        runs = []
+        for run in range(RUNS):
+            with tempfile.TemporaryDirectory(dir=WORK) as home:
+                env = with_standin(player_env(home),
+                                   '{"videos": {"benchclip01": "%s"}}' % address)
+                runs.append(measure([PLAYER, "https://www.youtube.com/watch?v=benchclip01"],
+                                    env))
+        youtube = report("orvel-player, YouTube", runs)
+        if youtube[0] and results.get("mpv, WebM", (None,))[0]:
+            print("YouTube (stand-in embed page) first frame: player %.0f ms, beside mpv's WebM "
+                  "%.0f ms: %.2f" % (youtube[0] * 1000, results["mpv, WebM"][0] * 1000,
+                                     youtube[0] / results["mpv, WebM"][0]), flush=True)
     if not KINDS:
         processor_time(make_long_mkv())
 

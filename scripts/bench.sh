@@ -51,9 +51,16 @@ gbench equalizer "$@"
 run metadata "$build/bench/bench_metadata" "${ORVEL_BENCH_FILES:-1000}"
 run playlist_panel env GTK_A11Y=none NO_AT_BRIDGE=1 \
   xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$build/bench/bench_playlist_panel"
+run playlist_panel_100k env GTK_A11Y=none NO_AT_BRIDGE=1 \
+  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$build/bench/bench_playlist_panel" \
+  --items=100000
+# The player's start-up with 100,000 playlist items beside its start-up with none.
+run library_startup bash "$root/bench/library_startup.sh" "$build/orvel-player" \
+  "$build/bench/make_library" 100000 "${ORVEL_BENCH_RUNS:-9}"
 # The delay the web audio route adds, on a private PulseAudio server.
 run route bash "$root/bench/web_audio_route.sh" "$build/bench/bench_web_audio_route"
-# The whole player beside mpv: first frame, memory, processor time, disk writes, idle window.
+# The whole player beside mpv, with a private sound server up: first frame, memory, processor
+# time, disk writes, idle window.
 run mpv bash "$root/bench/compare_with_mpv.sh" "$build/orvel-player" "$build/bench/screen_probe" \
   "${ORVEL_BENCH_RUNS:-9}"
 kills=${ORVEL_BENCH_KILLS:-100}

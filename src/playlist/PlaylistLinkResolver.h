@@ -16,7 +16,9 @@ namespace orvel {
 // Media resolution of playlist links. Every redraw of the playlist asks for the titles, media IDs
 // and resume points of the same links again, and resolution depends on the link's text alone, so
 // each answer is remembered; the memory is emptied when it holds `capacity` links, which keeps it
-// bounded however many links pass through.
+// bounded however many links pass through. The capacity is above the largest libraries people
+// keep (100,000 links and more): a memory smaller than the library is emptied on every redraw,
+// and every link is resolved again each time.
 class PlaylistLinkResolver {
  public:
   // What the playlist needs of a resolved link.
@@ -29,7 +31,7 @@ class PlaylistLinkResolver {
   static const PlaylistLinkResolver& shared();
 
   explicit PlaylistLinkResolver(const StreamingProviderRegistry& registry,
-                                std::size_t capacity = 50'000);
+                                std::size_t capacity = 250'000);
   PlaylistLinkResolver(const PlaylistLinkResolver&) = delete;
   PlaylistLinkResolver& operator=(const PlaylistLinkResolver&) = delete;
 

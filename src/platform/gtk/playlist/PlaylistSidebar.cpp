@@ -113,6 +113,22 @@ PlaylistSidebar::PlaylistSidebar(PlaylistRowHost& host) : host_(host) {
   scroller_.add_css_class("orvel-sidebar-scroller");
 }
 
+namespace {
+
+// Counted in place: a folder of a large library holds tens of thousands of items.
+std::size_t itemCount(const PlaylistNode& folder) {
+  std::size_t count = 0;
+  if (folder.children) {
+    PlaylistTree::forEachItem(*folder.children, [&count](const PlaylistNode&) {
+      ++count;
+      return true;
+    });
+  }
+  return count;
+}
+
+}  // namespace
+
 std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
   const PlaylistView& model = host_.model();
   std::vector<Entry> entries;
@@ -131,7 +147,7 @@ std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
                        .depth = row.depth + 1,
                        .hasSubfolders = !folder.subfolders().empty(),
                        .isExpanded = folder.isExpanded,
-                       .count = PlaylistTree::items(folder).size(),
+                       .count = itemCount(folder),
                        .isPlaying = model.isPlaying(folder.id),
                        .hasResume = model.resumeID(folder.id).has_value()});
   }
