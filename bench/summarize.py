@@ -217,20 +217,27 @@ def library_startup():
         missing(what, "<= 1,000 ms added (#29)", "library_startup")
 
 
+def beside(what, pattern, log, target, bound=None, program=None):
+    """A figure beside mpv's, read as (ratio, ours, mpv's); with a bound, judged by the ratio.
+    Without the figure, `program` is named as what did not give it (nothing is said without
+    one)."""
+    found = search(pattern, log)
+    if found:
+        ratio, ours, peer = found
+        row(what, number(ours, 0), number(peer, 0) + " (mpv)", number(ratio, 2), target,
+            verdict(ratio <= bound) if bound else "—")
+    elif program:
+        missing(what, target, program)
+
+
 def beside_mpv():
     log = text("mpv")
     for kind, what, target, bound in (
             ("MKV", "MKV first frame on screen (ms)", "<= 1.0 x mpv (#16; #4: 1.5)", 1.0),
             ("WebM", "WebM first frame on screen (ms)", "<= 1.3 x mpv (#29)", 1.3),
             ("MP4", "MP4 first frame on screen (ms)", "<= 1.3 x mpv (#29)", 1.3)):
-        found = search(kind + r" first frame, player / mpv: ([\d.]+) \(player (\d+) ms, mpv (\d+) "
-                       r"ms", log)
-        if found:
-            ratio, ours, peer = found
-            row(what, number(ours, 0), number(peer, 0) + " (mpv)", number(ratio, 2), target,
-                verdict(ratio <= bound))
-        else:
-            missing(what, target, "compare_with_mpv (no frame seen?)")
+        beside(what, kind + r" first frame, player / mpv: ([\d.]+) \(player (\d+) ms, mpv (\d+) "
+               r"ms", log, target, bound, "compare_with_mpv (no frame seen?)")
     found = search(r"YouTube \(stand-in embed page\) first frame: player (\d+) ms, beside mpv's "
                    r"WebM (\d+) ms: ([\d.]+)", log)
     what = "YouTube first frame, stand-in embed page (ms)"
@@ -243,21 +250,12 @@ def beside_mpv():
     for kind, target, bound in (("MKV", "<= 1.3 x mpv (#16)", 1.3),
                                 ("WebM", "<= 2.0 x mpv (#29)", 2.0),
                                 ("MP4", "<= 2.0 x mpv (#29)", 2.0)):
-        what = "%s playing, resident memory with children (MiB)" % kind
-        found = search(kind + r" resident memory, player / mpv: ([\d.]+) \(player (\d+) MiB, mpv "
-                       r"(\d+) MiB", log)
-        if found:
-            ratio, ours, peer = found
-            row(what, number(ours, 0), number(peer, 0) + " (mpv)", number(ratio, 2), target,
-                verdict(ratio <= bound))
-        else:
-            missing(what, target, "compare_with_mpv")
-        found = search(kind + r" proportional memory \(shared pages counted once\), player / mpv: "
-                       r"([\d.]+) \(player (\d+) MiB, mpv (\d+) MiB", log)
-        if found:
-            ratio, ours, peer = found
-            row("%s playing, proportional memory with children (MiB)" % kind, number(ours, 0),
-                number(peer, 0) + " (mpv)", number(ratio, 2), "— (reported)")
+        beside("%s playing, resident memory with children (MiB)" % kind,
+               kind + r" resident memory, player / mpv: ([\d.]+) \(player (\d+) MiB, mpv "
+               r"(\d+) MiB", log, target, bound, "compare_with_mpv")
+        beside("%s playing, proportional memory with children (MiB)" % kind,
+               kind + r" proportional memory \(shared pages counted once\), player / mpv: "
+               r"([\d.]+) \(player (\d+) MiB, mpv (\d+) MiB", log, "— (reported)")
     found = search(r"processor time: mpv ([\d.]+) s, orvel-player ([\d.]+) s; player / mpv: "
                    r"([\d.]+)", log)
     what = "60 s of MKV, processor time, whole tree (s)"

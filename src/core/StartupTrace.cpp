@@ -39,9 +39,13 @@ double processStartSeconds() {
 
 }  // namespace
 
-void startupMark(std::string_view milestone) {
+bool startupTraceEnabled() {
   static const bool enabled = std::getenv("ORVEL_STARTUP_TRACE") != nullptr;
-  if (!enabled) {
+  return enabled;
+}
+
+void startupMark(std::string_view milestone) {
+  if (!startupTraceEnabled()) {
     return;
   }
   static const double started = processStartSeconds();

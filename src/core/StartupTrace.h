@@ -11,4 +11,7 @@ namespace orvel {
 // time goes. Without it, a mark costs one test of a flag.
 void startupMark(std::string_view milestone);
 
+// Whether ORVEL_STARTUP_TRACE is set, for a mark that needs work of its own to be placed.
+bool startupTraceEnabled();
+
 }  // namespace orvel

@@ -42,10 +42,12 @@ GtkPlayerWindow::GtkPlayerWindow(Gtk::Window& window, std::function<bool()> moda
   if (display && GDK_IS_X11_DISPLAY(display)) {
     xeventHandler_ = g_signal_connect(display, "xevent", G_CALLBACK(onXEvent), this);
   }
-  window_.add_tick_callback([](const Glib::RefPtr<Gdk::FrameClock>&) {
-    startupMark("window's first frame");
-    return false;
-  });
+  if (startupTraceEnabled()) {
+    window_.add_tick_callback([](const Glib::RefPtr<Gdk::FrameClock>&) {
+      startupMark("window's first frame");
+      return false;
+    });
+  }
 }
 
 GtkPlayerWindow::~GtkPlayerWindow() {

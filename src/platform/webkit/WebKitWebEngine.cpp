@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "core/Log.h"
@@ -339,7 +340,9 @@ void WebKitWebEngine::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoin
   auto* engine = static_cast<WebKitWebEngine*>(self);
   static constexpr const char* kEvents[] = {"page load started", "page load redirected",
                                             "page load committed", "page load finished"};
-  startupMark(kEvents[event]);
+  if (static_cast<std::size_t>(event) < std::size(kEvents)) {
+    startupMark(kEvents[event]);
+  }
   if (event == WEBKIT_LOAD_STARTED) {
     engine->bridge_.didStartProvisionalNavigation(++engine->navigationCount_);
   } else if (event == WEBKIT_LOAD_FINISHED) {
