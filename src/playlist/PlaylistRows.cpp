@@ -4,6 +4,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -207,17 +208,13 @@ const std::vector<PlaylistRows::Match>& PlaylistRows::search(const Nodes& scope,
 
 std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,
                                            std::optional<Uuid> folderID) const {
-  auto [kept, added] = resumeIDs_.try_emplace(folderID);
-  if (added) {
-    kept->second = findResumeID(library, folderID);
+  if (auto kept = resumeIDs_.find(folderID); kept != resumeIDs_.end()) {
+    return kept->second;
   }
-  return kept->second;
-}
-
-std::optional<Uuid> PlaylistRows::findResumeID(const Nodes& library,
-                                               std::optional<Uuid> folderID) const {
   const PlaylistNode* folder = folderID ? PlaylistTree::find(library, *folderID) : nullptr;
-  const Nodes& scope = folder && folder->isFolder() ? *folder->children : library;
+  if (folder && folder->isFolder()) {
+    return resumeID(*folder);
+  }
   std::optional<Uuid> lastPlayed;
   if (!folderID) {
     if (auto stored = defaults_.object(PlaylistLibrary::kLastPlayedKey)) {
@@ -225,9 +222,20 @@ std::optional<Uuid> PlaylistRows::findResumeID(const Nodes& library,
         lastPlayed = Uuid::parse(*text);
       }
     }
-  } else if (folder) {
-    lastPlayed = folder->lastPlayedID;
   }
+  return resumeIDs_[folderID] = findResumeID(library, lastPlayed);
+}
+
+std::optional<Uuid> PlaylistRows::resumeID(const PlaylistNode& folder) const {
+  auto [kept, added] = resumeIDs_.try_emplace(folder.id);
+  if (added) {
+    kept->second = findResumeID(*folder.children, folder.lastPlayedID);
+  }
+  return kept->second;
+}
+
+std::optional<Uuid> PlaylistRows::findResumeID(const Nodes& scope,
+                                               std::optional<Uuid> lastPlayed) const {
   // The mark is not cleaned when its item is removed, so it counts only while the item is here.
   if (lastPlayed && !PlaylistTree::forEachItem(
                         scope, [&](const PlaylistNode& item) { return item.id != *lastPlayed; })) {
@@ -261,6 +269,32 @@ std::optional<double> PlaylistRows::duration(const PlaylistNode& node) const {
     return true;
   });
   return total;
+}
+
+std::optional<double> PlaylistRows::totalDuration(const Nodes& library, std::size_t items) const {
+  if (total_.sum) {
+    return total_.sum;
+  }
+  if (!total_.listed) {
+    // Listing the items is cheap; looking up their durations is what takes time.
+    PlaylistTree::forEachItem(library, [this](const PlaylistNode& item) {
+      total_.items.push_back(&item);
+      return true;
+    });
+    total_.listed = true;
+  }
+  const std::size_t left = total_.items.size() - total_.added;
+  const std::size_t end = total_.added + std::min(items, left);
+  for (; total_.added < end; ++total_.added) {
+    if (auto length = itemDuration(*total_.items[total_.added])) {
+      total_.seconds += *length;
+    }
+  }
+  if (total_.added == total_.items.size()) {
+    total_.sum = total_.seconds;
+    total_.items = {};
+  }
+  return total_.sum;
 }
 
 std::optional<double> PlaylistRows::savedPosition(const PlaylistNode& node) const {
@@ -301,6 +335,7 @@ void PlaylistRows::metadataChanged(const std::string& url) const {
   titles_.erase(url);
   searches_.clear();
   resumeIDs_.clear();
+  total_ = {};
 }
 
 std::optional<double> PlaylistRows::itemDuration(const PlaylistNode& item) const {

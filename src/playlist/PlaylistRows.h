@@ -54,8 +54,14 @@ class PlaylistRows {
   // The item played last in the folder (the top level's mark when the folder is none), or else
   // the first item with a saved position that is not within 5 seconds of its end.
   std::optional<Uuid> resumeID(const Nodes& library, std::optional<Uuid> folderID) const;
+  // The same for a folder in hand, without a search of the library for it.
+  std::optional<Uuid> resumeID(const PlaylistNode& folder) const;
   // An item's known duration; for a folder the sum of its items' known durations.
   std::optional<double> duration(const PlaylistNode& node) const;
+  // The sum of the known durations of every item in the library, added up `items` at a time:
+  // each call adds the next items, and once every item is in, the total comes back (and is kept
+  // until the metadata changes). A library of 100,000 items takes many calls, each of them short.
+  std::optional<double> totalDuration(const Nodes& library, std::size_t items) const;
   // The stored position of the item's media, when it is at least a second in.
   std::optional<double> savedPosition(const PlaylistNode& node) const;
   // The name, else the metadata title of the link, else the node's title.
@@ -73,7 +79,7 @@ class PlaylistRows {
     const std::string* title;
   };
 
-  std::optional<Uuid> findResumeID(const Nodes& library, std::optional<Uuid> folderID) const;
+  std::optional<Uuid> findResumeID(const Nodes& scope, std::optional<Uuid> lastPlayed) const;
   // Every item below the scope whose title or link contains the text; valid until the next
   // search.
   const std::vector<Match>& search(const Nodes& scope, const std::optional<Uuid>& folderID,
@@ -103,6 +109,15 @@ class PlaylistRows {
   static constexpr std::size_t kKeptSearches = 32;
   mutable std::vector<Found> searches_;
   mutable std::map<std::optional<Uuid>, std::optional<Uuid>> resumeIDs_;
+  // The library's total duration while it is added up.
+  struct Total {
+    std::vector<const PlaylistNode*> items;
+    std::size_t added = 0;
+    double seconds = 0;
+    bool listed = false;
+    std::optional<double> sum;
+  };
+  mutable Total total_;
 };
 
 }  // namespace orvel

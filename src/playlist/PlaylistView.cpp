@@ -108,21 +108,12 @@ std::vector<PlaylistView::Crumb> PlaylistView::breadcrumb() const {
 
 std::string PlaylistView::headerSummary() const {
   const PlaylistRows& derived = rows();
-  std::size_t count = 0;
-  double total = 0;
-  PlaylistTree::forEachItem(library(), [&](const PlaylistNode& item) {
-    ++count;
-    if (auto duration = derived.duration(item)) {
-      total += *duration;
-    }
-    return true;
-  });
-  std::vector<std::string> parts{videoCount(count)};
+  std::vector<std::string> parts{videoCount(itemCount(std::nullopt))};
   if (const std::size_t folders = PlaylistTree::folderCount(library())) {
     parts.push_back(formatted(P_("%s folder", "%s folders", folders), {std::to_string(folders)}));
   }
-  if (total > 0) {
-    parts.push_back(formatDuration(total));
+  if (const auto total = derived.totalDuration(library(), 0); total && *total > 0) {
+    parts.push_back(formatDuration(*total));
   }
   if (const auto current = currentItemID()) {
     if (const PlaylistNode* item = node(*current)) {
@@ -130,6 +121,10 @@ std::string PlaylistView::headerSummary() const {
     }
   }
   return joined(parts);
+}
+
+bool PlaylistView::sumDurations(std::size_t items) const {
+  return rows().totalDuration(library(), items).has_value();
 }
 
 std::optional<PlaylistView::EmptyState> PlaylistView::emptyState(bool hasRows) const {
@@ -268,7 +263,16 @@ bool PlaylistView::isPlaying(std::optional<Uuid> scope) const {
     return node(*current) != nullptr;
   }
   const PlaylistNode* folder = node(*scope);
-  return folder && folder->children && PlaylistTree::find(*folder->children, *current);
+  return folder && isPlaying(*folder);
+}
+
+bool PlaylistView::isPlaying(const PlaylistNode& folder) const {
+  const auto current = currentItemID();
+  return current && folder.children && PlaylistTree::find(*folder.children, *current);
+}
+
+std::optional<Uuid> PlaylistView::resumeID(const PlaylistNode& folder) const {
+  return folder.isFolder() ? rows().resumeID(folder) : std::nullopt;
 }
 
 std::string PlaylistView::exportMenuTitle() const {

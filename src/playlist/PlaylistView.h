@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <random>
@@ -132,7 +133,10 @@ class PlaylistView {
   std::vector<Row> sidebarRows() const;
   std::optional<Uuid> resumeID(std::optional<Uuid> scope) const;
   std::vector<Crumb> breadcrumb() const;
+  // The number of videos and folders, their total duration once it is summed, and what plays.
   std::string headerSummary() const;
+  // Adds the next `items` items' durations to the header's total; true once every item is in.
+  bool sumDurations(std::size_t items = SIZE_MAX) const;
   std::string searchPlaceholder() const {
     return formatted(_("Search %s"), {folderTitle(folderID())});
   }
@@ -153,6 +157,10 @@ class PlaylistView {
   // Items below a sidebar entry (none: all), and whether the item playing is among them.
   std::size_t itemCount(std::optional<Uuid> scope) const;
   bool isPlaying(std::optional<Uuid> scope) const;
+  // The same for a folder in hand (a sidebar row's), without a search of the library for it: a
+  // sidebar of many folders would search a large library once per folder.
+  bool isPlaying(const PlaylistNode& folder) const;
+  std::optional<Uuid> resumeID(const PlaylistNode& folder) const;
   std::string exportMenuTitle() const;
   std::string exportFileName() const;
   static std::string formatDuration(double seconds);

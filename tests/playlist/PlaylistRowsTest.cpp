@@ -108,6 +108,22 @@ TEST_F(ResumePoints, SavedPositionsStartAtOneSecondAndFoldersAddUpTheKnownDurati
             (Strings{"1 1", "2 2", "3 3 (resume)", "4 4"}));
 }
 
+TEST_F(ResumePoints, TheLibrarysTotalIsAddedUpInSlicesAndAgainWhenMetadataChanges) {
+  PlaylistMetadata::Info info;
+  const PlaylistRows rows(
+      defaults, [&](const std::string& url) { return url == *noDuration.url ? &info : nullptr; });
+  library.push_back(PlaylistNode::item("https://example.com/unknown.webm"));
+  EXPECT_EQ(rows.totalDuration(library, 2), std::nullopt);
+  EXPECT_EQ(rows.totalDuration(library, 2), std::nullopt);
+  EXPECT_EQ(rows.totalDuration(library, 2), 305.0);
+  info.duration = 33.0;
+  EXPECT_EQ(rows.totalDuration(library, 0), 305.0);
+  rows.metadataChanged(*noDuration.url);
+  EXPECT_EQ(rows.totalDuration(library, 0), std::nullopt);
+  EXPECT_EQ(rows.totalDuration(library, 100), 338.0);
+  EXPECT_EQ(PlaylistRows(defaults).totalDuration({}, 0), 0.0);
+}
+
 class PlaylistSearch : public testing::Test {
  protected:
   MemoryDefaults defaults;

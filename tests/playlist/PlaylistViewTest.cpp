@@ -489,6 +489,10 @@ TEST_F(PlaylistViewText, DurationsSummaryAndSubtitles) {
                                                      {"mp4:file:///v/Holiday/b.mp4", 3600.0}}));
 
   current = intro.id;
+  // The total duration shows once every item is summed.
+  EXPECT_FALSE(panel().sumDurations(2));
+  EXPECT_EQ(panel().headerSummary(), "3 videos · 1 folder · Now playing: Intro");
+  EXPECT_TRUE(panel().sumDurations(1));
   EXPECT_EQ(panel().headerSummary(), "3 videos · 1 folder · 1:01:05 · Now playing: Intro");
 
   const auto rows = panel().visibleRows();
@@ -505,7 +509,9 @@ TEST_F(PlaylistViewText, DurationsSummaryAndSubtitles) {
   EXPECT_EQ(panel().subtitle(panel().visibleRows()[0]), "Trips · Holiday");
 
   library = {PlaylistNode::folder("Solo", {video("only")})};
+  panel().libraryChanged();
   current = std::nullopt;
+  EXPECT_TRUE(panel().sumDurations());
   EXPECT_EQ(panel().headerSummary(), "1 video · 1 folder");
   panel().setQuery("");
   EXPECT_EQ(panel().subtitle(panel().visibleRows()[0]), "1 video");

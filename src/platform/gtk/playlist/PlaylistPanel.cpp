@@ -36,6 +36,7 @@ PlaylistPanel::~PlaylistPanel() {
   menu_.detach();
   // The rows unbind while the window's tree comes down: that needs the panel still whole.
   summaryUpdate_.disconnect();
+  summing_.disconnect();
   window_.unset_child();
   boundRows_.clear();
 }
@@ -408,12 +409,34 @@ void PlaylistPanel::refreshBreadcrumb() {
 
 // What depends on the library and the open folder, and not on the search or the selection.
 void PlaylistPanel::refreshScope() {
-  setText(summary_, model_.headerSummary());
+  refreshSummary();
   playFromBeginning_.set_visible(model_.folderID().has_value());
   playFromBeginning_.set_sensitive(model_.canPlayScope());
   footer_.refreshScope();
   addBar_.refreshScope();
   files_.refreshScope();
+}
+
+// A large library's total duration is added up on idle turns, a slice at a time, so that neither
+// the panel's first frame nor a scroll waits for it. Until it is complete the header keeps what it
+// showed, or shows the counts alone when it showed nothing yet.
+void PlaylistPanel::refreshSummary() {
+  // Each slice takes a few milliseconds when the items' links were never resolved before.
+  static constexpr std::size_t kSlice = 2000;
+  summing_.disconnect();
+  const bool summed = model_.sumDurations(kSlice);
+  if (summed || summary_.get_text().empty()) {
+    setText(summary_, model_.headerSummary());
+  }
+  if (!summed) {
+    summing_ = Glib::signal_idle().connect([this] {
+      if (!model_.sumDurations(kSlice)) {
+        return true;
+      }
+      setText(summary_, model_.headerSummary());
+      return false;
+    });
+  }
 }
 
 void PlaylistPanel::refreshControls() {
@@ -531,15 +554,14 @@ void PlaylistPanel::metadataChanged(const std::string& url) {
       row->bind(rows_[*row->position()], *row->position());
     }
   }
-  // Durations come in one by one; the total is summed again once they pause.
-  if (!summaryUpdate_.connected()) {
-    summaryUpdate_ = Glib::signal_timeout().connect(
-        [this] {
-          setText(summary_, model_.headerSummary());
-          return false;
-        },
-        250);
-  }
+  // Durations come in one by one while rows are drawn; the total is summed again once they pause.
+  summaryUpdate_.disconnect();
+  summaryUpdate_ = Glib::signal_timeout().connect(
+      [this] {
+        refreshSummary();
+        return false;
+      },
+      250);
 }
 
 }  // namespace orvel

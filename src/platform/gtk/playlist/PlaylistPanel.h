@@ -89,6 +89,7 @@ class PlaylistPanel : private PlaylistRowHost {
   void refreshRows(bool contentChanged);
   void scrollToResumeRow();
   void refreshScope();
+  void refreshSummary();
   void refreshControls();
   void refreshBreadcrumb();
   void applySelection();
@@ -123,6 +124,7 @@ class PlaylistPanel : private PlaylistRowHost {
   bool searchQueued_ = false;
   std::set<PlaylistContentRow*> boundRows_;
   sigc::connection summaryUpdate_;
+  sigc::connection summing_;
   LaterTurns later_;
 
   Gtk::Label summary_;

@@ -148,8 +148,8 @@ std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
                        .hasSubfolders = !folder.subfolders().empty(),
                        .isExpanded = folder.isExpanded,
                        .count = itemCount(folder),
-                       .isPlaying = model.isPlaying(folder.id),
-                       .hasResume = model.resumeID(folder.id).has_value()});
+                       .isPlaying = model.isPlaying(folder),
+                       .hasResume = model.resumeID(folder).has_value()});
   }
   return entries;
 }
