@@ -90,8 +90,8 @@ class SearchText {
   std::string needle_;
 };
 
-void flattenFolders(const Nodes& nodes, int depth, const std::vector<bool>& guides,
-                    std::vector<Row>& rows) {
+void visitFolders(const Nodes& nodes, int depth, const std::vector<bool>& guides,
+                  const PlaylistRows::SidebarVisitor& visit) {
   std::vector<const PlaylistNode*> folders;
   for (const PlaylistNode& node : nodes) {
     if (node.isFolder()) {
@@ -101,7 +101,7 @@ void flattenFolders(const Nodes& nodes, int depth, const std::vector<bool>& guid
   for (std::size_t position = 0; position < folders.size(); ++position) {
     const PlaylistNode& folder = *folders[position];
     const bool isLast = position + 1 == folders.size();
-    rows.push_back(Row{folder, depth, guides, isLast, static_cast<int>(position) + 1, false});
+    visit(folder, {depth, guides, isLast, static_cast<int>(position) + 1});
     if (folder.isExpanded) {
       // Top-level folders draw no guide for their children: the sidebar has no column for the
       // top level itself.
@@ -110,7 +110,7 @@ void flattenFolders(const Nodes& nodes, int depth, const std::vector<bool>& guid
         childGuides = guides;
         childGuides.push_back(!isLast);
       }
-      flattenFolders(*folder.children, depth + 1, childGuides, rows);
+      visitFolders(*folder.children, depth + 1, childGuides, visit);
     }
   }
 }
@@ -129,10 +129,8 @@ PlaylistRows::PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup me
                            const PlaylistLinkResolver& resolver)
     : defaults_(defaults), metadata_(std::move(metadata)), resolver_(resolver) {}
 
-std::vector<Row> PlaylistRows::sidebarRows(const Nodes& library) const {
-  std::vector<Row> rows;
-  flattenFolders(library, 0, {}, rows);
-  return rows;
+void PlaylistRows::forEachSidebarFolder(const Nodes& library, const SidebarVisitor& visit) {
+  visitFolders(library, 0, {}, visit);
 }
 
 std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<Uuid> folderID,
@@ -144,7 +142,7 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   const std::optional<Uuid> resume = resumeID(library, scopeID);
   std::vector<Row> rows;
   auto add = [&](const PlaylistNode& node) {
-    rows.push_back(Row{node, 0, {}, true, static_cast<int>(rows.size()) + 1, node.id == resume});
+    rows.push_back(Row{node, static_cast<int>(rows.size()) + 1, node.id == resume});
   };
   if (query.empty()) {
     rows.reserve(scope.size());

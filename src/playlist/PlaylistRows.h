@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,26 +28,35 @@ class PlaylistRows {
  public:
   using Nodes = PlaylistTree::Nodes;
 
+  // A row of the open folder's list.
   struct Row {
     // A copy of the node shown; the row's identity is its id.
     PlaylistNode node;
-    // Nesting level in the sidebar, 0 = top level; always 0 in the content list.
-    int depth = 0;
-    // One per enclosing folder below the top level, outermost first: true when that folder is
-    // not the last of its siblings, so a tree guide goes on down that column.
-    std::vector<bool> guides;
-    bool isLast = true;
     // 1-based, counting the rows as shown.
     int number = 0;
     bool isResume = false;
   };
 
+  // Where a folder sits in the sidebar's tree.
+  struct SidebarPlace {
+    // Nesting level, 0 = top level.
+    int depth = 0;
+    // One per enclosing folder below the top level, outermost first: true when that folder is
+    // not the last of its siblings, so a tree guide goes on down that column.
+    std::vector<bool> guides;
+    bool isLast = true;
+    // 1-based among its sibling folders.
+    int number = 0;
+  };
+  using SidebarVisitor = std::function<void(const PlaylistNode& folder, const SidebarPlace&)>;
+
   explicit PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup metadata = {},
                         const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
 
-  // The folder tree without items; collapsed folders hide their subtree. The panel puts the fixed
-  // "All Videos" entry (PlaylistTree::rootID) above these.
-  std::vector<Row> sidebarRows(const Nodes& library) const;
+  // The folder tree without items, in order; collapsed folders hide their subtree. The folders
+  // visited are the library's own, not copies: one may hold 100,000 items. The panel puts the
+  // fixed "All Videos" entry (PlaylistTree::rootID) above these.
+  static void forEachSidebarFolder(const Nodes& library, const SidebarVisitor& visit);
   // The open folder's direct children (the library's when the folder is none or gone), or with a
   // search text every item below it whose title or link contains the text, ignoring case.
   std::vector<Row> visibleRows(const Nodes& library, std::optional<Uuid> folderID,

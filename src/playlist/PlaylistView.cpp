@@ -88,10 +88,6 @@ std::vector<PlaylistView::Row> PlaylistView::visibleRows() const {
   return rows().visibleRows(library(), folderID(), query_);
 }
 
-std::vector<PlaylistView::Row> PlaylistView::sidebarRows() const {
-  return rows().sidebarRows(library());
-}
-
 std::optional<Uuid> PlaylistView::resumeID(std::optional<Uuid> scope) const {
   return rows().resumeID(library(), scope);
 }

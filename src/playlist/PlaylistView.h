@@ -130,7 +130,9 @@ class PlaylistView {
   // Shared by everything drawn until the next change is announced.
   const PlaylistRows& rows() const;
   std::vector<Row> visibleRows() const;
-  std::vector<Row> sidebarRows() const;
+  void forEachSidebarFolder(const PlaylistRows::SidebarVisitor& visit) const {
+    PlaylistRows::forEachSidebarFolder(library(), visit);
+  }
   std::optional<Uuid> resumeID(std::optional<Uuid> scope) const;
   std::vector<Crumb> breadcrumb() const;
   // The number of videos and folders, their total duration once it is summed, and what plays.

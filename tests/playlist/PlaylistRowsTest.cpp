@@ -209,17 +209,17 @@ TEST(PlaylistRows, SidebarDrawsGuidesOnlyForFoldersBelowTheTopLevel) {
                  PlaylistNode::item("https://youtu.be/aaaaaaaaaaa"), PlaylistNode::folder("G2")}),
       PlaylistNode::item("https://youtu.be/bbbbbbbbbbb"),
       PlaylistNode::folder("F2", {PlaylistNode::folder("G3", {PlaylistNode::folder("H2")})})};
-  MemoryDefaults defaults;
   auto describe = [&] {
     Strings result;
-    for (const Row& row : PlaylistRows(defaults).sidebarRows(library)) {
-      std::string guides;
-      for (bool guide : row.guides) {
-        guides += guide ? "|" : ".";
-      }
-      result.push_back(std::to_string(row.depth) + guides + " " + row.node.name + " #" +
-                       std::to_string(row.number) + (row.isLast ? " last" : ""));
-    }
+    PlaylistRows::forEachSidebarFolder(
+        library, [&](const PlaylistNode& folder, const PlaylistRows::SidebarPlace& place) {
+          std::string guides;
+          for (bool guide : place.guides) {
+            guides += guide ? "|" : ".";
+          }
+          result.push_back(std::to_string(place.depth) + guides + " " + folder.name + " #" +
+                           std::to_string(place.number) + (place.isLast ? " last" : ""));
+        });
     return result;
   };
   EXPECT_EQ(describe(), (Strings{"0 F1 #1", "1 G1 #1", "2| H1 #1 last", "1 G2 #2 last",

@@ -2,6 +2,8 @@
 
 #include "platform/gtk/playlist/PlaylistSidebar.h"
 
+#include <algorithm>
+
 #include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 
@@ -140,17 +142,19 @@ std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
                      .count = model.itemCount(std::nullopt),
                      .isPlaying = model.isPlaying(std::nullopt),
                      .hasResume = model.resumeID(std::nullopt).has_value()});
-  for (const PlaylistView::Row& row : model.sidebarRows()) {
-    const PlaylistNode& folder = row.node;
-    entries.push_back({.id = folder.id,
-                       .title = folder.title(),
-                       .depth = row.depth + 1,
-                       .hasSubfolders = !folder.subfolders().empty(),
-                       .isExpanded = folder.isExpanded,
-                       .count = itemCount(folder),
-                       .isPlaying = model.isPlaying(folder),
-                       .hasResume = model.resumeID(folder).has_value()});
-  }
+  model.forEachSidebarFolder(
+      [&](const PlaylistNode& folder, const PlaylistRows::SidebarPlace& place) {
+        entries.push_back(
+            {.id = folder.id,
+             .title = folder.title(),
+             .depth = place.depth + 1,
+             .hasSubfolders = std::ranges::any_of(
+                 *folder.children, [](const PlaylistNode& child) { return child.isFolder(); }),
+             .isExpanded = folder.isExpanded,
+             .count = itemCount(folder),
+             .isPlaying = model.isPlaying(folder),
+             .hasResume = model.resumeID(folder).has_value()});
+      });
   return entries;
 }
 
