@@ -273,13 +273,12 @@ std::optional<double> PlaylistRows::totalDuration(const Nodes& library, std::siz
   if (total_.sum) {
     return total_.sum;
   }
-  if (!total_.listed) {
+  if (total_.added == 0 && total_.items.empty()) {
     // Listing the items is cheap; looking up their durations is what takes time.
     PlaylistTree::forEachItem(library, [this](const PlaylistNode& item) {
       total_.items.push_back(&item);
       return true;
     });
-    total_.listed = true;
   }
   const std::size_t left = total_.items.size() - total_.added;
   const std::size_t end = total_.added + std::min(items, left);

@@ -124,7 +124,7 @@ class PlaylistRows {
     std::vector<const PlaylistNode*> items;
     std::size_t added = 0;
     double seconds = 0;
-    bool listed = false;
+    // Once every item is in.
     std::optional<double> sum;
   };
   mutable Total total_;

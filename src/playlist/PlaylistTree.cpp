@@ -91,6 +91,14 @@ std::size_t PlaylistTree::folderCount(const Nodes& nodes) {
   return count;
 }
 
+std::size_t PlaylistTree::itemCount(const Nodes& nodes) {
+  std::size_t count = 0;
+  for (const PlaylistNode& node : nodes) {
+    count += node.children ? itemCount(*node.children) : 1;
+  }
+  return count;
+}
+
 void PlaylistTree::update(Nodes& nodes, const Uuid& id,
                           const std::function<void(PlaylistNode&)>& change) {
   for (PlaylistNode& node : nodes) {

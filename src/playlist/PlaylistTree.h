@@ -47,6 +47,8 @@ class PlaylistTree {
   static std::optional<Location> location(const Nodes& nodes, const Uuid& id,
                                           std::optional<Uuid> parent = std::nullopt);
   static std::size_t folderCount(const Nodes& nodes);
+  // Items at every depth, counted in place: a folder may hold 100,000 of them.
+  static std::size_t itemCount(const Nodes& nodes);
 
   // Applies the change to the first node with the id at each level it reaches; a level that holds
   // the id is not searched further, but every folder before it is.

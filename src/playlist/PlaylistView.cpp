@@ -144,7 +144,7 @@ std::string PlaylistView::subtitle(const Row& row) const {
   const PlaylistRows& derived = rows();
   const PlaylistNode& shown = row.node;
   if (shown.isFolder()) {
-    std::string text = videoCount(PlaylistTree::items(shown).size());
+    std::string text = videoCount(PlaylistTree::itemCount(*shown.children));
     if (auto resume = derived.resumeID(library(), shown.id)) {
       if (const PlaylistNode* item = node(*resume)) {
         text += " · " + formatted(_("Stopped at %s"), {derived.displayTitle(*item)});
@@ -231,23 +231,13 @@ void PlaylistView::metadataChanged(const std::string& url) const {
 
 std::size_t PlaylistView::itemCount(std::optional<Uuid> scope) const {
   if (!scope) {
-    std::size_t count = 0;
-    PlaylistTree::forEachItem(library(), [&count](const PlaylistNode&) {
-      ++count;
-      return true;
-    });
-    return count;
+    return PlaylistTree::itemCount(library());
   }
   const PlaylistNode* folder = node(*scope);
   if (!folder || !folder->isFolder()) {
     return folder ? 1 : 0;
   }
-  std::size_t count = 0;
-  PlaylistTree::forEachItem(*folder->children, [&count](const PlaylistNode&) {
-    ++count;
-    return true;
-  });
-  return count;
+  return PlaylistTree::itemCount(*folder->children);
 }
 
 bool PlaylistView::isPlaying(std::optional<Uuid> scope) const {

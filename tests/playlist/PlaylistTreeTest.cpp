@@ -32,6 +32,8 @@ class SampleTree : public testing::Test {
 TEST_F(SampleTree, FlattensCountsAndLocatesNodesAtEveryDepth) {
   EXPECT_EQ(titles(PlaylistTree::items(library)), (Strings{"x", "y"}));
   EXPECT_EQ(PlaylistTree::folderCount(library), 3u);
+  EXPECT_EQ(PlaylistTree::itemCount(library), 2u);
+  EXPECT_EQ(PlaylistTree::itemCount(*a.children), 0u);
   EXPECT_EQ(PlaylistTree::location(library, y.id), (PlaylistTree::Location{c.id, 0}));
   EXPECT_EQ(PlaylistTree::location(library, x.id), (PlaylistTree::Location{std::nullopt, 1}));
   EXPECT_EQ(PlaylistTree::location(library, Uuid::random()), std::nullopt);

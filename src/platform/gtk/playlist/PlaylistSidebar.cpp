@@ -115,22 +115,6 @@ PlaylistSidebar::PlaylistSidebar(PlaylistRowHost& host) : host_(host) {
   scroller_.add_css_class("orvel-sidebar-scroller");
 }
 
-namespace {
-
-// Counted in place: a folder of a large library holds tens of thousands of items.
-std::size_t itemCount(const PlaylistNode& folder) {
-  std::size_t count = 0;
-  if (folder.children) {
-    PlaylistTree::forEachItem(*folder.children, [&count](const PlaylistNode&) {
-      ++count;
-      return true;
-    });
-  }
-  return count;
-}
-
-}  // namespace
-
 std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
   const PlaylistView& model = host_.model();
   std::vector<Entry> entries;
@@ -151,7 +135,7 @@ std::vector<PlaylistSidebar::Entry> PlaylistSidebar::entries() const {
              .hasSubfolders = std::ranges::any_of(
                  *folder.children, [](const PlaylistNode& child) { return child.isFolder(); }),
              .isExpanded = folder.isExpanded,
-             .count = itemCount(folder),
+             .count = PlaylistTree::itemCount(*folder.children),
              .isPlaying = model.isPlaying(folder),
              .hasResume = model.resumeID(folder).has_value()});
       });
