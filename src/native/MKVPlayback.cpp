@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/Uuid.h"
+#include "media/ResumePoint.h"
 
 namespace orvel {
 namespace {
@@ -192,7 +193,10 @@ void MKVPlayback::poll(std::optional<MediaEngineState> given) {
   int code = stateCode(state, player_->isPlaying());
 
   if (pendingStart_ && player_->isSeekable() && code == 1) {
-    const double start = *std::exchange(pendingStart_, std::nullopt);
+    // The length the engine read decides whether the video was watched to its end, whatever
+    // the store knew of it.
+    const double start = ResumePoint::startFor(*std::exchange(pendingStart_, std::nullopt),
+                                               static_cast<double>(player_->length()) / 1000.0);
     if (start > 0) {
       seek(start);
     }

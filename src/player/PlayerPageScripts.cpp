@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/MediaHosts.h"
+#include "media/ResumePoint.h"
 
 namespace orvel::PlayerPageScripts {
 
@@ -89,9 +90,11 @@ constexpr std::string_view kProgressScriptBody = R"JS(
     video.nativeReportedError = undefined;
     if (video.readyState < 1) { return; }
     if (window.nativeResumeTime > 0) {
+      // The length the engine read decides whether the video was watched to its end, whatever
+      // the store knew of it.
       var start = window.nativeResumeTime;
-      if (isFinite(video.duration)) { start = Math.min(start, video.duration); }
-      video.currentTime = start;
+      if (isFinite(video.duration) && start >= video.duration - finishedMargin) { start = 0; }
+      if (start > 0) { video.currentTime = start; }
       window.nativeResumeTime = 0;
     }
     if (isFilePage) {
@@ -155,7 +158,8 @@ const std::string& styleScript() {
 const std::string& progressScript() {
   static const std::string source =
       "(function () {\n  var youTubeHosts = " + youTubeHostArray() +
-      ";\n  var disneyDomain = " + jsString(MediaHosts::kDisneyPlusDomain) + ";" +
+      ";\n  var disneyDomain = " + jsString(MediaHosts::kDisneyPlusDomain) +
+      ";\n  var finishedMargin = " + jsNumber(ResumePoint::kFinishedMargin) + ";" +
       std::string(kProgressScriptBody) + "})();\n";
   return source;
 }

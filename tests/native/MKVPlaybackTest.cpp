@@ -148,6 +148,25 @@ TEST_F(MKVPlaybackTest, TheStartPositionWaitsUntilTheMediaPlaysAndCanSeek) {
   EXPECT_EQ(player().seeks.size(), 1u);
 }
 
+// The store may not know the length (an old store, a library from another machine): the length
+// the engine reads decides, and an unknown one changes nothing.
+TEST_F(MKVPlaybackTest, AStartInTheLastTwoSecondsOfTheLengthTheEngineReadsStartsOver) {
+  for (double start : {30.0, 28.5, 40.0}) {
+    playback_.play(mkv("/videos/a.mkv"), start, 100);
+    playing(0, 30000);
+    queue_.advance(0.25);
+    EXPECT_TRUE(player().seeks.empty()) << start;
+  }
+  playback_.play(mkv("/videos/a.mkv"), 27.5, 100);
+  playing(0, 30000);
+  queue_.advance(0.25);
+  EXPECT_EQ(player().seeks, std::vector<std::int64_t>{27500});
+  playback_.play(mkv("/videos/a.mkv"), 30, 100);
+  playing(0, 0);
+  queue_.advance(0.25);
+  EXPECT_EQ(player().seeks, std::vector<std::int64_t>{30000});
+}
+
 TEST_F(MKVPlaybackTest, NoStartPositionNegativeOrNotANumberNeverSeeks) {
   for (double start : {0.0, -3.0, kNaN, -kInfinity}) {
     playback_.play(mkv("/videos/a.mkv"), start, 100);
