@@ -57,7 +57,9 @@ GainLabel gainLabel(double gain, bool isEnabled) {
 }
 
 std::string zoomPercent(double zoom) {
-  const double percent = std::isfinite(zoom) ? std::clamp(zoom * 100, 0.0, 1.0e6) : 100;
+  // Truncated, but not below what the slider set: its steps of 0.05 are binary fractions a hair
+  // under their value, and 1.15 × 100 is 114.99999999999999.
+  const double percent = std::isfinite(zoom) ? std::clamp(zoom * 100 + 1e-6, 0.0, 1.0e6) : 100;
   return std::to_string(static_cast<long>(percent)) + "%";
 }
 

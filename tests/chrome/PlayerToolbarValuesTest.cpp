@@ -65,6 +65,10 @@ TEST(PlayerToolbarValues, GainsAreWholeDecibelsWithTheirSignAndTone) {
 
 TEST(PlayerToolbarValues, ZoomIsATruncatedPercentageAndWideStartsAt480) {
   EXPECT_EQ(zoomPercent(1.234), "123%");
+  // The slider's steps, which binary fractions put a hair under their value.
+  EXPECT_EQ(zoomPercent(1.15), "115%");
+  EXPECT_EQ(zoomPercent(2.3), "230%");
+  EXPECT_EQ(zoomPercent(2.55), "255%");
   EXPECT_EQ(zoomPercent(3), "300%");
   EXPECT_EQ(zoomPercent(kNaN), "100%");
   EXPECT_FALSE(isWideLayout(479.5));
