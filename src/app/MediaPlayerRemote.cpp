@@ -58,6 +58,7 @@ MediaPlayerRemote::Properties MediaPlayerRemote::properties() const {
   result.volume = std::clamp(session_.playerVolume() / 100, 0.0, 1.0);
   result.canGoNext = session_.hasNext();
   result.canGoPrevious = session_.hasPrevious();
+  result.loop = session_.repeatMode();
   const std::optional<std::string>& mediaID = session_.currentVideoID();
   if (!mediaID) {
     return result;
@@ -102,9 +103,10 @@ void MediaPlayerRemote::play() {
 }
 
 void MediaPlayerRemote::pause() {
-  // Only a report of playing is paused: a page that is buffering would take a toggle as "play".
-  if (!stopped_ && session_.playerState() == kPlaying) {
-    session_.togglePlayPause();
+  // What reads as playing pauses, also a video still buffering.
+  const int state = session_.playerState();
+  if (!stopped_ && (state == kPlaying || state == kBuffering)) {
+    session_.pause();
   }
 }
 
@@ -182,6 +184,17 @@ void MediaPlayerRemote::setVolume(double volume) {
 void MediaPlayerRemote::setRate(double rate) {
   if (rate == 0) {
     pause();
+  }
+}
+
+void MediaPlayerRemote::setLoop(PlaylistRepeat loop) {
+  session_.setRepeatMode(loop);
+  scheduleUpdate();
+}
+
+void MediaPlayerRemote::setShuffle(bool shuffle) {
+  if (shuffle) {
+    session_.shuffleRemaining();
   }
 }
 
@@ -270,6 +283,7 @@ void MediaPlayerRemote::update() {
   compare(Property::canPlay, announced_.canPlay, current.canPlay);
   compare(Property::canPause, announced_.canPause, current.canPause);
   compare(Property::canSeek, announced_.canSeek, current.canSeek);
+  compare(Property::loop, announced_.loop, current.loop);
   announced_ = current;
   if (!changed.empty()) {
     changes_.notify(changed);

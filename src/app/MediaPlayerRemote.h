@@ -51,6 +51,8 @@ class MediaPlayerRemote {
     bool canPlay = false;
     bool canPause = false;
     bool canSeek = false;
+    // The playlist's repeat mode: MPRIS's loop status None, Track and Playlist.
+    PlaylistRepeat loop = PlaylistRepeat::off;
     bool operator==(const Properties&) const = default;
   };
 
@@ -62,7 +64,8 @@ class MediaPlayerRemote {
     canGoPrevious,
     canPlay,
     canPause,
-    canSeek
+    canSeek,
+    loop
   };
 
   MediaPlayerRemote(MainQueue& queue, PlaybackControls& session,
@@ -90,6 +93,10 @@ class MediaPlayerRemote {
   void setVolume(double volume);
   // A rate of 0 pauses; the player plays at its one rate, so any other is ignored.
   void setRate(double rate);
+  void setLoop(PlaylistRepeat loop);
+  // The playlist keeps no shuffled order: asked to shuffle, it shuffles what is left of the
+  // folder being played once, as the panel's "Shuffle remaining videos", and plays on in order.
+  void setShuffle(bool shuffle);
   enum class OpenRefusal { unsupported, missingFile };
   // Opens and plays the link; refused, and nothing opens, when it is no file, web link or
   // playable media, or a file that cannot be read.

@@ -167,6 +167,26 @@ bool PlayQueue::mayPassOverUnreadableItem() {
          ++unreadableAdvances_ < items().size();
 }
 
+PlaylistRepeat PlayQueue::repeat() const {
+  return storedPlaylistRepeat(defaults_);
+}
+
+void PlayQueue::setRepeat(PlaylistRepeat repeat) {
+  if (repeat != storedPlaylistRepeat(defaults_)) {
+    storePlaylistRepeat(defaults_, repeat);
+    host_.changed();
+  }
+}
+
+void PlayQueue::shuffleRemaining() {
+  if (!itemID_) {
+    return;
+  }
+  auto library = host_.library();
+  PlaylistTree::shuffleAfter(library, *itemID_, random_);
+  host_.setLibrary(std::move(library));
+}
+
 bool PlayQueue::isYouTubePlaylistPlaying() const {
   const auto& current = host_.currentVideoID();
   return current && current->starts_with("youtube-playlist:");

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "core/Defaults.h"
@@ -12,6 +13,7 @@
 #include "media/StreamingMedia.h"
 #include "media/StreamingProviderRegistry.h"
 #include "playlist/PlaylistLinkResolver.h"
+#include "playlist/PlaylistRepeat.h"
 #include "playlist/PlaylistTree.h"
 
 namespace orvel {
@@ -70,6 +72,15 @@ class PlayQueue {
   // failed as the queue holds.
   bool mayPassOverUnreadableItem();
 
+  // The stored repeat mode, which the playlist panel shares; a change is told as the queue's own.
+  PlaylistRepeat repeat() const;
+  void setRepeat(PlaylistRepeat repeat);
+  // The panel changed the stored mode.
+  void repeatChanged() { host_.changed(); }
+  // Shuffles the items after the one being played in its own folder, as the panel's "Shuffle
+  // remaining videos" does; nothing without one.
+  void shuffleRemaining();
+
   // While a YouTube playlist plays, its page goes back and on; otherwise the queue's neighbours,
   // absent at its ends.
   bool hasPrevious() const;
@@ -98,6 +109,7 @@ class PlayQueue {
   // user chose; and how many such items in a row could not be read.
   std::optional<Uuid> advancedTo_;
   std::size_t unreadableAdvances_ = 0;
+  std::mt19937 random_{std::random_device{}()};
 };
 
 }  // namespace orvel

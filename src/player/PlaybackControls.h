@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/ObserverList.h"
+#include "playlist/PlaylistRepeat.h"
 
 namespace orvel {
 
@@ -28,11 +29,17 @@ class PlaybackControls {
   virtual bool hasPrevious() const = 0;
 
   virtual void togglePlayPause() = 0;
+  // Pauses whatever plays, also while it is still opening or buffering.
+  virtual void pause() = 0;
   virtual void seek(double seconds) = 0;
   virtual void setVolume(double volume) = 0;
   virtual void next() = 0;
   virtual void previous() = 0;
   virtual void loadStreamingURL(const std::string& text, bool rememberAsLast) = 0;
+  // How the playlist goes on at the end of an item, and its one-time shuffle of what is left.
+  virtual PlaylistRepeat repeatMode() const = 0;
+  virtual void setRepeatMode(PlaylistRepeat repeat) = 0;
+  virtual void shuffleRemaining() = 0;
 
   // Told after every change of what the controls read.
   [[nodiscard]] virtual ObserverToken observeChanges(std::function<void()> observer) = 0;

@@ -38,6 +38,29 @@ void PlayerTransport::togglePlayPause() {
   }
 }
 
+void PlayerTransport::pause() {
+  if (host_.failedSourceIsCurrent()) {
+    return;
+  }
+  switch (host_.engine()) {
+    case Engine::native:
+      // The native player toggles; it only plays while it reports playing.
+      if (host_.playerState() == 1) {
+        host_.native.togglePlayPause();
+      }
+      break;
+    case Engine::youTube:
+      host_.evaluatePlayer("window.ytPause();");
+      break;
+    case Engine::pageVideo:
+      host_.evaluatePlayer(std::string(kPageVideo) +
+                           "if(v && !v.paused) { v.pause(); "
+                           "window.nativePostPlaybackProgress && "
+                           "window.nativePostPlaybackProgress(); }");
+      break;
+  }
+}
+
 void PlayerTransport::seek(double seconds) {
   if (!std::isfinite(seconds)) {
     return;

@@ -54,6 +54,8 @@ class PlayerTransport {
 
   // Retries instead while the failed source is the current one.
   void togglePlayPause();
+  // Pauses what plays, also a page video that is still buffering; a failed source stays as it is.
+  void pause();
   void seek(double seconds);
   // 0 to 100.
   void setVolume(double volume);

@@ -174,6 +174,28 @@ void PlaylistTree::clearPlayed(Nodes& nodes, const Uuid& id) {
   }
 }
 
+void PlaylistTree::shuffleAfter(Nodes& nodes, const Uuid& id, std::mt19937& generator) {
+  const auto place = location(nodes, id);
+  if (!place) {
+    return;
+  }
+  auto shuffleSiblings = [&](Nodes& siblings) {
+    if (place->index + 1 < siblings.size()) {
+      std::shuffle(siblings.begin() + static_cast<std::ptrdiff_t>(place->index) + 1, siblings.end(),
+                   generator);
+    }
+  };
+  if (place->parent) {
+    update(nodes, *place->parent, [&](PlaylistNode& parent) {
+      if (parent.children) {
+        shuffleSiblings(*parent.children);
+      }
+    });
+  } else {
+    shuffleSiblings(nodes);
+  }
+}
+
 void PlaylistTree::shuffleRecursively(Nodes& nodes) {
   thread_local std::mt19937_64 generator{std::random_device{}()};
   shuffleRecursively(nodes, generator);

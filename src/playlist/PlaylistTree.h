@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -87,6 +88,10 @@ class PlaylistTree {
       }
     }
   }
+
+  // Shuffles the nodes after the id in its own list of siblings (a folder moves as a unit, its
+  // inside untouched); nothing when the id is not found.
+  static void shuffleAfter(Nodes& nodes, const Uuid& id, std::mt19937& generator);
 
   // The item whose link resolves to the media, preferring the given item when the same media
   // occurs more than once.

@@ -30,9 +30,11 @@ std::string joined(const std::vector<std::string>& parts) {
 }  // namespace
 
 PlaylistView::PlaylistView(Inputs inputs, Dependencies dependencies)
-    : inputs_(std::move(inputs)),
-      deps_(std::move(dependencies)),
-      repeatMode_(storedPlaylistRepeat(deps_.defaults)) {}
+    : inputs_(std::move(inputs)), deps_(std::move(dependencies)) {}
+
+PlaylistRepeat PlaylistView::repeatMode() const {
+  return storedPlaylistRepeat(deps_.defaults);
+}
 
 ObserverToken PlaylistView::observeChanges(std::function<void()> observer) {
   return observers_.add(std::move(observer));
@@ -320,11 +322,11 @@ void PlaylistView::openFolder(std::optional<Uuid> folder) {
 }
 
 std::string PlaylistView::repeatSymbol() const {
-  return repeatMode_ == PlaylistRepeat::one ? "repeat.1" : "repeat";
+  return repeatMode() == PlaylistRepeat::one ? "repeat.1" : "repeat";
 }
 
 std::string PlaylistView::repeatHelp() const {
-  switch (repeatMode_) {
+  switch (repeatMode()) {
     case PlaylistRepeat::all:
       return _("Repeat all");
     case PlaylistRepeat::one:

@@ -50,6 +50,8 @@ class PlaylistView {
     std::function<void(std::optional<Uuid> item, std::optional<Uuid> scope)> onPlay;
     // Called once a file is in the Trash.
     std::function<void(const Url& fileURL)> onFileTrashed;
+    // Called once the stored repeat mode changed.
+    std::function<void()> onRepeatChanged;
   };
 
   struct Dependencies {
@@ -118,6 +120,8 @@ class PlaylistView {
   [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer);
   // The library changed from elsewhere (a scan, the player advancing).
   void libraryChanged();
+  // The stored repeat mode changed from elsewhere (the desktop's media controls).
+  void repeatChanged() const { viewChanged(); }
 
   // The panel appears: it opens the current item's folder, else the stored scope.
   void appear();
@@ -182,7 +186,8 @@ class PlaylistView {
   const std::optional<Uuid>& openFolderID() const { return openFolder_; }
   // Opens a folder (none: the top level) and ends the search.
   void openFolder(std::optional<Uuid> folder);
-  PlaylistRepeat repeatMode() const { return repeatMode_; }
+  // The stored mode, which the play queue and the desktop's media controls share.
+  PlaylistRepeat repeatMode() const;
   std::string repeatSymbol() const;
   std::string repeatHelp() const;
 
@@ -276,7 +281,6 @@ class PlaylistView {
 
   Inputs inputs_;
   Dependencies deps_;
-  PlaylistRepeat repeatMode_;
   Ids selection_;
   std::string query_;
   std::string newURL_;

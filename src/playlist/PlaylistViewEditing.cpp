@@ -321,42 +321,29 @@ PlaylistView::Nodes PlaylistView::remainingSiblings() const {
 
 void PlaylistView::shuffleRemaining() {
   const auto current = currentItemID();
-  const auto place = current ? PlaylistTree::location(library(), *current) : std::nullopt;
-  if (!place) {
+  if (!current || !PlaylistTree::location(library(), *current)) {
     return;
   }
-  mutate([&](Nodes& edited) {
-    auto shuffleAfter = [&](Nodes& siblings) {
-      if (place->index + 1 < siblings.size()) {
-        std::shuffle(siblings.begin() + static_cast<std::ptrdiff_t>(place->index) + 1,
-                     siblings.end(), random_);
-      }
-    };
-    if (place->parent) {
-      PlaylistTree::update(edited, *place->parent, [&](PlaylistNode& parent) {
-        if (parent.children) {
-          shuffleAfter(*parent.children);
-        }
-      });
-    } else {
-      shuffleAfter(edited);
-    }
-  });
+  mutate([&](Nodes& edited) { PlaylistTree::shuffleAfter(edited, *current, random_); });
 }
 
 void PlaylistView::cycleRepeat() {
-  switch (repeatMode_) {
+  PlaylistRepeat next = PlaylistRepeat::off;
+  switch (repeatMode()) {
     case PlaylistRepeat::off:
-      repeatMode_ = PlaylistRepeat::all;
+      next = PlaylistRepeat::all;
       break;
     case PlaylistRepeat::all:
-      repeatMode_ = PlaylistRepeat::one;
+      next = PlaylistRepeat::one;
       break;
     case PlaylistRepeat::one:
-      repeatMode_ = PlaylistRepeat::off;
+      next = PlaylistRepeat::off;
       break;
   }
-  storePlaylistRepeat(deps_.defaults, repeatMode_);
+  storePlaylistRepeat(deps_.defaults, next);
+  if (inputs_.onRepeatChanged) {
+    inputs_.onRepeatChanged();
+  }
   changed();
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "playlist/PlaylistLibrary.h"
+#include "playlist/PlaylistRepeat.h"
 #include "support/SessionFixture.h"
 
 namespace orvel {
@@ -287,6 +288,53 @@ TEST_F(RemoteFixture, NextAndPreviousExistOnlyWhereTheQueueHasANeighbour) {
   EXPECT_EQ(playing(), id(1));
 }
 
+// The loop status is the playlist's stored repeat mode, whoever changes it; the playlist keeps no
+// shuffled order, so shuffling mixes what is left of the folder being played, once.
+TEST_F(RemoteFixture, TheLoopStatusIsThePlaylistsRepeatAndShuffleMixesWhatIsLeftOnce) {
+  std::vector<PlaylistNode> items;
+  for (int index = 0; index < 8; ++index) {
+    items.push_back(PlaylistNode::item(fileLink("clip" + std::to_string(index) + ".mkv")));
+  }
+  PlaylistNode trip = PlaylistNode::folder("Trip");
+  trip.children = items;
+  PlaylistLibrary::save({trip}, defaults);
+  start();
+  session->playQueue().playRequest(items[0].id, trip.id);
+  queue.runUntilIdle();
+  announcements.clear();
+  EXPECT_EQ(remote->properties().loop, PlaylistRepeat::off);
+  remote->setLoop(PlaylistRepeat::all);
+  queue.runUntilIdle();
+  EXPECT_EQ(storedPlaylistRepeat(defaults), PlaylistRepeat::all);
+  ASSERT_FALSE(announcements.empty());
+  EXPECT_EQ(announcements.back(), std::vector<Property>{Property::loop});
+  // The panel's repeat button.
+  storePlaylistRepeat(defaults, PlaylistRepeat::one);
+  session->playQueue().repeatChanged();
+  queue.runUntilIdle();
+  EXPECT_EQ(announcements.back(), std::vector<Property>{Property::loop});
+  EXPECT_EQ(remote->properties().loop, PlaylistRepeat::one);
+
+  auto order = [&] {
+    std::vector<Uuid> ids;
+    for (const PlaylistNode& item : PlaylistTree::items(session->library())) {
+      ids.push_back(item.id);
+    }
+    return ids;
+  };
+  const std::vector<Uuid> before = order();
+  remote->setShuffle(true);
+  queue.runUntilIdle();
+  const std::vector<Uuid> after = order();
+  EXPECT_EQ(after.front(), items[0].id);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(std::set<Uuid>(after.begin(), after.end()),
+            std::set<Uuid>(before.begin(), before.end()));
+  remote->setShuffle(false);
+  queue.runUntilIdle();
+  EXPECT_EQ(order(), after);
+}
+
 TEST_F(RemoteFixture, AYouTubeVideoHasItsThumbnailAndIsDrivenThroughThePlayerPage) {
   start();
   session->loadStreamingURL("https://www.youtube.com/watch?v=dQw4w9WgXcQ", true);
@@ -303,6 +351,15 @@ TEST_F(RemoteFixture, AYouTubeVideoHasItsThumbnailAndIsDrivenThroughThePlayerPag
   remote->pause();
   queue.runUntilIdle();
   EXPECT_EQ(web.scriptsStartingWith("window.ytPause();").size(), 1u);
+  // Buffering reads as playing, and Pause pauses it rather than being taken as a toggle.
+  bridge.didReceiveScriptMessage(
+      "playerBridge", R"({"event":"state","state":3,"videoId":"dQw4w9WgXcQ","duration":200})");
+  queue.runUntilIdle();
+  EXPECT_EQ(remote->properties().status, Status::playing);
+  remote->pause();
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.ytPause();").size(), 2u);
+  EXPECT_TRUE(web.scriptsStartingWith("window.ytPlay();").empty());
   remote->setVolume(2);
   queue.runUntilIdle();
   EXPECT_EQ(web.scriptsStartingWith("window.ytSetVolume(").back(), "window.ytSetVolume(100);");

@@ -58,6 +58,7 @@ class PanelTest : public testing::Test {
           .onPlay = [this](std::optional<Uuid> item,
                            std::optional<Uuid> scope) { plays.emplace_back(item, scope); },
           .onFileTrashed = [this](const Url& file) { events.push_back("told " + file.path()); },
+          .onRepeatChanged = [this] { events.push_back("repeat changed"); },
       };
       PlaylistView::Dependencies dependencies{
           defaults, StreamingProviderRegistry::shared(), nullptr, trash, {}, {}, {}};
@@ -454,6 +455,10 @@ TEST_F(PlaylistViewText, RepeatCyclesThroughItsModesAndStoresEach) {
     EXPECT_EQ(panel().repeatHelp(), help);
     EXPECT_EQ(panel().repeatSymbol(), symbol);
   }
+  EXPECT_EQ(events, Strings(3, "repeat changed"));
+  // Changed elsewhere (the desktop's media controls), the panel shows the stored mode.
+  defaults.set(std::string(PlaylistLibrary::kRepeatKey), PropertyList(std::string("one")));
+  EXPECT_EQ(panel().repeatHelp(), "Repeat one");
 }
 
 TEST_F(PlaylistViewText, EmptyStatesSayWhyNothingIsListed) {

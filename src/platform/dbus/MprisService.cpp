@@ -3,6 +3,7 @@
 #include "platform/dbus/MprisService.h"
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,6 +56,8 @@ constexpr const char* kIntrospection = R"xml(<node>
     <property name="CanPlay" type="b" access="read"/>
     <property name="CanPause" type="b" access="read"/>
     <property name="CanSeek" type="b" access="read"/>
+    <property name="LoopStatus" type="s" access="readwrite"/>
+    <property name="Shuffle" type="b" access="readwrite"/>
     <property name="CanControl" type="b" access="read">
       <annotation name="org.freedesktop.DBus.Property.EmitsChangedSignal" value="false"/>
     </property>
@@ -90,6 +93,32 @@ const char* statusName(MediaPlayerRemote::Status status) {
       break;
   }
   return "Stopped";
+}
+
+// MPRIS's loop status of the playlist's repeat mode, and back.
+const char* loopName(PlaylistRepeat repeat) {
+  switch (repeat) {
+    case PlaylistRepeat::one:
+      return "Track";
+    case PlaylistRepeat::all:
+      return "Playlist";
+    case PlaylistRepeat::off:
+      break;
+  }
+  return "None";
+}
+
+std::optional<PlaylistRepeat> repeatNamed(std::string_view loop) {
+  if (loop == "None") {
+    return PlaylistRepeat::off;
+  }
+  if (loop == "Track") {
+    return PlaylistRepeat::one;
+  }
+  if (loop == "Playlist") {
+    return PlaylistRepeat::all;
+  }
+  return std::nullopt;
 }
 
 // An empty map while nothing is loaded.
@@ -138,6 +167,8 @@ constexpr PlayerProperty kAnnounced[] = {
      [](const auto& now) { return g_variant_new_boolean(now.canPause); }},
     {Property::canSeek, "CanSeek",
      [](const auto& now) { return g_variant_new_boolean(now.canSeek); }},
+    {Property::loop, "LoopStatus",
+     [](const auto& now) { return g_variant_new_string(loopName(now.loop)); }},
 };
 
 GVariant* playerProperty(const MediaPlayerRemote& remote, std::string_view name) {
@@ -149,6 +180,9 @@ GVariant* playerProperty(const MediaPlayerRemote& remote, std::string_view name)
   }
   if (name == "CanControl") {
     return g_variant_new_boolean(TRUE);
+  }
+  if (name == "Shuffle") {
+    return g_variant_new_boolean(FALSE);
   }
   for (const PlayerProperty& known : kAnnounced) {
     if (name == known.name) {
@@ -250,13 +284,23 @@ struct MprisService::Callbacks {
   }
 
   static gboolean setProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                              const gchar* name, GVariant* value, GError**, gpointer data) {
+                              const gchar* name, GVariant* value, GError** error, gpointer data) {
     auto& service = *static_cast<MprisService*>(data);
     // Rate only ever is 1: 0 pauses, any other is ignored.
     if (g_strcmp0(name, "Volume") == 0) {
       service.remote_.setVolume(g_variant_get_double(value));
     } else if (g_strcmp0(name, "Rate") == 0) {
       service.remote_.setRate(g_variant_get_double(value));
+    } else if (g_strcmp0(name, "LoopStatus") == 0) {
+      const auto repeat = repeatNamed(g_variant_get_string(value, nullptr));
+      if (!repeat) {
+        g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS,
+                    "LoopStatus is None, Track or Playlist");
+        return FALSE;
+      }
+      service.remote_.setLoop(*repeat);
+    } else if (g_strcmp0(name, "Shuffle") == 0) {
+      service.remote_.setShuffle(g_variant_get_boolean(value));
     }
     return TRUE;
   }
