@@ -25,7 +25,7 @@ ensure_packages() {
 
 # What building the program needs.
 ORVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libglib2.0-dev libsqlite3-dev libplist-dev
-  nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev
+  nlohmann-json3-dev libgtkmm-4.0-dev libwebkitgtk-6.0-dev libmpv-dev libepoxy-dev libx11-dev libxext-dev
   libpulse-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libsoup-3.0-dev libdbusmenu-glib-dev libgstreamer1.0-dev librsvg2-common gettext)
 # What playing needs at run time beyond the libraries: the web engine's decoders for WebM and MP4,
@@ -38,7 +38,8 @@ ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # https server; man-db checks the manual page; locales makes the French locale of the test that
 # runs the player in French).
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
-  desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db locales)
+  desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db locales
+  mutter)
 # What building the Debian package needs on top (scripts/build-deb.sh).
 ORVEL_PACKAGE_PACKAGES=(debhelper dpkg-dev lintian)
 # What building the benchmarks needs on top.

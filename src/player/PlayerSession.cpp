@@ -11,6 +11,7 @@
 #include "core/Translation.h"
 #include "core/Url.h"
 #include "media/MediaHosts.h"
+#include "media/ResumePoint.h"
 #include "player/PlayerPageScripts.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
@@ -308,6 +309,9 @@ void PlayerSession::loadVideo(const std::string& videoID, double startTime, bool
 
 void PlayerSession::playRecentVideo(const std::string& videoID, double startTime,
                                     const std::optional<std::string>& sourceURL) {
+  // Reopened by hand (the status menu, the watch history): an item the queue reached earlier
+  // waits for the user if it cannot be read, rather than being passed over.
+  queue_.userChoseMedia();
   if (sourceURL) {
     auto media = deps_.registry.resolve(*sourceURL);
     if (media && media->mediaID == videoID) {
@@ -333,11 +337,11 @@ std::string PlayerSession::sourceURL(const StreamingMedia& media) const {
 
 void PlayerSession::loadMedia(const StreamingMedia& media, double startTime, bool rememberAsLast) {
   syncPlaylistPosition(media.mediaID);
-  double start = savedPosition(media.mediaID).value_or(startTime);
-  if (auto length = PlaylistMetadata::recordedDuration(deps_.defaults, media.mediaID);
-      length && *length > 0 && start >= *length - kFinishedMargin) {
-    start = 0;
-  }
+  // The stored length decides at once; each engine decides again with the length it reads, for a
+  // media whose length was never stored.
+  const double start = ResumePoint::startFor(
+      savedPosition(media.mediaID).value_or(startTime),
+      PlaylistMetadata::recordedDuration(deps_.defaults, media.mediaID).value_or(0));
   if (media.playbackURL.isFileURL() && !isReadableRegularFile(media.playbackURL.path())) {
     reportSourceFailure(media.playbackURL.absoluteString(), _(kUnreadableFile));
     return;

@@ -49,10 +49,6 @@ class PlayerSession final : public PlaybackControls {
   static constexpr const char* kLastURLKey = "lastURL";
   static constexpr std::string_view kPositionsKey = PlaylistLibrary::kPlaybackPositionsKey;
   static constexpr double kQuitFallbackSeconds = 2.0;
-  // A stored position this close to the media's known length means it was watched to the end:
-  // opened again, it starts over. A second or two covers the last report before the end and
-  // lengths that differ between engines by a frame or a rounding.
-  static constexpr double kFinishedMargin = 2.0;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
@@ -85,8 +81,11 @@ class PlayerSession final : public PlaybackControls {
   struct WindowHooks {
     std::function<void()> suspendAlwaysOnTopForOverlay;
     std::function<void()> restoreAlwaysOnTopAfterOverlay;
-    // A failed source makes the window solid and clickable again.
+    // The window takes clicks again (the playlist panel opens).
     std::function<void()> makeWindowSolid;
+    // While a failed source's alert is up the picture is solid and the window takes clicks,
+    // whatever see-through mode is on; the mode comes back when the alert closes.
+    std::function<void(bool solid)> holdContentSolid;
     std::function<void()> refreshHoverState;
     std::function<bool()> isHoverTransparencyEnabled;
     std::function<void()> terminateApplication;
@@ -169,6 +168,10 @@ class PlayerSession final : public PlaybackControls {
   void retryFailedSource();
 
   void togglePlayPause() override;
+  void pause() override { transport_.pause(); }
+  PlaylistRepeat repeatMode() const override { return queue_.repeat(); }
+  void setRepeatMode(PlaylistRepeat repeat) override { queue_.setRepeat(repeat); }
+  void shuffleRemaining() override { queue_.shuffleRemaining(); }
   void seek(double seconds) override;
   void setVolume(double volume) override;
   bool hasNext() const override { return queue_.hasNext(); }
@@ -332,10 +335,18 @@ class PlayerSession final : public PlaybackControls {
             if (wasCurrent) {
               playerState_ = -1;
             }
+            // A retry is the user's choice: failing again, the item waits for them.
+            queue_.userChoseMedia();
             auto stored = playbackPositions_.find(media.mediaID);
             loadMedia(media, stored == playbackPositions_.end() ? 0 : stored->second, true);
           },
       .advancePlaylist = [this] { advancePlaylist(); },
+      .alertClosed =
+          [this] {
+            if (windowHooks_.holdContentSolid) {
+              windowHooks_.holdContentSolid(false);
+            }
+          },
       .changed = [this] { changed(); },
   }};
   PlayerTransport transport_{PlayerTransport::Host{

@@ -213,8 +213,8 @@ void PlayerSession::stopForFailure(const std::string& message) {
   statusClearTask_.cancel();
   ++statusMessageToken_;
   statusMessage_ = message;
-  if (windowHooks_.makeWindowSolid) {
-    windowHooks_.makeWindowSolid();
+  if (windowHooks_.holdContentSolid) {
+    windowHooks_.holdContentSolid(true);
   }
 }
 

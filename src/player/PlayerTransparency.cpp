@@ -70,6 +70,10 @@ void PlayerTransparency::setHoverTransparency(bool on) {
     }
     applyTransparentSurfaceMode();
     bringToFront();
+    // The bars follow the mode at once, not at the next report.
+    if (hooks_.changed) {
+      hooks_.changed();
+    }
   }));
 }
 
@@ -100,9 +104,25 @@ void PlayerTransparency::applyCurrentTransparencyState() {
   } else {
     stopHoverMonitor();
     isHovering_ = false;
-    setContent(isEightyTransparency_ ? 0.2 : 1.0, true);
+    setContent(restingOpacity(), true);
   }
   applyTransparentSurfaceMode();
+}
+
+void PlayerTransparency::holdContentSolid(bool solid) {
+  if (!window_.isUsable()) {
+    return;
+  }
+  if (!solid) {
+    applyCurrentTransparencyState();
+    return;
+  }
+  setContent(1.0, true);
+  applyTransparentSurfaceMode();
+}
+
+double PlayerTransparency::restingOpacity() const {
+  return isDimmed_ ? 0.25 : isEightyTransparency_ ? 0.2 : 1.0;
 }
 
 void PlayerTransparency::updateHoverStateFromMouseLocation() {

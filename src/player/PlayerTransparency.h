@@ -47,6 +47,8 @@ class PlayerTransparency {
   void handleHoverChange(bool hovering, bool buttonPressed);
   // The view's own pointer events, seen while the window takes input.
   void setPointerInside(bool inside);
+  // Solid and clickable while held, whatever the mode; let go, the mode's own look comes back.
+  void holdContentSolid(bool solid);
 
   bool isTransparent() const { return isTransparent_; }
   bool isDimmed() const { return isDimmed_; }
@@ -59,6 +61,8 @@ class PlayerTransparency {
 
  private:
   void setContent(double opacity, bool receivesMouseEvents);
+  // The content's opacity outside hover mode: the 25 % toggle or the 80 % mode, else solid.
+  double restingOpacity() const;
   void applyTransparentSurfaceMode();
   void bringToFront();
   void startHoverMonitor();

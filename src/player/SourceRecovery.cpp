@@ -31,6 +31,9 @@ void SourceRecovery::reportSourceFailure(const std::string& source, const std::s
                                 .destructiveButton = {}},
                           lifetime_.guard([this](std::size_t button) {
                             showsSourceError_ = false;
+                            if (host_.alertClosed) {
+                              host_.alertClosed();
+                            }
                             if (button == 0) {
                               retryFailedSource();
                             }
@@ -66,6 +69,8 @@ void SourceRecovery::retryFailedSource() {
   }
   const bool wasCurrent = failedSourceURL_ == host_.currentSource();
   failedSourceURL_.reset();
+  // The user answered: a pass-over waiting for the alert no longer applies.
+  passOverTask_.cancel();
   host_.retry(*media, wasCurrent);
 }
 

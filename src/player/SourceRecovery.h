@@ -42,6 +42,8 @@ class SourceRecovery {
     // Loads the media again at its stored place; `wasCurrent` when it is the one that failed.
     std::function<void(const StreamingMedia& media, bool wasCurrent)> retry;
     std::function<void()> advancePlaylist;
+    // The alert closed, by either button or by being passed over.
+    std::function<void()> alertClosed;
     std::function<void()> changed;
   };
 

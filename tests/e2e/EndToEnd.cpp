@@ -491,6 +491,28 @@ void activate(const Home& home, const std::string& action, const std::string& pa
 
 // ---- Windows, the pointer and the keyboard ---------------------------------------------------
 
+std::unique_ptr<Player> replaceWindowManager(const Home& home, const std::string& command) {
+  const std::string path = commandOutput("command -v " + command);
+  if (path.empty()) {
+    return nullptr;
+  }
+  const std::string before = x11::windowManagerName();
+  // mutter's event sounds and KWin's own session are of no use here and only add noise.
+  const std::string script = home.folder().file(command + ".sh");
+  std::ofstream(script) << "export CANBERRA_DRIVER=null QT_QPA_PLATFORM=xcb\n"
+                        << "exec " << command << (command == "mutter" ? " --x11" : "")
+                        << " --replace" << (command == "mutter" ? " --sm-disable" : "") << "\n";
+  auto manager =
+      std::make_unique<Player>(home, Player::Program("/bin/sh", script), command + ".log");
+  const bool tookOver = waitUntil(
+      [&] {
+        const std::string name = x11::windowManagerName();
+        return !name.empty() && name != before && x11::isCompositing();
+      },
+      60);
+  return tookOver ? std::move(manager) : nullptr;
+}
+
 unsigned long findWindow(const std::string& title) {
   return x11::findClientWindow(title);
 }

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -165,6 +166,11 @@ void standInForYouTube(Home& home, const std::string& configuration);
 void activate(const Home& home, const std::string& action, const std::string& parameter);
 
 // ---- Windows, the pointer and the keyboard --------------------------------------------------
+
+// Another window manager in place of the display's openbox, as long as it lives: one that
+// composites, as GNOME's mutter and KDE's KWin do. `command` is "mutter" or "kwin_x11"; none
+// when it is not installed or did not take the screen over.
+std::unique_ptr<Player> replaceWindowManager(const Home& home, const std::string& command);
 
 // The X window of a shown top-level window with exactly this title, or 0.
 unsigned long findWindow(const std::string& title);

@@ -7,10 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -72,12 +77,66 @@ void clickWhenDecided(int x, int y, unsigned long player, bool overPlayer) {
   clickAt(x, y);
 }
 
-TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
+// The screen's colours at the points of a grid over it, once they have settled: a compositing
+// window manager may still be drawing a window it has just shown.
+using ScreenGrid = std::map<std::pair<int, int>, std::optional<std::array<int, 3>>>;
+ScreenGrid settledScreenGrid() {
+  auto take = [] {
+    ScreenGrid grid;
+    for (int y = 5; y < 800; y += 45) {
+      for (int x = 5; x < 1280; x += 45) {
+        grid[{x, y}] = x11::readScreenPixel(x, y);
+      }
+    }
+    return grid;
+  };
+  ScreenGrid grid = take();
+  waitUntil(
+      [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return std::exchange(grid, take()) == grid;
+      },
+      30);
+  return grid;
+}
+
+// The first point of the box that does not show what it showed before, as text; empty when all
+// do.
+std::string changedPoint(const ScreenGrid& before, const Box& box) {
+  for (const auto& [point, colour] : before) {
+    const auto now = x11::readScreenPixel(point.first, point.second);
+    if (box.contains(point.first, point.second) && now != colour) {
+      auto text = [](const std::optional<std::array<int, 3>>& pixel) {
+        return pixel ? std::to_string((*pixel)[0]) + "," + std::to_string((*pixel)[1]) + "," +
+                           std::to_string((*pixel)[2])
+                     : std::string("none");
+      };
+      return std::to_string(point.first) + "," + std::to_string(point.second) + " was " +
+             text(colour) + ", is " + text(now);
+    }
+  }
+  return "";
+}
+
+// Under openbox, which does not composite, and under mutter, which does (GNOME's): over the
+// picture nothing of the player is drawn, neither the picture nor its bars, and clicks reach the
+// window below; the top strip stays the player's.
+class PlayerEndToEndHover : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndHover, OverThePictureNothingOfThePlayerShowsAndClicksReachTheWindowBelow) {
   Home home;
+  std::unique_ptr<Player> manager;
+  if (GetParam() != "openbox") {
+    manager = replaceWindowManager(home, GetParam());
+    if (!manager) {
+      GTEST_SKIP() << GetParam() << " is not installed or did not start";
+    }
+  }
   SqliteDefaults::open(home.store())->set("settings.hoverTransparencyEnabled", PropertyList(true));
   const std::string clip = makeClip(home, "clip.webm", 30);
   ClickRecorder below(home);
   ASSERT_TRUE(waitForWindow("Event Tester"));
+  const ScreenGrid before = settledScreenGrid();
   Player player(home, {clip}, "player.log");
   ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
   const auto window = playerWindow(home);
@@ -89,11 +148,85 @@ TEST(PlayerEndToEndWindow, InHoverModeClicksOverTheContentReachTheWindowBelow) {
                                     std::min(frame.y + frame.height + 40, 790)};
   clickWhenDecided(middle, frame.y + 10, *window, true);  // the top strip stays the player's
   clickWhenDecided(content.first, content.second, *window, false);  // the content has vanished
-  screenshot("hover-mode.png");
+  // Below the strip (and the shadow a compositor may draw under it) the window below shows, the
+  // place of the title and the toolbar too.
+  const Box picture{frame.x, frame.y + 60, frame.width, frame.height - 60};
+  EXPECT_TRUE(waitUntil([&] { return changedPoint(before, picture).empty(); }, 20))
+      << "the player still draws over the window below: " << changedPoint(before, picture);
+  screenshot("hover-mode-" + GetParam() + ".png");
   clickWhenDecided(outside.first, outside.second, *window, false);  // outside the player
   // The window below gets its presses in order: once the last is there, all are.
   EXPECT_TRUE(waitUntil([&] { return below.presses().size() >= 2; }, 20));
   EXPECT_EQ(below.presses(), (std::vector<std::pair<int, int>>{content, outside})) << player.log();
+  // Brought forward by the desktop's media controls, with a time a window manager that prevents
+  // focus stealing accepts.
+  EXPECT_EQ(home.busCall("org.mpris.MediaPlayer2.OrvelPlayer", "/org/mpris/MediaPlayer2",
+                         "org.mpris.MediaPlayer2.Raise", ""),
+            "()\n");
+  EXPECT_TRUE(waitUntil([&] { return x11::activeWindow() == *window; }, 30))
+      << x11::activeWindow() << " is active, not the player " << *window;
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+  if (manager) {
+    EXPECT_FALSE(manager->logContains("timestamp of 0")) << manager->log();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, PlayerEndToEndHover,
+                         ::testing::Values("openbox", "mutter"),
+                         [](const ::testing::TestParamInfo<std::string>& manager) {
+                           return manager.param;
+                         });
+
+// How bright the screen is at a point, 0 to 255.
+int brightness(int x, int y) {
+  const auto pixel = x11::readScreenPixel(x, y);
+  return pixel ? ((*pixel)[0] + (*pixel)[1] + (*pixel)[2]) / 3 : -1;
+}
+
+// Ctrl+P dims the picture to a quarter and back. A source that cannot be read stops playback
+// with an alert that is read over the solid picture; once the alert closes, the dimmed look the
+// user chose is back.
+TEST(PlayerEndToEndWindow, CtrlPDimsThePictureAndAFailuresAlertShowsItSolidUntilItCloses) {
+  Home home;
+  const std::string clip =
+      makeClip(home, "white.webm", 60, 440, "color=c=white:size=320x180:rate=25");
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  const WindowGeometry frame = windowGeometry(*window);
+  // Left of the middle: clear of the bars, and of an alert centred over the window.
+  const int x = frame.x + 40;
+  const int y = frame.centreY();
+  auto brightBetween = [&](int low, int high) {
+    return waitUntil(
+        [&] {
+          const int level = brightness(x, y);
+          return level >= low && level <= high;
+        },
+        30);
+  };
+  ASSERT_TRUE(brightBetween(200, 255)) << brightness(x, y);
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+p"});
+  EXPECT_TRUE(home.control("Opacity 25%", 30, frame)) << home.controlNames();
+  EXPECT_TRUE(brightBetween(40, 90)) << brightness(x, y);
+
+  Player later(home, {fileURL(home.folder().file("gone.webm"))}, "later.log");
+  EXPECT_EQ(later.wait(30), 0) << later.log();
+  const auto alert = waitForWindow("Unable to read video");
+  ASSERT_TRUE(alert) << player.log();
+  EXPECT_TRUE(brightBetween(200, 255)) << brightness(x, y);
+  screenshot("unreadable-over-dimmed.png");
+  ASSERT_TRUE(focusWindow(*alert));
+  pressKeys({"Escape"});
+  ASSERT_TRUE(waitUntil([] { return !windowShown("Unable to read video"); }, 30));
+  EXPECT_TRUE(brightBetween(40, 90)) << brightness(x, y);
+
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+p"});
+  EXPECT_TRUE(home.control("Opacity 100%", 30, frame)) << home.controlNames();
+  EXPECT_TRUE(brightBetween(200, 255)) << brightness(x, y);
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

@@ -173,6 +173,34 @@ std::optional<Geometry> geometry(unsigned long window) {
   return Geometry{x, y, static_cast<int>(width), static_cast<int>(height)};
 }
 
+std::string windowManagerName() {
+  std::lock_guard hold(displayLock());
+  Display* display = x11::display();
+  if (!display) {
+    return "";
+  }
+  const auto check =
+      property(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+  if (!check || check->size() < sizeof(long)) {
+    return "";
+  }
+  long window = 0;
+  std::memcpy(&window, check->data(), sizeof window);
+  const auto name = property(display, static_cast<::Window>(window), "_NET_WM_NAME",
+                             XInternAtom(display, "UTF8_STRING", False));
+  return name.value_or("");
+}
+
+bool isCompositing() {
+  std::lock_guard hold(displayLock());
+  Display* display = x11::display();
+  if (!display) {
+    return false;
+  }
+  const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+  return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+}
+
 unsigned long activeWindow() {
   std::lock_guard hold(displayLock());
   Display* display = x11::display();

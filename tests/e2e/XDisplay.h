@@ -41,4 +41,9 @@ std::optional<Geometry> geometry(unsigned long window);
 // The window that the window manager says has the keyboard (_NET_ACTIVE_WINDOW), or 0.
 unsigned long activeWindow();
 
+// The name the running window manager gives itself (_NET_WM_NAME of its check window), and
+// whether a compositing manager holds the screen's compositing selection.
+std::string windowManagerName();
+bool isCompositing();
+
 }  // namespace orvel::e2e::x11

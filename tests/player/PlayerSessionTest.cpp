@@ -582,6 +582,37 @@ TEST_F(QueueFixture, AnUnreadableItemTheQueueWentOnToIsPassedOverAfterAMoment) {
   EXPECT_EQ(session->playlistIndex(), 1u);
 }
 
+// An item the queue reached by itself and then reopened by hand (the status menu, the watch
+// history), or retried from its alert, waits for the user when it fails again.
+TEST_F(QueueFixture, AnUnreadableItemReopenedByHandOrRetriedWaitsForTheUser) {
+  startWithFolder(3);
+  std::filesystem::remove(items[1].fileURL()->path());
+  play(0);
+  endCurrent();
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  dialogs.alertAnswers[0](0);  // Retry: it fails again
+  queue.runUntilIdle();
+  ASSERT_EQ(dialogs.alerts.size(), 2u);
+  queue.advance(60);
+  EXPECT_TRUE(dialogs.dismissed.empty());
+  EXPECT_EQ(session->playlistIndex(), 1u);
+  dialogs.alertAnswers[1](1);
+
+  // Passed over, the queue reaches the third item by itself; its file goes later, and the user
+  // opens it again from the status menu.
+  play(0);
+  endCurrent();
+  queue.advance(SourceRecovery::kFailedItemWait + 0.1);
+  ASSERT_EQ(playing(), mediaID(items[2]));
+  std::filesystem::remove(items[2].fileURL()->path());
+  center.post("openRecentVideo", {{"videoID", mediaID(items[2])}, {"sourceURL", *items[2].url}});
+  queue.runUntilIdle();
+  ASSERT_EQ(dialogs.alerts.size(), 4u);
+  queue.advance(60);
+  EXPECT_EQ(dialogs.dismissed.size(), 1u);
+  EXPECT_EQ(session->playlistIndex(), 2u);
+}
+
 TEST_F(QueueFixture, PreviousAndNextFollowTheQueueOrAYouTubePlaylistsPage) {
   startWithFolder(3);
   play(0);

@@ -137,6 +137,28 @@ TEST_F(TransparencyFixture, NothingVanishesWhileAButtonIsHeldADropHoversAnAlertO
   EXPECT_EQ(window.contentOpacity, 0.0);
 }
 
+// A failed source's alert is read over a solid picture; once it closes, the mode the user chose
+// is back.
+TEST_F(TransparencyFixture, HeldSolidTheContentIsOpaqueAndClickableAndTheModeComesBackAfter) {
+  start().setEightyTransparency(true);
+  queue.runUntilIdle();
+  transparency->holdContentSolid(true);
+  EXPECT_EQ(window.contentOpacity, 1.0);
+  EXPECT_TRUE(window.receivesMouseEvents);
+  EXPECT_EQ(scripts.back(),
+            "window.setNativeTransparentPlayerMode && "
+            "window.setNativeTransparentPlayerMode(false);");
+  transparency->holdContentSolid(false);
+  EXPECT_EQ(window.contentOpacity, 0.2);
+
+  transparency->toggleOpacity();
+  queue.runUntilIdle();
+  transparency->holdContentSolid(true);
+  EXPECT_EQ(window.contentOpacity, 1.0);
+  transparency->holdContentSolid(false);
+  EXPECT_EQ(window.contentOpacity, 0.25);
+}
+
 TEST_F(TransparencyFixture, SwitchesWithoutAWindowChangeOnlyTheStateAndSayNothing) {
   window.usable = false;
   start().setEightyTransparency(true);

@@ -5,12 +5,15 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 #include <gdk/x11/gdkx.h>
 
 #include <cmath>
 
 #include "core/StartupTrace.h"
+#include "platform/gtk/WindowPresenting.h"
 #include "platform/gtk/X11Frames.h"
+#include "player/PlayerTransparency.h"
 
 namespace orvel {
 
@@ -121,7 +124,7 @@ void GtkPlayerWindow::setSticky(bool sticky) {
 }
 
 void GtkPlayerWindow::present() {
-  window_.present();
+  presentWindow(window_);
 }
 
 bool GtkPlayerWindow::isMouseButtonPressed() const {
@@ -149,6 +152,34 @@ void GtkPlayerWindow::setReceivesMouseEvents(bool receives) {
     gdk_surface_set_input_region(surface, empty);
     cairo_region_destroy(empty);
   }
+}
+
+void GtkPlayerWindow::setContentOpacity(double opacity) {
+  if (contentOpacity_) {
+    contentOpacity_(opacity);
+  }
+  showTopStripOnly(opacity <= 0);
+}
+
+// A window whose content has vanished is cut down to its top strip, so that what lies below shows
+// unchanged: a window manager that does not composite would otherwise show black where the
+// content was, and one that does draws nothing of ours there either way.
+void GtkPlayerWindow::showTopStripOnly(bool only) const {
+  GdkSurface* surface = surfaceOf(window_);
+  if (!isX11(surface)) {
+    return;
+  }
+  Display* display = xdisplayOf(surface);
+  const ::Window xid = gdk_x11_surface_get_xid(surface);
+  if (only) {
+    XRectangle strip{0, 0, 0xFFFF,
+                     static_cast<unsigned short>(
+                         std::lround(PlayerTransparency::kTopStripHeight * scaleOf(surface)))};
+    XShapeCombineRectangles(display, xid, ShapeBounding, 0, 0, &strip, 1, ShapeSet, Unsorted);
+  } else {
+    XShapeCombineMask(display, xid, ShapeBounding, 0, 0, None, ShapeSet);
+  }
+  XFlush(display);
 }
 
 void GtkPlayerWindow::setAspectRatioLocked(bool locked) {

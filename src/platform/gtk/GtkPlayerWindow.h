@@ -39,11 +39,7 @@ class GtkPlayerWindow final : public PlayerWindow {
     frameObserver_ = std::move(observer);
   }
   void setAspectRatioLocked(bool locked) override;
-  void setContentOpacity(double opacity) override {
-    if (contentOpacity_) {
-      contentOpacity_(opacity);
-    }
-  }
+  void setContentOpacity(double opacity) override;
   std::optional<Pointer> pointer() const override;
   // The view that draws the player content applies its opacity.
   void setContentOpacityHandler(std::function<void(double)> handler) {
@@ -53,6 +49,7 @@ class GtkPlayerWindow final : public PlayerWindow {
  private:
   void sendToWindowManager(const char* message, long first, long second, long fourth) const;
   void sendState(bool add, const char* state) const;
+  void showTopStripOnly(bool only) const;
   static gboolean onXEvent(GdkDisplay* display, gpointer xevent, gpointer self);
 
   Gtk::Window& window_;

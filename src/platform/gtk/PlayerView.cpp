@@ -418,11 +418,14 @@ void PlayerView::render() {
     status_.remove_css_class("orvel-hidden");
   }
 
+  // In hover mode the bars are never drawn: the window is there to be looked and clicked through,
+  // and its top strip is reached by its place alone.
   const bool hoverMode = inputs_.isHoverMode && inputs_.isHoverMode();
-  const bool visible = PlayerTransparency::barsVisible(
-                           inputs_.isHovering && inputs_.isHovering(), session_.isScrubbing(),
-                           session_.playerState(), session_.currentVideoID()) ||
-                       (toolbar_ && (toolbar_->hasOpenPopover() || toolbarHasFocus_));
+  const bool visible =
+      !hoverMode && (PlayerTransparency::barsVisible(inputs_.isHovering && inputs_.isHovering(),
+                                                     session_.isScrubbing(), session_.playerState(),
+                                                     session_.currentVideoID()) ||
+                     (toolbar_ && (toolbar_->hasOpenPopover() || toolbarHasFocus_)));
   for (Gtk::Widget* bar :
        {static_cast<Gtk::Widget*>(&topBar_), static_cast<Gtk::Widget*>(toolbar_)}) {
     if (!bar) {
@@ -435,7 +438,9 @@ void PlayerView::render() {
     }
   }
   if (toolbar_) {
-    toolbar_->set_can_target(visible && !hoverMode);
+    toolbar_->set_can_target(visible);
+    // Hidden for good in hover mode, the toolbar takes no keyboard focus either.
+    toolbar_->set_can_focus(!hoverMode);
     // The status bubble rises above the toolbar while it shows, so neither hides the other.
     status_.set_margin_bottom(visible ? std::max(toolbar_->get_height(), 0) + 28 : 22);
   }
