@@ -26,6 +26,7 @@
 #include "e2e/EndToEnd.h"
 #include "e2e/LocalWebServer.h"
 #include "e2e/XDisplay.h"
+#include "playlist/PlaylistLibrary.h"
 
 namespace orvel::e2e {
 namespace {
@@ -41,23 +42,33 @@ TEST(PlayerEndToEndShell, TheCommandKeysActAndTheTopStripOpensTheStatusMenu) {
   ASSERT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
   ASSERT_TRUE(focusWindow(*window));
 
+  // Each switch says what it did in the status bubble.
+  auto says = [&](const std::string& message) {
+    EXPECT_TRUE(home.control(message, 30, frame)) << message << "\n" << home.controlNames();
+  };
   pressKeys({"ctrl+l"});
   EXPECT_TRUE(waitUntil([&] { return !playerIsAbove(); }, 30)) << playerWindowState();
   EXPECT_FALSE(home.storedSwitch("alwaysOnTopEnabled"));
+  says("Always on top disabled");
   pressKeys({"ctrl+l"});
   EXPECT_TRUE(waitUntil(playerIsAbove, 30)) << playerWindowState();
+  says("Always on top enabled");
 
   pressKeys({"ctrl+8"});
   EXPECT_TRUE(waitUntil([&] { return home.storedSwitch("eightyTransparencyEnabled"); }, 30));
+  says("Transparency 80% enabled");
   pressKeys({"ctrl+8"});
   EXPECT_TRUE(waitUntil([&] { return !home.storedSwitch("eightyTransparencyEnabled"); }, 30));
+  says("Transparency reset");
 
   // With the pointer away, so that hover mode does not hide the window meanwhile.
   pointerTo(frame.x > 20 ? frame.x / 2 : frame.x + frame.width + 10, frame.centreY());
   pressKeys({"ctrl+t"});
   EXPECT_TRUE(waitUntil([&] { return home.storedSwitch("hoverTransparencyEnabled"); }, 30));
+  says("Hover mode enabled");
   pressKeys({"ctrl+t"});
   EXPECT_TRUE(waitUntil([&] { return !home.storedSwitch("hoverTransparencyEnabled"); }, 30));
+  says("Hover mode disabled");
 
   pressKeys({"ctrl+shift+h"});
   EXPECT_TRUE(waitForWindow("Watch History")) << player.log();
@@ -481,7 +492,16 @@ TEST_P(PlayerEndToEndFinished, PlayAndOpeningAgainStartAFinishedVideoOver) {
   Player again(home, {clip}, "again.log");
   ASSERT_TRUE(controls.find()) << again.log();
   EXPECT_TRUE(playsFromTheStart()) << controls.status() << controls.position() << again.log();
+  ASSERT_TRUE(playsToTheEnd()) << controls.status() << again.log();
   EXPECT_EQ(again.terminate(), 0) << again.log();
+  // A store that never learnt the length (written before lengths were kept, or copied from
+  // another machine): the length the engine reads decides.
+  SqliteDefaults::open(home.store())->remove(PlaylistLibrary::kMediaDurationsKey);
+  ASSERT_GE(home.position(mediaID).value_or(0), 29);
+  Player third(home, {clip}, "third.log");
+  ASSERT_TRUE(controls.find()) << third.log();
+  EXPECT_TRUE(playsFromTheStart()) << controls.status() << controls.position() << third.log();
+  EXPECT_EQ(third.terminate(), 0) << third.log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndFinished, ::testing::Values("mkv", "webm"),
@@ -604,6 +624,10 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   }
   history[1].watchLaterStars = 4;
   history[2].watchNote = "Try with less salt";
+  // Where "How tides work" stopped, inside the clip that stands in for it.
+  history[3].lastPosition = 5;
+  standInForYouTube(home, R"({"videos": {"ddddddddddd": ")" +
+                              dataURL(makeClip(home, "tides.webm", 12)) + R"("}})");
   RecentVideoItem file;
   file.videoID = "mkv:file:///home/film.mkv";
   file.title = "A film";
@@ -620,9 +644,18 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   pressKeys({"ctrl+shift+h"});
   const auto window = waitForWindow("Watch History");
   ASSERT_TRUE(window) << player.log();
-  // Whole on the screen.
+  // Whole on the screen, and again after the user makes it wider than the screen.
   EXPECT_TRUE(waitUntil([&] { return isOnScreen(windowGeometry(*window)); }, 10))
       << windowGeometry(*window).x << "," << windowGeometry(*window).y;
+  ASSERT_TRUE(run({"xdotool", "windowsize", std::to_string(*window), "1800", "560"}));
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        const WindowGeometry now = windowGeometry(*window);
+        return now.width >= 1200 && isOnScreen(now);
+      },
+      30))
+      << windowGeometry(*window).x << "," << windowGeometry(*window).y << " "
+      << windowGeometry(*window).width;
   const WindowGeometry list = windowGeometry(*window);
   for (const char* title : titles) {
     EXPECT_TRUE(home.control(title, 30, list)) << title << "\n" << home.controlNames();
@@ -656,8 +689,22 @@ TEST(PlayerEndToEndShell, TheWatchHistoryWindowListsTheYouTubeVideos) {
   pressKeys({"ctrl+shift+h"});
   const auto again = waitForWindow("Watch History");
   ASSERT_TRUE(again) << player.log();
-  EXPECT_TRUE(home.control(titles[0], 30, windowGeometry(*again))) << home.controlNames();
+  const WindowGeometry shown = windowGeometry(*again);
+  EXPECT_TRUE(home.control(titles[0], 30, shown)) << home.controlNames();
   EXPECT_FALSE(home.control("Note", 0)) << home.controlNames();
+
+  // The first row's remove button takes the video out of the history for good.
+  ASSERT_TRUE(clickControl(home, "Remove from watch history", 1, 1, shown)) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return stored("aaaaaaaaaaa").videoID.empty(); }, 30));
+  EXPECT_TRUE(waitUntil([&] { return !home.control(titles[0], 0, shown); }, 30))
+      << home.controlNames();
+  // Choosing a row plays its video where it stopped and brings the player forward.
+  ASSERT_TRUE(clickControl(home, "Open How tides work", 1, 1, shown)) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return x11::activeWindow() == *playerShown; }, 30))
+      << x11::activeWindow() << " is active, not the player " << *playerShown;
+  ASSERT_TRUE(waitUntil([&] { return home.position("ddddddddddd").has_value(); }, 60))
+      << player.log();
+  EXPECT_GE(*home.position("ddddddddddd"), 4.5) << "it started over instead of at 0:05";
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

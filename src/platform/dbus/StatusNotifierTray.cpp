@@ -13,6 +13,7 @@
 
 #include "chrome/PlayerSymbols.h"
 #include "core/Log.h"
+#include "platform/gtk/WindowPresenting.h"
 #include "platform/shell/Resources.h"
 #include "platform/system/GObjectPtr.h"
 
@@ -171,7 +172,9 @@ struct StatusNotifierTray::Callbacks {
     }
   }
 
-  static void itemActivated(DbusmenuMenuitem*, guint, gpointer data) {
+  static void itemActivated(DbusmenuMenuitem*, guint timestamp, gpointer data) {
+    // The tray host's click: what it opens comes to the front as that click's answer.
+    noteUserEventTime(timestamp);
     auto* tray = static_cast<StatusNotifierTray*>(g_object_get_data(G_OBJECT(data), "orvel-tray"));
     const auto index = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(data), "orvel-entry"));
     if (!tray || index == 0 || index > tray->entries_.size()) {

@@ -4,6 +4,7 @@
 
 #include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
+#include "platform/gtk/WindowPresenting.h"
 
 namespace orvel {
 namespace {
@@ -47,7 +48,7 @@ FeedbackWindow::~FeedbackWindow() {
 }
 
 void FeedbackWindow::present() {
-  window_.present();
+  presentWindow(window_);
 }
 
 void FeedbackWindow::build() {

@@ -9,6 +9,7 @@
 #include "core/Translation.h"
 #include "platform/gtk/StarRatingView.h"
 #include "platform/gtk/WidgetHelpers.h"
+#include "platform/gtk/WindowPresenting.h"
 
 namespace orvel {
 
@@ -235,7 +236,7 @@ WatchHistoryWindow::~WatchHistoryWindow() {
 }
 
 void WatchHistoryWindow::present() {
-  window_.present();
+  presentWindow(window_);
 }
 
 // After the change that announced it has finished: a row may be what asked for it.

@@ -129,19 +129,36 @@ std::vector<Screen> displayScreens() {
 
 ScreenKeeping::ScreenKeeping(Gtk::Window& window) : window_(window) {
   mapped_ = window_.signal_map().connect([this] {
-    settle_.disconnect();
-    settle_ = Glib::signal_timeout().connect(
-        [this] {
-          keepOnScreen();
-          return false;
-        },
-        kSettleMilliseconds);
+    keepOnScreenSoon();
+    // The surface lays out again for many reasons; only a new size can take it past the edge.
+    resized_.disconnect();
+    if (auto surface = window_.get_surface()) {
+      resized_ = surface->signal_layout().connect([this](int width, int height) {
+        if (width != width_ || height != height_) {
+          width_ = width;
+          height_ = height;
+          keepOnScreenSoon();
+        }
+      });
+    }
   });
 }
 
 ScreenKeeping::~ScreenKeeping() {
   mapped_.disconnect();
+  resized_.disconnect();
   settle_.disconnect();
+}
+
+// Once the window has settled: while the user drags an edge, sizes come many times a second.
+void ScreenKeeping::keepOnScreenSoon() {
+  settle_.disconnect();
+  settle_ = Glib::signal_timeout().connect(
+      [this] {
+        keepOnScreen();
+        return false;
+      },
+      kSettleMilliseconds);
 }
 
 void ScreenKeeping::keepOnScreen() {

@@ -18,10 +18,11 @@ void setX11Frame(Gtk::Window& window, const Rect& frame);
 // The display's screens by their work areas (without panels), the primary one first.
 std::vector<Screen> displayScreens();
 
-// Keeps a window whole on its screen each time it is shown: the window manager places a new
-// window (over the player, for the player's own windows), and a moment later the window is moved
-// as little as brings it inside the visible area with the player's margin, or centred there when
-// it lies off every screen.
+// Keeps a window whole on its screen each time it is shown and after each resize: the window
+// manager places a new window (over the player, for the player's own windows), or the user drags
+// its edge past the screen's, and a moment later the window is moved and cut as little as brings
+// it inside the visible area with the player's margin, or centred there when it lies off every
+// screen.
 class ScreenKeeping {
  public:
   static constexpr unsigned kSettleMilliseconds = 300;
@@ -32,11 +33,15 @@ class ScreenKeeping {
   ScreenKeeping& operator=(const ScreenKeeping&) = delete;
 
  private:
+  void keepOnScreenSoon();
   void keepOnScreen();
 
   Gtk::Window& window_;
   sigc::connection mapped_;
+  sigc::connection resized_;
   sigc::connection settle_;
+  int width_ = 0;
+  int height_ = 0;
 };
 
 }  // namespace orvel

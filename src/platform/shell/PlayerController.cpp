@@ -10,6 +10,7 @@
 #include "app/AeroSpaceWorkspaceFollower.h"
 #include "app/PlayerCommands.h"
 #include "app/StatusMenu.h"
+#include "app/WorkspaceFollowing.h"
 #include "core/GlibMainQueue.h"
 #include "core/Lifetime.h"
 #include "core/Log.h"
@@ -27,6 +28,7 @@
 #include "platform/gtk/KeyboardShortcuts.h"
 #include "platform/gtk/PlayerView.h"
 #include "platform/gtk/WatchHistoryWindow.h"
+#include "platform/gtk/WindowPresenting.h"
 #include "platform/gtk/playlist/PlaylistPanel.h"
 #include "platform/gtk/toolbar/PlayerToolbar.h"
 #include "platform/net/RecentThumbnails.h"
@@ -89,7 +91,7 @@ struct PlayerController::Parts {
   SubprocessAeroSpaceClient aerospace;
   SerialQueue followerQueue;
   std::optional<AeroSpaceWorkspaceFollower> follower;
-  std::vector<ObserverToken> followerSwitches;
+  std::optional<WorkspaceFollowing> following;
   SoupUpdateChecker updates;
   SoupFeedbackTransport feedbackTransport;
   std::unique_ptr<FeedbackWindow> feedback;
@@ -113,6 +115,7 @@ struct PlayerController::Parts {
   std::unique_ptr<PlaylistPanel> panel;
   std::uint64_t panelLibraryRevision = 0;
   std::optional<Uuid> panelItemID;
+  PlaylistRepeat panelRepeat = PlaylistRepeat::off;
   ObserverToken sessionChanges;
   Lifetime lifetime;
 
@@ -120,7 +123,6 @@ struct PlayerController::Parts {
   void scanMediaFolder();
   void syncPlaylistPanel();
   void checkForUpdates();
-  void updateAeroSpaceFollower();
   void stopFollower();
 
   // Making the parts, in this order.
@@ -139,16 +141,6 @@ struct PlayerController::Parts {
   void addApplicationActions(Gtk::Application& application);
   void watchWindow();
 };
-
-// Following runs only while the window is kept on top and following is switched on.
-void PlayerController::Parts::updateAeroSpaceFollower() {
-  if (settings.alwaysOnTopEnabled() && settings.followAeroSpaceWorkspacesEnabled()) {
-    follower->start();
-    follower->reconcileNow();
-  } else {
-    stopFollower();
-  }
-}
 
 // Handed to the follower's queue, not waited for: a check running against a slow client must not
 // freeze the window.
@@ -209,6 +201,10 @@ void PlayerController::Parts::syncPlaylistPanel() {
     panelItemID = session->playlistItemID();
     panel->libraryChanged();
   }
+  if (panel && panelRepeat != session->repeatMode()) {
+    panelRepeat = session->repeatMode();
+    panel->repeatChanged();
+  }
   if (showing && !panel) {
     panel = std::make_unique<PlaylistPanel>(PlaylistPanel::Inputs{
         .parent = window,
@@ -223,6 +219,7 @@ void PlayerController::Parts::syncPlaylistPanel() {
                 },
             .onFileTrashed =
                 [this](const Url& file) { session->fileDeletion().handleTrashedFile(file); },
+            .onRepeatChanged = [this] { session->playQueue().repeatChanged(); },
         },
         .metadata = metadata,
         .defaults = AppSettings::sharedDefaults(),
@@ -230,6 +227,7 @@ void PlayerController::Parts::syncPlaylistPanel() {
     });
     panelLibraryRevision = session->libraryRevision();
     panelItemID = session->playlistItemID();
+    panelRepeat = session->repeatMode();
     behaviour->setShowingPlaylist(true);
     // Its shortcuts are the application's too.
     if (auto application = window.get_application()) {
@@ -245,7 +243,7 @@ void PlayerController::Parts::syncPlaylistPanel() {
         panel.reset();
       }
     }));
-    window.present();
+    presentWindow(window);
     logLine("Player", "Playlist hidden");
   }
 }
@@ -315,11 +313,12 @@ void PlayerController::Parts::connectSessionToWindow(std::function<void()> quit)
   hooks.suspendAlwaysOnTopForOverlay = [this] { behaviour->suspendAlwaysOnTopForOverlay(); };
   hooks.restoreAlwaysOnTopAfterOverlay = [this] { behaviour->restoreAlwaysOnTopAfterOverlay(); };
   hooks.makeWindowSolid = [this] { playerWindow->setReceivesMouseEvents(true); };
+  hooks.holdContentSolid = [this](bool solid) { transparency->holdContentSolid(solid); };
   hooks.refreshHoverState = [this] { transparency->updateHoverStateFromMouseLocation(); };
   hooks.isHoverTransparencyEnabled = [this] { return transparency->isTransparent(); };
   hooks.terminateApplication = std::move(quit);
   hooks.rescanMediaFolder = [this] { scanMediaFolder(); };
-  hooks.presentWindow = [this] { window.present(); };
+  hooks.presentWindow = [this] { presentWindow(window); };
   session->setWindowHooks(std::move(hooks));
   sessionChanges = session->observeChanges([this] { syncPlaylistPanel(); });
 }
@@ -417,7 +416,7 @@ void PlayerController::Parts::makeShell(Gtk::Application& application) {
       openOwnWindow<WatchHistoryWindow>(application, history, [this] {
         return std::make_unique<WatchHistoryWindow>(AppSettings::shared(),
                                                     NotificationCenter::shared(), recentThumbnails,
-                                                    [this] { window.present(); });
+                                                    [this] { presentWindow(window); });
       });
     } else {
       logLine("Player", "The " + std::string(name) + " window is not available yet");
@@ -428,7 +427,7 @@ void PlayerController::Parts::makeShell(Gtk::Application& application) {
   statusMenu.emplace(StatusMenu::Dependencies{.settings = settings,
                                               .center = center,
                                               .commands = *commands,
-                                              .activate = [this] { window.present(); },
+                                              .activate = [this] { presentWindow(window); },
                                               .checkForUpdates = [this] { checkForUpdates(); },
                                               .quit = [this] { window.close(); }});
   shellActions.emplace(application, *commands, *statusMenu, [this] { window.close(); });
@@ -439,23 +438,26 @@ void PlayerController::Parts::makeShell(Gtk::Application& application) {
       shortcuts = KeyboardShortcuts::makeWindow(window);
     }
     if (shortcuts) {
-      shortcuts->present();
+      presentWindow(*shortcuts);
     }
   });
   application.set_accel_for_action(std::string("app.") + KeyboardShortcuts::kAction,
                                    KeyboardShortcuts::kAccelerator);
-  tray.emplace(*statusMenu, recentThumbnails, [this] { window.present(); });
+  tray.emplace(*statusMenu, recentThumbnails, [this] { presentWindow(window); });
   mpris.emplace(queue, *session, StreamingProviderRegistry::shared(),
-                MprisService::Hooks{.raise = [this] { window.present(); },
+                MprisService::Hooks{.raise = [this] { presentWindow(window); },
                                     .quit = [this] { window.close(); }});
 }
 
 void PlayerController::Parts::makeFollower() {
   follower.emplace(followerQueue, aerospace, PlayerWindowRegistry::shared(), ::getpid());
-  for (const char* name : {"setAlwaysOnTop", "setFollowAeroSpaceWorkspaces"}) {
-    followerSwitches.push_back(
-        center.addObserver(name, [this](const Notification&) { updateAeroSpaceFollower(); }));
-  }
+  following.emplace(settings, center,
+                    WorkspaceFollowing::Follower{.start =
+                                                     [this] {
+                                                       follower->start();
+                                                       follower->reconcileNow();
+                                                     },
+                                                 .stop = [this] { stopFollower(); }});
 }
 
 void PlayerController::Parts::addApplicationActions(Gtk::Application& application) {
@@ -521,7 +523,7 @@ PlayerController::PlayerController(Gtk::Application& application, std::function<
 
 PlayerController::~PlayerController() {
   // The follower goes on its own queue, so that nothing of it is running meanwhile.
-  parts_->followerSwitches.clear();
+  parts_->following.reset();
   parts_->followerQueue.runAndWait([this] {
     parts_->follower->stop();
     parts_->follower.reset();
@@ -539,7 +541,7 @@ PlayerController::~PlayerController() {
 
 void PlayerController::start(const std::optional<std::string>& openText) {
   Parts& p = *parts_;
-  p.window.present();
+  presentWindow(p.window);
   p.behaviour->configureWindow();
   if (openText) {
     p.session->openAtLaunch(*openText);
@@ -548,12 +550,13 @@ void PlayerController::start(const std::optional<std::string>& openText) {
   }
   p.scanMediaFolder();
   PlayerWindowRegistry::shared().registerWindow(p.playerWindow->windowNumber());
-  p.updateAeroSpaceFollower();
+  p.following->update();
 }
 
 void PlayerController::open(const std::string& text) {
   parts_->session->loadStreamingURL(text, true);
-  parts_->window.present();
+  noteLaunchEventTime();
+  presentWindow(parts_->window);
 }
 
 void PlayerController::applicationWillTerminate() {

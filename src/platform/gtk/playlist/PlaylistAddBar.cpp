@@ -26,7 +26,7 @@ void PlaylistAddBar::buildButtons(Gtk::Box& bar) {
   addURL_.signal_clicked().connect([this] { submit(); });
   bar.append(addURL_);
   addFiles_.set_label(_("Add Files"));
-  describe(addFiles_, _("Add Files"), _("Add files or folders…"));
+  describe(addFiles_, _("Add Files"), _("Add video files…"));
   addFiles_.signal_clicked().connect([this] { actions_.chooseFiles(false); });
   bar.append(addFiles_);
   addFolder_.set_label(_("Add Folder"));

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/Translation.h"
+#include "platform/gtk/WindowPresenting.h"
 
 namespace orvel {
 namespace {
@@ -75,14 +76,14 @@ void PlaylistFiles::runChooser(
       });
     }
   });
-  window_.present();
+  presentWindow(window_);
   chooser->show();
 }
 
 void PlaylistFiles::chooseFiles(bool folders) {
   auto chooser = Gtk::FileChooserNative::create(
       folders ? _("Choose folders to add as playlist folders.")
-              : _("Choose videos, or folders to add as playlist folders."),
+              : _("Choose videos to add to the playlist."),
       window_, folders ? Gtk::FileChooser::Action::SELECT_FOLDER : Gtk::FileChooser::Action::OPEN,
       _("Add to Playlist"), _("Cancel"));
   chooser->set_select_multiple(true);

@@ -4,6 +4,7 @@
 
 #include "core/Log.h"
 #include "core/Translation.h"
+#include "platform/gtk/WindowPresenting.h"
 #include "platform/gtk/playlist/PlaylistContentRow.h"
 #include "platform/system/DesktopLaunch.h"
 
@@ -65,7 +66,7 @@ PlaylistView::Dependencies PlaylistPanel::modelDependencies() {
 }
 
 void PlaylistPanel::present() {
-  window_.present();
+  presentWindow(window_);
   std::string shown = "Playlist shown at " + model_.folderTitle(model_.folderID());
   if (const auto current = model_.currentItemID()) {
     if (const PlaylistNode* item = PlaylistTree::find(model_.library(), *current)) {
@@ -156,6 +157,11 @@ void PlaylistPanel::buildContent(Gtk::Box& body) {
   crumbs_.set_hexpand(true);
   crumbs_.add_css_class("orvel-crumbs");
   bar->append(crumbs_);
+  // The open folder's own play buttons: from where it stopped, and from its first video.
+  playScope_.set_label(_("Play"));
+  playScope_.set_has_frame(false);
+  playScope_.signal_clicked().connect([this] { model_.playScope(); });
+  bar->append(playScope_);
   playFromBeginning_.set_label(_("Play from the beginning"));
   playFromBeginning_.set_has_frame(false);
   playFromBeginning_.signal_clicked().connect([this] { model_.playScopeFromBeginning(); });
@@ -410,8 +416,12 @@ void PlaylistPanel::refreshBreadcrumb() {
 // What depends on the library and the open folder, and not on the search or the selection.
 void PlaylistPanel::refreshScope() {
   refreshSummary();
-  playFromBeginning_.set_visible(model_.folderID().has_value());
-  playFromBeginning_.set_sensitive(model_.canPlayScope());
+  const std::string playLabel = formatted(_("Play %s"), {model_.folderTitle(model_.folderID())});
+  describe(playScope_, playLabel, playLabel);
+  for (Gtk::Button* play : {&playScope_, &playFromBeginning_}) {
+    play->set_visible(model_.folderID().has_value());
+    play->set_sensitive(model_.canPlayScope());
+  }
   footer_.refreshScope();
   addBar_.refreshScope();
   files_.refreshScope();

@@ -55,6 +55,7 @@ class PlaylistPanel : private PlaylistRowHost {
   void present();
   // The library or the item playing changed elsewhere.
   void libraryChanged();
+  void repeatChanged() { model_.repeatChanged(); }
   Gtk::Window& window() { return window_; }
 
  private:
@@ -129,6 +130,7 @@ class PlaylistPanel : private PlaylistRowHost {
 
   Gtk::Label summary_;
   Gtk::Box crumbs_{Gtk::Orientation::HORIZONTAL, 2};
+  Gtk::Button playScope_;
   Gtk::Button playFromBeginning_;
   Gtk::Entry search_;
   Gtk::Button clearSearch_;
