@@ -39,7 +39,7 @@ ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # runs the player in French).
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
   desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db locales
-  mutter)
+  mutter playerctl)
 # What building the Debian package needs on top (scripts/build-deb.sh).
 ORVEL_PACKAGE_PACKAGES=(debhelper dpkg-dev lintian)
 # What building the benchmarks needs on top.

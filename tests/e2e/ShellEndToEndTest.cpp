@@ -442,6 +442,22 @@ TEST(PlayerEndToEndShell, MprisControlsPlayback) {
       << controls.position() << " after " << webPaused;
   screenshot("mpris-webm.png");
 
+  // playerctl, as a desktop's media widget would: the loop status is the playlist's repeat mode,
+  // set and read; Pause pauses.
+  const std::string playerctl =
+      "DBUS_SESSION_BUS_ADDRESS='" + home.busAddress() + "' playerctl -p OrvelPlayer ";
+  commandOutput(playerctl + "loop Playlist");
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        const auto stored = home.stored(std::string(PlaylistLibrary::kRepeatKey));
+        return stored && stored->get<std::string>() && *stored->get<std::string>() == "all";
+      },
+      30));
+  EXPECT_EQ(commandOutput(playerctl + "loop"), "Playlist\n");
+  commandOutput(playerctl + "pause");
+  EXPECT_TRUE(waitUntil([&] { return controls.status() == "(<'Paused'>,)\n"; }, 30))
+      << controls.status();
+
   controls.call("org.mpris.MediaPlayer2.Quit", "");
   EXPECT_EQ(player.wait(30), 0) << player.log();
   EXPECT_GE(home.position("webm:" + fileURL(clip)).value_or(0), 1);
