@@ -272,11 +272,23 @@ TEST(PlayerEndToEndPlaylist, AFolderPlayedFromTheSidebarMovesTheCurrentMarkAsCli
   ASSERT_TRUE(waitUntil([&] { return !windowShown("Playlist"); }, 30)) << player.log();
   ASSERT_TRUE(focusWindow(*window));
   pressKeys({"ctrl+shift+p"});
-  ASSERT_TRUE(findPanel()) << player.log();
+  const auto shown = findPanel();
+  ASSERT_TRUE(shown) << player.log();
   EXPECT_TRUE(
       waitUntil([&] { return player.logContains("Playlist shown at Trip, playing second"); }, 30))
       << player.log();
   screenshot("playlist-current.png");
+  // The open folder's header plays it, as the footer does, beside "Play from the beginning".
+  const auto fromStart = home.control("Play from the beginning", 30, *shown);
+  ASSERT_TRUE(fromStart) << home.controlNames();
+  std::vector<Control> plays;
+  for (const Control& control : home.controls()) {
+    if (control.name == "Play Trip" && shown->contains(control.centreX(), control.centreY())) {
+      plays.push_back(control);
+    }
+  }
+  ASSERT_EQ(plays.size(), 2u) << home.controlNames();
+  EXPECT_NEAR(plays[0].centreY(), fromStart->centreY(), 20);
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
