@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "core/Log.h"
 #include "core/Text.h"
 
 namespace orvel {
@@ -142,10 +143,18 @@ bool AeroSpaceWorkspaceFollower::consume(std::string_view data) {
   while (!data.empty()) {
     const std::size_t newline = data.find('\n');
     if (newline == std::string_view::npos) {
-      // A client that talks without ever ending a line is not kept in memory.
+      // A client that talks without ever ending a line is not kept in memory, nor read on: it is
+      // dropped, and tried again after a while.
       inbox.partialLine.append(data);
       if (inbox.partialLine.size() > kMaxLineBytes) {
         inbox.partialLine.clear();
+        if (!std::exchange(inbox.flooded, true)) {
+          queue_.post([this, alive = std::weak_ptr<bool>(alive_)] {
+            if (!alive.expired()) {
+              dropFloodingClient();
+            }
+          });
+        }
       }
       break;
     }
@@ -161,6 +170,9 @@ bool AeroSpaceWorkspaceFollower::consume(std::string_view data) {
                       isWorkspaceChangeEvent(inbox.partialLine);
     inbox.partialLine.clear();
   }
+  if (inbox.flooded) {
+    return false;
+  }
   if (inbox.eventSeen && !inbox.taskPosted) {
     inbox.taskPosted = true;
     queue_.post([this, alive = std::weak_ptr<bool>(alive_)] {
@@ -170,6 +182,21 @@ bool AeroSpaceWorkspaceFollower::consume(std::string_view data) {
     });
   }
   return !inbox.eventSeen;
+}
+
+void AeroSpaceWorkspaceFollower::dropFloodingClient() {
+  {
+    std::lock_guard lock(inbox_->mutex);
+    inbox_->flooded = false;
+  }
+  if (!subscribed_) {
+    return;
+  }
+  logLine("AeroSpace",
+          "The subscription printed more than a line may hold; it is started again later");
+  ++generation_;
+  client_.unsubscribe();
+  subscriptionEnded();
 }
 
 void AeroSpaceWorkspaceFollower::takeInbox() {

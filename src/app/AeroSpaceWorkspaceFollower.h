@@ -115,6 +115,8 @@ class AeroSpaceWorkspaceFollower {
   void launch();
   void takeInbox();
   void subscriptionEnded();
+  // A client that floods is dropped and tried again later, as one that exited.
+  void dropFloodingClient();
   void scheduleRestart();
   void scheduleReconcile(double delay);
   void reconcile();
@@ -132,6 +134,8 @@ class AeroSpaceWorkspaceFollower {
     std::string partialLine;
     bool eventSeen = false;
     bool taskPosted = false;
+    // The client went on past the longest line without ending it.
+    bool flooded = false;
   };
   std::shared_ptr<Inbox> inbox_ = std::make_shared<Inbox>();
   TaskHandle pendingReconcile_;

@@ -145,7 +145,10 @@ Result<Release> parseAppcast(std::string_view xml) {
     }
   }
   if (!newest) {
-    return Result<Release>::failure(_("The update feed lists no release."));
+    // A release whose version is not one is a broken feed, not an empty one.
+    return Result<Release>::failure(parse.items.empty()
+                                        ? _("The update feed lists no release.")
+                                        : _("The update feed's version could not be read."));
   }
   return *newest;
 }

@@ -197,4 +197,11 @@ std::string_view prefixOfCharacters(std::string_view text, std::size_t maxCharac
   return text.substr(0, index);
 }
 
+void cutToCharacters(std::string& text, std::size_t maxCharacters) {
+  // A character takes at least one byte: text no longer than the limit in bytes is kept whole.
+  if (text.size() > maxCharacters) {
+    text.resize(prefixOfCharacters(text, maxCharacters).size());
+  }
+}
+
 }  // namespace orvel

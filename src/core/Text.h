@@ -39,4 +39,14 @@ std::string asciiLowercased(std::string_view text);
 // as one), never inside a character.
 std::string_view prefixOfCharacters(std::string_view text, std::size_t maxCharacters);
 
+// The longest a title or a name is kept, in characters. Whatever hands one over (a page, an M3U
+// file, a stored library or history, a rename) has it cut to this on the way in, so that no text
+// costs the window more than one line to lay out and store.
+inline constexpr std::size_t kLongestTitle = 1024;
+// The longest note kept on a video of the watch history.
+inline constexpr std::size_t kLongestNote = 16 * 1024;
+
+// The text cut to at most `maxCharacters` characters, in place.
+void cutToCharacters(std::string& text, std::size_t maxCharacters);
+
 }  // namespace orvel

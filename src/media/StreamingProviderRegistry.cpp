@@ -127,6 +127,9 @@ std::optional<std::string> StreamingProviderRegistry::normalizedInput(std::strin
 
 std::optional<StreamingMedia> StreamingProviderRegistry::resolve(std::string_view input,
                                                                  StartTime startTime) const {
+  if (input.size() > kLongestLinkText) {
+    return std::nullopt;
+  }
   const std::optional<std::string> normalized = normalizedInput(input);
   const std::string_view candidate = normalized ? std::string_view(*normalized) : input;
   // The first answer wins; providers have no side effects, so the rest need not be asked.

@@ -21,6 +21,10 @@ class StreamingProviderRegistry {
   static constexpr const char* kUnsupportedLink =
       N_("That link is not a supported video URL. Paste a YouTube, Disney+ or MP4/WebM/MKV link.");
 
+  // Text longer than this holds no link the player plays (a file's path is at most a few
+  // kilobytes); it is refused before anything reads through it.
+  static constexpr std::size_t kLongestLinkText = 64 * 1024;
+
   static const StreamingProviderRegistry& shared();
 
   explicit StreamingProviderRegistry(std::vector<std::unique_ptr<StreamingProvider>> providers);

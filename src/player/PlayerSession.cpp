@@ -87,7 +87,12 @@ PlayerSession::PlayerSession(Dependencies dependencies)
 }
 
 void PlayerSession::loadStoredValues() {
-  library_ = PlaylistLibrary::loadKeepingUnreadable(deps_.defaults);
+  library_ = PlaylistLibrary::loadKeepingUnreadable(deps_.defaults, &setAside_);
+  // A table of megabytes (a store edited by hand) would be read and written whole at every
+  // report; it is cut to a size no one reaches by playing, the whole of it kept aside.
+  for (std::string_view key : {kPositionsKey, PlaylistLibrary::kMediaDurationsKey}) {
+    PlaylistLibrary::boundStoredTable(deps_.defaults, key);
+  }
   if (auto stored = deps_.defaults.object(kPositionsKey)) {
     if (const auto* dictionary = stored->get<PropertyList::Dictionary>()) {
       for (const auto& [videoID, value] : *dictionary) {
@@ -263,6 +268,26 @@ void PlayerSession::configurePlayback() {
     return;
   }
   loader_.loadPlayerPage();
+}
+
+void PlayerSession::tellOfSetAsideLibrary() {
+  if (setAside_.videos == 0) {
+    return;
+  }
+  const std::string kept = PlaylistLibrary::countText(PlaylistLibrary::kLargestLibrary);
+  deps_.dialogs.showAlert(
+      Alert{.style = Alert::Style::warning,
+            .title = _("Part of the playlist was set aside"),
+            .message = formatted(
+                _("The stored playlist held %s videos, more than the %s the playlist holds. "
+                  "The first %s are kept; the whole list is kept beside them in the settings "
+                  "store as “%s”."),
+                {PlaylistLibrary::countText(setAside_.videos + PlaylistLibrary::kLargestLibrary),
+                 kept, kept, setAside_.key}),
+            .buttons = {_("OK")},
+            .destructiveButton = {}},
+      [](std::size_t) {});
+  setAside_ = {};
 }
 
 void PlayerSession::openAtLaunch(const std::string& text) {
@@ -468,13 +493,16 @@ void PlayerSession::advancePlaylist() {
 
 // Each new length the player reports is kept for the playlist's durations.
 void PlayerSession::setPlayerDuration(double duration, const std::optional<std::string>& mediaID) {
+  if (duration > kLongestBelievedLength) {
+    duration = 0;
+  }
   if (duration == playerDuration_) {
     return;
   }
   playerDuration_ = duration;
   // A length means the media could be read.
   queue_.mediaWasRead();
-  if (mediaID) {
+  if (mediaID && duration > 0) {
     PlaylistMetadata::recordDuration(deps_.defaults, duration, *mediaID);
   }
 }

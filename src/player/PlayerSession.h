@@ -49,6 +49,9 @@ class PlayerSession final : public PlaybackControls {
   static constexpr const char* kLastURLKey = "lastURL";
   static constexpr std::string_view kPositionsKey = PlaylistLibrary::kPlaybackPositionsKey;
   static constexpr double kQuitFallbackSeconds = 2.0;
+  // No video runs a month: a file whose header claims ten years has its length taken as unknown
+  // (nothing shown, nothing stored) and positions past this are not believed either.
+  static constexpr double kLongestBelievedLength = 30.0 * 24 * 3600;
   static constexpr double kTerminationWindow = 60.0;
   static constexpr std::size_t kMaxTerminations = 3;
   static constexpr const char* kRepeatedTermination =
@@ -111,6 +114,8 @@ class PlayerSession final : public PlaybackControls {
   void configurePlayback();
   // Started with something to open: that wins over the pending request and the last URL.
   void openAtLaunch(const std::string& text);
+  // Once the window shows: says what loading the stored playlist had to set aside, if anything.
+  void tellOfSetAsideLibrary();
 
   void loadStreamingURL(const std::string& text, bool rememberAsLast) override;
   void playRecentVideo(const std::string& videoID, double startTime,
@@ -281,6 +286,7 @@ class PlayerSession final : public PlaybackControls {
   bool isDropTargeted_ = false;
   bool showingPlaylist_ = false;
   PlaylistTree::Nodes library_;
+  PlaylistLibrary::SetAside setAside_;
   std::uint64_t libraryRevision_ = 0;
   PlayQueue queue_{
       PlayQueue::Host{

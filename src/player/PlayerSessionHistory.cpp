@@ -57,7 +57,7 @@ std::optional<std::string> PlayerSession::webViewMediaID() const {
 
 void PlayerSession::updatePlaybackPosition(const std::string& videoID, double time,
                                            std::optional<std::string> title) {
-  if (!currentVideoID_ || !std::isfinite(time) || time < 1) {
+  if (!currentVideoID_ || !std::isfinite(time) || time < 1 || time > kLongestBelievedLength) {
     return;
   }
   if (playlistIndex() && videoID != currentVideoID_) {

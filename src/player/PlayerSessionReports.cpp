@@ -40,7 +40,7 @@ void PlayerSession::playerStateChanged(int state, double time, double duration) 
     setPlayerDuration(duration,
                       currentIDStartsWith("youtube-playlist:") ? std::nullopt : currentVideoID_);
   }
-  if (!isScrubbing_ && !transport_.isBeforeLastSeek(time)) {
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(time) && time <= kLongestBelievedLength) {
     playerCurrentTime_ = time;
   }
   if (state == 0 && !currentIDStartsWith("youtube-playlist:")) {
@@ -65,7 +65,8 @@ void PlayerSession::playerTicked(const PlayerTick& tick) {
     setPlayerDuration(tick.duration,
                       tick.videoID.empty() ? std::nullopt : std::optional(tick.videoID));
   }
-  if (!isScrubbing_ && !transport_.isBeforeLastSeek(tick.time)) {
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(tick.time) &&
+      tick.time <= kLongestBelievedLength) {
     playerCurrentTime_ = tick.time;
   }
   if (!tick.title.empty()) {
@@ -143,7 +144,8 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
   }
   playerState_ = snapshot.state;
   setPlayerDuration(snapshot.duration, snapshot.mediaID);
-  if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time)) {
+  if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time) &&
+      snapshot.time <= kLongestBelievedLength) {
     playerCurrentTime_ = snapshot.time;
   }
   if ((snapshot.state == 1 || snapshot.state == 2) && snapshot.duration > 0) {

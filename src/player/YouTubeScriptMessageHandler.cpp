@@ -77,8 +77,7 @@ std::optional<std::string> stringField(const Json& object, const char* key) {
 std::optional<std::string> pageText(const Json& object, const char* key) {
   auto text = stringField(object, key);
   if (text) {
-    text->resize(
-        prefixOfCharacters(*text, YouTubeScriptMessageHandler::kMaxPageTextCharacters).size());
+    cutToCharacters(*text, YouTubeScriptMessageHandler::kMaxPageTextCharacters);
   }
   return text;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Text.h"
+
 namespace orvel {
 
 // What a page asked the web view to do; the adapter describes it, the handler decides.
@@ -42,7 +44,7 @@ class YouTubeScriptMessageHandler {
   static constexpr double kInPlaceLoadTimeout = 60.0;
   // Text a page hands over (a title, a dialog's message) is cut to this many characters before
   // it is stored or shown; a page may post anything.
-  static constexpr std::size_t kMaxPageTextCharacters = 1024;
+  static constexpr std::size_t kMaxPageTextCharacters = kLongestTitle;
 
   std::function<void(const std::string& mediaID, double time, std::optional<std::string> title)>
       onProgress;

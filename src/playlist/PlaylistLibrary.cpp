@@ -89,6 +89,7 @@ std::optional<PlaylistNode> decodeNode(const Json& json, std::size_t depth) {
   }
   node.id = *parsedID;
   node.name = name->get_ref<const std::string&>();
+  cutToCharacters(node.name, kLongestTitle);
   node.isExpanded = isExpanded->get<bool>();
   if (const Json* url = optionalMember(json, "url")) {
     if (!url->is_string()) {
@@ -273,12 +274,45 @@ Nodes PlaylistLibrary::load(const Defaults& defaults) {
   return legacyLibrary(defaults);
 }
 
-Nodes PlaylistLibrary::loadKeepingUnreadable(Defaults& defaults) {
+std::string PlaylistLibrary::keepAside(Defaults& defaults, std::string_view key,
+                                       const PropertyList& value) {
+  std::string aside = std::string(key) + ".overflow";
+  for (int attempt = 2; defaults.object(aside); ++attempt) {
+    aside = std::string(key) + ".overflow-" + std::to_string(attempt);
+  }
+  defaults.set(aside, value);
+  return aside;
+}
+
+Nodes PlaylistLibrary::loadKeepingUnreadable(Defaults& defaults, SetAside* setAside,
+                                             std::size_t most) {
   auto stored = defaults.object(kLibraryKey);
   if (!stored) {
     return legacyLibrary(defaults);
   }
   if (auto library = storedLibrary(*stored)) {
+    const std::size_t count = PlaylistTree::itemCount(*library);
+    if (count <= most) {
+      return std::move(*library);
+    }
+    const std::string aside = keepAside(defaults, kLibraryKey, *stored);
+    std::unordered_set<Uuid> past;
+    std::size_t seen = 0;
+    PlaylistTree::forEachItem(*library, [&](const PlaylistNode& item) {
+      if (++seen > most) {
+        past.insert(item.id);
+      }
+      return true;
+    });
+    PlaylistTree::removeItems(*library,
+                              [&past](const PlaylistNode& item) { return past.contains(item.id); });
+    save(*library, defaults);
+    logLine("Playlist", "The stored playlist holds " + std::to_string(count) +
+                            " videos; the first " + std::to_string(most) +
+                            " are kept, and the whole of it as \"" + aside + "\"");
+    if (setAside) {
+      *setAside = SetAside{count - most, aside};
+    }
     return std::move(*library);
   }
   const std::string aside = std::string(kLibraryKey) + ".corrupt";
@@ -288,6 +322,29 @@ Nodes PlaylistLibrary::loadKeepingUnreadable(Defaults& defaults) {
   }
   logLine("Playlist", "The stored playlist cannot be read; it is kept as \"" + aside + "\"");
   return legacyLibrary(defaults);
+}
+
+std::size_t PlaylistLibrary::boundStoredTable(Defaults& defaults, std::string_view key,
+                                              std::size_t most) {
+  auto stored = defaults.object(key);
+  const auto* table = stored ? stored->get<PropertyList::Dictionary>() : nullptr;
+  if (!table || table->size() <= most) {
+    return 0;
+  }
+  const std::string aside = keepAside(defaults, key, *stored);
+  PropertyList::Dictionary kept;
+  for (const auto& [name, value] : *table) {
+    if (kept.size() == most) {
+      break;
+    }
+    kept.emplace(name, value);
+  }
+  const std::size_t past = table->size() - most;
+  defaults.set(key, PropertyList(std::move(kept)));
+  logLine("Playlist", "\"" + std::string(key) + "\" held " + std::to_string(most + past) +
+                          " entries; the first " + std::to_string(most) +
+                          " are kept, and the whole of it as \"" + aside + "\"");
+  return past;
 }
 
 void PlaylistLibrary::save(const Nodes& library, Defaults& defaults) {

@@ -21,6 +21,17 @@
 
 namespace orvel {
 
+// What one scan of a folder may read: a link to the whole file system, a folder of millions of
+// files or a mount that answers slowly must not make it read without end. Past a limit the
+// scan keeps what it found.
+struct FolderScanLimits {
+  // Directory entries read in all.
+  std::size_t maxEntries = 200'000;
+  double maxSeconds = 20;
+  // Set from another thread to end the scan early (the program quits).
+  const std::atomic<bool>* cancelled = nullptr;
+};
+
 // Moves the playlist tree in and out of the program: the stored library, the media folder and
 // its merge into the library, and M3U files. Keeps no state.
 class PlaylistLibrary {
@@ -55,9 +66,27 @@ class PlaylistLibrary {
 
   // The stored library, else one unnamed item per legacy link, else empty. Never fails.
   static Nodes load(const Defaults& defaults);
+  // What loading had to set aside: a stored library of more videos than the player holds (edited
+  // by hand, or copied from elsewhere) loads its first `most` in tree order, and the whole stored
+  // value is kept readable under `key` beside it, so that nothing is lost.
+  struct SetAside {
+    std::size_t videos = 0;
+    std::string key;
+  };
   // The same for the one owner that saves the library: a stored library that cannot be read is
-  // first kept aside under "playlistLibrary.corrupt", so that the next save loses nothing.
-  static Nodes loadKeepingUnreadable(Defaults& defaults);
+  // first kept aside under "playlistLibrary.corrupt", so that the next save loses nothing; one of
+  // more than `most` videos is cut to them, the whole of it kept aside as `setAside` says.
+  static Nodes loadKeepingUnreadable(Defaults& defaults, SetAside* setAside = nullptr,
+                                     std::size_t most = kLargestLibrary);
+  // The most entries a stored table of media IDs keeps (resume positions, lengths): a longer one
+  // is cut to its first `most` keys when it is loaded, and the whole of it kept aside under the
+  // key's first free ".overflow" name. How many entries it set aside.
+  static constexpr std::size_t kMostStoredEntries = 250'000;
+  static std::size_t boundStoredTable(Defaults& defaults, std::string_view key,
+                                      std::size_t most = kMostStoredEntries);
+  // The first of key + ".overflow", ".overflow-2"... that holds nothing, which then holds the
+  // value.
+  static std::string keepAside(Defaults& defaults, std::string_view key, const PropertyList& value);
   // Writes the library when it differs from what is stored; a library that cannot be encoded
   // leaves the stored value as it was.
   static void save(const Nodes& library, Defaults& defaults);
@@ -77,13 +106,14 @@ class PlaylistLibrary {
 
   // "Wendle Media" in the user's videos folder ($XDG_VIDEOS_DIR, else ~/Videos).
   static std::string mediaFolder();
+  using ScanLimits = FolderScanLimits;
   // The media folder's files and folders as top-level nodes, in file-browser order (natural,
   // case-insensitive); hidden files skipped. The folder is made when it is missing.
-  static Nodes loadFromMediaFolder();
-  static Nodes loadFromMediaFolder(const std::string& folder);
+  static Nodes loadFromMediaFolder(const ScanLimits& limits = {});
+  static Nodes loadFromMediaFolder(const std::string& folder, const ScanLimits& limits = {});
   // One file or directory as the scan sees it: an item for a video file, a folder for a
   // directory with something usable inside, none otherwise.
-  static std::optional<PlaylistNode> nodeForFile(const Url& fileURL);
+  static std::optional<PlaylistNode> nodeForFile(const Url& fileURL, const ScanLimits& limits = {});
 
   // The library with what is new in the scan added; nothing the user organised is removed,
   // reordered or renamed, and files already in the library (wherever the user moved them) are

@@ -16,9 +16,6 @@ namespace {
 
 using Nodes = PlaylistLibrary::Nodes;
 
-// No playable link is this long; a longer line is refused before any parsing, so a file of one
-// enormous line costs no more than reading it.
-constexpr std::size_t kLongestLocation = 64 * 1024;
 // Larger files are refused unread, which bounds the memory an import takes.
 constexpr std::size_t kLargestImport = 256 * 1024 * 1024;
 
@@ -169,15 +166,18 @@ Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
 
     if (line.starts_with("#EXTINF")) {
       const std::size_t comma = line.find(',');
-      pendingTitle =
-          comma == std::string_view::npos ? std::string() : validUTF8(line.substr(comma + 1));
+      pendingTitle = comma == std::string_view::npos
+                         ? std::string()
+                         : validUTF8(prefixOfCharacters(line.substr(comma + 1), kLongestTitle));
       continue;
     }
     if (line.empty() || line.starts_with('#')) {
       continue;
     }
+    // A line longer than any playable link is refused before any parsing, so a file of one
+    // enormous line costs no more than reading it.
     std::optional<std::string> location;
-    if (line.size() <= kLongestLocation) {
+    if (line.size() <= StreamingProviderRegistry::kLongestLinkText) {
       location = locationURL(line, base);
     }
     if (!location || !registry.resolve(*location)) {

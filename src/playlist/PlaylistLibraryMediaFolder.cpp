@@ -3,11 +3,15 @@
 // The media folder: scanning it into nodes and merging the scan into the library.
 #include <dirent.h>
 #include <glib.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -38,14 +42,19 @@ std::string sortKey(const std::string& fileName) {
   return key ? std::string(key.get()) : display;
 }
 
-// The visible entries of a directory in file-browser order; an unreadable one has none.
-std::vector<std::string> sortedEntries(const std::string& directory) {
+// The visible entries of a directory in file-browser order, at most `most` of them (those read
+// first); an unreadable one has none.
+std::vector<std::string> sortedEntries(const std::string& directory, std::size_t most) {
   std::unique_ptr<DIR, DirectoryCloser> stream(opendir(directory.c_str()));
   if (!stream) {
     return {};
   }
   std::vector<std::pair<std::string, std::string>> entries;
-  while (const dirent* entry = readdir(stream.get())) {
+  while (entries.size() < most) {
+    const dirent* entry = readdir(stream.get());
+    if (!entry) {
+      break;
+    }
     std::string name = entry->d_name;
     if (name.empty() || name.front() == '.') {
       continue;
@@ -85,58 +94,178 @@ bool isMediaFile(const std::string& name) {
                    extension) != PlaylistLibrary::mediaExtensions.end();
 }
 
-// The directories being scanned, from the media folder down. A directory already among them is
-// not entered again: a symbolic link back to an ancestor would otherwise recurse for ever.
-class ScanPath {
- public:
-  bool contains(const struct stat& info) const {
-    return std::any_of(path_.begin(), path_.end(), [&](const auto& entry) {
-      return entry.first == info.st_dev && entry.second == info.st_ino;
-    });
+// File systems that hold no one's videos but present themselves as endless trees (the kernel's
+// views of processes and devices); a link into one is not followed.
+bool isPseudoFileSystem(const std::string& path) {
+  struct statfs info {};
+  if (statfs(path.c_str(), &info) != 0) {
+    return false;
   }
-  void push(const struct stat& info) { path_.emplace_back(info.st_dev, info.st_ino); }
-  void pop() { path_.pop_back(); }
-  std::size_t depth() const { return path_.size(); }
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BINFMTFS_MAGIC:
+    case NSFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// One scan of a folder, breadth first: every directory at one depth is read before any below
+// it, so what a user keeps near the top is found even when a link leads deep into elsewhere. A
+// directory is entered once however many links lead to it (a real one before a link to it), and
+// the scan stops reading once it has read its share of entries, run out of time or been called
+// off; what it found by then is kept.
+class FolderScan {
+ public:
+  explicit FolderScan(const PlaylistLibrary::ScanLimits& limits)
+      : limits_(limits),
+        deadline_(std::chrono::steady_clock::now() +
+                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                      std::chrono::duration<double>(limits.maxSeconds))) {}
+
+  // The node of a file or of a directory and what it holds; none for what holds no video.
+  std::optional<PlaylistNode> node(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+      // A broken link cannot be read and is taken as a file.
+      return itemNode(path);
+    }
+    visited_.emplace(info.st_dev, info.st_ino);
+    directories_.push_back(Directory{path, 0, {}});
+    readAll();
+    return folderNode(0);
+  }
+
+  // The directory's videos and folders, without a node for the directory itself.
+  Nodes contents(const std::string& directory) {
+    struct stat info {};
+    if (stat(directory.c_str(), &info) == 0) {
+      visited_.emplace(info.st_dev, info.st_ino);
+    }
+    directories_.push_back(Directory{directory, 0, {}});
+    readAll();
+    return children(0);
+  }
 
  private:
-  std::vector<std::pair<dev_t, ino_t>> path_;
-};
+  struct Entry {
+    std::string path;
+    bool isDirectory = false;
+    // The directory it leads to, when it is one the scan entered.
+    std::optional<std::size_t> directory;
+  };
+  struct Directory {
+    std::string path;
+    std::size_t depth = 0;
+    std::vector<Entry> entries;
+  };
 
-std::optional<PlaylistNode> scanNode(const std::string& path, ScanPath& scanPath) {
-  struct stat info {};
-  // stat follows links, so a linked directory is scanned like a real one; a broken link cannot
-  // be read and is taken as a file.
-  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    if (scanPath.contains(info) || scanPath.depth() > PlaylistLibrary::maxScanDepth) {
+  bool stopped() const {
+    return entriesRead_ >= limits_.maxEntries ||
+           (limits_.cancelled && limits_.cancelled->load(std::memory_order_relaxed)) ||
+           std::chrono::steady_clock::now() >= deadline_;
+  }
+
+  void readAll() {
+    for (std::size_t next = 0; next < directories_.size() && !stopped(); ++next) {
+      read(next);
+    }
+  }
+
+  void read(std::size_t index) {
+    const std::string path = directories_[index].path;
+    const std::size_t depth = directories_[index].depth;
+    std::vector<Entry> entries;
+    std::vector<std::pair<std::size_t, struct stat>> linkedDirectories;
+    for (const std::string& name : sortedEntries(path, limits_.maxEntries - entriesRead_)) {
+      ++entriesRead_;
+      Entry entry{joined(path, name), false, std::nullopt};
+      struct stat info {};
+      if (stat(entry.path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        entry.isDirectory = true;
+        struct stat own {};
+        const bool linked = lstat(entry.path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+        if (linked) {
+          linkedDirectories.emplace_back(entries.size(), info);
+        } else {
+          entry.directory = enter(entry.path, depth + 1, info);
+        }
+      } else if (!isMediaFile(name)) {
+        continue;
+      }
+      entries.push_back(std::move(entry));
+    }
+    // Real directories claim themselves first; a link to one of them is then passed over.
+    for (const auto& [position, info] : linkedDirectories) {
+      entries[position].directory = enter(entries[position].path, depth + 1, info);
+    }
+    directories_[index].entries = std::move(entries);
+  }
+
+  std::optional<std::size_t> enter(const std::string& path, std::size_t depth,
+                                   const struct stat& info) {
+    if (depth > PlaylistLibrary::maxScanDepth ||
+        !visited_.emplace(info.st_dev, info.st_ino).second || isPseudoFileSystem(path)) {
       return std::nullopt;
     }
-    Nodes children;
-    scanPath.push(info);
-    for (const std::string& name : sortedEntries(path)) {
-      if (auto child = scanNode(joined(path, name), scanPath)) {
-        children.push_back(std::move(*child));
+    directories_.push_back(Directory{path, depth, {}});
+    return directories_.size() - 1;
+  }
+
+  Nodes children(std::size_t index) {
+    Nodes nodes;
+    for (const Entry& entry : directories_[index].entries) {
+      std::optional<PlaylistNode> child = entry.directory     ? folderNode(*entry.directory)
+                                          : entry.isDirectory ? std::nullopt
+                                                              : itemNode(entry.path);
+      if (child) {
+        nodes.push_back(std::move(*child));
       }
     }
-    scanPath.pop();
-    if (children.empty()) {
+    return nodes;
+  }
+
+  std::optional<PlaylistNode> folderNode(std::size_t index) {
+    Nodes nodes = children(index);
+    if (nodes.empty()) {
       return std::nullopt;
     }
-    PlaylistNode folder = PlaylistNode::folder(PlaylistLibrary::displayName(lastComponent(path)),
-                                               std::move(children));
+    const std::string& path = directories_[index].path;
+    PlaylistNode folder =
+        PlaylistNode::folder(PlaylistLibrary::displayName(lastComponent(path)), std::move(nodes));
     folder.id = PlaylistLibrary::stableID(path);
     return folder;
   }
-  if (!isMediaFile(lastComponent(path))) {
-    return std::nullopt;
+
+  static std::optional<PlaylistNode> itemNode(const std::string& path) {
+    if (!isMediaFile(lastComponent(path))) {
+      return std::nullopt;
+    }
+    auto url = Url::fileURL(path);
+    if (!url) {
+      return std::nullopt;
+    }
+    PlaylistNode item = PlaylistNode::item(url->absoluteString());
+    item.id = PlaylistLibrary::stableID(path);
+    return item;
   }
-  auto url = Url::fileURL(path);
-  if (!url) {
-    return std::nullopt;
-  }
-  PlaylistNode item = PlaylistNode::item(url->absoluteString());
-  item.id = PlaylistLibrary::stableID(path);
-  return item;
-}
+
+  const PlaylistLibrary::ScanLimits& limits_;
+  const std::chrono::steady_clock::time_point deadline_;
+  std::vector<Directory> directories_;
+  std::set<std::pair<dev_t, ino_t>> visited_;
+  std::size_t entriesRead_ = 0;
+};
 
 // A file URL reduced to what names the file: the decoded path without dot segments, repeated
 // slashes or a trailing slash, so that two spellings of one file compare equal.
@@ -257,27 +386,17 @@ std::string PlaylistLibrary::mediaFolder() {
   return joined(videos, std::string(kMediaFolderName));
 }
 
-Nodes PlaylistLibrary::loadFromMediaFolder() {
-  return loadFromMediaFolder(mediaFolder());
+Nodes PlaylistLibrary::loadFromMediaFolder(const ScanLimits& limits) {
+  return loadFromMediaFolder(mediaFolder(), limits);
 }
 
-Nodes PlaylistLibrary::loadFromMediaFolder(const std::string& folder) {
+Nodes PlaylistLibrary::loadFromMediaFolder(const std::string& folder, const ScanLimits& limits) {
   g_mkdir_with_parents(folder.c_str(), 0755);
-  Nodes nodes;
-  ScanPath scanPath;
-  struct stat info {};
-  if (stat(folder.c_str(), &info) == 0) {
-    scanPath.push(info);
-  }
-  for (const std::string& name : sortedEntries(folder)) {
-    if (auto node = scanNode(joined(folder, name), scanPath)) {
-      nodes.push_back(std::move(*node));
-    }
-  }
-  return nodes;
+  return FolderScan(limits).contents(folder);
 }
 
-std::optional<PlaylistNode> PlaylistLibrary::nodeForFile(const Url& fileURL) {
+std::optional<PlaylistNode> PlaylistLibrary::nodeForFile(const Url& fileURL,
+                                                         const ScanLimits& limits) {
   if (!fileURL.isFileURL()) {
     return std::nullopt;
   }
@@ -285,8 +404,7 @@ std::optional<PlaylistNode> PlaylistLibrary::nodeForFile(const Url& fileURL) {
   while (path.size() > 1 && path.ends_with('/')) {
     path.pop_back();
   }
-  ScanPath scanPath;
-  return scanNode(path, scanPath);
+  return FolderScan(limits).node(path);
 }
 
 Nodes PlaylistLibrary::mergingMediaFolder(const Nodes& scanned, Nodes library) {

@@ -21,6 +21,10 @@ PlaylistLinkResolver::PlaylistLinkResolver(const StreamingProviderRegistry& regi
 
 std::shared_ptr<const PlaylistLinkResolver::Media> PlaylistLinkResolver::resolve(
     const std::string& link) const {
+  // No link is this long; answered before the memory's lookup hashes all of it.
+  if (link.size() > StreamingProviderRegistry::kLongestLinkText) {
+    return nullptr;
+  }
   {
     std::lock_guard lock(mutex_);
     if (auto found = answers_.find(link); found != answers_.end()) {

@@ -130,7 +130,8 @@ void PlaylistView::beginRename(const Uuid& id) {
 
 void PlaylistView::commitRename() {
   const auto id = std::exchange(renamingID_, std::nullopt);
-  const std::string name = std::string(trimmedWhitespace(renameText_));
+  const std::string name =
+      std::string(prefixOfCharacters(trimmedWhitespace(renameText_), kLongestTitle));
   if (id && node(*id)) {
     mutate([&](Nodes& edited) {
       PlaylistTree::update(edited, *id, [&name](PlaylistNode& found) {

@@ -403,7 +403,7 @@ void AppSettings::setWatchHistoryNote(const std::string& videoID, const std::str
     auto found = std::find_if(videos.begin(), videos.end(),
                               [&](const RecentVideoItem& item) { return item.videoID == videoID; });
     if (found != videos.end()) {
-      found->watchNote = note;
+      found->watchNote = std::string(prefixOfCharacters(note, kLongestNote));
       publish(*list, std::move(videos));
     }
   }
@@ -479,7 +479,7 @@ std::optional<std::string> AppSettings::cleanedVideoTitle(std::optional<std::str
   if (trimmed.ends_with(kSuffix)) {
     trimmed = trimmedWhitespace(trimmed.substr(0, trimmed.size() - kSuffix.size()));
   }
-  return std::string(trimmed);
+  return std::string(prefixOfCharacters(trimmed, kLongestTitle));
 }
 
 std::string AppSettings::formatPlaybackTime(double seconds) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <tuple>
 
+#include "core/Text.h"
+
 namespace orvel {
 namespace {
 
@@ -54,6 +56,7 @@ std::optional<std::string> decodeOptionalFields(const Json& object, std::size_t 
       return fieldProblem(object, index, "watchNote", "string");
     }
     item.watchNote = note->get<std::string>();
+    cutToCharacters(item.watchNote, kLongestNote);
   }
   if (const Json* sourceURL = optional("sourceURL")) {
     if (!sourceURL->is_string()) {
@@ -95,6 +98,7 @@ Result<RecentVideoItem> decodeItem(const Json& object, std::size_t index) {
   RecentVideoItem item;
   item.videoID = videoID->get<std::string>();
   item.title = title->get<std::string>();
+  cutToCharacters(item.title, kLongestTitle);
   item.lastPosition = lastPosition->get<double>();
   item.lastPlayedAt = Date{lastPlayedAt->get<double>()};
   if (auto failure = decodeOptionalFields(object, index, item)) {

@@ -220,11 +220,19 @@ TEST(AeroSpaceWorkspaceFollower, StopEndsEverythingAndWithoutAWindowNothingRuns)
   rig.follower.reconcileNow();
   rig.queue.advance(1);
   EXPECT_TRUE(rig.client.commands.empty());
-  // Endless output without a newline is dropped, not kept.
-  rig.follower.consume(std::string(Follower::kMaxLineBytes + 1, 'x'));
+  // Endless output without a newline is neither kept nor read on: the client that sends it is
+  // dropped, and the one started after the usual wait is heard.
+  const std::size_t subscriptions = rig.client.subscriptions.size();
+  EXPECT_FALSE(rig.follower.consume(std::string(Follower::kMaxLineBytes + 1, 'x')));
+  EXPECT_FALSE(rig.follower.consume("{\"_event\":\"focused-workspace-changed\"}\n"));
+  rig.queue.advance(0.1);
+  EXPECT_EQ(rig.client.unsubscribed, 2);
+  rig.queue.advance(Follower::kInitialRestartDelay);
+  EXPECT_EQ(rig.client.subscriptions.size(), subscriptions + 1);
   rig.follower.consume("{\"_event\":\"focused-workspace-changed\"}\n");
   rig.registry.registerWindow(456);
   rig.queue.advance(0.2);
+  ASSERT_FALSE(rig.client.commandNames().empty());
   EXPECT_EQ(rig.client.commandNames().front(), "list-windows");
 }
 

@@ -48,6 +48,12 @@ TEST(UpdateCheck, BadFeedsSayWhyAndNeverPassForAnAnswer) {
     EXPECT_EQ(outcome.title, "Could not check for updates");
     EXPECT_FALSE(outcome.message.empty());
   }
+  // An empty feed and one whose version is no version say which they are.
+  EXPECT_EQ(UpdateCheck::parseAppcast(appcast("")).error(), "The update feed lists no release.");
+  EXPECT_EQ(
+      UpdateCheck::parseAppcast(appcast("<item><sparkle:version>latest</sparkle:version></item>"))
+          .error(),
+      "The update feed's version could not be read.");
   // A notes link that is not a web page is not offered.
   auto feed = UpdateCheck::parseAppcast(
       appcast("<item><sparkle:version>2</sparkle:version><link>file:///etc/passwd</link></item>"));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -171,6 +172,30 @@ TEST(PlayerEndToEndPlaylist, AFifoNamedLikeAVideoBlocksNeitherThePanelNorQuittin
   EXPECT_TRUE(home.control("Clip", 30, panel)) << home.controlNames();
   pressKeys({"ctrl+q"});
   EXPECT_EQ(player.wait(30), 0) << player.log();
+}
+
+// A link to the whole file system in the media folder: the video beside it still joins the
+// playlist, and Ctrl+Q ends the player at once, whatever the scan is reading.
+TEST(PlayerEndToEndPlaylist, ALinkToTheRootInTheMediaFolderHoldsNeitherTheLibraryNorQuitting) {
+  Home home;
+  const std::string media = home.folder().file("Videos/Wendle Media");
+  std::filesystem::create_directories(media);
+  std::filesystem::copy_file(makeClip(home, "clip.mp4", 2), media + "/Clip.mp4");
+  std::filesystem::create_directory_symlink("/", media + "/root");
+  Player player(home, {}, "player.log");
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  EXPECT_TRUE(waitUntil([&] { return home.libraryHolds(fileURL(media + "/Clip.mp4")); }, 90))
+      << player.log();
+  // Scanning again, as opening the playlist does, and quitting meanwhile.
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  ASSERT_TRUE(findPanel()) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  const auto asked = std::chrono::steady_clock::now();
+  pressKeys({"ctrl+q"});
+  EXPECT_EQ(player.wait(30), 0) << player.log();
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
 }
 
 // Imports the playlist file through the panel's menu and the file chooser, by keyboard.

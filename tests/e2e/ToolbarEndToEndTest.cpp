@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -98,6 +99,23 @@ TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitc
   EXPECT_NEAR(after, flat, 1.5);
   std::printf("levels: flat %.2f dBFS, with +12 dB on 1.5 kHz %.2f dBFS, switched off %.2f dBFS\n",
               flat, boosted, after);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+// Stop & Delete File from the playback options asks once, and one click on the answer acts: the
+// options close before the question comes, so they do not take its first click.
+TEST(PlayerEndToEndToolbar, StopAndDeleteFileAsksAndOneClickOnTheAnswerActs) {
+  Home home;
+  const std::string clip = makeClip(home, "doomed.webm", 30);
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Stop & Delete File")) << home.controlNames();
+  const auto confirmation = waitForWindow("Stop playback and delete this file?");
+  ASSERT_TRUE(confirmation) << player.log();
+  ASSERT_TRUE(clickControl(home, "Stop & Delete File", 1, 1, windowGeometry(*confirmation)))
+      << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return !std::filesystem::exists(clip); }, 30)) << player.log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

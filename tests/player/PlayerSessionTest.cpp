@@ -212,6 +212,26 @@ TEST_F(SessionFixture, NativeSnapshotsOfAnOldSessionAreDropped) {
   EXPECT_EQ(dialogs.alerts[0].message, std::string("film.mkv\n\n") + PlayerSession::kNativeFailure);
 }
 
+// A header that claims ten years: the length is taken as unknown, neither shown nor stored, and a
+// position out there is not believed; a real one still is.
+TEST_F(SessionFixture, ALengthOfYearsIsTakenAsUnknownAndAPositionOutThereIsNotKept) {
+  std::string path = makeFile("liar.mkv");
+  start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);
+  queue.runUntilIdle();
+  const std::string id = native.plays.at(0).mediaID;
+  const double tenYears = 10 * 365.25 * 24 * 3600;
+  native.publish(3, tenYears, 1);
+  EXPECT_EQ(session->playerDuration(), 0);
+  EXPECT_EQ(session->playerCurrentTime(), 3);
+  EXPECT_FALSE(PlaylistMetadata::recordedDuration(defaults, id));
+  native.publish(tenYears, tenYears, 1);
+  EXPECT_EQ(session->playerCurrentTime(), 3);
+  EXPECT_LT(storedPosition(id).value_or(0), 4);
+  native.publish(4, 30, 1);
+  EXPECT_EQ(session->playerDuration(), 30);
+  EXPECT_EQ(PlaylistMetadata::recordedDuration(defaults, id), 30);
+}
+
 TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {
   std::string path = makeFile("film.mkv");
   start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "PlaylistTestSupport.h"
+#include "core/Text.h"
 #include "support/TemporaryFolder.h"
 
 namespace orvel {
@@ -117,16 +118,19 @@ TEST(PlaylistM3U, ImportMakesOneFolderNamedAfterTheFileOrSaysWhyNot) {
   EXPECT_TRUE(parse(garbage).empty());
 }
 
-TEST(PlaylistM3U, AFiftyMegabyteLineIsDroppedWithItsTitle) {
+TEST(PlaylistM3U, AFiftyMegabyteLineIsDroppedWithItsTitleAndAFiftyMegabyteTitleIsCut) {
   TemporaryFolder folder;
   std::string text = "#EXTINF:-1,Too long\nhttps://youtu.be/aaaaaaaaaaa?pad=";
   text.append(50 * 1024 * 1024, 'x');
-  text += "\n#EXTINF:-1,Fine\nhttps://youtu.be/bbbbbbbbbbb\n";
+  text += "\n#EXTINF:-1,Fine\nhttps://youtu.be/bbbbbbbbbbb\n#EXTINF:-1,";
+  text.append(50 * 1024 * 1024, 'T');
+  text += "\nhttps://youtu.be/ccccccccccc\n";
   write(folder.file("long.m3u"), text);
   const auto imported = PlaylistLibrary::importM3U(folder.file("long.m3u"));
   ASSERT_TRUE(imported);
   EXPECT_EQ(namesAndLinks(*imported->children),
-            (Entries{{"Fine", "https://youtu.be/bbbbbbbbbbb"}}));
+            (Entries{{"Fine", "https://youtu.be/bbbbbbbbbbb"},
+                     {std::string(kLongestTitle, 'T'), "https://youtu.be/ccccccccccc"}}));
 }
 
 // As many entries as the playlist holds arrive; one more and the file is refused whole, without

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -59,15 +60,44 @@ TEST_F(MediaFolder, SubfoldersBecomeFoldersWithStableIdsAcrossRescans) {
   EXPECT_EQ(PlaylistLibrary::nodeForFile(*Url::fileURL(path("none.txt"))), std::nullopt);
 }
 
-TEST_F(MediaFolder, NeverEntersADirectoryAlreadyOnTheCurrentPath) {
+TEST_F(MediaFolder, EntersEachDirectoryOnceTheRealOneBeforeALinkToIt) {
   touch("Show/a.mp4");
   fs::create_directory_symlink("..", path("Show/back to top"));
   fs::create_directory_symlink(media, path("Show/media again"));
   fs::create_directory_symlink(path("Show"), path("Linked Show"));
   const Nodes nodes = scan();
-  // A link to a directory that is not an ancestor is followed like a real one.
-  EXPECT_EQ(titles(nodes), (Strings{"Linked Show", "Show"}));
-  EXPECT_EQ(titles(PlaylistTree::items(nodes)), (Strings{"a", "a"}));
+  EXPECT_EQ(titles(nodes), (Strings{"Show"}));
+  EXPECT_EQ(titles(PlaylistTree::items(nodes)), (Strings{"a"}));
+  // A link to a directory found nowhere else is followed like a real one.
+  fs::create_directories(temporary.file("Elsewhere"));
+  std::ofstream(temporary.file("Elsewhere/b.mkv")) << "x";
+  fs::create_directory_symlink(temporary.file("Elsewhere"), path("Linked"));
+  EXPECT_EQ(titles(scan()), (Strings{"Linked", "Show"}));
+}
+
+// A link into the whole file system (or into a tree of millions of files) is read only as far as
+// the scan's share of entries goes, breadth first, so the videos beside the link are still found;
+// the kernel's own trees are never entered; a scan called off stops.
+TEST_F(MediaFolder, ALinkIntoAHugeTreeOrTheKernelsTreesLeavesTheVideosBesideItFound) {
+  touch("Trip/b.mkv");
+  touch("z.mp4");
+  fs::create_directories(temporary.file("Huge/Deeper"));
+  for (int index = 0; index < 300; ++index) {
+    std::ofstream(temporary.file("Huge/Deeper/" + std::to_string(index) + ".mp4")) << "x";
+  }
+  fs::create_directory_symlink(temporary.file("Huge"), path("a huge tree"));
+  fs::create_directory_symlink("/proc", path("kernel"));
+  const PlaylistLibrary::ScanLimits limits{.maxEntries = 100};
+  const Nodes nodes = PlaylistLibrary::loadFromMediaFolder(media, limits);
+  ASSERT_EQ(titles(nodes), (Strings{"a huge tree", "Trip", "z"}));
+  EXPECT_EQ(titles(*nodes[1].children), (Strings{"b"}));
+  // Of the huge tree, what the share left room for.
+  EXPECT_LT(PlaylistTree::items(nodes).size(), 100u);
+  // Within the share, the tree is read; the kernel's still is not.
+  EXPECT_EQ(PlaylistTree::items(PlaylistLibrary::loadFromMediaFolder(media)).size(), 302u);
+
+  const std::atomic<bool> cancelled = true;
+  EXPECT_TRUE(PlaylistLibrary::loadFromMediaFolder(media, {.cancelled = &cancelled}).empty());
 }
 
 TEST_F(MediaFolder, SurvivesBrokenLinksUnreadableFoldersDeepTreesAndNamesThatAreNotUTF8) {

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "PlaylistTestSupport.h"
+#include "core/Text.h"
 #include "playlist/PlaylistRepeat.h"
 #include "support/MemoryDefaults.h"
 
@@ -59,6 +60,10 @@ TEST(PlaylistLibrary, NeitherBadTextNorATooDeepTreeCanSpoilTheStoredLibrary) {
   MemoryDefaults defaults;
   PlaylistLibrary::save({PlaylistNode::folder("bad \xFF name\x01")}, defaults);
   EXPECT_EQ(PlaylistLibrary::load(defaults).at(0).name, "bad \xEF\xBF\xBD name\x01");
+  // A name of megabytes (a store edited by hand) loads cut, never inside a character.
+  PlaylistLibrary::save({PlaylistNode::folder("\xC3\xA9" + std::string(5 << 20, 'n'))}, defaults);
+  EXPECT_EQ(PlaylistLibrary::load(defaults).at(0).name,
+            "\xC3\xA9" + std::string(kLongestTitle - 1, 'n'));
 
   PlaylistNode deepest = PlaylistNode::folder("deepest");
   for (std::size_t level = 0; level < PlaylistLibrary::maxDepth + 1; ++level) {
@@ -67,6 +72,58 @@ TEST(PlaylistLibrary, NeitherBadTextNorATooDeepTreeCanSpoilTheStoredLibrary) {
   const std::string before = storedText(defaults);
   PlaylistLibrary::save({deepest}, defaults);
   EXPECT_EQ(storedText(defaults), before);
+}
+
+// A stored library of more videos than the player holds loads its first ones in tree order; the
+// whole stored value is kept beside it, a later one beside that, and the library is stored cut.
+TEST(PlaylistLibrary, AStoredLibraryPastTheCapLoadsItsFirstVideosAndKeepsTheWholeAside) {
+  MemoryDefaults defaults;
+  Nodes items;
+  for (int number = 0; number < 5; ++number) {
+    items.push_back(
+        PlaylistNode::item("https://youtu.be/" + std::string(10, 'a') + std::to_string(number)));
+  }
+  const Nodes library{PlaylistNode::folder("A", {items[0], items[1]}), items[2],
+                      PlaylistNode::folder("B", {items[3], items[4]})};
+  PlaylistLibrary::save(library, defaults);
+  const PropertyList whole = *defaults.object(PlaylistLibrary::kLibraryKey);
+  PlaylistLibrary::SetAside setAside;
+  const Nodes loaded = PlaylistLibrary::loadKeepingUnreadable(defaults, &setAside, 3);
+  EXPECT_EQ(PlaylistTree::items(loaded), Nodes(items.begin(), items.begin() + 3));
+  // The folders stay, emptied where their videos were past the cap.
+  ASSERT_EQ(loaded.size(), 3u);
+  EXPECT_TRUE(loaded[2].children->empty());
+  EXPECT_EQ(setAside.videos, 2u);
+  EXPECT_EQ(setAside.key, "playlistLibrary.overflow");
+  EXPECT_EQ(defaults.object("playlistLibrary.overflow"), whole);
+  EXPECT_EQ(PlaylistLibrary::load(defaults), loaded);
+
+  PlaylistLibrary::SetAside again;
+  PlaylistLibrary::loadKeepingUnreadable(defaults, &again, 3);
+  EXPECT_EQ(again.videos, 0u);
+  PlaylistLibrary::save(library, defaults);
+  PlaylistLibrary::loadKeepingUnreadable(defaults, &again, 3);
+  EXPECT_EQ(again.key, "playlistLibrary.overflow-2");
+  EXPECT_EQ(defaults.object("playlistLibrary.overflow"), whole);
+}
+
+TEST(PlaylistLibrary, AStoredTableOfMediaIDsIsCutToItsFirstKeysWithTheWholeKeptAside) {
+  MemoryDefaults defaults;
+  PropertyList::Dictionary table;
+  for (const char* id : {"a", "b", "c", "d"}) {
+    table.emplace(id, PropertyList(1.0));
+  }
+  defaults.set(PlaylistLibrary::kMediaDurationsKey, PropertyList(table));
+  EXPECT_EQ(PlaylistLibrary::boundStoredTable(defaults, PlaylistLibrary::kMediaDurationsKey, 4),
+            0u);
+  EXPECT_EQ(PlaylistLibrary::boundStoredTable(defaults, PlaylistLibrary::kMediaDurationsKey, 3),
+            1u);
+  const auto stored = defaults.object(PlaylistLibrary::kMediaDurationsKey);
+  const auto* kept = stored ? stored->get<PropertyList::Dictionary>() : nullptr;
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->size(), 3u);
+  EXPECT_FALSE(kept->contains("d"));
+  EXPECT_EQ(defaults.object("mediaDurations.overflow"), PropertyList(table));
 }
 
 TEST(PlaylistLibrary, FallsBackToTheLegacyLinksWhenTheLibraryIsAbsentOrMalformed) {

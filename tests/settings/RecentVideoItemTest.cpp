@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "core/Text.h"
 #include "settings/RecentVideoItem.h"
 
 namespace orvel {
@@ -52,6 +53,17 @@ TEST(RecentVideoItem, FillsMissingOptionalFieldsAndClampsStars) {
   EXPECT_EQ(items[1].watchLaterStars, 5);
   EXPECT_EQ(items[1].sourceURL, std::nullopt);
   EXPECT_EQ(items[2].watchLaterStars, 0);
+}
+
+TEST(RecentVideoItem, ATitleOrANoteOfMegabytesLoadsCut) {
+  const std::string title(5 << 20, 't');
+  const std::string note(5 << 20, 'n');
+  auto decoded = RecentVideoItem::decodeList(
+      R"([{"videoID":"a","title":")" + title +
+      R"(","lastPosition":1,"lastPlayedAt":2,"watchNote":")" + note + R"("}])");
+  ASSERT_TRUE(decoded) << decoded.error();
+  EXPECT_EQ(decoded->items.at(0).title, std::string(kLongestTitle, 't'));
+  EXPECT_EQ(decoded->items.at(0).watchNote, std::string(kLongestNote, 'n'));
 }
 
 TEST(RecentVideoItem, RefusesOnlyWhatIsNotAJsonArray) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Text.h"
 #include "core/Url.h"
 #include "platform/gtk/ImageDecoding.h"
 
@@ -58,9 +59,11 @@ void SoupYouTubeMetadata::load(const std::string& link, const std::string& media
       if (json.is_object()) {
         if (auto title = json.find("title"); title != json.end() && title->is_string()) {
           request->info.title = title->get<std::string>();
+          cutToCharacters(*request->info.title, kLongestTitle);
         }
         if (auto author = json.find("author_name"); author != json.end() && author->is_string()) {
           request->info.author = author->get<std::string>();
+          cutToCharacters(*request->info.author, kLongestTitle);
         }
       }
     }

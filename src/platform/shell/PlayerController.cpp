@@ -4,7 +4,8 @@
 
 #include <unistd.h>
 
-#include <thread>
+#include <atomic>
+#include <memory>
 
 #include "Version.h"
 #include "app/AeroSpaceWorkspaceFollower.h"
@@ -98,8 +99,11 @@ struct PlayerController::Parts {
   std::unique_ptr<WatchHistoryWindow> history;
   std::unique_ptr<Gtk::ShortcutsWindow> shortcuts;
   sigc::connection monitorsChanged;
-  // The media folder is read off the main loop; what it finds joins the library there.
-  std::thread mediaFolderScan;
+  // The media folder is read on a worker of its own, which quitting neither waits for nor lets
+  // go on reading; what it finds joins the library on the main loop.
+  WorkerPool mediaFolderScanner;
+  std::shared_ptr<std::atomic<bool>> mediaFolderScanCancelled =
+      std::make_shared<std::atomic<bool>>(false);
   bool scanningMediaFolder = false;
   // Titles, artwork and file facts of the playlist's links, for as long as the program runs.
   WorkerPool metadataWorkers;
@@ -177,16 +181,14 @@ void PlayerController::Parts::scanMediaFolder() {
   if (scanningMediaFolder) {
     return;
   }
-  if (mediaFolderScan.joinable()) {
-    mediaFolderScan.join();
-  }
   scanningMediaFolder = true;
-  mediaFolderScan = std::thread([this] {
-    auto scanned = PlaylistLibrary::loadFromMediaFolder();
-    queue.post(lifetime.guard([this, scanned = std::move(scanned)] {
+  mediaFolderScanner.run([this, cancelled = mediaFolderScanCancelled]() -> WorkerPool::MainTurn {
+    auto scanned =
+        PlaylistLibrary::loadFromMediaFolder(PlaylistLibrary::ScanLimits{.cancelled = &*cancelled});
+    return [this, scanned = std::move(scanned)] {
       scanningMediaFolder = false;
       session->mergeMediaFolder(scanned);
-    }));
+    };
   });
 }
 
@@ -528,9 +530,7 @@ PlayerController::~PlayerController() {
     parts_->follower->stop();
     parts_->follower.reset();
   });
-  if (parts_->mediaFolderScan.joinable()) {
-    parts_->mediaFolderScan.join();
-  }
+  parts_->mediaFolderScanCancelled->store(true);
   parts_->monitorsChanged.disconnect();
   parts_->sessionChanges.cancel();
   parts_->panel.reset();
@@ -548,6 +548,7 @@ void PlayerController::start(const std::optional<std::string>& openText) {
   } else {
     p.session->configurePlayback();
   }
+  p.session->tellOfSetAsideLibrary();
   p.scanMediaFolder();
   PlayerWindowRegistry::shared().registerWindow(p.playerWindow->windowNumber());
   p.following->update();

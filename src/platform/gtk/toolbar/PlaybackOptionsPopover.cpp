@@ -118,7 +118,12 @@ void PlaybackOptionsPopover::buildDelete() {
   auto* deleteFile = Gtk::make_managed<Gtk::Button>(_("Stop & Delete File"));
   deleteFile->add_css_class("destructive-action");
   deleteFile->set_halign(Gtk::Align::START);
-  deleteFile->signal_clicked().connect([this] { call(actions_.onDeleteFile); });
+  // The popover goes first: a dialog shown while it still holds the pointer would lose its first
+  // click to closing the popover.
+  deleteFile->signal_clicked().connect([this] {
+    popdown();
+    Glib::signal_idle().connect_once([this] { call(actions_.onDeleteFile); });
+  });
   deleteSection_.append(*deleteFile);
 }
 
