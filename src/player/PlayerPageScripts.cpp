@@ -155,6 +155,41 @@ const std::string& styleScript() {
   return source;
 }
 
+const std::string& keySystemScript() {
+  // A page may try several key systems in turn; only when none was granted a moment after a
+  // refusal is the refusal told, once per page. An engine built without protected playback at
+  // all answers every request with the same refusal.
+  static const std::string source = R"JS((function () {
+  var handlers = window.webkit && window.webkit.messageHandlers;
+  if (!handlers || !handlers.playerBridge || !window.navigator) { return; }
+  var granted = false;
+  var told = false;
+  function refused(keySystem) {
+    window.setTimeout(function () {
+      if (granted || told) { return; }
+      told = true;
+      try {
+        handlers.playerBridge.postMessage({event: 'keySystemUnavailable',
+                                           keySystem: String(keySystem).slice(0, 100)});
+      } catch (e) {}
+    }, 2000);
+  }
+  var original = navigator.requestMediaKeySystemAccess;
+  navigator.requestMediaKeySystemAccess = function (keySystem) {
+    if (typeof original !== 'function') {
+      refused(keySystem);
+      return Promise.reject(new DOMException('Unsupported keySystem or supportedConfigurations.',
+                                             'NotSupportedError'));
+    }
+    var asked = original.apply(navigator, arguments);
+    asked.then(function () { granted = true; }, function () { refused(keySystem); });
+    return asked;
+  };
+})();
+)JS";
+  return source;
+}
+
 const std::string& progressScript() {
   static const std::string source =
       "(function () {\n  var youTubeHosts = " + youTubeHostArray() +

@@ -21,6 +21,11 @@ const std::string& styleScript();
 // into the main frame of every page.
 const std::string& progressScript();
 
+// Tells the native side when a page asks for a key system of protected playback (DRM) and the web
+// engine refuses it, unless the page finds another that the engine grants; injected at document
+// start into the main frame of every page, before the page's own scripts.
+const std::string& keySystemScript();
+
 // Hands a start position and the source URL to the progress script of the next page.
 std::string resumeScript(double startTime, std::string_view sourceURL);
 

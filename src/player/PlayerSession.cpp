@@ -192,6 +192,7 @@ PlayerSession::~PlayerSession() {
     bridge.onNavigationError = nullptr;
     bridge.onMediaEnded = nullptr;
     bridge.onPlaylistPosition = nullptr;
+    bridge.onProtectedPlaybackUnavailable = nullptr;
     bridge.isPlayerShellActive = [] { return false; };
     bridge.onMainFrameNavigationStarted = nullptr;
     bridge.onWebContentProcessTerminated = nullptr;
@@ -230,6 +231,20 @@ void PlayerSession::connect(YouTubeScriptMessageHandler& bridge) {
     runOnMain([this, message] {
       logLine("Player", "YouTube player error: " + message);
       setStatusMessage(message, 6.0);
+    });
+  };
+  // Said, not recorded: the link is not at fault, the system's web engine is.
+  bridge.onProtectedPlaybackUnavailable = [this](std::optional<std::string> keySystem) {
+    runOnMain([this, keySystem] {
+      logLine("Player", "The page asked for protected playback the web engine does not offer: " +
+                            keySystem.value_or("another key system"));
+      setStatusMessage(
+          keySystem ? formatted(_("This page needs protected playback (%s), which this system's "
+                                  "web engine does not offer."),
+                                {*keySystem})
+                    : std::string(_("This page needs protected playback, which this system's web "
+                                    "engine does not offer.")),
+          8.0);
     });
   };
   bridge.onSourceError = [this](const std::string& source, const std::string& message) {
@@ -479,7 +494,13 @@ void PlayerSession::setLibrary(PlaylistTree::Nodes library) {
 }
 
 void PlayerSession::mergeMediaFolder(const PlaylistTree::Nodes& scanned) {
-  setLibrary(PlaylistLibrary::mergingMediaFolder(scanned, library_));
+  // A scan that finds nothing new (as most do) changes nothing: a large library is neither
+  // stored again nor listed again for it.
+  auto merged = PlaylistLibrary::mergedWithMediaFolder(scanned, library_);
+  if (!merged) {
+    return;
+  }
+  setLibrary(std::move(*merged));
   if (currentVideoID_) {
     syncPlaylistPosition(*currentVideoID_);
     changed();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "core/Text.h"
 #include "core/Translation.h"
@@ -188,7 +189,29 @@ void YouTubeScriptMessageHandler::handleBridge(std::string_view body) {
     if (onPlayerError) {
       onPlayerError(playerErrorMessage(integerField(message, "code").value_or(-1)));
     }
+  } else if (*event == "keySystemUnavailable") {
+    if (onProtectedPlaybackUnavailable) {
+      const auto keySystem = stringField(message, "keySystem");
+      onProtectedPlaybackUnavailable(keySystem ? keySystemName(*keySystem) : std::nullopt);
+    }
   }
+}
+
+std::optional<std::string> YouTubeScriptMessageHandler::keySystemName(std::string_view keySystem) {
+  static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+      {"com.widevine.alpha", "Widevine"},
+      {"com.microsoft.playready", "PlayReady"},
+      {"com.apple.fps", "FairPlay"},
+      {"org.w3.clearkey", "ClearKey"},
+  };
+  for (const auto& [prefix, name] : kNames) {
+    // A family's names go on after a dot ("com.microsoft.playready.recommendation").
+    if (keySystem == prefix ||
+        (keySystem.starts_with(prefix) && keySystem.substr(prefix.size()).starts_with('.'))) {
+      return std::string(name);
+    }
+  }
+  return std::nullopt;
 }
 
 void YouTubeScriptMessageHandler::didStartProvisionalNavigation(NavigationID navigation) {

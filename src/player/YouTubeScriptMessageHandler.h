@@ -60,6 +60,9 @@ class YouTubeScriptMessageHandler {
   std::optional<NavigationID> activeNavigation;
   std::function<void(std::optional<std::string> sourceURL)> onMediaEnded;
   std::function<void(const std::string& listID, std::int64_t index)> onPlaylistPosition;
+  // A page asked for protected playback the web engine does not offer: the key system's common
+  // name ("Widevine"), or none for one the player does not know by name.
+  std::function<void(std::optional<std::string> keySystemName)> onProtectedPlaybackUnavailable;
   std::function<bool()> isPlayerShellActive = [] { return false; };
   std::function<void()> onMainFrameNavigationStarted;
   std::function<void()> onWebContentProcessTerminated;
@@ -77,6 +80,9 @@ class YouTubeScriptMessageHandler {
   NavigationDecision createWebView(const std::optional<std::string>& url) const;
 
   static std::string playerErrorMessage(std::int64_t code);
+  // "Widevine", "PlayReady", "FairPlay" or "ClearKey" for a key system of theirs; none otherwise,
+  // so that no text a page chose is ever shown.
+  static std::optional<std::string> keySystemName(std::string_view keySystem);
   // None for an aborted load, which is the user's doing and not worth a message.
   static std::optional<std::string> mediaErrorMessage(std::optional<std::int64_t> code);
   static bool isReported(const NavigationError& error);

@@ -119,6 +119,9 @@ class PlaylistLibrary {
   // reordered or renamed, and files already in the library (wherever the user moved them) are
   // not added again.
   static Nodes mergingMediaFolder(const Nodes& scanned, Nodes library);
+  // The same, or none when the scan adds nothing (as most rescans): a large library is then not
+  // copied.
+  static std::optional<Nodes> mergedWithMediaFolder(const Nodes& scanned, const Nodes& library);
 
   // The export text of the items that have a link.
   static std::string m3u(const Nodes& nodes,

@@ -300,11 +300,31 @@ std::optional<std::string> standardizedFileURL(const std::string& link) {
   return key.empty() ? "/" : key;
 }
 
+// The last segment of a link, decoded: a key that two spellings of one file share, found without
+// parsing the link.
+std::string lastSegment(std::string_view link) {
+  link = link.substr(0, link.find_first_of("?#"));
+  while (link.size() > 1 && link.ends_with('/')) {
+    link.remove_suffix(1);
+  }
+  const std::size_t slash = link.rfind('/');
+  return lenientPercentDecoded(slash == std::string_view::npos ? link : link.substr(slash + 1));
+}
+
 class MediaFolderMerge {
  public:
-  explicit MediaFolderMerge(Nodes library) : result_(std::move(library)) {
-    PlaylistTree::forEachItem(result_, [this](const PlaylistNode& item) {
+  // Only the library's links that end in the name of a scanned file can be that file: the others
+  // (most of a large library) are not parsed. The library is copied only once something is added.
+  MediaFolderMerge(const Nodes& scanned, const Nodes& library) : library_(library) {
+    std::unordered_set<std::string> names;
+    PlaylistTree::forEachItem(scanned, [&names](const PlaylistNode& item) {
       if (item.url) {
+        names.insert(lastSegment(*item.url));
+      }
+      return true;
+    });
+    PlaylistTree::forEachItem(library, [this, &names](const PlaylistNode& item) {
+      if (item.url && names.contains(lastSegment(*item.url))) {
         if (auto key = standardizedFileURL(*item.url)) {
           known_.insert(std::move(*key));
         }
@@ -323,13 +343,16 @@ class MediaFolderMerge {
     }
   }
 
-  Nodes take() { return std::move(result_); }
+  // The library with what was added, or none when nothing was.
+  std::optional<Nodes> take() { return std::move(result_); }
 
  private:
+  const Nodes& current() const { return result_ ? *result_ : library_; }
+
   void mergeFolder(const PlaylistNode& folder, const std::optional<Uuid>& parent) {
     // A folder the library has (wherever the user moved or however they renamed it) keeps its
     // place; only what is new inside it is added.
-    if (PlaylistTree::find(result_, folder.id)) {
+    if (PlaylistTree::find(current(), folder.id)) {
       merge(*folder.children, folder.id);
       return;
     }
@@ -356,14 +379,18 @@ class MediaFolderMerge {
   }
 
   void add(PlaylistNode node, const std::optional<Uuid>& parent) {
+    if (!result_) {
+      result_ = library_;
+    }
     if (parent) {
-      PlaylistTree::insert(result_, {std::move(node)}, *parent);
+      PlaylistTree::insert(*result_, {std::move(node)}, *parent);
     } else {
-      result_.push_back(std::move(node));
+      result_->push_back(std::move(node));
     }
   }
 
-  Nodes result_;
+  const Nodes& library_;
+  std::optional<Nodes> result_;
   std::unordered_set<std::string> known_;
 };
 
@@ -407,10 +434,16 @@ std::optional<PlaylistNode> PlaylistLibrary::nodeForFile(const Url& fileURL,
   return FolderScan(limits).node(path);
 }
 
-Nodes PlaylistLibrary::mergingMediaFolder(const Nodes& scanned, Nodes library) {
-  MediaFolderMerge merge(std::move(library));
+std::optional<Nodes> PlaylistLibrary::mergedWithMediaFolder(const Nodes& scanned,
+                                                            const Nodes& library) {
+  MediaFolderMerge merge(scanned, library);
   merge.merge(scanned, std::nullopt);
   return merge.take();
+}
+
+Nodes PlaylistLibrary::mergingMediaFolder(const Nodes& scanned, Nodes library) {
+  auto merged = mergedWithMediaFolder(scanned, library);
+  return merged ? std::move(*merged) : library;
 }
 
 }  // namespace orvel

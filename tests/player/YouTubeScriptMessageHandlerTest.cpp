@@ -45,6 +45,9 @@ struct Recorder {
     handler.onPlaylistPosition = [this](const std::string& list, std::int64_t index) {
       calls.push_back("position " + list + " " + std::to_string(index));
     };
+    handler.onProtectedPlaybackUnavailable = [this](std::optional<std::string> keySystem) {
+      calls.push_back("protected " + keySystem.value_or("<unnamed>"));
+    };
   }
 
   std::vector<std::string> bridge(const std::string& body) {
@@ -113,6 +116,30 @@ TEST(YouTubeScriptMessageHandler, EndsComeFromPlaylistsAndMediaElements) {
   EXPECT_EQ(r.bridge(R"({"event":"mediaEnded","sourceURL":"file:///a.mp4"})"),
             Calls{"ended file:///a.mp4"});
   EXPECT_TRUE(r.bridge(R"({"event":"mediaEnded"})").empty());
+}
+
+// A refused key system is named only by the names the player knows; whatever else a page sends
+// (another key system, a script, megabytes, no text at all) is said without its words.
+TEST(YouTubeScriptMessageHandler, ARefusedKeySystemIsNamedOnlyWhenThePlayerKnowsIt) {
+  Recorder r;
+  auto refused = [&r](const std::string& keySystem) {
+    return r.bridge(R"({"event":"keySystemUnavailable","keySystem":)" + keySystem + "}");
+  };
+  EXPECT_EQ(refused(R"("com.widevine.alpha")"), Calls{"protected Widevine"});
+  EXPECT_EQ(refused(R"("com.microsoft.playready.recommendation")"), Calls{"protected PlayReady"});
+  EXPECT_EQ(refused(R"("com.apple.fps.1_0")"), Calls{"protected FairPlay"});
+  EXPECT_EQ(refused(R"("org.w3.clearkey")"), Calls{"protected ClearKey"});
+  const std::vector<std::string> hostile = {R"("com.widevine.alphabet")",
+                                            R"("<img src=x onerror=alert(1)>")",
+                                            "\"" + std::string(1 << 20, 'w') + "\"",
+                                            "42",
+                                            "null",
+                                            R"(["com.widevine.alpha"])",
+                                            R"("com.widevine.alpha\u0000x")"};
+  for (const std::string& keySystem : hostile) {
+    EXPECT_EQ(refused(keySystem), Calls{"protected <unnamed>"}) << keySystem.substr(0, 60);
+  }
+  EXPECT_EQ(r.bridge(R"({"event":"keySystemUnavailable"})"), Calls{"protected <unnamed>"});
 }
 
 TEST(YouTubeScriptMessageHandler, MalformedMessagesAreIgnored) {

@@ -144,6 +144,8 @@ class MediaFolderMerge : public MediaFolder {
 TEST_F(MediaFolderMerge, KnownFilesMovedIntoUserFoldersAreNotAddedAgain) {
   const Nodes first = PlaylistLibrary::mergingMediaFolder(scan(), {});
   EXPECT_EQ(first, scan());
+  // A rescan that finds nothing new says so, and the library stays as it is.
+  EXPECT_EQ(PlaylistLibrary::mergedWithMediaFolder(scan(), first), std::nullopt);
   PlaylistNode mine = PlaylistNode::folder("Mine", PlaylistTree::items(first));
   // Another spelling of the same file is recognised too.
   mine.children->at(0).url = fileURL(path("Show/./x/../a.mp4"));

@@ -71,6 +71,22 @@ std::vector<UserScript> extraPageScripts() {
   return scripts;
 }
 
+// In test builds only, $ORVEL_TEST_HTTP_PROXY (an http:// address) answers every web request, so
+// that the end-to-end tests can serve a page under a site's own name with no network. A player
+// that users run never takes a proxy from its environment.
+void useTestProxy() {
+#ifdef ORVEL_TEST_HOOKS
+  const char* proxy = g_getenv("ORVEL_TEST_HTTP_PROXY");
+  if (!proxy || !*proxy) {
+    return;
+  }
+  WebKitNetworkProxySettings* settings = webkit_network_proxy_settings_new(proxy, nullptr);
+  webkit_network_session_set_proxy_settings(webkit_network_session_get_default(),
+                                            WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+  webkit_network_proxy_settings_free(settings);
+#endif
+}
+
 // A video player has no reason to save what a page hands it, and a download would write into,
 // or over, the user's files without asking.
 void logRefusedDownload(const char* uri) {
@@ -94,6 +110,8 @@ struct Evaluation {
 
 WebKitWebEngine::WebKitWebEngine(YouTubeScriptMessageHandler& bridge) : bridge_(bridge) {
   scripts_ = extraPageScripts();
+  scripts_.push_back({PlayerPageScripts::keySystemScript(), UserScript::Time::documentStart,
+                      UserScript::Frames::mainFrame});
   scripts_.push_back({PlayerPageScripts::styleScript(), UserScript::Time::documentEnd,
                       UserScript::Frames::allFrames});
   scripts_.push_back({PlayerPageScripts::progressScript(), UserScript::Time::documentEnd,
@@ -151,6 +169,7 @@ void WebKitWebEngine::prepareWebKit() {
   // Every view, whatever its web context, shares this one network session.
   g_signal_connect(webkit_network_session_get_default(), "download-started",
                    G_CALLBACK(onDownloadStarted), this);
+  useTestProxy();
 }
 
 GObjectPtr<WebKitWebView> WebKitWebEngine::makeView(WebKitWebContext* context) {
