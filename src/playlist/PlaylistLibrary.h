@@ -143,21 +143,22 @@ class PlaylistLibrary {
   static constexpr std::string_view kImportCancelled = N_("The import was cancelled.");
 
   // The supported entries of an M3U text as new items; relative locations are taken from base.
-  // Reading stops once more than kLargestLibrary entries are found, and when told to.
-  static Nodes parseM3U(
-      std::string_view text, const Url& base,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
-      ImportProgress* progress = nullptr);
+  // Reading stops once more than kLargestLibrary entries are found, and when told to. Each entry
+  // is resolved through the resolver, which remembers it: an import read off the main loop leaves
+  // the playlist's first drawing of its items nothing to resolve.
+  static Nodes parseM3U(std::string_view text, const Url& base,
+                        const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared(),
+                        ImportProgress* progress = nullptr);
 
   // The import step: the file at path as one folder named after it, or the text to show.
   static Result<PlaylistNode> importM3U(
       const std::string& path,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
+      const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared(),
       ImportProgress* progress = nullptr);
   // The same for text already read from path.
   static Result<PlaylistNode> importM3U(
       std::string_view text, const std::string& path,
-      const StreamingProviderRegistry& registry = StreamingProviderRegistry::shared(),
+      const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared(),
       ImportProgress* progress = nullptr);
 
   static constexpr std::string_view kImportMenuTitle = N_("Import M3U Playlist…");

@@ -141,8 +141,7 @@ std::string PlaylistLibrary::m3u(const Nodes& nodes, const PlaylistLinkResolver&
 }
 
 Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
-                                const StreamingProviderRegistry& registry,
-                                ImportProgress* progress) {
+                                const PlaylistLinkResolver& resolver, ImportProgress* progress) {
   if (text.starts_with("\xEF\xBB\xBF")) {
     text.remove_prefix(3);
   }
@@ -180,7 +179,7 @@ Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
     if (line.size() <= StreamingProviderRegistry::kLongestLinkText) {
       location = locationURL(line, base);
     }
-    if (!location || !registry.resolve(*location)) {
+    if (!location || !resolver.resolve(*location)) {
       pendingTitle.clear();
       continue;
     }
@@ -191,7 +190,7 @@ Nodes PlaylistLibrary::parseM3U(std::string_view text, const Url& base,
 }
 
 Result<PlaylistNode> PlaylistLibrary::importM3U(const std::string& path,
-                                                const StreamingProviderRegistry& registry,
+                                                const PlaylistLinkResolver& resolver,
                                                 ImportProgress* progress) {
   const std::string cannotRead = formatted(_("Could not read %s."), {displayBaseName(path)});
   struct stat info {};
@@ -209,17 +208,17 @@ Result<PlaylistNode> PlaylistLibrary::importM3U(const std::string& path,
   if (!isValidUTF8(text)) {
     return Result<PlaylistNode>::failure(cannotRead);
   }
-  return importM3U(text, path, registry, progress);
+  return importM3U(text, path, resolver, progress);
 }
 
 Result<PlaylistNode> PlaylistLibrary::importM3U(std::string_view text, const std::string& path,
-                                                const StreamingProviderRegistry& registry,
+                                                const PlaylistLinkResolver& resolver,
                                                 ImportProgress* progress) {
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
   const auto base = Url::fileURL(absolute.parent_path().string());
   const std::string fileName = displayBaseName(path);
-  Nodes items = base ? parseM3U(text, *base, registry, progress) : Nodes();
+  Nodes items = base ? parseM3U(text, *base, resolver, progress) : Nodes();
   if (progress && progress->cancelled) {
     return Result<PlaylistNode>::failure(translated(kImportCancelled));
   }

@@ -142,7 +142,19 @@ std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<U
   const std::optional<Uuid> resume = resumeID(library, scopeID);
   std::vector<Row> rows;
   auto add = [&](const PlaylistNode& node) {
-    rows.push_back(Row{node, static_cast<int>(rows.size()) + 1, node.id == resume});
+    if (!node.isFolder()) {
+      rows.push_back(Row{node, static_cast<int>(rows.size()) + 1, node.id == resume, 0});
+      return;
+    }
+    PlaylistNode shallow;
+    shallow.id = node.id;
+    shallow.name = node.name;
+    shallow.url = node.url;
+    shallow.children.emplace();
+    shallow.isExpanded = node.isExpanded;
+    shallow.lastPlayedID = node.lastPlayedID;
+    rows.push_back(Row{std::move(shallow), static_cast<int>(rows.size()) + 1, node.id == resume,
+                       PlaylistTree::itemCount(*node.children)});
   };
   if (query.empty()) {
     rows.reserve(scope.size());
@@ -238,6 +250,10 @@ std::optional<Uuid> PlaylistRows::findResumeID(const Nodes& scope,
   if (lastPlayed && !PlaylistTree::forEachItem(
                         scope, [&](const PlaylistNode& item) { return item.id != *lastPlayed; })) {
     return lastPlayed;
+  }
+  // With no saved position at all, no item of a large folder need be resolved to learn so.
+  if (table(positions_, PlaylistLibrary::kPlaybackPositionsKey).empty()) {
+    return std::nullopt;
   }
   std::optional<Uuid> resume;
   PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {

@@ -30,11 +30,14 @@ class PlaylistRows {
 
   // A row of the open folder's list.
   struct Row {
-    // A copy of the node shown; the row's identity is its id.
+    // A copy of the node shown; the row's identity is its id. A folder's copy holds none of its
+    // children (one may hold 100,000 items): `itemCount` says how many items it has.
     PlaylistNode node;
     // 1-based, counting the rows as shown.
     int number = 0;
     bool isResume = false;
+    // For a folder, its items at every depth.
+    std::size_t itemCount = 0;
   };
 
   // Where a folder sits in the sidebar's tree.

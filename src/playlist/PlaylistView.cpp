@@ -146,7 +146,7 @@ std::string PlaylistView::subtitle(const Row& row) const {
   const PlaylistRows& derived = rows();
   const PlaylistNode& shown = row.node;
   if (shown.isFolder()) {
-    std::string text = videoCount(PlaylistTree::itemCount(*shown.children));
+    std::string text = videoCount(row.itemCount);
     if (auto resume = derived.resumeID(library(), shown.id)) {
       if (const PlaylistNode* item = node(*resume)) {
         text += " · " + formatted(_("Stopped at %s"), {derived.displayTitle(*item)});
@@ -178,10 +178,13 @@ std::string PlaylistView::subtitle(const Row& row) const {
 }
 
 std::optional<double> PlaylistView::progress(const PlaylistNode& shown) const {
+  if (shown.isFolder()) {
+    return std::nullopt;
+  }
   const PlaylistRows& derived = rows();
   const auto position = derived.savedPosition(shown);
   const auto duration = derived.duration(shown);
-  if (shown.isFolder() || !position || !duration || !(*duration > 0)) {
+  if (!position || !duration || !(*duration > 0)) {
     return std::nullopt;
   }
   return std::clamp(*position / *duration, 0.0, 1.0);

@@ -262,6 +262,14 @@ TEST(PlayerEndToEndPlaylist, ALargePlaylistFileIsImportedWhileThePanelAnswers) {
       << player.log();
   EXPECT_TRUE(home.control("Add Files", 30, panel)) << home.controlNames();
   screenshot("playlist-imported.png");
+  // Closed and opened again over the imported folder.
+  ASSERT_TRUE(clickControl(home, "Done", 1, 1, panel)) << home.controlNames();
+  ASSERT_TRUE(waitUntil([] { return !windowShown("Playlist"); }, 30)) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+shift+p"});
+  const auto again = findPanel();
+  ASSERT_TRUE(again) << player.log();
+  EXPECT_TRUE(home.control("Big", 60, again)) << home.controlNames();
   pressKeys({"ctrl+q"});
   EXPECT_EQ(player.wait(60), 0) << player.log();
 }

@@ -146,8 +146,8 @@ TEST(PlaylistM3U, ImportsUpToTheLargestLibraryAndStopsWhenToldTo) {
   };
   const std::string most = entries(PlaylistLibrary::kLargestLibrary);
   PlaylistLibrary::ImportProgress progress;
-  const auto imported = PlaylistLibrary::importM3U(most, "/m/most.m3u",
-                                                   StreamingProviderRegistry::shared(), &progress);
+  const auto imported =
+      PlaylistLibrary::importM3U(most, "/m/most.m3u", PlaylistLinkResolver::shared(), &progress);
   ASSERT_TRUE(imported) << imported.error();
   ASSERT_EQ(imported->children->size(), PlaylistLibrary::kLargestLibrary);
   EXPECT_EQ(namesAndLinks({imported->children->back()}),
@@ -161,10 +161,10 @@ TEST(PlaylistM3U, ImportsUpToTheLargestLibraryAndStopsWhenToldTo) {
 
   PlaylistLibrary::ImportProgress cancelled;
   cancelled.cancelled = true;
-  EXPECT_EQ(PlaylistLibrary::importM3U(most, "/m/most.m3u", StreamingProviderRegistry::shared(),
-                                       &cancelled)
-                .error(),
-            PlaylistLibrary::kImportCancelled);
+  EXPECT_EQ(
+      PlaylistLibrary::importM3U(most, "/m/most.m3u", PlaylistLinkResolver::shared(), &cancelled)
+          .error(),
+      PlaylistLibrary::kImportCancelled);
 }
 
 TEST(PlaylistM3U, ExportWritesTheOpenFolderOrTheWholeLibraryAndReportsFailure) {

@@ -502,6 +502,10 @@ TEST_F(PlaylistViewText, DurationsSummaryAndSubtitles) {
 
   const auto rows = panel().visibleRows();
   ASSERT_EQ(rows.size(), 2u);
+  // A folder's row is no copy of what it holds (one may hold 100,000 items), only its count.
+  EXPECT_TRUE(rows[0].node.isFolder());
+  EXPECT_TRUE(rows[0].node.children->empty());
+  EXPECT_EQ(rows[0].itemCount, 2u);
   EXPECT_EQ(panel().subtitle(rows[0]), "2 videos · Stopped at Intro");
   EXPECT_EQ(panel().subtitle(rows[1]), "www.youtube.com");
   panel().openFolder(trips.id);

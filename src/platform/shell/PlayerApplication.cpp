@@ -21,6 +21,7 @@
 #include "platform/shell/PlayerController.h"
 #include "platform/shell/Resources.h"
 #include "platform/system/DesktopLaunch.h"
+#include "platform/system/StallTrace.h"
 #include "platform/webkit/WebEngineWarmup.h"
 
 namespace orvel {
@@ -131,6 +132,7 @@ class Launches {
       startupMark("player built");
       controller_->start(text);
       startupMark("player started");
+      startStallTrace();
     } else if (text) {
       controller_->open(*text);
     }

@@ -158,7 +158,7 @@ void PlaylistFiles::startImport(const std::string& path) {
   runOffMainLoop([alive, files, progress, path] {
     return std::function<void()>(
         [alive, files, progress,
-         imported = PlaylistLibrary::importM3U(path, StreamingProviderRegistry::shared(),
+         imported = PlaylistLibrary::importM3U(path, PlaylistLinkResolver::shared(),
                                                progress.get())]() mutable {
           if (alive.lock() && files->importing_ == progress) {
             files->stopImport();
