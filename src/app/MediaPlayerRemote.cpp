@@ -59,6 +59,7 @@ MediaPlayerRemote::Properties MediaPlayerRemote::properties() const {
   result.canGoNext = session_.hasNext();
   result.canGoPrevious = session_.hasPrevious();
   result.loop = session_.repeatMode();
+  result.rate = session_.playbackRate();
   const std::optional<std::string>& mediaID = session_.currentVideoID();
   if (!mediaID) {
     return result;
@@ -184,6 +185,9 @@ void MediaPlayerRemote::setVolume(double volume) {
 void MediaPlayerRemote::setRate(double rate) {
   if (rate == 0) {
     pause();
+  } else if (std::isfinite(rate) && rate > 0) {
+    session_.setPlaybackRate(std::clamp(rate, kSlowestRate, kFastestRate));
+    scheduleUpdate();
   }
 }
 
@@ -235,6 +239,7 @@ MediaPlayerRemote::Reading MediaPlayerRemote::read() const {
   reading.position = session_.playerCurrentTime();
   reading.started = session_.playerState() == kPlaying || session_.playerState() == kPaused;
   reading.advancing = session_.playerState() == kPlaying;
+  reading.rate = session_.playbackRate();
   reading.at = queue_.now();
   return reading;
 }
@@ -262,7 +267,8 @@ void MediaPlayerRemote::update() {
   reading_ = read();
   if (previous.started && reading_.mediaID == previous.mediaID) {
     const double expected =
-        previous.position + (previous.advancing ? reading_.at - previous.at : 0.0);
+        previous.position +
+        (previous.advancing ? (reading_.at - previous.at) * previous.rate : 0.0);
     if (std::abs(reading_.position - expected) > kJumpTolerance) {
       seeks_.notify(positionMicroseconds());
     }
@@ -284,6 +290,7 @@ void MediaPlayerRemote::update() {
   compare(Property::canPause, announced_.canPause, current.canPause);
   compare(Property::canSeek, announced_.canSeek, current.canSeek);
   compare(Property::loop, announced_.loop, current.loop);
+  compare(Property::rate, announced_.rate, current.rate);
   announced_ = current;
   if (!changed.empty()) {
     changes_.notify(changed);

@@ -13,6 +13,7 @@
 #include "core/ObserverList.h"
 #include "media/StreamingProviderRegistry.h"
 #include "player/PlaybackControls.h"
+#include "player/PlaybackSpeed.h"
 
 namespace orvel {
 
@@ -29,6 +30,8 @@ class MediaPlayerRemote {
   static constexpr double kJumpTolerance = 2.0;
 
   enum class Status { playing, paused, stopped };
+  static constexpr double kSlowestRate = PlaybackSpeed::kSlowest;
+  static constexpr double kFastestRate = PlaybackSpeed::kFastest;
 
   struct Track {
     // An object path of its own for every media ID.
@@ -53,6 +56,7 @@ class MediaPlayerRemote {
     bool canSeek = false;
     // The playlist's repeat mode: MPRIS's loop status None, Track and Playlist.
     PlaylistRepeat loop = PlaylistRepeat::off;
+    double rate = 1;
     bool operator==(const Properties&) const = default;
   };
 
@@ -65,7 +69,8 @@ class MediaPlayerRemote {
     canPlay,
     canPause,
     canSeek,
-    loop
+    loop,
+    rate
   };
 
   MediaPlayerRemote(MainQueue& queue, PlaybackControls& session,
@@ -91,7 +96,7 @@ class MediaPlayerRemote {
   void setPosition(const std::string& trackID, std::int64_t positionMicroseconds);
   // 0 to 1; beyond that clamped.
   void setVolume(double volume);
-  // A rate of 0 pauses; the player plays at its one rate, so any other is ignored.
+  // A rate of 0 pauses; any other is the playback speed, within kSlowestRate and kFastestRate.
   void setRate(double rate);
   void setLoop(PlaylistRepeat loop);
   // The playlist keeps no shuffled order: asked to shuffle, it shuffles what is left of the
@@ -120,6 +125,8 @@ class MediaPlayerRemote {
     // Playing or paused: a position the engine has reported, not the start it was asked for.
     bool started = false;
     bool advancing = false;
+    // Seconds of media per second of the clock while advancing.
+    double rate = 1;
     double at = 0;
   };
 

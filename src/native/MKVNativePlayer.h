@@ -23,6 +23,7 @@ class MKVNativePlayer final : public NativePlayer {
   void seek(double seconds) override { playback_.seek(seconds); }
   void setVolume(double volume) override { playback_.setVolume(volume); }
   void setZoom(double zoom) override;
+  void setSpeed(double rate) override { playback_.setSpeed(rate); }
 
   [[nodiscard]] ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) override {

@@ -64,6 +64,9 @@ void MKVPlayback::play(const StreamingMedia& media, double startTime, double vol
 
   applyEqualizer();
   setVolume(volume);
+  if (speed_ != 1.0) {
+    player_->setRate(speed_);
+  }
   player_->play();
   scheduleTick();
 }
@@ -104,6 +107,16 @@ void MKVPlayback::seek(double seconds) {
   }
   const double milliseconds = std::clamp(seconds * 1000.0, 0.0, kMaxSeekMilliseconds);
   player_->setTime(static_cast<std::int64_t>(milliseconds));
+}
+
+void MKVPlayback::setSpeed(double rate) {
+  if (!std::isfinite(rate) || rate <= 0) {
+    return;
+  }
+  speed_ = rate;
+  if (player_) {
+    player_->setRate(rate);
+  }
 }
 
 void MKVPlayback::setVolume(double volume) {

@@ -49,6 +49,8 @@ class MKVPlayback {
   void togglePlayPause();
   void seek(double seconds);
   void setVolume(double volume);
+  // Kept for every later player too: a new video plays at the same speed.
+  void setSpeed(double rate);
   // Pushes `equalizerEnabled` and `equalizerGains` to the engine player.
   void applyEqualizer();
 
@@ -93,6 +95,7 @@ class MKVPlayback {
   std::optional<std::string> mediaID_;
   std::optional<double> pendingStart_;
   bool finished_ = false;
+  double speed_ = 1.0;
   bool equalizerEnabled_ = false;
   std::vector<double> equalizerGains_ = std::vector<double>(7, 0.0);
   // Timers and engine callbacks hold this weakly, so work queued for a playback that is gone

@@ -46,6 +46,9 @@ class MediaEnginePlayer {
   virtual std::optional<int> volume() const = 0;
   virtual void setVolume(int volume) = 0;
 
+  // Playback speed, 1 the media's own; the pitch is kept.
+  virtual void setRate(double rate) = 0;
+
   // Gains in dB, one per band of the engine's band set in its order; none removes the
   // equalizer.
   virtual void setEqualizer(std::optional<std::vector<double>> amplifications) = 0;

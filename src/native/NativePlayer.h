@@ -35,6 +35,8 @@ class NativePlayer {
   virtual void seek(double seconds) = 0;
   virtual void setVolume(double volume) = 0;
   virtual void setZoom(double zoom) = 0;
+  // Playback speed for what plays now and what plays next; the pitch is kept.
+  virtual void setSpeed(double rate) = 0;
 
   [[nodiscard]] virtual ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) = 0;

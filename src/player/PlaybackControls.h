@@ -31,6 +31,9 @@ class PlaybackControls {
   virtual void togglePlayPause() = 0;
   // Pauses whatever plays, also while it is still opening or buffering.
   virtual void pause() = 0;
+  // How fast playback runs, 1 the media's own speed.
+  virtual double playbackRate() const = 0;
+  virtual void setPlaybackRate(double rate) = 0;
   virtual void seek(double seconds) = 0;
   virtual void setVolume(double volume) = 0;
   virtual void next() = 0;

@@ -11,8 +11,16 @@ PlaybackKeys::Verdict PlaybackKeys::classify(const KeyPress& press) {
       press.hasModifiers) {
     return Verdict::passThrough;
   }
-  if (*press.keyCode != kSpace && *press.keyCode != kLeftArrow && *press.keyCode != kRightArrow) {
-    return Verdict::passThrough;
+  switch (*press.keyCode) {
+    case kSpace:
+    case kLeftArrow:
+    case kRightArrow:
+    case kBracketLeft:
+    case kBracketRight:
+    case kBackspace:
+      break;
+    default:
+      return Verdict::passThrough;
   }
   if (*press.keyCode == kSpace && press.isAutoRepeat) {
     return Verdict::swallow;

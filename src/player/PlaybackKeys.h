@@ -17,6 +17,10 @@ namespace PlaybackKeys {
 inline constexpr std::uint16_t kSpace = 49;
 inline constexpr std::uint16_t kLeftArrow = 123;
 inline constexpr std::uint16_t kRightArrow = 124;
+// Slower, faster and back to 1×, as mpv has them.
+inline constexpr std::uint16_t kBracketLeft = 33;
+inline constexpr std::uint16_t kBracketRight = 30;
+inline constexpr std::uint16_t kBackspace = 51;
 
 // What the window knows about one key press.
 struct KeyPress {
@@ -53,8 +57,8 @@ class RepeatTracker {
   std::optional<unsigned> held_;
 };
 
-// Space, Left and Right belong to playback only when nothing else in the window wants them; a
-// held Space toggles once.
+// Space, Left, Right and the speed keys belong to playback only when nothing else in the window
+// wants them; a held Space toggles once.
 Verdict classify(const KeyPress& press);
 
 }  // namespace PlaybackKeys

@@ -109,6 +109,11 @@ constexpr std::string_view kProgressScriptBody = R"JS(
       }
     }
     window.setNativeVideoZoom(window.nativeVideoZoom);
+    var rate = Number(window.nativePlaybackRate);
+    if (rate > 0 && isFinite(rate) && video.playbackRate !== rate) {
+      video.preservesPitch = true;
+      video.playbackRate = rate;
+    }
     var id = mediaID();
     if (!id) { return; }
     var heading = document.querySelector('ytd-watch-metadata h1 yt-formatted-string');

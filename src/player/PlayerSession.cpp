@@ -12,6 +12,7 @@
 #include "core/Url.h"
 #include "media/MediaHosts.h"
 #include "media/ResumePoint.h"
+#include "player/PlaybackKeys.h"
 #include "player/PlayerPageScripts.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
@@ -580,7 +581,19 @@ void PlayerSession::setVideoZoom(double zoom) {
 }
 
 bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
-  return transport_.handlePlaybackKey(keyCode);
+  switch (keyCode) {
+    case PlaybackKeys::kBracketLeft:
+      speed_.slower();
+      return true;
+    case PlaybackKeys::kBracketRight:
+      speed_.faster();
+      return true;
+    case PlaybackKeys::kBackspace:
+      speed_.reset();
+      return true;
+    default:
+      return transport_.handlePlaybackKey(keyCode);
+  }
 }
 
 void PlayerSession::setScrubbing(bool scrubbing) {

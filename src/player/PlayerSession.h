@@ -26,6 +26,7 @@
 #include "player/CurrentFileDeletion.h"
 #include "player/PlayQueue.h"
 #include "player/PlaybackControls.h"
+#include "player/PlaybackSpeed.h"
 #include "player/PlayerDialogs.h"
 #include "player/PlayerPageLoader.h"
 #include "player/PlayerTransport.h"
@@ -174,6 +175,9 @@ class PlayerSession final : public PlaybackControls {
 
   void togglePlayPause() override;
   void pause() override { transport_.pause(); }
+  double playbackRate() const override { return speed_.rate(); }
+  void setPlaybackRate(double rate) override { speed_.setRate(rate); }
+  PlaybackSpeed& playbackSpeed() { return speed_; }
   PlaylistRepeat repeatMode() const override { return queue_.repeat(); }
   void setRepeatMode(PlaylistRepeat repeat) override { queue_.setRepeat(repeat); }
   void shuffleRemaining() override { queue_.shuffleRemaining(); }
@@ -376,6 +380,12 @@ class PlayerSession final : public PlaybackControls {
       .showZoom = [this](double zoom) { videoZoom_ = zoom; },
       .setRouteVolume = [this](double gain) { equalizer_->setVolume(gain); },
       .routeTakesVolume = [this] { return equalizerTakesVolume(); },
+      .changed = [this] { changed(); },
+  }};
+  PlaybackSpeed speed_{PlaybackSpeed::Host{
+      .apply = [this](double rate) { transport_.applySpeed(rate); },
+      .statusMessage = [this](const std::string& text,
+                              double clearAfter) { setStatusMessage(text, clearAfter); },
       .changed = [this] { changed(); },
   }};
   bool isTerminating_ = false;

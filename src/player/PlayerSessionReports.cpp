@@ -16,6 +16,8 @@
 namespace orvel {
 
 void PlayerSession::pageReady() {
+  // A new page (the player page, or a video's own) starts at 1×.
+  speed_.reapply();
   const bool fill = deps_.settings.fillPlayerWindowEnabled();
   deps_.web.evaluate(std::string("window.setNativeFillPlayerWindow && "
                                  "window.setNativeFillPlayerWindow(") +

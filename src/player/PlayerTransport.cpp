@@ -127,6 +127,25 @@ void PlayerTransport::setVideoZoom(double zoom) {
   host_.changed();
 }
 
+void PlayerTransport::applySpeed(double rate) {
+  const std::string number = PlayerPageScripts::jsNumber(rate);
+  // The native player keeps it for the MKV that plays next, whatever shows now.
+  host_.native.setSpeed(rate);
+  switch (host_.engine()) {
+    case Engine::native:
+      break;
+    case Engine::youTube:
+      host_.evaluatePlayer("window.ytSetRate && window.ytSetRate(" + number + ");");
+      break;
+    case Engine::pageVideo:
+      // The page's progress script applies it to its video, now and to one that comes later.
+      host_.evaluatePlayer("window.nativePlaybackRate = " + number +
+                           "; window.nativePostPlaybackProgress && "
+                           "window.nativePostPlaybackProgress();");
+      break;
+  }
+}
+
 bool PlayerTransport::handlePlaybackKey(std::uint16_t keyCode) {
   constexpr std::uint16_t kSpace = 49, kLeft = 123, kRight = 124;
   if (!host_.showsMedia()) {

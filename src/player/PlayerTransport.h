@@ -60,6 +60,9 @@ class PlayerTransport {
   // 0 to 100.
   void setVolume(double volume);
   void setVideoZoom(double zoom);
+  // Plays what shows at the rate, with the pitch kept: the native player, YouTube's player (at the
+  // rate it offers nearest) or the page's video.
+  void applySpeed(double rate);
   // Space, Left and Right; true when handled.
   bool handlePlaybackKey(std::uint16_t keyCode);
   // Until the player reports a time near the place last sought (or a moment has passed), its

@@ -335,6 +335,32 @@ TEST_F(RemoteFixture, TheLoopStatusIsThePlaylistsRepeatAndShuffleMixesWhatIsLeft
   EXPECT_EQ(order(), after);
 }
 
+// The rate is the playback speed: read, set within its range (0 still pauses) and announced; at
+// twice the speed, playback moving on two seconds a second is no seek.
+TEST_F(RemoteFixture, TheRateIsThePlaybackSpeedAndPlaybackAtItIsNoSeek) {
+  start();
+  playFilm(10);
+  remote->setRate(2);
+  queue.runUntilIdle();
+  EXPECT_EQ(remote->properties().rate, 2.0);
+  EXPECT_EQ(native.speed, 2.0);
+  ASSERT_FALSE(announcements.empty());
+  EXPECT_EQ(announcements.back(), std::vector<Property>{Property::rate});
+  remote->setRate(10);
+  EXPECT_EQ(session->playbackRate(), MediaPlayerRemote::kFastestRate);
+  remote->setRate(2);
+  queue.runUntilIdle();
+  seeks.clear();
+  for (int second = 1; second <= 5; ++second) {
+    queue.advance(1);
+    report(10 + 2 * second, 1);
+  }
+  EXPECT_TRUE(seeks.empty());
+  remote->setRate(0);
+  EXPECT_EQ(native.toggles, 1);
+  EXPECT_EQ(session->playbackRate(), 2.0);
+}
+
 TEST_F(RemoteFixture, AYouTubeVideoHasItsThumbnailAndIsDrivenThroughThePlayerPage) {
   start();
   session->loadStreamingURL("https://www.youtube.com/watch?v=dQw4w9WgXcQ", true);

@@ -463,6 +463,54 @@ TEST(PlayerEndToEndShell, MprisControlsPlayback) {
   EXPECT_GE(home.position("webm:" + fileURL(clip)).value_or(0), 1);
 }
 
+// The playback speed on either engine: set to 2× from the playback options, the position moves on
+// twice as fast as the clock; the desktop's media controls read and set it as their rate.
+class PlayerEndToEndSpeed : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndSpeed, TwiceTheSpeedFromTheOptionsAndBackFromTheMediaControls) {
+  Home home;
+  const std::string clip = makeClip(home, "clip." + GetParam(), 120);
+  Player player(home, {clip}, "player.log");
+  MediaControls controls(home);
+  ASSERT_TRUE(controls.find()) << player.log();
+  ASSERT_TRUE(waitUntil([&] { return controls.position() > 1; }, 60)) << player.log();
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  const auto slider = home.control("Playback speed");
+  ASSERT_TRUE(slider) << home.controlNames();
+  screenshot("options-speed-" + GetParam() + ".png");
+  // The slider's notches are the steps 0.25 to 4; the eighth of ten is 2×.
+  clickAt(slider->x + 8 + (slider->width - 16) * 7 / 9, slider->centreY());
+  EXPECT_TRUE(home.control("Speed 2×", 30)) << home.controlNames();
+  pressKeys({"Escape"});
+  EXPECT_EQ(controls.property("Rate"), "(<2.0>,)\n");
+  // The position against the clock, over a few seconds of playing.
+  auto rate = [&] {
+    const auto from = std::chrono::steady_clock::now();
+    const double start = controls.position();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+    return (controls.position() - start) / seconds;
+  };
+  const double fast = rate();
+  EXPECT_GT(fast, 1.6) << player.log();
+  EXPECT_LT(fast, 2.4) << player.log();
+
+  controls.call("org.freedesktop.DBus.Properties.Set",
+                "org.mpris.MediaPlayer2.Player Rate '<1.0>'");
+  EXPECT_TRUE(waitUntil([&] { return controls.property("Rate") == "(<1.0>,)\n"; }, 30));
+  EXPECT_EQ(controls.property("MaximumRate"), "(<4.0>,)\n");
+  const double normal = rate();
+  EXPECT_GT(normal, 0.7) << player.log();
+  EXPECT_LT(normal, 1.3) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndSpeed, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
+
 // A video watched to its end plays again: Play restarts it from the beginning, and opened again
 // it starts over instead of standing at its end; on either engine.
 class PlayerEndToEndFinished : public ::testing::TestWithParam<std::string> {};

@@ -380,6 +380,20 @@
 
   Player.prototype.getVolume = function () { return this._volume; };
 
+  // The rates YouTube offers most videos; each new entry starts at 1, as YouTube's do.
+  Player.prototype.getAvailablePlaybackRates = function () {
+    return [0.25, 0.5, 0.75, 1, 1.25, 1.5, 1.75, 2];
+  };
+  Player.prototype.getPlaybackRate = function () {
+    return this._video ? this._video.playbackRate : 1;
+  };
+  Player.prototype.setPlaybackRate = function (rate) {
+    var value = Number(rate);
+    if (this._video && this.getAvailablePlaybackRates().indexOf(value) >= 0) {
+      this._video.playbackRate = value;
+    }
+  };
+
   Player.prototype.mute = function () {
     this._muted = true;
     if (this._video) {

@@ -32,6 +32,7 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
     currentVolume = value;
     volumes.push_back(value);
   }
+  void setRate(double value) override { rates.push_back(value); }
   void setEqualizer(std::optional<std::vector<double>> value) override {
     equalizer = std::move(value);
     ++equalizerChanges;
@@ -64,6 +65,7 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
   int equalizerChanges = 0;
   std::vector<std::int64_t> seeks;
   std::vector<int> volumes;
+  std::vector<double> rates;
   int playCount = 0;
   int pauseCount = 0;
   int stopCount = 0;

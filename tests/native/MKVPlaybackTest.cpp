@@ -167,6 +167,18 @@ TEST_F(MKVPlaybackTest, AStartInTheLastTwoSecondsOfTheLengthTheEngineReadsStarts
   EXPECT_EQ(player().seeks, std::vector<std::int64_t>{30000});
 }
 
+TEST_F(MKVPlaybackTest, TheSpeedReachesThePlayerAndEveryLaterOne) {
+  playback_.play(mkv("/videos/a.mkv"), 0, 100);
+  EXPECT_TRUE(player().rates.empty()) << "a player starts at its own speed";
+  playback_.setSpeed(1.5);
+  EXPECT_EQ(player().rates, std::vector<double>{1.5});
+  playback_.play(mkv("/videos/b.mkv"), 0, 100);
+  EXPECT_EQ(player().rates, std::vector<double>{1.5});
+  playback_.setSpeed(std::numeric_limits<double>::quiet_NaN());
+  playback_.setSpeed(-1);
+  EXPECT_EQ(player().rates, std::vector<double>{1.5});
+}
+
 TEST_F(MKVPlaybackTest, NoStartPositionNegativeOrNotANumberNeverSeeks) {
   for (double start : {0.0, -3.0, kNaN, -kInfinity}) {
     playback_.play(mkv("/videos/a.mkv"), start, 100);

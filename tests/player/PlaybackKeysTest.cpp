@@ -21,6 +21,11 @@ TEST(PlaybackKeys, OnlyUnmodifiedPlaybackKeysInAnActiveWindowBelongToPlayback) {
   EXPECT_EQ(classify({.keyCode = kSpace, .modalShown = true}), Verdict::passThrough);
   EXPECT_EQ(classify({.keyCode = kRightArrow, .focusTakesKeys = true}), Verdict::passThrough);
   EXPECT_EQ(classify({.keyCode = std::nullopt}), Verdict::passThrough);
+  // The speed's keys: Backspace in a text field is the field's.
+  for (const auto key : {kBracketLeft, kBracketRight, kBackspace}) {
+    EXPECT_EQ(classify({.keyCode = key, .isAutoRepeat = true}), Verdict::handle);
+    EXPECT_EQ(classify({.keyCode = key, .focusTakesKeys = true}), Verdict::passThrough);
+  }
   EXPECT_EQ(classify({.keyCode = 36}), Verdict::passThrough);
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "native/FakeMediaEngine.h"
+#include "player/PlaybackKeys.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistRepeat.h"
@@ -230,6 +231,30 @@ TEST_F(SessionFixture, ALengthOfYearsIsTakenAsUnknownAndAPositionOutThereIsNotKe
   native.publish(4, 30, 1);
   EXPECT_EQ(session->playerDuration(), 30);
   EXPECT_EQ(PlaylistMetadata::recordedDuration(defaults, id), 30);
+}
+
+// The speed's keys act on whatever plays and stay for the next media: an MKV through the native
+// player, a page's video through its script, which a new page gets again.
+TEST_F(SessionFixture, TheSpeedKeysActOnWhatPlaysAndTheSpeedStaysForTheNextMedia) {
+  start().loadStreamingURL(fileLink("film.mkv"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(session->handlePlaybackKey(PlaybackKeys::kBracketRight));
+  EXPECT_EQ(native.speed, 1.25);
+  EXPECT_EQ(session->statusMessage(), "Speed 1.25×");
+  session->handlePlaybackKey(PlaybackKeys::kBracketRight);
+  session->handlePlaybackKey(PlaybackKeys::kBracketRight);
+  EXPECT_EQ(session->playbackRate(), 1.75);
+
+  session->loadStreamingURL(fileLink("clip.webm"), true);
+  queue.runUntilIdle();
+  web.scripts.clear();
+  bridge.didFinishNavigation();
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.nativePlaybackRate = 1.75;").size(), 1u);
+  session->handlePlaybackKey(PlaybackKeys::kBackspace);
+  queue.runUntilIdle();
+  EXPECT_EQ(web.scriptsStartingWith("window.nativePlaybackRate = 1.0;").size(), 1u);
+  EXPECT_EQ(native.speed, 1.0);
 }
 
 TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {

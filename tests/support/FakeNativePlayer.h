@@ -27,6 +27,7 @@ class FakeNativePlayer final : public NativePlayer {
   void seek(double seconds) override { seeks.push_back(seconds); }
   void setVolume(double volume) override { volumes.push_back(volume); }
   void setZoom(double value) override { zoom = value; }
+  void setSpeed(double value) override { speed = value; }
   ObserverToken observeUpdates(std::function<void(const PlaybackSnapshot&)> observer) override {
     return updates_.add(std::move(observer));
   }
@@ -54,6 +55,7 @@ class FakeNativePlayer final : public NativePlayer {
   std::vector<double> seeks;
   std::vector<double> volumes;
   double zoom = 1;
+  double speed = 1;
 
  private:
   int sessions_ = 0;

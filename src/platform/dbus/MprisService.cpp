@@ -169,14 +169,18 @@ constexpr PlayerProperty kAnnounced[] = {
      [](const auto& now) { return g_variant_new_boolean(now.canSeek); }},
     {Property::loop, "LoopStatus",
      [](const auto& now) { return g_variant_new_string(loopName(now.loop)); }},
+    {Property::rate, "Rate", [](const auto& now) { return g_variant_new_double(now.rate); }},
 };
 
 GVariant* playerProperty(const MediaPlayerRemote& remote, std::string_view name) {
   if (name == "Position") {
     return g_variant_new_int64(remote.positionMicroseconds());
   }
-  if (name == "Rate" || name == "MinimumRate" || name == "MaximumRate") {
-    return g_variant_new_double(1.0);
+  if (name == "MinimumRate") {
+    return g_variant_new_double(MediaPlayerRemote::kSlowestRate);
+  }
+  if (name == "MaximumRate") {
+    return g_variant_new_double(MediaPlayerRemote::kFastestRate);
   }
   if (name == "CanControl") {
     return g_variant_new_boolean(TRUE);
@@ -286,7 +290,7 @@ struct MprisService::Callbacks {
   static gboolean setProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                               const gchar* name, GVariant* value, GError** error, gpointer data) {
     auto& service = *static_cast<MprisService*>(data);
-    // Rate only ever is 1: 0 pauses, any other is ignored.
+    // A rate of 0 pauses, as the specification says; any other is the playback speed.
     if (g_strcmp0(name, "Volume") == 0) {
       service.remote_.setVolume(g_variant_get_double(value));
     } else if (g_strcmp0(name, "Rate") == 0) {

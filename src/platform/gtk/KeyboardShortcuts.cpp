@@ -2,6 +2,7 @@
 
 #include "platform/gtk/KeyboardShortcuts.h"
 
+#include <tuple>
 #include <vector>
 
 #include "app/PlayerCommands.h"
@@ -38,6 +39,9 @@ std::vector<Group> groups() {
        {{"space", _("Play or pause")},
         {"Left", _("Back 5 seconds")},
         {"Right", _("Forward 5 seconds")},
+        {"bracketleft", _("Slower")},
+        {"bracketright", _("Faster")},
+        {"BackSpace", _("Normal speed")},
         {"F6", _("Move between the picture and the toolbar")}}},
       {_("View"), commandKeys(Menu::view)},
       {_("Player"), commandKeys(Menu::player)},
@@ -85,6 +89,15 @@ std::string description() {
 Glib::RefPtr<Gio::Menu> commandsMenu() {
   using Menu = PlayerCommands::Command::Menu;
   auto menu = Gio::Menu::create();
+  auto playback = Gio::Menu::create();
+  for (const auto& [title, action, key] : {std::tuple{_("Slower"), kSlowerAction, "bracketleft"},
+                                           {_("Faster"), kFasterAction, "bracketright"},
+                                           {_("Normal speed"), kNormalSpeedAction, "BackSpace"}}) {
+    auto item = Gio::MenuItem::create(title, std::string("app.") + action);
+    item->set_attribute_value("accel", Glib::Variant<Glib::ustring>::create(key));
+    playback->append_item(item);
+  }
+  menu->append_section(_("Playback"), playback);
   for (const auto& [group, title] :
        {std::pair{Menu::view, _("View")}, {Menu::player, _("Player")}}) {
     auto section = Gio::Menu::create();

@@ -19,8 +19,13 @@ inline constexpr const char* kAction = "shortcuts";
 inline constexpr const char* kAccelerator = "<Control>question";
 inline constexpr const char* kTitle = N_("Keyboard Shortcuts");
 
-// The View and the Player commands, each with its key, then the keys window; the items act on
-// the application's actions of the same names.
+// The playback speed's commands; their keys ("[", "]", Backspace) are the player window's own.
+inline constexpr const char* kSlowerAction = "speed-slower";
+inline constexpr const char* kFasterAction = "speed-faster";
+inline constexpr const char* kNormalSpeedAction = "speed-normal";
+
+// The Playback, View and Player commands, each with its key, then the keys window; the items act
+// on the application's actions of the same names.
 Glib::RefPtr<Gio::Menu> commandsMenu();
 
 // The keys window, transient for the player window; closed, it hides.

@@ -26,6 +26,12 @@ std::optional<std::uint16_t> playbackKeyCode(guint keyval) {
       return PlaybackKeys::kLeftArrow;
     case GDK_KEY_Right:
       return PlaybackKeys::kRightArrow;
+    case GDK_KEY_bracketleft:
+      return PlaybackKeys::kBracketLeft;
+    case GDK_KEY_bracketright:
+      return PlaybackKeys::kBracketRight;
+    case GDK_KEY_BackSpace:
+      return PlaybackKeys::kBackspace;
     default:
       return std::nullopt;
   }
@@ -482,6 +488,7 @@ void PlayerView::updateToolbar() {
       .hasPrevious = session_.playQueue().hasPrevious(),
       .hasNext = session_.playQueue().hasNext(),
       .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
+      .speed = session_.playbackRate(),
   });
 }
 

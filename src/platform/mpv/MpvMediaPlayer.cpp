@@ -204,6 +204,9 @@ class MpvMediaPlayer::Core {
     mpv_set_property(handle_, "video-zoom", MPV_FORMAT_DOUBLE, &log2Scale);
   }
 
+  // libmpv keeps the pitch at any speed ("audio-pitch-correction", on by default).
+  void setRate(double rate) { mpv_set_property(handle_, "speed", MPV_FORMAT_DOUBLE, &rate); }
+
   // Rebuilding the chain makes libmpv reconfigure the audio output, so once a file plays a
   // gain change goes to the running filter instead ("af-command"). The `af` option keeps the
   // gains it was written with; should libmpv rebuild the filters from it, the live gains are
@@ -520,6 +523,12 @@ void MpvMediaPlayer::setVolume(int volume) {
   if (core_->handle()) {
     core_->assumeVolume(volume);
     core_->request([volume](Core& core) { core.setVolume(volume); });
+  }
+}
+
+void MpvMediaPlayer::setRate(double rate) {
+  if (core_->handle()) {
+    core_->request([rate](Core& core) { core.setRate(rate); });
   }
 }
 

@@ -43,6 +43,7 @@ class MpvMediaPlayer final : public MediaEnginePlayer {
   std::int64_t length() const override;
   std::optional<int> volume() const override;
   void setVolume(int volume) override;
+  void setRate(double rate) override;
   void setEqualizer(std::optional<std::vector<double>> amplifications) override;
   void setStateObserver(StateObserver observer) override;
 

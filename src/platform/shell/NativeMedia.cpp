@@ -62,6 +62,7 @@ class UnavailablePlayer final : public MediaEnginePlayer {
   std::int64_t length() const override { return 0; }
   std::optional<int> volume() const override { return std::nullopt; }
   void setVolume(int) override {}
+  void setRate(double) override {}
   void setEqualizer(std::optional<std::vector<double>>) override {}
   void setStateObserver(StateObserver observer) override {
     std::lock_guard lock(mutex_);

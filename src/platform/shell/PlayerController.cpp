@@ -370,6 +370,7 @@ void PlayerController::Parts::makeToolbar() {
                           },
                       .onVolume = [this](double volume) { session->setVolume(volume * 100); },
                       .onZoom = [this](double zoom) { session->setVideoZoom(zoom); },
+                      .onSpeed = [this](double rate) { session->setPlaybackRate(rate); },
                       .onDeleteFile = [this] { session->fileDeletion().confirm(); },
                       .onPopoverChanged = [this] { view->refresh(); },
                   },
@@ -479,6 +480,14 @@ void PlayerController::Parts::addApplicationActions(Gtk::Application& applicatio
       });
   application.add_action("equalizer-reset", [this] { equalizer.resetGains(); });
   application.set_accel_for_action("app.close", "<Control>w");
+  // The speed's keys belong to the player window alone (a text field takes "[" and Backspace):
+  // these actions give the commands menu its entries, with no accelerator of their own.
+  application.add_action(KeyboardShortcuts::kSlowerAction,
+                         [this] { session->playbackSpeed().slower(); });
+  application.add_action(KeyboardShortcuts::kFasterAction,
+                         [this] { session->playbackSpeed().faster(); });
+  application.add_action(KeyboardShortcuts::kNormalSpeedAction,
+                         [this] { session->playbackSpeed().reset(); });
 }
 
 void PlayerController::Parts::watchWindow() {

@@ -8,6 +8,7 @@
 #include "chrome/PlayerToolbarValues.h"
 #include "core/Translation.h"
 #include "platform/gtk/toolbar/ToolbarWidgets.h"
+#include "player/PlaybackSpeed.h"
 
 namespace orvel {
 namespace {
@@ -30,6 +31,8 @@ PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::
   buildVolume(*box);
   box->append(*Gtk::make_managed<Gtk::Separator>());
   buildWindowButtons(*box);
+  box->append(*Gtk::make_managed<Gtk::Separator>());
+  buildSpeed(*box);
   buildZoom();
   box->append(zoomSection_);
   buildDelete();
@@ -79,6 +82,42 @@ void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
   pinRow->append(pin_);
   pinRow->append(alwaysOnTop_);
   box.append(*pinRow);
+}
+
+// The slider runs over the steps people choose from, one notch each.
+void PlaybackOptionsPopover::buildSpeed(Gtk::Box& box) {
+  auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  auto& label = makeToolbarLabel(_("Speed"), "orvel-body");
+  label.set_hexpand(true);
+  speedValue_.add_css_class("orvel-time");
+  row->append(label);
+  row->append(speedValue_);
+  box.append(*row);
+  const auto last = static_cast<double>(PlaybackSpeed::kSteps.size() - 1);
+  speed_.set_range(0, last);
+  speed_.set_increments(1, 1);
+  speed_.set_digits(0);
+  speed_.set_round_digits(0);
+  speed_.set_draw_value(false);
+  for (std::size_t step = 0; step < PlaybackSpeed::kSteps.size(); ++step) {
+    speed_.add_mark(static_cast<double>(step), Gtk::PositionType::BOTTOM, "");
+  }
+  speed_.add_css_class("orvel-seek");
+  describe(speed_, _("Playback speed"), _("Playback speed"));
+  speed_.signal_value_changed().connect([this, last] {
+    if (updating_) {
+      return;
+    }
+    const auto step =
+        static_cast<std::size_t>(std::clamp(std::round(speed_.get_value()), 0.0, last));
+    speedValue_.set_text(PlaybackSpeed::label(PlaybackSpeed::kSteps[step]));
+    call(actions_.onSpeed, PlaybackSpeed::kSteps[step]);
+  });
+  box.append(speed_);
+  speedReset_.set_label(_("Reset to 1×"));
+  speedReset_.set_halign(Gtk::Align::START);
+  speedReset_.signal_clicked().connect([this] { call(actions_.onSpeed, 1.0); });
+  box.append(speedReset_);
 }
 
 void PlaybackOptionsPopover::buildZoom() {
@@ -155,6 +194,9 @@ void PlaybackOptionsPopover::update(const Shown& shown) {
     zoomValue_.set_text(PlayerToolbarValues::zoomPercent(*shown.videoZoom));
     zoomReset_.set_sensitive(*shown.videoZoom != 1.0);
   }
+  speed_.set_value(static_cast<double>(PlaybackSpeed::nearestStep(shown.speed)));
+  speedValue_.set_text(PlaybackSpeed::label(shown.speed));
+  speedReset_.set_sensitive(shown.speed != 1.0);
   deleteSection_.set_visible(shown.canDeleteFile);
   updating_ = false;
 }

@@ -19,6 +19,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     std::function<void()> onFullscreen;
     std::function<void()> onAlwaysOnTop;
     std::function<void(double zoom)> onZoom;
+    std::function<void(double rate)> onSpeed;
     std::function<void()> onDeleteFile;
   };
   struct Shown {
@@ -27,6 +28,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     // Absent hides the zoom controls.
     std::optional<double> videoZoom;
     bool canDeleteFile = false;
+    double speed = 1;
   };
 
   explicit PlaybackOptionsPopover(Actions actions);
@@ -38,6 +40,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
  private:
   void buildVolume(Gtk::Box& box);
   void buildWindowButtons(Gtk::Box& box);
+  void buildSpeed(Gtk::Box& box);
   void buildZoom();
   void buildDelete();
   void buildCommands(Gtk::Box& box);
@@ -47,6 +50,9 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
   Gtk::Scale volume_;
   Gtk::CheckButton alwaysOnTop_;
   Gtk::Image pin_;
+  Gtk::Label speedValue_;
+  Gtk::Scale speed_;
+  Gtk::Button speedReset_;
   Gtk::Box zoomSection_{Gtk::Orientation::VERTICAL, 8};
   Gtk::Label zoomValue_;
   Gtk::Scale zoom_;

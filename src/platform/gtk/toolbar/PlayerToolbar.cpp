@@ -193,6 +193,7 @@ void PlayerToolbar::buildWindowControls() {
       .onFullscreen = inputs_.onFullscreen,
       .onAlwaysOnTop = inputs_.onAlwaysOnTop,
       .onZoom = inputs_.onZoom,
+      .onSpeed = inputs_.onSpeed,
       .onDeleteFile = inputs_.onDeleteFile});
   options_.set_popover(*optionsPopover_);
   for (Gtk::Popover* popover :
@@ -252,7 +253,8 @@ void PlayerToolbar::update(const State& state) {
   optionsPopover_->update({.volume = volume,
                            .isAlwaysOnTop = state.isAlwaysOnTop,
                            .videoZoom = state.videoZoom,
-                           .canDeleteFile = state.canDeleteFile});
+                           .canDeleteFile = state.canDeleteFile,
+                           .speed = state.speed});
   updating_ = false;
 }
 

@@ -34,6 +34,7 @@ class PlayerToolbar final : public Gtk::Box {
     bool hasPrevious = false;
     bool hasNext = false;
     bool canDeleteFile = false;
+    double speed = 1;
   };
   struct Inputs {
     std::function<void()> onToggle;
@@ -47,6 +48,7 @@ class PlayerToolbar final : public Gtk::Box {
     std::function<void()> onAlwaysOnTop;
     std::function<void(double volume)> onVolume;
     std::function<void(double zoom)> onZoom;
+    std::function<void(double rate)> onSpeed;
     std::function<void()> onDeleteFile;
     // A popover opened or closed: the bars stay while one is open.
     std::function<void()> onPopoverChanged;
