@@ -4,9 +4,12 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
+#include <mutex>
 
 #include <cmath>
 #include <condition_variable>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "core/GlibMainQueue.h"
+#include "core/Log.h"
 #include "native/MKVPlayback.h"
 #include "native/MpvTestSupport.h"
 #include "platform/mpv/MpvMediaPlayer.h"
@@ -99,8 +103,25 @@ class MpvMediaEngineTest : public ::testing::Test {
 };
 
 TEST_F(MpvMediaEngineTest, AnMkvPlaysToItsEndWithItsPositionAndLength) {
+  // The log names the decoder: hardware is asked for, and a machine without it decodes in
+  // software, saying nothing else.
+  std::mutex linesLock;
+  std::vector<std::string> lines;
+  const LogSink console = setLogSink([&](const std::string& line) {
+    std::lock_guard hold(linesLock);
+    lines.push_back(line);
+  });
   MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
   const std::vector<Snapshot> snapshots = playToTheEnd(engine, clip_);
+  setLogSink(console);
+  {
+    std::lock_guard hold(linesLock);
+    const bool named = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find("Video decoded in software") != std::string::npos ||
+             line.find("Video decoded in hardware") != std::string::npos;
+    });
+    EXPECT_TRUE(named) << ::testing::PrintToString(lines);
+  }
   ASSERT_FALSE(snapshots.empty());
   const Snapshot& last = snapshots.back();
   EXPECT_EQ(last.state, 0);

@@ -22,9 +22,9 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
       {"input-vo-keyboard", "no"},
       {"osc", "no"},
       {"audio-client-name", "Orvel player"},
-      // Decoding is in software; probing the hardware decoders' GL interops only costs time and
-      // prints complaints about missing drivers.
-      {"gpu-hwdec-interop", "no"},
+      // Hardware decoding where the machine offers it (VA-API, VDPAU, NVDEC...) and libmpv
+      // knows it to be safe; software otherwise, without a word to the user.
+      {"hwdec", "auto-safe"},
       // The engine plays MKV alone: a file is read as Matroska by FFmpeg and nothing else, so a
       // text file named .mkv is never taken for a playlist that opens other files or addresses.
       {"demuxer", "lavf"},

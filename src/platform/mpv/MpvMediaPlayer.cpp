@@ -27,6 +27,7 @@ enum PropertyID : std::uint64_t {
   kSeekable,
   kVolume,
   kEofReached,
+  kDecoder,
 };
 
 std::string number(double value) {
@@ -331,6 +332,22 @@ class MpvMediaPlayer::Core {
   }
 
   void propertyChanged(std::uint64_t id, const mpv_event_property& property) {
+    if (id == kDecoder) {
+      // Which decoder runs, once the video has one: hardware where the machine offers it (and
+      // libmpv finds it safe), else software.
+      if (property.format != MPV_FORMAT_STRING) {
+        return;  // no video being decoded yet, or any more
+      }
+      const char* name = *static_cast<const char* const*>(property.data);
+      const std::string decoder = name && *name && std::string_view(name) != "no" ? name : "";
+      if (decoder != decoder_ || !decoderTold_) {
+        decoderTold_ = true;
+        decoder_ = decoder;
+        logLine(kLogComponent, decoder.empty() ? std::string("Video decoded in software")
+                                               : "Video decoded in hardware (" + decoder + ")");
+      }
+      return;
+    }
     const bool isDouble = property.format == MPV_FORMAT_DOUBLE;
     const double real = isDouble ? *static_cast<const double*>(property.data) : 0;
     const bool flag = property.format == MPV_FORMAT_FLAG && *static_cast<const int*>(property.data);
@@ -396,6 +413,8 @@ class MpvMediaPlayer::Core {
   // Event thread only.
   std::optional<MediaEngineState> reported_;
   bool fileLoaded_ = false;
+  std::string decoder_;
+  bool decoderTold_ = false;
   std::optional<std::vector<double>> chainGains_;
   std::vector<double> liveGains_;
 };
@@ -432,6 +451,7 @@ MpvMediaPlayer::MpvMediaPlayer(std::shared_ptr<MpvEngineContext> context)
   mpv_observe_property(handle, kSeekable, "seekable", MPV_FORMAT_FLAG);
   mpv_observe_property(handle, kVolume, "volume", MPV_FORMAT_DOUBLE);
   mpv_observe_property(handle, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
+  mpv_observe_property(handle, kDecoder, "hwdec-current", MPV_FORMAT_STRING);
   mpv_request_log_messages(handle, "error");
   threadDone_ = std::make_shared<std::atomic<bool>>(false);
   thread_ = std::thread([core = core_, done = threadDone_] {

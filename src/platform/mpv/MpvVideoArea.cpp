@@ -3,6 +3,7 @@
 #include "platform/mpv/MpvVideoArea.h"
 
 #include <epoxy/gl.h>
+#include <gdk/x11/gdkx.h>
 #include <mpv/render_gl.h>
 
 #include "core/Log.h"
@@ -83,9 +84,17 @@ void MpvVideoArea::createRenderContext() {
   }
   mpv_opengl_init_params glInit{procAddress, nullptr};
   char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
+  // The hardware decoders' frames reach OpenGL without a copy only when libmpv knows the display
+  // they share (VA-API over EGL, VDPAU over GLX).
+  void* x11Display = nullptr;
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(gobj()));
+  if (display && GDK_IS_X11_DISPLAY(display)) {
+    x11Display = gdk_x11_display_get_xdisplay(display);
+  }
   mpv_render_param params[] = {
       {MPV_RENDER_PARAM_API_TYPE, apiType},
       {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+      {x11Display ? MPV_RENDER_PARAM_X11_DISPLAY : MPV_RENDER_PARAM_INVALID, x11Display},
       {MPV_RENDER_PARAM_INVALID, nullptr},
   };
   mpv_render_context* context = nullptr;
