@@ -24,6 +24,12 @@ class MKVNativePlayer final : public NativePlayer {
   void setVolume(double volume) override { playback_.setVolume(volume); }
   void setZoom(double zoom) override;
   void setSpeed(double rate) override { playback_.setSpeed(rate); }
+  std::vector<MediaTrack> tracks() const override { return playback_.tracks(); }
+  std::vector<MediaChapter> chapters() const override { return playback_.chapters(); }
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) override {
+    playback_.selectTrack(kind, id);
+  }
+  void addSubtitleFile(const std::string& path) override { playback_.addSubtitleFile(path); }
 
   [[nodiscard]] ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) override {

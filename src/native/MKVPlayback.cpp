@@ -119,6 +119,26 @@ void MKVPlayback::setSpeed(double rate) {
   }
 }
 
+std::vector<MediaTrack> MKVPlayback::tracks() const {
+  return player_ ? player_->tracks() : std::vector<MediaTrack>();
+}
+
+std::vector<MediaChapter> MKVPlayback::chapters() const {
+  return player_ ? player_->chapters() : std::vector<MediaChapter>();
+}
+
+void MKVPlayback::selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) {
+  if (player_) {
+    player_->selectTrack(kind, id);
+  }
+}
+
+void MKVPlayback::addSubtitleFile(const std::string& path) {
+  if (player_) {
+    player_->addSubtitleFile(path);
+  }
+}
+
 void MKVPlayback::setVolume(double volume) {
   if (!std::isfinite(volume) || !player_ || !player_->volume()) {
     return;

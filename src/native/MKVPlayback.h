@@ -51,6 +51,10 @@ class MKVPlayback {
   void setVolume(double volume);
   // Kept for every later player too: a new video plays at the same speed.
   void setSpeed(double rate);
+  std::vector<MediaTrack> tracks() const;
+  std::vector<MediaChapter> chapters() const;
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id);
+  void addSubtitleFile(const std::string& path);
   // Pushes `equalizerEnabled` and `equalizerGains` to the engine player.
   void applyEqualizer();
 

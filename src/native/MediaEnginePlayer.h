@@ -5,11 +5,34 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/Url.h"
 
 namespace orvel {
+
+// An audio or subtitle track of the media, as the engine lists it.
+struct MediaTrack {
+  enum class Kind { audio, subtitle };
+  Kind kind = Kind::audio;
+  // The engine's own number of the track; choosing it names it.
+  std::int64_t id = 0;
+  // As the file tags it ("eng", "fr"); empty when it says nothing.
+  std::string language;
+  std::string title;
+  bool selected = false;
+  // A subtitle file beside the media, or one added later, rather than a track of the file.
+  bool external = false;
+  bool operator==(const MediaTrack&) const = default;
+};
+
+// A chapter of the media, where it starts in seconds.
+struct MediaChapter {
+  std::string title;
+  double start = 0;
+  bool operator==(const MediaChapter&) const = default;
+};
 
 // What an engine player is doing, in the engine's own terms; the playback maps it to the
 // snapshot state codes.
@@ -48,6 +71,14 @@ class MediaEnginePlayer {
 
   // Playback speed, 1 the media's own; the pitch is kept.
   virtual void setRate(double rate) = 0;
+
+  // The media's audio and subtitle tracks and its chapters, once it is open (none before).
+  virtual std::vector<MediaTrack> tracks() const = 0;
+  virtual std::vector<MediaChapter> chapters() const = 0;
+  // Plays the track of that kind; none turns the kind off (no subtitles).
+  virtual void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) = 0;
+  // Adds a subtitle file and shows it.
+  virtual void addSubtitleFile(const std::string& path) = 0;
 
   // Gains in dB, one per band of the engine's band set in its order; none removes the
   // equalizer.

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "core/Cancellable.h"
 #include "media/StreamingMedia.h"
+#include "native/MediaEnginePlayer.h"
 
 namespace orvel {
 
@@ -37,6 +39,13 @@ class NativePlayer {
   virtual void setZoom(double zoom) = 0;
   // Playback speed for what plays now and what plays next; the pitch is kept.
   virtual void setSpeed(double rate) = 0;
+  // The audio and subtitle tracks and the chapters of what plays (none before it is open).
+  virtual std::vector<MediaTrack> tracks() const = 0;
+  virtual std::vector<MediaChapter> chapters() const = 0;
+  // None turns the kind off.
+  virtual void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) = 0;
+  // Adds a subtitle file to what plays and shows it.
+  virtual void addSubtitleFile(const std::string& path) = 0;
 
   [[nodiscard]] virtual ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) = 0;

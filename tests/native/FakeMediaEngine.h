@@ -33,6 +33,12 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
     volumes.push_back(value);
   }
   void setRate(double value) override { rates.push_back(value); }
+  std::vector<MediaTrack> tracks() const override { return mediaTracks; }
+  std::vector<MediaChapter> chapters() const override { return mediaChapters; }
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) override {
+    selections.emplace_back(kind, id);
+  }
+  void addSubtitleFile(const std::string& path) override { subtitleFiles.push_back(path); }
   void setEqualizer(std::optional<std::vector<double>> value) override {
     equalizer = std::move(value);
     ++equalizerChanges;
@@ -66,6 +72,10 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
   std::vector<std::int64_t> seeks;
   std::vector<int> volumes;
   std::vector<double> rates;
+  std::vector<MediaTrack> mediaTracks;
+  std::vector<MediaChapter> mediaChapters;
+  std::vector<std::pair<MediaTrack::Kind, std::optional<std::int64_t>>> selections;
+  std::vector<std::string> subtitleFiles;
   int playCount = 0;
   int pauseCount = 0;
   int stopCount = 0;

@@ -204,6 +204,98 @@ TEST_F(MpvMediaEngineTest, AnMkvThatIsReallyAPlaylistOpensNothingElse) {
   EXPECT_FALSE(listener.wasReached());
 }
 
+// A film with two audio tracks, a subtitle track and two chapters, with a subtitle file beside it
+// named after it: every track is listed with its language and title, the file's among them, and a
+// choice reaches the engine.
+TEST_F(MpvMediaEngineTest, TracksChaptersAndASubtitleFileBesideTheFilmAreListedAndChosen) {
+  const std::string subtitles = folder_.file("inside.srt");
+  std::ofstream(subtitles) << "1\n00:00:00,000 --> 00:00:05,000\nInside\n";
+  const std::string chapters = folder_.file("chapters.txt");
+  std::ofstream(chapters) << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=2000\n"
+                             "title=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=2000\nEND=6000\n"
+                             "title=Second part\n";
+  const std::string film = folder_.file("film.mkv");
+  ASSERT_TRUE(makeClip(film, {"-f",
+                              "lavfi",
+                              "-i",
+                              "testsrc=size=160x120:rate=25:d=6",
+                              "-f",
+                              "lavfi",
+                              "-i",
+                              "sine=frequency=440:d=6",
+                              "-f",
+                              "lavfi",
+                              "-i",
+                              "sine=frequency=880:d=6",
+                              "-i",
+                              subtitles,
+                              "-i",
+                              chapters,
+                              "-map",
+                              "0:v",
+                              "-map",
+                              "1:a",
+                              "-map",
+                              "2:a",
+                              "-map",
+                              "3:s",
+                              "-map_chapters",
+                              "4",
+                              "-metadata:s:a:0",
+                              "language=eng",
+                              "-metadata:s:a:1",
+                              "language=fre",
+                              "-metadata:s:a:1",
+                              "title=Commentary",
+                              "-c:v",
+                              "ffv1",
+                              "-c:a",
+                              "flac",
+                              "-c:s",
+                              "srt"}));
+  std::ofstream(folder_.file("film.en.srt")) << "1\n00:00:00,000 --> 00:00:05,000\nBeside\n";
+
+  MpvMediaEngine engine({{"vo", "null"}, {"ao", "null"}});
+  GlibMainQueue queue;
+  MKVPlayback playback(queue, engine);
+  playback.play(mkvFile(film), 0, 100);
+  using Kind = MediaTrack::Kind;
+  auto count = [&](Kind kind) {
+    const auto tracks = playback.tracks();
+    return std::count_if(tracks.begin(), tracks.end(),
+                         [kind](const MediaTrack& track) { return track.kind == kind; });
+  };
+  ASSERT_TRUE(
+      runLoopUntil([&] { return count(Kind::audio) == 2 && count(Kind::subtitle) == 2; }, kTimeout))
+      << ::testing::PrintToString(playback.tracks().size());
+  const auto tracks = playback.tracks();
+  EXPECT_EQ(tracks[0].language, "eng");
+  EXPECT_EQ(tracks[1].language, "fre");
+  EXPECT_EQ(tracks[1].title, "Commentary");
+  EXPECT_TRUE(std::any_of(tracks.begin(), tracks.end(), [](const MediaTrack& track) {
+    return track.kind == Kind::subtitle && track.external && track.selected;
+  })) << "the file beside the film is shown by default";
+  EXPECT_EQ(playback.chapters(), (std::vector<MediaChapter>{{"Opening", 0}, {"Second part", 2}}));
+
+  playback.selectTrack(Kind::audio, tracks[1].id);
+  EXPECT_TRUE(runLoopUntil(
+      [&] {
+        const auto now = playback.tracks();
+        return now.size() > 1 && now[1].selected && !now[0].selected;
+      },
+      kTimeout));
+  playback.selectTrack(Kind::subtitle, std::nullopt);
+  EXPECT_TRUE(runLoopUntil(
+      [&] {
+        const auto now = playback.tracks();
+        return std::none_of(now.begin(), now.end(), [](const MediaTrack& track) {
+          return track.kind == Kind::subtitle && track.selected;
+        });
+      },
+      kTimeout));
+  playback.stop();
+}
+
 TEST_F(MpvMediaEngineTest, PlaybackResumesAtTheStartPosition) {
   // Long enough that the start is not in the last seconds, where playback starts over instead.
   const std::string clip = folder_.file("longer.mkv");

@@ -28,6 +28,12 @@ class FakeNativePlayer final : public NativePlayer {
   void setVolume(double volume) override { volumes.push_back(volume); }
   void setZoom(double value) override { zoom = value; }
   void setSpeed(double value) override { speed = value; }
+  std::vector<MediaTrack> tracks() const override { return mediaTracks; }
+  std::vector<MediaChapter> chapters() const override { return mediaChapters; }
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) override {
+    selections.emplace_back(kind, id);
+  }
+  void addSubtitleFile(const std::string& path) override { subtitleFiles.push_back(path); }
   ObserverToken observeUpdates(std::function<void(const PlaybackSnapshot&)> observer) override {
     return updates_.add(std::move(observer));
   }
@@ -56,6 +62,10 @@ class FakeNativePlayer final : public NativePlayer {
   std::vector<double> volumes;
   double zoom = 1;
   double speed = 1;
+  std::vector<MediaTrack> mediaTracks;
+  std::vector<MediaChapter> mediaChapters;
+  std::vector<std::pair<MediaTrack::Kind, std::optional<std::int64_t>>> selections;
+  std::vector<std::string> subtitleFiles;
 
  private:
   int sessions_ = 0;

@@ -25,10 +25,11 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
       // Hardware decoding where the machine offers it (VA-API, VDPAU, NVDEC...) and libmpv
       // knows it to be safe; software otherwise, without a word to the user.
       {"hwdec", "auto-safe"},
-      // The engine plays MKV alone: a file is read as Matroska by FFmpeg and nothing else, so a
-      // text file named .mkv is never taken for a playlist that opens other files or addresses.
+      // The engine plays MKV alone: a file is read by FFmpeg as Matroska and nothing else, so a
+      // text file named .mkv is never taken for a playlist (HLS, concat) that opens other files
+      // or addresses. Subtitle files, beside the film or dropped on it, are read as subtitles.
       {"demuxer", "lavf"},
-      {"demuxer-lavf-format", "matroska"},
+      {"demuxer-lavf-o", "format_whitelist=[matroska,srt,ass,webvtt]"},
       {"load-unsafe-playlists", "no"},
       {"access-references", "no"},
   };

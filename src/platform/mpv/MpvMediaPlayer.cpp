@@ -28,7 +28,71 @@ enum PropertyID : std::uint64_t {
   kVolume,
   kEofReached,
   kDecoder,
+  kTrackList,
+  kChapterList,
 };
+
+// A member of an mpv map node, or null.
+const mpv_node* member(const mpv_node& map, std::string_view key) {
+  if (map.format != MPV_FORMAT_NODE_MAP || !map.u.list) {
+    return nullptr;
+  }
+  for (int index = 0; index < map.u.list->num; ++index) {
+    if (map.u.list->keys[index] && key == map.u.list->keys[index]) {
+      return &map.u.list->values[index];
+    }
+  }
+  return nullptr;
+}
+
+std::string text(const mpv_node* node) {
+  return node && node->format == MPV_FORMAT_STRING && node->u.string ? node->u.string : "";
+}
+
+bool flag(const mpv_node* node) {
+  return node && node->format == MPV_FORMAT_FLAG && node->u.flag;
+}
+
+// The audio and subtitle tracks of libmpv's "track-list".
+std::vector<MediaTrack> tracksOf(const mpv_node& list) {
+  std::vector<MediaTrack> tracks;
+  if (list.format != MPV_FORMAT_NODE_ARRAY || !list.u.list) {
+    return tracks;
+  }
+  for (int index = 0; index < list.u.list->num; ++index) {
+    const mpv_node& entry = list.u.list->values[index];
+    const std::string type = text(member(entry, "type"));
+    const mpv_node* id = member(entry, "id");
+    if ((type != "audio" && type != "sub") || !id || id->format != MPV_FORMAT_INT64) {
+      continue;
+    }
+    tracks.push_back(MediaTrack{
+        .kind = type == "audio" ? MediaTrack::Kind::audio : MediaTrack::Kind::subtitle,
+        .id = id->u.int64,
+        .language = text(member(entry, "lang")),
+        .title = text(member(entry, "title")),
+        .selected = flag(member(entry, "selected")),
+        .external = flag(member(entry, "external")),
+    });
+  }
+  return tracks;
+}
+
+// The chapters of libmpv's "chapter-list".
+std::vector<MediaChapter> chaptersOf(const mpv_node& list) {
+  std::vector<MediaChapter> chapters;
+  if (list.format != MPV_FORMAT_NODE_ARRAY || !list.u.list) {
+    return chapters;
+  }
+  for (int index = 0; index < list.u.list->num; ++index) {
+    const mpv_node& entry = list.u.list->values[index];
+    const mpv_node* time = member(entry, "time");
+    if (time && time->format == MPV_FORMAT_DOUBLE && std::isfinite(time->u.double_)) {
+      chapters.push_back(MediaChapter{text(member(entry, "title")), time->u.double_});
+    }
+  }
+  return chapters;
+}
 
 std::string number(double value) {
   char text[64];
@@ -135,6 +199,14 @@ class MpvMediaPlayer::Core {
     std::lock_guard lock(mutex_);
     return volume_;
   }
+  std::vector<MediaTrack> tracks() const {
+    std::lock_guard lock(mutex_);
+    return tracks_;
+  }
+  std::vector<MediaChapter> chapters() const {
+    std::lock_guard lock(mutex_);
+    return chapters_;
+  }
   // Read back at once: a restart after the end takes the volume the user set last, even
   // before the core confirmed it.
   void assumeVolume(double volume) {
@@ -207,6 +279,19 @@ class MpvMediaPlayer::Core {
 
   // libmpv keeps the pitch at any speed ("audio-pitch-correction", on by default).
   void setRate(double rate) { mpv_set_property(handle_, "speed", MPV_FORMAT_DOUBLE, &rate); }
+
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) {
+    const std::string value = id ? std::to_string(*id) : std::string("no");
+    mpv_set_property_string(handle_, kind == MediaTrack::Kind::audio ? "aid" : "sid",
+                            value.c_str());
+  }
+
+  void addSubtitleFile(const std::string& path) {
+    const char* command[] = {"sub-add", path.c_str(), "select", nullptr};
+    if (const int result = mpv_command(handle_, command); result < 0) {
+      logLine(kLogComponent, std::string("Cannot add the subtitles: ") + mpv_error_string(result));
+    }
+  }
 
   // Rebuilding the chain makes libmpv reconfigure the audio output, so once a file plays a
   // gain change goes to the running filter instead ("af-command"). The `af` option keeps the
@@ -332,6 +417,18 @@ class MpvMediaPlayer::Core {
   }
 
   void propertyChanged(std::uint64_t id, const mpv_event_property& property) {
+    if (id == kTrackList || id == kChapterList) {
+      const mpv_node* node = property.format == MPV_FORMAT_NODE
+                                 ? static_cast<const mpv_node*>(property.data)
+                                 : nullptr;
+      std::lock_guard lock(mutex_);
+      if (id == kTrackList) {
+        tracks_ = node ? tracksOf(*node) : std::vector<MediaTrack>();
+      } else {
+        chapters_ = node ? chaptersOf(*node) : std::vector<MediaChapter>();
+      }
+      return;
+    }
     if (id == kDecoder) {
       // Which decoder runs, once the video has one: hardware where the machine offers it (and
       // libmpv finds it safe), else software.
@@ -406,6 +503,8 @@ class MpvMediaPlayer::Core {
   bool pausedForCache_ = false;
   bool seekable_ = false;
   bool eofReached_ = false;
+  std::vector<MediaTrack> tracks_;
+  std::vector<MediaChapter> chapters_;
 
   std::mutex observerMutex_;
   StateObserver observer_;
@@ -452,6 +551,8 @@ MpvMediaPlayer::MpvMediaPlayer(std::shared_ptr<MpvEngineContext> context)
   mpv_observe_property(handle, kVolume, "volume", MPV_FORMAT_DOUBLE);
   mpv_observe_property(handle, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
   mpv_observe_property(handle, kDecoder, "hwdec-current", MPV_FORMAT_STRING);
+  mpv_observe_property(handle, kTrackList, "track-list", MPV_FORMAT_NODE);
+  mpv_observe_property(handle, kChapterList, "chapter-list", MPV_FORMAT_NODE);
   mpv_request_log_messages(handle, "error");
   threadDone_ = std::make_shared<std::atomic<bool>>(false);
   thread_ = std::thread([core = core_, done = threadDone_] {
@@ -549,6 +650,26 @@ void MpvMediaPlayer::setVolume(int volume) {
 void MpvMediaPlayer::setRate(double rate) {
   if (core_->handle()) {
     core_->request([rate](Core& core) { core.setRate(rate); });
+  }
+}
+
+std::vector<MediaTrack> MpvMediaPlayer::tracks() const {
+  return core_->handle() ? core_->tracks() : std::vector<MediaTrack>();
+}
+
+std::vector<MediaChapter> MpvMediaPlayer::chapters() const {
+  return core_->handle() ? core_->chapters() : std::vector<MediaChapter>();
+}
+
+void MpvMediaPlayer::selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) {
+  if (core_->handle()) {
+    core_->request([kind, id](Core& core) { core.selectTrack(kind, id); });
+  }
+}
+
+void MpvMediaPlayer::addSubtitleFile(const std::string& path) {
+  if (core_->handle()) {
+    core_->request([path](Core& core) { core.addSubtitleFile(path); });
   }
 }
 

@@ -44,6 +44,10 @@ class MpvMediaPlayer final : public MediaEnginePlayer {
   std::optional<int> volume() const override;
   void setVolume(int volume) override;
   void setRate(double rate) override;
+  std::vector<MediaTrack> tracks() const override;
+  std::vector<MediaChapter> chapters() const override;
+  void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) override;
+  void addSubtitleFile(const std::string& path) override;
   void setEqualizer(std::optional<std::vector<double>> amplifications) override;
   void setStateObserver(StateObserver observer) override;
 

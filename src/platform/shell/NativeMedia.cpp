@@ -63,6 +63,10 @@ class UnavailablePlayer final : public MediaEnginePlayer {
   std::optional<int> volume() const override { return std::nullopt; }
   void setVolume(int) override {}
   void setRate(double) override {}
+  std::vector<MediaTrack> tracks() const override { return {}; }
+  std::vector<MediaChapter> chapters() const override { return {}; }
+  void selectTrack(MediaTrack::Kind, std::optional<std::int64_t>) override {}
+  void addSubtitleFile(const std::string&) override {}
   void setEqualizer(std::optional<std::vector<double>>) override {}
   void setStateObserver(StateObserver observer) override {
     std::lock_guard lock(mutex_);
