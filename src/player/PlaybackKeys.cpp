@@ -3,6 +3,8 @@
 #include "player/PlaybackKeys.h"
 
 #include "core/Text.h"
+#include "core/Url.h"
+#include "player/SubtitleFile.h"
 
 namespace orvel {
 
@@ -18,6 +20,8 @@ PlaybackKeys::Verdict PlaybackKeys::classify(const KeyPress& press) {
     case kBracketLeft:
     case kBracketRight:
     case kBackspace:
+    case kPageUp:
+    case kPageDown:
       break;
     default:
       return Verdict::passThrough;
@@ -26,6 +30,16 @@ PlaybackKeys::Verdict PlaybackKeys::classify(const KeyPress& press) {
     return Verdict::swallow;
   }
   return Verdict::handle;
+}
+
+std::optional<std::string> droppedSubtitlePath(const DropPayload& payload) {
+  for (const std::string& link : payload.fileURLs) {
+    if (auto url = Url::parse(link);
+        url && url->isFileURL() && SubtitleFile::hasSubtitleExtension(url->path())) {
+      return url->path();
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> droppedURLString(const DropPayload& payload,

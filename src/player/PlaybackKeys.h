@@ -21,6 +21,9 @@ inline constexpr std::uint16_t kRightArrow = 124;
 inline constexpr std::uint16_t kBracketLeft = 33;
 inline constexpr std::uint16_t kBracketRight = 30;
 inline constexpr std::uint16_t kBackspace = 51;
+// The previous and the next chapter.
+inline constexpr std::uint16_t kPageUp = 116;
+inline constexpr std::uint16_t kPageDown = 121;
 
 // What the window knows about one key press.
 struct KeyPress {
@@ -73,5 +76,7 @@ struct DropPayload {
 // The first dropped item that resolves to media, as the text to open; none when nothing does.
 std::optional<std::string> droppedURLString(const DropPayload& payload,
                                             const StreamingProviderRegistry& registry);
+// The path of the first dropped local file named as subtitles; none when there is none.
+std::optional<std::string> droppedSubtitlePath(const DropPayload& payload);
 
 }  // namespace orvel

@@ -12,8 +12,10 @@
 #include "core/Url.h"
 #include "media/MediaHosts.h"
 #include "media/ResumePoint.h"
+#include "player/ChapterNavigation.h"
 #include "player/PlaybackKeys.h"
 #include "player/PlayerPageScripts.h"
+#include "player/SubtitleFile.h"
 #include "playlist/PlaylistLibrary.h"
 #include "playlist/PlaylistMetadata.h"
 
@@ -421,6 +423,7 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
   currentVideoTitle_ = media.defaultTitle;
   playerCurrentTime_ = 0;
   playerDuration_ = 0;
+  tracks_.clear();
   playerState_ = -1;
   videoZoom_ = 1.0;
   deps_.native.setZoom(1.0);
@@ -580,6 +583,23 @@ void PlayerSession::setVideoZoom(double zoom) {
   transport_.setVideoZoom(zoom);
 }
 
+std::vector<MediaChapter> PlayerSession::chapters() const {
+  return isNativeMediaActive() ? deps_.native.chapters() : std::vector<MediaChapter>();
+}
+
+void PlayerSession::addSubtitleFile(const std::string& path) {
+  if (!isNativeMediaActive()) {
+    setStatusMessage(_("Subtitle files are shown over an MKV film that plays."), 6.0);
+    return;
+  }
+  if (auto problem = SubtitleFile::problem(path)) {
+    setStatusMessage(*problem, 6.0);
+    return;
+  }
+  deps_.native.addSubtitleFile(path);
+  setStatusMessage(_("Subtitles added"), 2.0);
+}
+
 bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
   switch (keyCode) {
     case PlaybackKeys::kBracketLeft:
@@ -591,6 +611,16 @@ bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
     case PlaybackKeys::kBackspace:
       speed_.reset();
       return true;
+    case PlaybackKeys::kPageUp:
+    case PlaybackKeys::kPageDown: {
+      const auto target = keyCode == PlaybackKeys::kPageDown
+                              ? ChapterNavigation::next(chapters(), playerCurrentTime_)
+                              : ChapterNavigation::previous(chapters(), playerCurrentTime_);
+      if (target) {
+        transport_.seek(*target);
+      }
+      return target.has_value();
+    }
     default:
       return transport_.handlePlaybackKey(keyCode);
   }

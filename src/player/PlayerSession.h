@@ -24,6 +24,7 @@
 #include "native/NativePlayer.h"
 #include "native/PlayerEqualizer.h"
 #include "player/CurrentFileDeletion.h"
+#include "player/MediaTracks.h"
 #include "player/PlayQueue.h"
 #include "player/PlaybackControls.h"
 #include "player/PlaybackSpeed.h"
@@ -178,6 +179,13 @@ class PlayerSession final : public PlaybackControls {
   double playbackRate() const override { return speed_.rate(); }
   void setPlaybackRate(double rate) override { speed_.setRate(rate); }
   PlaybackSpeed& playbackSpeed() { return speed_; }
+  MediaTracks& mediaTracks() { return tracks_; }
+  const MediaTracks& mediaTracks() const { return tracks_; }
+  // The chapters of what plays (a film's, in the native engine), in order.
+  std::vector<MediaChapter> chapters() const;
+  // A subtitle file dropped on the window: added to the film that plays, and shown; said why
+  // not, when it cannot be.
+  void addSubtitleFile(const std::string& path);
   PlaylistRepeat repeatMode() const override { return queue_.repeat(); }
   void setRepeatMode(PlaylistRepeat repeat) override { queue_.setRepeat(repeat); }
   void shuffleRemaining() override { queue_.shuffleRemaining(); }
@@ -380,6 +388,15 @@ class PlayerSession final : public PlaybackControls {
       .showZoom = [this](double zoom) { videoZoom_ = zoom; },
       .setRouteVolume = [this](double gain) { equalizer_->setVolume(gain); },
       .routeTakesVolume = [this] { return equalizerTakesVolume(); },
+      .changed = [this] { changed(); },
+  }};
+  MediaTracks tracks_{MediaTracks::Host{
+      .tracks =
+          [this] {
+            return isNativeMediaActive() ? deps_.native.tracks() : std::vector<MediaTrack>();
+          },
+      .select = [this](MediaTrack::Kind kind,
+                       std::optional<std::int64_t> id) { deps_.native.selectTrack(kind, id); },
       .changed = [this] { changed(); },
   }};
   PlaybackSpeed speed_{PlaybackSpeed::Host{

@@ -146,6 +146,7 @@ void PlayerSession::acceptSnapshot(const PlaybackSnapshot& snapshot) {
   }
   playerState_ = snapshot.state;
   setPlayerDuration(snapshot.duration, snapshot.mediaID);
+  tracks_.refresh();
   if (!isScrubbing_ && !transport_.isBeforeLastSeek(snapshot.time) &&
       snapshot.time <= kLongestBelievedLength) {
     playerCurrentTime_ = snapshot.time;

@@ -257,6 +257,40 @@ TEST_F(SessionFixture, TheSpeedKeysActOnWhatPlaysAndTheSpeedStaysForTheNextMedia
   EXPECT_EQ(native.speed, 1.0);
 }
 
+TEST_F(SessionFixture, PageKeysGoByTheFilmsChaptersAndSubtitleFilesNeedAFilmThatPlays) {
+  start().loadStreamingURL(fileLink("clip.webm"), true);
+  queue.runUntilIdle();
+  session->addSubtitleFile(makeFile("clip.srt"));
+  EXPECT_EQ(session->statusMessage(), "Subtitle files are shown over an MKV film that plays.");
+
+  session->loadStreamingURL(fileLink("film.mkv"), true);
+  queue.runUntilIdle();
+  native.mediaChapters = {{"One", 0}, {"Two", 60}};
+  native.mediaTracks = {MediaTrack{MediaTrack::Kind::subtitle, 1, "", "", false, false}};
+  native.publish(10, 100, 1);
+  EXPECT_EQ(session->mediaTracks().subtitles().size(), 2u);
+  EXPECT_TRUE(session->handlePlaybackKey(PlaybackKeys::kPageDown));
+  EXPECT_EQ(native.seeks.back(), 60.0);
+  native.publish(60, 100, 1);
+  EXPECT_FALSE(session->handlePlaybackKey(PlaybackKeys::kPageDown));
+  EXPECT_TRUE(session->handlePlaybackKey(PlaybackKeys::kPageUp));
+  EXPECT_EQ(native.seeks.back(), 0.0);
+
+  const std::string subtitles = makeFile("film.srt");
+  session->addSubtitleFile(subtitles);
+  EXPECT_EQ(native.subtitleFiles, std::vector<std::string>{subtitles});
+  EXPECT_EQ(session->statusMessage(), "Subtitles added");
+  session->addSubtitleFile(subtitles + ".gone.srt");
+  EXPECT_EQ(session->statusMessage(), "film.srt.gone.srt could not be read.");
+  EXPECT_EQ(native.subtitleFiles.size(), 1u);
+
+  // The next media starts with no tracks to choose until its own arrive.
+  session->loadStreamingURL(fileLink("clip.webm"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(session->mediaTracks().subtitles().empty());
+  EXPECT_TRUE(session->chapters().empty());
+}
+
 TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {
   std::string path = makeFile("film.mkv");
   start().loadStreamingURL(Url::fileURL(path)->absoluteString(), true);

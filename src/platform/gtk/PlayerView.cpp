@@ -32,6 +32,10 @@ std::optional<std::uint16_t> playbackKeyCode(guint keyval) {
       return PlaybackKeys::kBracketRight;
     case GDK_KEY_BackSpace:
       return PlaybackKeys::kBackspace;
+    case GDK_KEY_Page_Up:
+      return PlaybackKeys::kPageUp;
+    case GDK_KEY_Page_Down:
+      return PlaybackKeys::kPageDown;
     default:
       return std::nullopt;
   }
@@ -184,15 +188,17 @@ void PlayerView::buildDragStrip() {
   stripMenu_.set_has_arrow(false);
 }
 
-// What the drag over the view would open, if it is anything the player plays.
-std::optional<std::string> PlayerView::droppableText() const {
+// Whether the drag over the view holds anything the player plays, or subtitles for it.
+bool PlayerView::isDroppable() const {
   const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
   if (!value) {
-    return std::nullopt;
+    return false;
   }
   Glib::ValueBase copy;
   copy.init(value);
-  return droppedURLString(payloadOf(copy), StreamingProviderRegistry::shared());
+  const DropPayload payload = payloadOf(copy);
+  return droppedSubtitlePath(payload) ||
+         droppedURLString(payload, StreamingProviderRegistry::shared());
 }
 
 void PlayerView::buildDropTarget() {
@@ -204,14 +210,14 @@ void PlayerView::buildDropTarget() {
   dropTarget_->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   dropTarget_->signal_enter().connect(
       [this](double, double) {
-        const bool ok = droppableText().has_value();
+        const bool ok = isDroppable();
         inputs_.onTargetedChange(ok);
         return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
       },
       false);
   dropTarget_->signal_motion().connect(
       [this](double, double) {
-        const bool ok = droppableText().has_value();
+        const bool ok = isDroppable();
         inputs_.onTargetedChange(ok);
         return ok ? Gdk::DragAction::COPY : Gdk::DragAction(0);
       },
@@ -220,7 +226,12 @@ void PlayerView::buildDropTarget() {
   dropTarget_->signal_drop().connect(
       [this](const Glib::ValueBase& value, double, double) {
         inputs_.onTargetedChange(false);
-        auto text = droppedURLString(payloadOf(value), StreamingProviderRegistry::shared());
+        const DropPayload payload = payloadOf(value);
+        if (auto subtitles = droppedSubtitlePath(payload)) {
+          later_.post([this, path = *subtitles] { inputs_.onSubtitleDrop(path); });
+          return true;
+        }
+        auto text = droppedURLString(payload, StreamingProviderRegistry::shared());
         if (!text) {
           return false;
         }
@@ -489,6 +500,9 @@ void PlayerView::updateToolbar() {
       .hasNext = session_.playQueue().hasNext(),
       .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
       .speed = session_.playbackRate(),
+      .chapters = session_.chapters(),
+      .audioTracks = session_.mediaTracks().audio(),
+      .subtitleTracks = session_.mediaTracks().subtitles(),
   });
 }
 

@@ -25,6 +25,8 @@ class PlayerView final : public Gtk::Overlay {
  public:
   struct Inputs {
     std::function<void(const std::string& text)> onDrop;
+    // A subtitle file dropped on the window.
+    std::function<void(const std::string& path)> onSubtitleDrop;
     std::function<void(bool targeted)> onTargetedChange;
     std::function<bool(std::uint16_t keyCode)> onPlaybackKey;
     // A dialog of the player is up: keys belong to it.
@@ -67,7 +69,7 @@ class PlayerView final : public Gtk::Overlay {
   void buildDropPrompt();
   void buildDragStrip();
   void buildDropTarget();
-  std::optional<std::string> droppableText() const;
+  bool isDroppable() const;
   void updateToolbar();
 
   PlayerSession& session_;

@@ -330,6 +330,7 @@ void PlayerController::Parts::makeView() {
       *session,
       PlayerView::Inputs{
           .onDrop = [this](const std::string& text) { session->loadStreamingURL(text, true); },
+          .onSubtitleDrop = [this](const std::string& path) { session->addSubtitleFile(path); },
           .onTargetedChange = [this](bool targeted) { session->setDropTargeted(targeted); },
           .onPlaybackKey = [this](std::uint16_t key) { return session->handlePlaybackKey(key); },
           .modalShown = [this] { return isShowingDialog(); },
@@ -371,6 +372,14 @@ void PlayerController::Parts::makeToolbar() {
                       .onVolume = [this](double volume) { session->setVolume(volume * 100); },
                       .onZoom = [this](double zoom) { session->setVideoZoom(zoom); },
                       .onSpeed = [this](double rate) { session->setPlaybackRate(rate); },
+                      .onAudioTrack =
+                          [this](std::optional<std::int64_t> id) {
+                            session->mediaTracks().choose(MediaTrack::Kind::audio, id);
+                          },
+                      .onSubtitleTrack =
+                          [this](std::optional<std::int64_t> id) {
+                            session->mediaTracks().choose(MediaTrack::Kind::subtitle, id);
+                          },
                       .onDeleteFile = [this] { session->fileDeletion().confirm(); },
                       .onPopoverChanged = [this] { view->refresh(); },
                   },

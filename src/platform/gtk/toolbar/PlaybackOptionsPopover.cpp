@@ -33,6 +33,11 @@ PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::
   buildWindowButtons(*box);
   box->append(*Gtk::make_managed<Gtk::Separator>());
   buildSpeed(*box);
+  tracksSection_.append(*Gtk::make_managed<Gtk::Separator>());
+  buildTracks(audio_, _("Audio"), _("The audio track that plays"), actions_.onAudioTrack);
+  buildTracks(subtitles_, _("Subtitles"), _("The subtitles shown over the video"),
+              actions_.onSubtitleTrack);
+  box->append(tracksSection_);
   buildZoom();
   box->append(zoomSection_);
   buildDelete();
@@ -120,6 +125,52 @@ void PlaybackOptionsPopover::buildSpeed(Gtk::Box& box) {
   box.append(speedReset_);
 }
 
+void PlaybackOptionsPopover::buildTracks(
+    TrackChoice& choice, const Glib::ustring& name, const Glib::ustring& help,
+    const std::function<void(std::optional<std::int64_t>)>& action) {
+  auto& label = makeToolbarLabel(name, "orvel-body");
+  label.set_hexpand(true);
+  choice.list.set_model(Gtk::StringList::create({}));
+  choice.list.set_hexpand(true);
+  describe(choice.list, name, help);
+  choice.list.property_selected().signal_changed().connect([this, &choice, action] {
+    const guint selected = choice.list.get_selected();
+    if (updating_ || selected >= choice.shown.size() || choice.shown[selected].selected) {
+      return;
+    }
+    call(action, choice.shown[selected].id);
+  });
+  choice.row.append(label);
+  choice.row.append(choice.list);
+  choice.row.set_visible(false);
+  tracksSection_.append(choice.row);
+}
+
+void PlaybackOptionsPopover::updateTracks(TrackChoice& choice,
+                                          const std::vector<MediaTracks::Choice>& choices) {
+  choice.row.set_visible(!choices.empty());
+  if (choice.shown == choices) {
+    return;
+  }
+  std::vector<Glib::ustring> labels;
+  guint selected = GTK_INVALID_LIST_POSITION;
+  for (const MediaTracks::Choice& entry : choices) {
+    if (entry.selected) {
+      selected = static_cast<guint>(labels.size());
+    }
+    labels.emplace_back(entry.label);
+  }
+  // The list is replaced only when the tracks changed: a rebuilt model would close an open list.
+  if (choice.shown.size() != choices.size() ||
+      !std::equal(
+          choices.begin(), choices.end(), choice.shown.begin(),
+          [](const auto& a, const auto& b) { return a.id == b.id && a.label == b.label; })) {
+    choice.list.set_model(Gtk::StringList::create(labels));
+  }
+  choice.shown = choices;
+  choice.list.set_selected(selected);
+}
+
 void PlaybackOptionsPopover::buildZoom() {
   zoomSection_.append(*Gtk::make_managed<Gtk::Separator>());
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
@@ -197,6 +248,9 @@ void PlaybackOptionsPopover::update(const Shown& shown) {
   speed_.set_value(static_cast<double>(PlaybackSpeed::nearestStep(shown.speed)));
   speedValue_.set_text(PlaybackSpeed::label(shown.speed));
   speedReset_.set_sensitive(shown.speed != 1.0);
+  updateTracks(audio_, shown.audioTracks);
+  updateTracks(subtitles_, shown.subtitleTracks);
+  tracksSection_.set_visible(!shown.audioTracks.empty() || !shown.subtitleTracks.empty());
   deleteSection_.set_visible(shown.canDeleteFile);
   updating_ = false;
 }

@@ -6,6 +6,9 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
+
+#include "player/MediaTracks.h"
 
 namespace orvel {
 
@@ -20,6 +23,8 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     std::function<void()> onAlwaysOnTop;
     std::function<void(double zoom)> onZoom;
     std::function<void(double rate)> onSpeed;
+    std::function<void(std::optional<std::int64_t> id)> onAudioTrack;
+    std::function<void(std::optional<std::int64_t> id)> onSubtitleTrack;
     std::function<void()> onDeleteFile;
   };
   struct Shown {
@@ -29,6 +34,9 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     std::optional<double> videoZoom;
     bool canDeleteFile = false;
     double speed = 1;
+    // Empty hides the choice.
+    std::vector<MediaTracks::Choice> audioTracks;
+    std::vector<MediaTracks::Choice> subtitleTracks;
   };
 
   explicit PlaybackOptionsPopover(Actions actions);
@@ -41,6 +49,15 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
   void buildVolume(Gtk::Box& box);
   void buildWindowButtons(Gtk::Box& box);
   void buildSpeed(Gtk::Box& box);
+  // A labelled list of tracks; choosing one reports its ID.
+  struct TrackChoice {
+    Gtk::Box row{Gtk::Orientation::HORIZONTAL, 8};
+    Gtk::DropDown list;
+    std::vector<MediaTracks::Choice> shown;
+  };
+  void buildTracks(TrackChoice& choice, const Glib::ustring& name, const Glib::ustring& help,
+                   const std::function<void(std::optional<std::int64_t>)>& action);
+  void updateTracks(TrackChoice& choice, const std::vector<MediaTracks::Choice>& choices);
   void buildZoom();
   void buildDelete();
   void buildCommands(Gtk::Box& box);
@@ -53,6 +70,9 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
   Gtk::Label speedValue_;
   Gtk::Scale speed_;
   Gtk::Button speedReset_;
+  Gtk::Box tracksSection_{Gtk::Orientation::VERTICAL, 8};
+  TrackChoice audio_;
+  TrackChoice subtitles_;
   Gtk::Box zoomSection_{Gtk::Orientation::VERTICAL, 8};
   Gtk::Label zoomValue_;
   Gtk::Scale zoom_;

@@ -9,6 +9,7 @@
 #include "core/Translation.h"
 #include "platform/gtk/WidgetHelpers.h"
 #include "platform/gtk/toolbar/ToolbarWidgets.h"
+#include "player/ChapterNavigation.h"
 
 namespace orvel {
 namespace {
@@ -83,6 +84,10 @@ void PlayerToolbar::buildTimeRow() {
     }
     if (seekPressed_) {
       currentTime_.set_text(Values::formattedTime(seek_.get_value()));
+      // While scrubbing, the chapter under the slider.
+      const MediaChapter* chapter = ChapterNavigation::at(state_.chapters, seek_.get_value());
+      seek_.set_tooltip_text(chapter && !chapter->title.empty() ? chapter->title
+                                                                : _("Seek through the video"));
     } else {
       // A key or the wheel moved it: a finished edit at once.
       if (inputs_.onSeek) {
@@ -123,6 +128,7 @@ void PlayerToolbar::finishSeek() {
   if (!seekPressed_) {
     return;
   }
+  seek_.set_tooltip_text(_("Seek through the video"));
   // The place is taken before anything redraws the slider with the player's old position.
   const double target = seek_.get_value();
   seekPressed_ = false;
@@ -194,6 +200,8 @@ void PlayerToolbar::buildWindowControls() {
       .onAlwaysOnTop = inputs_.onAlwaysOnTop,
       .onZoom = inputs_.onZoom,
       .onSpeed = inputs_.onSpeed,
+      .onAudioTrack = inputs_.onAudioTrack,
+      .onSubtitleTrack = inputs_.onSubtitleTrack,
       .onDeleteFile = inputs_.onDeleteFile});
   options_.set_popover(*optionsPopover_);
   for (Gtk::Popover* popover :
@@ -232,6 +240,15 @@ void PlayerToolbar::update(const State& state) {
   }
   duration_.set_text(Values::formattedTime(duration));
   seek_.set_sensitive(duration > 0);
+  if (markedChapters_ != state.chapters) {
+    markedChapters_ = state.chapters;
+    seek_.clear_marks();
+    for (const MediaChapter& chapter : state.chapters) {
+      if (chapter.start > 0) {
+        seek_.add_mark(chapter.start, Gtk::PositionType::BOTTOM, "");
+      }
+    }
+  }
 
   const double volume = Values::volumeValue(state.volume);
   volume_.set_value(volume);
@@ -254,7 +271,9 @@ void PlayerToolbar::update(const State& state) {
                            .isAlwaysOnTop = state.isAlwaysOnTop,
                            .videoZoom = state.videoZoom,
                            .canDeleteFile = state.canDeleteFile,
-                           .speed = state.speed});
+                           .speed = state.speed,
+                           .audioTracks = state.audioTracks,
+                           .subtitleTracks = state.subtitleTracks});
   updating_ = false;
 }
 

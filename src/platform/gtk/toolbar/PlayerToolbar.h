@@ -12,6 +12,7 @@
 #include "native/PlayerEqualizer.h"
 #include "platform/gtk/toolbar/EqualizerPopover.h"
 #include "platform/gtk/toolbar/PlaybackOptionsPopover.h"
+#include "player/MediaTracks.h"
 
 namespace orvel {
 
@@ -35,6 +36,11 @@ class PlayerToolbar final : public Gtk::Box {
     bool hasNext = false;
     bool canDeleteFile = false;
     double speed = 1;
+    // Marked on the seek slider; scrubbing names the one under the slider.
+    std::vector<MediaChapter> chapters;
+    // Empty hides the choice.
+    std::vector<MediaTracks::Choice> audioTracks;
+    std::vector<MediaTracks::Choice> subtitleTracks;
   };
   struct Inputs {
     std::function<void()> onToggle;
@@ -49,6 +55,8 @@ class PlayerToolbar final : public Gtk::Box {
     std::function<void(double volume)> onVolume;
     std::function<void(double zoom)> onZoom;
     std::function<void(double rate)> onSpeed;
+    std::function<void(std::optional<std::int64_t> id)> onAudioTrack;
+    std::function<void(std::optional<std::int64_t> id)> onSubtitleTrack;
     std::function<void()> onDeleteFile;
     // A popover opened or closed: the bars stay while one is open.
     std::function<void()> onPopoverChanged;
@@ -84,6 +92,7 @@ class PlayerToolbar final : public Gtk::Box {
   Inputs inputs_;
   PlayerEqualizer& equalizer_;
   State state_;
+  std::vector<MediaChapter> markedChapters_;
   PlayerToolbarValues::Mute mute_;
   bool updating_ = false;
   bool seekPressed_ = false;
