@@ -597,6 +597,35 @@ bool focusWindow(unsigned long window) {
       30);
 }
 
+std::unique_ptr<Player> dragFileOnto(const Home& home, const std::string& path,
+                                     const WindowGeometry& target,
+                                     const std::function<bool()>& whileOver) {
+  auto source =
+      std::make_unique<Player>(home, Player::Program{ORVEL_E2E_DRAG_SOURCE, path}, "source.log");
+  const auto sourceWindow = waitForWindow("Orvel drag source");
+  if (!sourceWindow) {
+    return nullptr;
+  }
+  run({"xdotool", "windowmove", "--sync", std::to_string(*sourceWindow), "20", "700"});
+  const WindowGeometry from = windowGeometry(*sourceWindow);
+  const int x = from.centreX();
+  const int y = from.centreY();
+  pointerTo(x, y);
+  run({"xdotool", "mousedown", "1"});
+  for (int step = 1; step <= 6; ++step) {
+    pointerTo(x + (target.centreX() - x) * step / 6, y + (target.centreY() - y) * step / 6);
+  }
+  // A drop target hears of the drag once the pointer moves over it.
+  const bool over = waitUntil(
+      [&] {
+        pointerTo(target.centreX() + 10, target.centreY() + 10);
+        pointerTo(target.centreX(), target.centreY());
+        return whileOver();
+      },
+      30);
+  return over ? std::move(source) : nullptr;
+}
+
 std::optional<unsigned long> playerWindow(const Home& home, double seconds) {
   const auto window = waitForWindow("Orvel player", seconds);
   if (!window) {

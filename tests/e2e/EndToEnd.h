@@ -202,6 +202,14 @@ std::optional<Control> clickPlayerControl(const Home& home, const std::string& n
 std::optional<Control> clickControl(const Home& home, const std::string& name, int button = 1,
                                     int count = 1, std::optional<Box> within = std::nullopt);
 
+// Drags the file from a window that offers it, as a file manager does, over the middle of
+// `target`, and holds it there until `whileOver` holds (30 s at most); the caller drops it with
+// the button's release. The window's program lives as long as the returned player; none when
+// the window did not show or the condition did not come.
+std::unique_ptr<Player> dragFileOnto(const Home& home, const std::string& path,
+                                     const WindowGeometry& target,
+                                     const std::function<bool()>& whileOver);
+
 // The player window, once the player has placed it where it stored its frame: the window manager
 // may put a new window elsewhere for a moment first.
 std::optional<unsigned long> playerWindow(const Home& home, double seconds = 60);

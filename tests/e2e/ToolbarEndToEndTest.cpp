@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -72,6 +73,165 @@ class SoundServer {
   std::string runtime_;
   bool available_ = false;
 };
+
+// A subtitle file whose one line covers the whole picture in white, drawn rather than written so
+// that no font is needed.
+std::string writeCoveringSubtitles(const Home& home, const std::string& name) {
+  const std::string path = home.folder().file(name);
+  std::ofstream(path) << "[Script Info]\nScriptType: v4.00+\nPlayResX: 320\nPlayResY: 180\n\n"
+                         "[V4+ Styles]\nFormat: Name, Fontname, Fontsize, PrimaryColour, "
+                         "SecondaryColour, OutlineColour, BackColour, Bold, Italic, Underline, "
+                         "StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, "
+                         "Alignment, MarginL, MarginR, MarginV, Encoding\n"
+                         "Style: Default,Sans,20,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,"
+                         "0,0,100,100,0,0,1,0,0,7,0,0,0,1\n\n"
+                         "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, "
+                         "MarginV, Effect, Text\n"
+                         "Dialogue: 0,0:00:00.00,0:05:00.00,Default,,0,0,0,,{\\pos(0,0)\\p1}m 0 0 "
+                         "l 320 0 320 180 0 180{\\p0}\n";
+  return path;
+}
+
+// A black film of three minutes with a silent English track, a French one that sounds, the
+// covering subtitles as an English track that is off at first, and chapters at 0, 1 and 2 min.
+std::string makeFilmWithTracks(const Home& home) {
+  const std::string chapters = home.folder().file("chapters.txt");
+  std::ofstream(chapters) << ";FFMETADATA1\n"
+                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=60000\ntitle=Opening\n"
+                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=60000\nEND=120000\ntitle=Middle\n"
+                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=120000\nEND=180000\ntitle=End\n";
+  const std::string subtitles = writeCoveringSubtitles(home, "cover.ass");
+  const std::string path = home.folder().file("film.mkv");
+  EXPECT_TRUE(run({"ffmpeg",
+                   "-nostdin",
+                   "-v",
+                   "error",
+                   "-y",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "color=c=black:size=320x180:rate=25",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "anullsrc=r=48000:cl=stereo",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=f=1000",
+                   "-i",
+                   subtitles,
+                   "-i",
+                   chapters,
+                   "-map",
+                   "0:v",
+                   "-map",
+                   "1:a",
+                   "-map",
+                   "2:a",
+                   "-map",
+                   "3:s",
+                   "-map_chapters",
+                   "4",
+                   "-t",
+                   "180",
+                   "-c:v",
+                   "libx264",
+                   "-pix_fmt",
+                   "yuv420p",
+                   "-c:a",
+                   "aac",
+                   "-c:s",
+                   "ass",
+                   "-metadata:s:a:0",
+                   "language=eng",
+                   "-metadata:s:a:0",
+                   "title=Silent",
+                   "-metadata:s:a:1",
+                   "language=fre",
+                   "-metadata:s:s:0",
+                   "language=eng",
+                   "-metadata:s:s:0",
+                   "title=Cover",
+                   "-disposition:a:1",
+                   "0",
+                   "-disposition:s:0",
+                   "0",
+                   path}))
+      << "ffmpeg could not make the film";
+  return path;
+}
+
+bool isBright(const std::optional<std::array<int, 3>>& pixel) {
+  return pixel && (*pixel)[0] > 200 && (*pixel)[1] > 200 && (*pixel)[2] > 200;
+}
+
+bool isDark(const std::optional<std::array<int, 3>>& pixel) {
+  return pixel && (*pixel)[0] < 40 && (*pixel)[1] < 40 && (*pixel)[2] < 40;
+}
+
+// The playback options list a film's audio tracks and subtitles: choosing one is heard or seen;
+// Page Down goes to the next chapter, and a subtitle file dropped on the window shows.
+TEST(PlayerEndToEndTracks, AFilmsTracksAreChosenInTheOptionsAndChaptersAndDroppedSubtitlesWork) {
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string film = makeFilmWithTracks(home);
+  const std::string mediaID = "mkv:" + fileURL(film);
+  Player player(home, {film}, "player.log");
+  ASSERT_TRUE(playsTo(home, mediaID, 1)) << player.log();
+  const auto shown = playerWindow(home);
+  ASSERT_TRUE(shown) << player.log();
+  const WindowGeometry window = windowGeometry(*shown);
+  // Left of the middle: the options open at the right.
+  const auto picture = [&] {
+    return x11::readScreenPixel(window.x + window.width / 4, window.centreY());
+  };
+  ASSERT_TRUE(waitUntil([&] { return isDark(picture()); }, 30)) << player.log();
+  EXPECT_LT(sound.level(), -60) << "the first, silent track should play";
+
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "The subtitles shown over the video")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "English — Cover")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return isBright(picture()); }, 30)) << player.log();
+  screenshot("options-tracks.png");
+  ASSERT_TRUE(clickControl(home, "The subtitles shown over the video")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Off")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return isDark(picture()); }, 30)) << player.log();
+
+  ASSERT_TRUE(clickControl(home, "The audio track that plays")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "French")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return sound.level() > -40; }, 30)) << player.log();
+
+  // From the picture, Page Down goes to the second chapter, a minute in.
+  pressKeys({"Escape"});
+  ASSERT_TRUE(waitUntil([&] { return !home.control("Off", 0); }, 30));
+  ASSERT_TRUE(focusWindow(*shown));
+  ASSERT_LT(home.position(mediaID).value_or(0), 40);
+  pressKeys({"Page_Down"});
+  double position = 0;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        position = home.position(mediaID).value_or(0);
+        return position >= 60;
+      },
+      30))
+      << position << "\n"
+      << player.log();
+  EXPECT_LT(position, 100);
+
+  // A subtitle file dragged over the film says it will be added, and shows once dropped.
+  const std::string dropped = writeCoveringSubtitles(home, "extra.ass");
+  const auto source = dragFileOnto(
+      home, dropped, window, [&] { return home.control("Drop to Add Subtitles", 1).has_value(); });
+  ASSERT_TRUE(source) << home.controlNames();
+  run({"xdotool", "mouseup", "1"});
+  EXPECT_TRUE(waitUntil([&] { return isBright(picture()); }, 30)) << player.log();
+  EXPECT_TRUE(home.control("Subtitles added")) << home.controlNames();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
 
 TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitchedOff) {
   Home home;
@@ -162,6 +322,11 @@ TEST(PlayerEndToEndToolbar, TheOptionsListEveryCommandAndCtrlQuestionShowsEveryK
     EXPECT_TRUE(home.control(command)) << command << "\n" << home.controlNames();
   }
   screenshot("commands-menu.png");
+  // The speed and the chapters wait in a submenu, which the menu's foot always shows.
+  ASSERT_TRUE(clickControl(home, "Speed and Chapters")) << home.controlNames();
+  ASSERT_TRUE(home.control("Next chapter")) << home.controlNames();
+  pressKeys({"Left"});
+  ASSERT_TRUE(waitUntil([&] { return !home.control("Next chapter", 0); }, 30));
   ASSERT_TRUE(clickControl(home, "Always On Top")) << home.controlNames();
   EXPECT_TRUE(waitUntil([&] { return !playerIsAbove(); }, 30)) << playerWindowState();
 

@@ -258,30 +258,13 @@ TEST(PlayerEndToEndWindow, AFileDraggedFromAnotherWindowShowsTheDropPromptAndPla
   const auto shown = playerWindow(home);
   ASSERT_TRUE(shown) << player.log();
   const WindowGeometry target = windowGeometry(*shown);
-  Player source(home, Player::Program{ORVEL_E2E_DRAG_SOURCE, clip}, "source.log");
-  const auto sourceWindow = waitForWindow("Orvel drag source");
-  ASSERT_TRUE(sourceWindow) << source.log();
-  run({"xdotool", "windowmove", "--sync", std::to_string(*sourceWindow), "20", "700"});
-  const WindowGeometry from = windowGeometry(*sourceWindow);
-  const int x = from.centreX();
-  const int y = from.centreY();
-  pointerTo(x, y);
-  run({"xdotool", "mousedown", "1"});
-  for (int step = 1; step <= 6; ++step) {
-    pointerTo(x + (target.centreX() - x) * step / 6, y + (target.centreY() - y) * step / 6);
-  }
   // The player shows its prompt while the file is over it, and takes the drop from then on.
-  EXPECT_TRUE(waitUntil(
-      [&] {
-        pointerTo(target.centreX() + 10, target.centreY() + 10);
-        pointerTo(target.centreX(), target.centreY());
-        return home.control("Drop Video or URL to Play", 1).has_value();
-      },
-      30))
-      << home.controlNames();
+  const auto source = dragFileOnto(
+      home, clip, target, [&] { return home.control("Drop Video or URL to Play", 1).has_value(); });
+  ASSERT_TRUE(source) << home.controlNames();
   screenshot("drop-prompt.png");
   run({"xdotool", "mouseup", "1"});
-  EXPECT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log() << source.log();
+  EXPECT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log() << source->log();
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 

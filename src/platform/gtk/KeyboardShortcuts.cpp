@@ -42,6 +42,8 @@ std::vector<Group> groups() {
         {"bracketleft", _("Slower")},
         {"bracketright", _("Faster")},
         {"BackSpace", _("Normal speed")},
+        {"Page_Up", _("Previous chapter")},
+        {"Page_Down", _("Next chapter")},
         {"F6", _("Move between the picture and the toolbar")}}},
       {_("View"), commandKeys(Menu::view)},
       {_("Player"), commandKeys(Menu::player)},
@@ -90,14 +92,18 @@ Glib::RefPtr<Gio::Menu> commandsMenu() {
   using Menu = PlayerCommands::Command::Menu;
   auto menu = Gio::Menu::create();
   auto playback = Gio::Menu::create();
-  for (const auto& [title, action, key] : {std::tuple{_("Slower"), kSlowerAction, "bracketleft"},
-                                           {_("Faster"), kFasterAction, "bracketright"},
-                                           {_("Normal speed"), kNormalSpeedAction, "BackSpace"}}) {
+  for (const auto& [title, action, key] :
+       {std::tuple{_("Slower"), kSlowerAction, "bracketleft"},
+        {_("Faster"), kFasterAction, "bracketright"},
+        {_("Normal speed"), kNormalSpeedAction, "BackSpace"},
+        {_("Previous chapter"), kPreviousChapterAction, "Page_Up"},
+        {_("Next chapter"), kNextChapterAction, "Page_Down"}}) {
     auto item = Gio::MenuItem::create(title, std::string("app.") + action);
     item->set_attribute_value("accel", Glib::Variant<Glib::ustring>::create(key));
     playback->append_item(item);
   }
-  menu->append_section(_("Playback"), playback);
+  // A submenu: with the speed and the chapters inline, the menu would run off a small screen.
+  menu->append_submenu(_("Speed and Chapters"), playback);
   for (const auto& [group, title] :
        {std::pair{Menu::view, _("View")}, {Menu::player, _("Player")}}) {
     auto section = Gio::Menu::create();

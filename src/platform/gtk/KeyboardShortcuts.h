@@ -19,13 +19,16 @@ inline constexpr const char* kAction = "shortcuts";
 inline constexpr const char* kAccelerator = "<Control>question";
 inline constexpr const char* kTitle = N_("Keyboard Shortcuts");
 
-// The playback speed's commands; their keys ("[", "]", Backspace) are the player window's own.
+// The playback speed's and the chapters' commands; their keys ("[", "]", Backspace, Page Up,
+// Page Down) are the player window's own.
 inline constexpr const char* kSlowerAction = "speed-slower";
 inline constexpr const char* kFasterAction = "speed-faster";
 inline constexpr const char* kNormalSpeedAction = "speed-normal";
+inline constexpr const char* kPreviousChapterAction = "chapter-previous";
+inline constexpr const char* kNextChapterAction = "chapter-next";
 
-// The Playback, View and Player commands, each with its key, then the keys window; the items act
-// on the application's actions of the same names.
+// The speed and chapter commands (a submenu), the View and the Player commands, each with its key,
+// then the keys window; the items act on the application's actions of the same names.
 Glib::RefPtr<Gio::Menu> commandsMenu();
 
 // The keys window, transient for the player window; closed, it hides.

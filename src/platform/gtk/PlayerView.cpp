@@ -189,7 +189,7 @@ void PlayerView::buildDragStrip() {
 }
 
 // Whether the drag over the view holds anything the player plays, or subtitles for it.
-bool PlayerView::isDroppable() const {
+bool PlayerView::isDroppable() {
   const GValue* value = gtk_drop_target_get_value(dropTarget_->gobj());
   if (!value) {
     return false;
@@ -197,8 +197,12 @@ bool PlayerView::isDroppable() const {
   Glib::ValueBase copy;
   copy.init(value);
   const DropPayload payload = payloadOf(copy);
-  return droppedSubtitlePath(payload) ||
-         droppedURLString(payload, StreamingProviderRegistry::shared());
+  const bool subtitles = droppedSubtitlePath(payload).has_value();
+  // The prompt says what the drop will do.
+  dropTitle_.set_text(subtitles ? _("Drop to Add Subtitles") : _("Drop Video or URL to Play"));
+  dropLine_.set_text(subtitles ? _("SRT · ASS · SSA · WebVTT")
+                               : _("YouTube · Disney+ · MP4 · WebM · MKV"));
+  return subtitles || droppedURLString(payload, StreamingProviderRegistry::shared());
 }
 
 void PlayerView::buildDropTarget() {
@@ -257,13 +261,13 @@ void PlayerView::buildDropPrompt() {
   auto* disc = Gtk::make_managed<Gtk::Label>("▶");
   disc->add_css_class("orvel-drop-disc");
   disc->set_halign(Gtk::Align::CENTER);
-  auto* title = Gtk::make_managed<Gtk::Label>(_("Drop Video or URL to Play"));
-  title->add_css_class("orvel-drop-title");
-  auto* line = Gtk::make_managed<Gtk::Label>(_("YouTube · Disney+ · MP4 · WebM · MKV"));
-  line->add_css_class("orvel-drop-line");
+  dropTitle_.set_text(_("Drop Video or URL to Play"));
+  dropTitle_.add_css_class("orvel-drop-title");
+  dropLine_.set_text(_("YouTube · Disney+ · MP4 · WebM · MKV"));
+  dropLine_.add_css_class("orvel-drop-line");
   inner->append(*disc);
-  inner->append(*title);
-  inner->append(*line);
+  inner->append(dropTitle_);
+  inner->append(dropLine_);
   dropPrompt_.append(*inner);
   dropPrompt_.set_opacity(0);
   setHiddenFromAssistiveTechnologies(dropPrompt_, true);

@@ -69,7 +69,8 @@ class PlayerView final : public Gtk::Overlay {
   void buildDropPrompt();
   void buildDragStrip();
   void buildDropTarget();
-  bool isDroppable() const;
+  // Also words the drop prompt for what the drag holds.
+  bool isDroppable();
   void updateToolbar();
 
   PlayerSession& session_;
@@ -88,6 +89,8 @@ class PlayerView final : public Gtk::Overlay {
   // Fills the view and draws nothing: its size is the view's, which the toolbar's layout follows.
   Gtk::DrawingArea sizeProbe_;
   Gtk::Box dropPrompt_;
+  Gtk::Label dropTitle_;
+  Gtk::Label dropLine_;
   Gtk::WindowHandle dragStrip_;
   std::function<Glib::RefPtr<Gio::MenuModel>()> stripMenuModel_;
   Gtk::PopoverMenu stripMenu_;

@@ -30,6 +30,8 @@ MpvEngineContext::Options engineOptions(MpvEngineContext::Options given) {
       // or addresses. Subtitle files, beside the film or dropped on it, are read as subtitles.
       {"demuxer", "lavf"},
       {"demuxer-lavf-o", "format_whitelist=[matroska,srt,ass,webvtt]"},
+      // A subtitle file beside the film with its name ("film.srt", "film.en.srt") is offered.
+      {"sub-auto", "exact"},
       {"load-unsafe-playlists", "no"},
       {"access-references", "no"},
   };

@@ -45,6 +45,7 @@
 #include "platform/system/SubprocessAeroSpaceClient.h"
 #include "platform/system/WorkerPool.h"
 #include "platform/webkit/WebKitWebEngine.h"
+#include "player/PlaybackKeys.h"
 #include "player/PlayerSession.h"
 #include "player/PlayerTransparency.h"
 #include "player/PlayerWindowBehaviour.h"
@@ -489,7 +490,8 @@ void PlayerController::Parts::addApplicationActions(Gtk::Application& applicatio
       });
   application.add_action("equalizer-reset", [this] { equalizer.resetGains(); });
   application.set_accel_for_action("app.close", "<Control>w");
-  // The speed's keys belong to the player window alone (a text field takes "[" and Backspace):
+  // The speed's and the chapters' keys belong to the player window alone (a text field takes "["
+  // and Backspace, a list Page Up):
   // these actions give the commands menu its entries, with no accelerator of their own.
   application.add_action(KeyboardShortcuts::kSlowerAction,
                          [this] { session->playbackSpeed().slower(); });
@@ -497,6 +499,10 @@ void PlayerController::Parts::addApplicationActions(Gtk::Application& applicatio
                          [this] { session->playbackSpeed().faster(); });
   application.add_action(KeyboardShortcuts::kNormalSpeedAction,
                          [this] { session->playbackSpeed().reset(); });
+  application.add_action(KeyboardShortcuts::kPreviousChapterAction,
+                         [this] { session->handlePlaybackKey(PlaybackKeys::kPageUp); });
+  application.add_action(KeyboardShortcuts::kNextChapterAction,
+                         [this] { session->handlePlaybackKey(PlaybackKeys::kPageDown); });
 }
 
 void PlayerController::Parts::watchWindow() {

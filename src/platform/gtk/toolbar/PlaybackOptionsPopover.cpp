@@ -21,6 +21,27 @@ void call(const std::function<void(Arguments...)>& action, Arguments... argument
   }
 }
 
+// Labels of a track list, cut at the end past `widest` characters: a film's own titles can be
+// long, and the options keep their width.
+Glib::RefPtr<Gtk::ListItemFactory> trackLabels(int widest) {
+  auto factory = Gtk::SignalListItemFactory::create();
+  factory->signal_setup().connect([widest](const Glib::RefPtr<Gtk::ListItem>& item) {
+    auto* label = Gtk::make_managed<Gtk::Label>();
+    label->set_ellipsize(Pango::EllipsizeMode::END);
+    label->set_max_width_chars(widest);
+    label->set_xalign(0);
+    item->set_child(*label);
+  });
+  factory->signal_bind().connect([](const Glib::RefPtr<Gtk::ListItem>& item) {
+    auto* label = dynamic_cast<Gtk::Label*>(item->get_child());
+    auto text = std::dynamic_pointer_cast<Gtk::StringObject>(item->get_item());
+    if (label && text) {
+      label->set_text(text->get_string());
+    }
+  });
+  return factory;
+}
+
 }  // namespace
 
 PlaybackOptionsPopover::PlaybackOptionsPopover(Actions actions) : actions_(std::move(actions)) {
@@ -131,7 +152,9 @@ void PlaybackOptionsPopover::buildTracks(
   auto& label = makeToolbarLabel(name, "orvel-body");
   label.set_hexpand(true);
   choice.list.set_model(Gtk::StringList::create({}));
-  choice.list.set_hexpand(true);
+  choice.list.set_factory(trackLabels(18));
+  choice.list.set_list_factory(trackLabels(40));
+  choice.list.set_size_request(190, -1);
   describe(choice.list, name, help);
   choice.list.property_selected().signal_changed().connect([this, &choice, action] {
     const guint selected = choice.list.get_selected();
