@@ -13,7 +13,7 @@ namespace orvel {
 // player where it carries none (shipped in the resources' "icons" folder).
 namespace PlayerSymbols {
 
-inline constexpr std::array<std::pair<std::string_view, std::string_view>, 42> kIcons{{
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 43> kIcons{{
     {"speaker.slash.fill", "audio-volume-muted-symbolic"},
     {"speaker.wave.2.fill", "audio-volume-high-symbolic"},
     {"waveform", "orvel-equalizer-symbolic"},
@@ -24,6 +24,7 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 42> k
     {"arrow.up.left.and.arrow.down.right", "view-fullscreen-symbolic"},
     {"pin.fill", "view-pin-symbolic"},
     {"pin", "view-pin-symbolic"},
+    {"camera", "camera-photo-symbolic"},
     {"gearshape.fill", "emblem-system-symbolic"},
     {"list.bullet", "view-list-bullet-symbolic"},
     {"slider.vertical.3", "orvel-sliders-symbolic"},

@@ -30,6 +30,9 @@ class MKVNativePlayer final : public NativePlayer {
     playback_.selectTrack(kind, id);
   }
   void addSubtitleFile(const std::string& path) override { playback_.addSubtitleFile(path); }
+  void saveFrame(const std::string& path, std::function<void(bool)> done) override {
+    playback_.saveFrame(path, std::move(done));
+  }
 
   [[nodiscard]] ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) override {

@@ -139,6 +139,22 @@ void MKVPlayback::addSubtitleFile(const std::string& path) {
   }
 }
 
+void MKVPlayback::saveFrame(const std::string& path, std::function<void(bool saved)> done) {
+  if (!player_) {
+    queue_.post([done] { done(false); });
+    return;
+  }
+  std::weak_ptr<MKVPlayback*> weak = self_;
+  MainQueue& queue = queue_;
+  player_->saveFrame(path, [weak, &queue, done](bool saved) {
+    queue.post([weak, done, saved] {
+      if (weak.lock()) {
+        done(saved);
+      }
+    });
+  });
+}
+
 void MKVPlayback::setVolume(double volume) {
   if (!std::isfinite(volume) || !player_ || !player_->volume()) {
     return;

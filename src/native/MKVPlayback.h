@@ -55,6 +55,8 @@ class MKVPlayback {
   std::vector<MediaChapter> chapters() const;
   void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id);
   void addSubtitleFile(const std::string& path);
+  // The answer comes on the main queue, unless the playback is gone by then.
+  void saveFrame(const std::string& path, std::function<void(bool saved)> done);
   // Pushes `equalizerEnabled` and `equalizerGains` to the engine player.
   void applyEqualizer();
 

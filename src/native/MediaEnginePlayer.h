@@ -79,6 +79,9 @@ class MediaEnginePlayer {
   virtual void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) = 0;
   // Adds a subtitle file and shows it.
   virtual void addSubtitleFile(const std::string& path) = 0;
+  // Writes the picture that shows, at the video's own size and without subtitles, as a PNG
+  // file; `done` is told whether it was written, on any thread.
+  virtual void saveFrame(const std::string& path, std::function<void(bool saved)> done) = 0;
 
   // Gains in dB, one per band of the engine's band set in its order; none removes the
   // equalizer.

@@ -46,6 +46,9 @@ class NativePlayer {
   virtual void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) = 0;
   // Adds a subtitle file to what plays and shows it.
   virtual void addSubtitleFile(const std::string& path) = 0;
+  // Writes the picture that shows as a PNG at the video's size; `done` is told whether it was
+  // written, on the main loop later.
+  virtual void saveFrame(const std::string& path, std::function<void(bool saved)> done) = 0;
 
   [[nodiscard]] virtual ObserverToken observeUpdates(
       std::function<void(const PlaybackSnapshot&)> observer) = 0;

@@ -600,6 +600,15 @@ void PlayerSession::addSubtitleFile(const std::string& path) {
   setStatusMessage(_("Subtitles added"), 2.0);
 }
 
+FrameSaving::Source PlayerSession::frameSource() const {
+  if (isNativeMediaActive()) {
+    return FrameSaving::Source::native;
+  }
+  const bool pageVideo = currentVideoID_ && !currentVideoID_->starts_with("disneyplus:") &&
+                         !showsSourceError() && playerDuration_ > 0;
+  return pageVideo ? FrameSaving::Source::page : FrameSaving::Source::none;
+}
+
 bool PlayerSession::handlePlaybackKey(std::uint16_t keyCode) {
   switch (keyCode) {
     case PlaybackKeys::kBracketLeft:

@@ -24,6 +24,7 @@
 #include "native/NativePlayer.h"
 #include "native/PlayerEqualizer.h"
 #include "player/CurrentFileDeletion.h"
+#include "player/FrameSaving.h"
 #include "player/MediaTracks.h"
 #include "player/PlayQueue.h"
 #include "player/PlaybackControls.h"
@@ -80,6 +81,10 @@ class PlayerSession final : public PlaybackControls {
     std::function<std::optional<std::string>()> readPlayerPage;
     // Moves a played file to the Trash; the freedesktop Trash when left empty.
     PlaylistTrash::Trasher trashFile = PlaylistTrash::moveToTrash;
+    // The folder saved frames go to, made when missing; none when it cannot be.
+    std::function<std::optional<std::string>()> picturesFolder;
+    // The user's home, which messages shorten to "~".
+    std::string home;
   };
 
   // What the session asks of the window around it; every hook may be left empty.
@@ -186,6 +191,10 @@ class PlayerSession final : public PlaybackControls {
   // A subtitle file dropped on the window: added to the film that plays, and shown; said why
   // not, when it cannot be.
   void addSubtitleFile(const std::string& path);
+  FrameSaving& frameSaving() { return frames_; }
+  // Where the picture that shows comes from: a film of the native engine, or a video of the page
+  // that has played (a Disney+ page's protected picture cannot be saved); none otherwise.
+  FrameSaving::Source frameSource() const;
   PlaylistRepeat repeatMode() const override { return queue_.repeat(); }
   void setRepeatMode(PlaylistRepeat repeat) override { queue_.setRepeat(repeat); }
   void shuffleRemaining() override { queue_.shuffleRemaining(); }
@@ -398,6 +407,21 @@ class PlayerSession final : public PlaybackControls {
       .select = [this](MediaTrack::Kind kind,
                        std::optional<std::int64_t> id) { deps_.native.selectTrack(kind, id); },
       .changed = [this] { changed(); },
+  }};
+  FrameSaving frames_{FrameSaving::Host{
+      .source = [this] { return frameSource(); },
+      .title = [this] { return currentVideoTitle_; },
+      .time = [this] { return playerCurrentTime_; },
+      .picturesFolder =
+          [this] { return deps_.picturesFolder ? deps_.picturesFolder() : std::nullopt; },
+      .saveNative =
+          [this](const std::string& path, std::function<void(bool)> done) {
+            deps_.native.saveFrame(path, std::move(done));
+          },
+      .web = &deps_.web,
+      .statusMessage = [this](const std::string& text,
+                              double clearAfter) { setStatusMessage(text, clearAfter); },
+      .home = deps_.home,
   }};
   PlaybackSpeed speed_{PlaybackSpeed::Host{
       .apply = [this](double rate) { transport_.applySpeed(rate); },

@@ -511,6 +511,57 @@ INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndSpeed, ::testing::Values("mkv", 
                            return format.param;
                          });
 
+// Save Frame on either engine: Ctrl+S in the player window writes the picture to the Pictures
+// folder as a PNG at the video's own size (not the window's), in the clip's colour, and the status
+// line says where.
+class PlayerEndToEndSaveFrame : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndSaveFrame, CtrlSSavesThePictureAtTheVideosSizeInThePicturesFolder) {
+  Home home;
+  const std::string clip =
+      makeClip(home, "frame." + GetParam(), 60, 440, "color=c=0x2060C0:size=320x180:rate=25");
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, GetParam() + ":" + fileURL(clip), 1)) << player.log();
+  const auto window = playerWindow(home);
+  ASSERT_TRUE(window) << player.log();
+  ASSERT_TRUE(focusWindow(*window));
+  pressKeys({"ctrl+s"});
+  const std::filesystem::path pictures = home.folder().file("Pictures");
+  std::filesystem::path saved;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(pictures, error)) {
+          if (entry.path().extension() == ".png") {
+            saved = entry.path();
+            return true;
+          }
+        }
+        return false;
+      },
+      30))
+      << player.log();
+  EXPECT_TRUE(saved.filename().string().starts_with("frame 0-00-")) << saved;
+  EXPECT_TRUE(home.control("Frame saved to ~/Pictures/" + saved.filename().string()))
+      << home.controlNames();
+  EXPECT_EQ(commandOutput("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" +
+                          saved.string() + "'"),
+            "320,180\n");
+  // The whole picture's mean colour, one pixel's worth of bytes.
+  const std::string mean = commandOutput("ffmpeg -v error -i '" + saved.string() +
+                                         "' -vf scale=1:1:flags=area -f rawvideo -pix_fmt rgb24 -");
+  ASSERT_EQ(mean.size(), 3u);
+  EXPECT_NEAR(static_cast<unsigned char>(mean[0]), 0x20, 24);
+  EXPECT_NEAR(static_cast<unsigned char>(mean[1]), 0x60, 24);
+  EXPECT_NEAR(static_cast<unsigned char>(mean[2]), 0xC0, 24);
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndSaveFrame, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
+
 // A video watched to its end plays again: Play restarts it from the beginning, and opened again
 // it starts over instead of standing at its end; on either engine.
 class PlayerEndToEndFinished : public ::testing::TestWithParam<std::string> {};

@@ -318,7 +318,7 @@ TEST(PlayerEndToEndToolbar, TheOptionsListEveryCommandAndCtrlQuestionShowsEveryK
   ASSERT_TRUE(clickControl(home, "All Commands")) << home.controlNames();
   for (const char* command :
        {"Hover Transparency", "80% Transparency", "Toggle Opacity", "Open URL...", "Playlist…",
-        "Open Watch History", "Lock 16:9 While Resizing", "Keyboard Shortcuts"}) {
+        "Open Watch History", "Lock 16:9 While Resizing", "Keyboard Shortcuts", "Save Frame"}) {
     EXPECT_TRUE(home.control(command)) << command << "\n" << home.controlNames();
   }
   screenshot("commands-menu.png");
@@ -339,8 +339,8 @@ TEST(PlayerEndToEndToolbar, TheOptionsListEveryCommandAndCtrlQuestionShowsEveryK
   pressKeys({"ctrl+question"});
   const auto keys = waitForWindow("Keyboard Shortcuts");
   ASSERT_TRUE(keys) << commandOutput("wmctrl -l") << player.log();
-  for (const char* key :
-       {"Play or pause", "Toggle Opacity", "Remove the selected items", "Send feedback", "Quit"}) {
+  for (const char* key : {"Play or pause", "Toggle Opacity", "Save Frame",
+                          "Remove the selected items", "Send feedback", "Quit"}) {
     EXPECT_TRUE(home.control(key, 30, windowGeometry(*keys))) << key << "\n" << home.controlNames();
   }
   screenshot("keyboard-shortcuts.png");

@@ -39,6 +39,10 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
     selections.emplace_back(kind, id);
   }
   void addSubtitleFile(const std::string& path) override { subtitleFiles.push_back(path); }
+  void saveFrame(const std::string& path, std::function<void(bool)> done) override {
+    frames.push_back(path);
+    done(frameSaved);
+  }
   void setEqualizer(std::optional<std::vector<double>> value) override {
     equalizer = std::move(value);
     ++equalizerChanges;
@@ -76,6 +80,8 @@ class FakeMediaEnginePlayer final : public MediaEnginePlayer {
   std::vector<MediaChapter> mediaChapters;
   std::vector<std::pair<MediaTrack::Kind, std::optional<std::int64_t>>> selections;
   std::vector<std::string> subtitleFiles;
+  std::vector<std::string> frames;
+  bool frameSaved = true;
   int playCount = 0;
   int pauseCount = 0;
   int stopCount = 0;

@@ -34,6 +34,10 @@ class FakeNativePlayer final : public NativePlayer {
     selections.emplace_back(kind, id);
   }
   void addSubtitleFile(const std::string& path) override { subtitleFiles.push_back(path); }
+  void saveFrame(const std::string& path, std::function<void(bool)> done) override {
+    frames.push_back(path);
+    frameDone = std::move(done);
+  }
   ObserverToken observeUpdates(std::function<void(const PlaybackSnapshot&)> observer) override {
     return updates_.add(std::move(observer));
   }
@@ -66,6 +70,9 @@ class FakeNativePlayer final : public NativePlayer {
   std::vector<MediaChapter> mediaChapters;
   std::vector<std::pair<MediaTrack::Kind, std::optional<std::int64_t>>> selections;
   std::vector<std::string> subtitleFiles;
+  std::vector<std::string> frames;
+  // The answer of the last saveFrame, for the test to give.
+  std::function<void(bool)> frameDone;
 
  private:
   int sessions_ = 0;

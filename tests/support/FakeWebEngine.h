@@ -44,6 +44,11 @@ class FakeWebEngine final : public WebEngine {
     }
   }
   std::optional<std::string> currentURL() const override { return url; }
+  void savePicture(const std::string& path, std::optional<PictureRegion> region,
+                   std::function<void(bool)> done) override {
+    pictures.push_back({path, region});
+    queue_.post([done, saved = pictureSaved] { done(saved); });
+  }
   std::vector<UserScript> userScripts() const override { return installed; }
   void setUserScripts(std::vector<UserScript> scripts_) override {
     installed = std::move(scripts_);
@@ -65,6 +70,9 @@ class FakeWebEngine final : public WebEngine {
   std::vector<UserScript> installed;
   std::optional<std::string> url;
   std::function<ScriptResult(const std::string&)> answer;
+  std::vector<std::pair<std::string, std::optional<PictureRegion>>> pictures;
+  // What savePicture answers.
+  bool pictureSaved = true;
 
  private:
   MainQueue& queue_;

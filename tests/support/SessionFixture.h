@@ -69,6 +69,8 @@ struct SessionFixture : ::testing::Test {
               }
               return trashError;
             },
+        .picturesFolder = [this] { return std::optional(folder.path()); },
+        .home = folder.path(),
     });
     PlayerSession::WindowHooks hooks;
     hooks.terminateApplication = [this] { ++terminations; };

@@ -44,6 +44,7 @@ std::vector<Group> groups() {
         {"BackSpace", _("Normal speed")},
         {"Page_Up", _("Previous chapter")},
         {"Page_Down", _("Next chapter")},
+        {kSaveFrameAccelerator, _("Save Frame")},
         {"F6", _("Move between the picture and the toolbar")}}},
       {_("View"), commandKeys(Menu::view)},
       {_("Player"), commandKeys(Menu::player)},
@@ -103,7 +104,12 @@ Glib::RefPtr<Gio::Menu> commandsMenu() {
     playback->append_item(item);
   }
   // A submenu: with the speed and the chapters inline, the menu would run off a small screen.
-  menu->append_submenu(_("Speed and Chapters"), playback);
+  auto first = Gio::Menu::create();
+  first->append_submenu(_("Speed and Chapters"), playback);
+  auto frame = Gio::MenuItem::create(_("Save Frame"), std::string("app.") + kSaveFrameAction);
+  frame->set_attribute_value("accel", Glib::Variant<Glib::ustring>::create(kSaveFrameAccelerator));
+  first->append_item(frame);
+  menu->append_section(first);
   for (const auto& [group, title] :
        {std::pair{Menu::view, _("View")}, {Menu::player, _("Player")}}) {
     auto section = Gio::Menu::create();

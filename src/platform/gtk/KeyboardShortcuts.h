@@ -26,6 +26,9 @@ inline constexpr const char* kFasterAction = "speed-faster";
 inline constexpr const char* kNormalSpeedAction = "speed-normal";
 inline constexpr const char* kPreviousChapterAction = "chapter-previous";
 inline constexpr const char* kNextChapterAction = "chapter-next";
+// The picture that shows, saved to the Pictures folder.
+inline constexpr const char* kSaveFrameAction = "save-frame";
+inline constexpr const char* kSaveFrameAccelerator = "<Control>s";
 
 // The speed and chapter commands (a submenu), the View and the Player commands, each with its key,
 // then the keys window; the items act on the application's actions of the same names.

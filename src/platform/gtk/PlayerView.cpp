@@ -503,6 +503,7 @@ void PlayerView::updateToolbar() {
       .hasPrevious = session_.playQueue().hasPrevious(),
       .hasNext = session_.playQueue().hasNext(),
       .canDeleteFile = session_.fileDeletion().currentFileURL().has_value(),
+      .canSaveFrame = session_.frameSource() != FrameSaving::Source::none,
       .speed = session_.playbackRate(),
       .chapters = session_.chapters(),
       .audioTracks = session_.mediaTracks().audio(),

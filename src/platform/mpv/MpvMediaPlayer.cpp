@@ -286,6 +286,17 @@ class MpvMediaPlayer::Core {
                             value.c_str());
   }
 
+  // The decoded picture at the video's size, without subtitles; the file's extension makes it a
+  // PNG.
+  bool saveFrame(const std::string& path) {
+    const char* command[] = {"screenshot-to-file", path.c_str(), "video", nullptr};
+    const int result = mpv_command(handle_, command);
+    if (result < 0) {
+      logLine(kLogComponent, std::string("Cannot save the frame: ") + mpv_error_string(result));
+    }
+    return result >= 0;
+  }
+
   void addSubtitleFile(const std::string& path) {
     const char* command[] = {"sub-add", path.c_str(), "select", nullptr};
     if (const int result = mpv_command(handle_, command); result < 0) {
@@ -671,6 +682,14 @@ void MpvMediaPlayer::addSubtitleFile(const std::string& path) {
   if (core_->handle()) {
     core_->request([path](Core& core) { core.addSubtitleFile(path); });
   }
+}
+
+void MpvMediaPlayer::saveFrame(const std::string& path, std::function<void(bool saved)> done) {
+  if (!core_->handle()) {
+    done(false);
+    return;
+  }
+  core_->request([path, done = std::move(done)](Core& core) { done(core.saveFrame(path)); });
 }
 
 void MpvMediaPlayer::setEqualizer(std::optional<std::vector<double>> amplifications) {

@@ -48,6 +48,7 @@ class MpvMediaPlayer final : public MediaEnginePlayer {
   std::vector<MediaChapter> chapters() const override;
   void selectTrack(MediaTrack::Kind kind, std::optional<std::int64_t> id) override;
   void addSubtitleFile(const std::string& path) override;
+  void saveFrame(const std::string& path, std::function<void(bool saved)> done) override;
   void setEqualizer(std::optional<std::vector<double>> amplifications) override;
   void setStateObserver(StateObserver observer) override;
 

@@ -67,6 +67,7 @@ class UnavailablePlayer final : public MediaEnginePlayer {
   std::vector<MediaChapter> chapters() const override { return {}; }
   void selectTrack(MediaTrack::Kind, std::optional<std::int64_t>) override {}
   void addSubtitleFile(const std::string&) override {}
+  void saveFrame(const std::string&, std::function<void(bool)> done) override { done(false); }
   void setEqualizer(std::optional<std::vector<double>>) override {}
   void setStateObserver(StateObserver observer) override {
     std::lock_guard lock(mutex_);

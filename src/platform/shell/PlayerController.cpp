@@ -272,6 +272,15 @@ void PlayerController::Parts::makeSession() {
       .native = native,
       .dialogs = dialogs,
       .readPlayerPage = [] { return readResource("player.html"); },
+      .picturesFolder = []() -> std::optional<std::string> {
+        // The desktop's Pictures folder (xdg-user-dir PICTURES), else ~/Pictures.
+        const char* special = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+        const std::string folder =
+            special ? std::string(special) : std::string(g_get_home_dir()) + "/Pictures";
+        return g_mkdir_with_parents(folder.c_str(), 0755) == 0 ? std::optional(folder)
+                                                               : std::nullopt;
+      },
+      .home = g_get_home_dir(),
   });
   session->connect(bridge);
   equalizer.setNativePlayback(&native.playback());
@@ -382,6 +391,7 @@ void PlayerController::Parts::makeToolbar() {
                             session->mediaTracks().choose(MediaTrack::Kind::subtitle, id);
                           },
                       .onDeleteFile = [this] { session->fileDeletion().confirm(); },
+                      .onSaveFrame = [this] { session->frameSaving().save(); },
                       .onPopoverChanged = [this] { view->refresh(); },
                   },
                   equalizer);
@@ -503,6 +513,10 @@ void PlayerController::Parts::addApplicationActions(Gtk::Application& applicatio
                          [this] { session->handlePlaybackKey(PlaybackKeys::kPageUp); });
   application.add_action(KeyboardShortcuts::kNextChapterAction,
                          [this] { session->handlePlaybackKey(PlaybackKeys::kPageDown); });
+  application.add_action(KeyboardShortcuts::kSaveFrameAction,
+                         [this] { session->frameSaving().save(); });
+  application.set_accel_for_action(std::string("app.") + KeyboardShortcuts::kSaveFrameAction,
+                                   KeyboardShortcuts::kSaveFrameAccelerator);
 }
 
 void PlayerController::Parts::watchWindow() {

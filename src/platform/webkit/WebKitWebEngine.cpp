@@ -4,9 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/Log.h"
 #include "core/StartupTrace.h"
@@ -105,6 +109,64 @@ struct Evaluation {
   std::weak_ptr<int> alive;
   WebEngine::Completion completion;
 };
+
+// A picture of the view on its way to a file.
+struct PictureSaving {
+  std::weak_ptr<int> alive;
+  std::string path;
+  std::optional<PictureRegion> region;
+  std::function<void(bool)> done;
+  bool saved = false;
+};
+
+// Tells the saver on the main loop, unless the engine is gone.
+void answerLater(std::unique_ptr<PictureSaving> saving) {
+  g_idle_add_once(
+      [](gpointer data) {
+        std::unique_ptr<PictureSaving> owned(static_cast<PictureSaving*>(data));
+        if (!owned->alive.expired() && owned->done) {
+          owned->done(owned->saved);
+        }
+      },
+      saving.release());
+}
+
+// Writes the view's pixels (Cairo's premultiplied ARGB, as GDK downloads a texture) as a PNG:
+// the region scaled to its output size, or all of it. A region that leaves the view is cut to
+// it. The file appears whole or not at all.
+bool writePicture(const std::string& path, std::vector<unsigned char>& pixels, int width,
+                  int height, std::optional<PictureRegion> region) {
+  using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+  Surface view(cairo_image_surface_create_for_data(pixels.data(), CAIRO_FORMAT_ARGB32, width,
+                                                   height, width * 4),
+               &cairo_surface_destroy);
+  Surface picture(nullptr, &cairo_surface_destroy);
+  if (region) {
+    const double left = std::clamp(region->x, 0.0, static_cast<double>(width));
+    const double top = std::clamp(region->y, 0.0, static_cast<double>(height));
+    const double right = std::clamp(region->x + region->width, left, static_cast<double>(width));
+    const double bottom = std::clamp(region->y + region->height, top, static_cast<double>(height));
+    if (right - left >= 1 && bottom - top >= 1) {
+      picture.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, region->outputWidth,
+                                               region->outputHeight));
+      std::unique_ptr<cairo_t, decltype(&cairo_destroy)> draw(cairo_create(picture.get()),
+                                                              &cairo_destroy);
+      cairo_scale(draw.get(), region->outputWidth / (right - left),
+                  region->outputHeight / (bottom - top));
+      cairo_set_source_surface(draw.get(), view.get(), -left, -top);
+      cairo_pattern_set_filter(cairo_get_source(draw.get()), CAIRO_FILTER_GOOD);
+      cairo_paint(draw.get());
+    }
+  }
+  const std::string partial = path + ".part";
+  const bool written = cairo_surface_write_to_png(picture ? picture.get() : view.get(),
+                                                  partial.c_str()) == CAIRO_STATUS_SUCCESS;
+  if (!written || std::rename(partial.c_str(), path.c_str()) != 0) {
+    std::remove(partial.c_str());
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -302,6 +364,43 @@ void WebKitWebEngine::evaluate(const std::string& script, Completion completion)
         }
       },
       evaluation);
+}
+
+void WebKitWebEngine::savePicture(const std::string& path, std::optional<PictureRegion> region,
+                                  std::function<void(bool saved)> done) {
+  auto saving =
+      std::make_unique<PictureSaving>(PictureSaving{alive_, path, region, std::move(done), false});
+  if (!view_) {
+    answerLater(std::move(saving));
+    return;
+  }
+  webkit_web_view_get_snapshot(
+      view_.get(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<PictureSaving> owned(static_cast<PictureSaving*>(data));
+        GError* error = nullptr;
+        GObjectPtr<GdkTexture> texture(
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error));
+        if (!texture) {
+          logLine("WebView", std::string("No picture of the page: ") +
+                                 (error && error->message ? error->message : "unknown error"));
+          g_clear_error(&error);
+          answerLater(std::move(owned));
+          return;
+        }
+        // The pixels are copied here; cutting, scaling and writing the file are left to a worker,
+        // so that a large picture never holds the window up.
+        const int width = gdk_texture_get_width(texture.get());
+        const int height = gdk_texture_get_height(texture.get());
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+        gdk_texture_download(texture.get(), pixels.data(), static_cast<gsize>(width) * 4);
+        std::thread([owned = std::move(owned), pixels = std::move(pixels), width,
+                     height]() mutable {
+          owned->saved = writePicture(owned->path, pixels, width, height, owned->region);
+          answerLater(std::move(owned));
+        }).detach();
+      },
+      saving.release());
 }
 
 std::optional<std::string> WebKitWebEngine::currentURL() const {

@@ -53,6 +53,8 @@ class WebKitWebEngine final : public WebEngine {
   void loadRequest(const std::string& url, double timeoutSeconds) override;
   void evaluate(const std::string& script, Completion completion) override;
   std::optional<std::string> currentURL() const override;
+  void savePicture(const std::string& path, std::optional<PictureRegion> region,
+                   std::function<void(bool saved)> done) override;
   std::vector<UserScript> userScripts() const override { return scripts_; }
   void setUserScripts(std::vector<UserScript> scripts) override;
 

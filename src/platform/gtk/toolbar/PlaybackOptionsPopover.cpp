@@ -108,6 +108,19 @@ void PlaybackOptionsPopover::buildWindowButtons(Gtk::Box& box) {
   pinRow->append(pin_);
   pinRow->append(alwaysOnTop_);
   box.append(*pinRow);
+
+  auto* frameContent = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+  auto* camera = Gtk::make_managed<Gtk::Image>();
+  camera->set_from_icon_name(iconName("camera"));
+  frameContent->append(*camera);
+  frameContent->append(*Gtk::make_managed<Gtk::Label>(_("Save Frame")));
+  saveFrame_.set_child(*frameContent);
+  describe(saveFrame_, _("Save Frame"),
+           _("Save the picture as a PNG in the Pictures folder (Ctrl+S)"));
+  saveFrame_.set_has_frame(false);
+  saveFrame_.add_css_class("orvel-row-button");
+  saveFrame_.signal_clicked().connect([this] { call(actions_.onSaveFrame); });
+  box.append(saveFrame_);
 }
 
 // The slider runs over the steps people choose from, one notch each.
@@ -275,6 +288,7 @@ void PlaybackOptionsPopover::update(const Shown& shown) {
   updateTracks(subtitles_, shown.subtitleTracks);
   tracksSection_.set_visible(!shown.audioTracks.empty() || !shown.subtitleTracks.empty());
   deleteSection_.set_visible(shown.canDeleteFile);
+  saveFrame_.set_visible(shown.canSaveFrame);
   updating_ = false;
 }
 

@@ -26,6 +26,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     std::function<void(std::optional<std::int64_t> id)> onAudioTrack;
     std::function<void(std::optional<std::int64_t> id)> onSubtitleTrack;
     std::function<void()> onDeleteFile;
+    std::function<void()> onSaveFrame;
   };
   struct Shown {
     double volume = 1;
@@ -33,6 +34,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
     // Absent hides the zoom controls.
     std::optional<double> videoZoom;
     bool canDeleteFile = false;
+    bool canSaveFrame = false;
     double speed = 1;
     // Empty hides the choice.
     std::vector<MediaTracks::Choice> audioTracks;
@@ -67,6 +69,7 @@ class PlaybackOptionsPopover final : public Gtk::Popover {
   Gtk::Scale volume_;
   Gtk::CheckButton alwaysOnTop_;
   Gtk::Image pin_;
+  Gtk::Button saveFrame_;
   Gtk::Label speedValue_;
   Gtk::Scale speed_;
   Gtk::Button speedReset_;

@@ -202,7 +202,8 @@ void PlayerToolbar::buildWindowControls() {
       .onSpeed = inputs_.onSpeed,
       .onAudioTrack = inputs_.onAudioTrack,
       .onSubtitleTrack = inputs_.onSubtitleTrack,
-      .onDeleteFile = inputs_.onDeleteFile});
+      .onDeleteFile = inputs_.onDeleteFile,
+      .onSaveFrame = inputs_.onSaveFrame});
   options_.set_popover(*optionsPopover_);
   for (Gtk::Popover* popover :
        std::initializer_list<Gtk::Popover*>{equalizerPopover_, optionsPopover_}) {
@@ -271,6 +272,7 @@ void PlayerToolbar::update(const State& state) {
                            .isAlwaysOnTop = state.isAlwaysOnTop,
                            .videoZoom = state.videoZoom,
                            .canDeleteFile = state.canDeleteFile,
+                           .canSaveFrame = state.canSaveFrame,
                            .speed = state.speed,
                            .audioTracks = state.audioTracks,
                            .subtitleTracks = state.subtitleTracks});

@@ -35,6 +35,7 @@ class PlayerToolbar final : public Gtk::Box {
     bool hasPrevious = false;
     bool hasNext = false;
     bool canDeleteFile = false;
+    bool canSaveFrame = false;
     double speed = 1;
     // Marked on the seek slider; scrubbing names the one under the slider.
     std::vector<MediaChapter> chapters;
@@ -58,6 +59,7 @@ class PlayerToolbar final : public Gtk::Box {
     std::function<void(std::optional<std::int64_t> id)> onAudioTrack;
     std::function<void(std::optional<std::int64_t> id)> onSubtitleTrack;
     std::function<void()> onDeleteFile;
+    std::function<void()> onSaveFrame;
     // A popover opened or closed: the bars stay while one is open.
     std::function<void()> onPopoverChanged;
   };
