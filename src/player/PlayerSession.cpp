@@ -424,6 +424,7 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
   playerCurrentTime_ = 0;
   playerDuration_ = 0;
   tracks_.clear();
+  pageSubtitles_.clear();
   playerState_ = -1;
   videoZoom_ = 1.0;
   deps_.native.setZoom(1.0);
@@ -468,8 +469,12 @@ void PlayerSession::startInPage(const StreamingMedia& media, double startTime,
                                    : 0;
     deps_.native.play(media, nativeStart, playerVolume_);
   } else if (media.playbackURL.isFileURL()) {
+    pageSubtitles_.start(media.playbackURL.path());
     deps_.web.loadFile(media.playbackURL.absoluteString());
   } else {
+    if (media.providerID != "disneyplus") {
+      pageSubtitles_.start(std::nullopt);
+    }
     deps_.web.loadRequest(media.playbackURL.absoluteString(),
                           YouTubeScriptMessageHandler::kInPlaceLoadTimeout);
   }
@@ -525,8 +530,11 @@ void PlayerSession::setPlayerDuration(double duration, const std::optional<std::
     return;
   }
   playerDuration_ = duration;
-  // A length means the media could be read.
+  // A length means the media could be read, and the page's video can take subtitles.
   queue_.mediaWasRead();
+  if (duration > 0 && !isNativeMediaActive()) {
+    pageSubtitles_.videoReady();
+  }
   if (mediaID && duration > 0) {
     PlaylistMetadata::recordDuration(deps_.defaults, duration, *mediaID);
   }
@@ -589,7 +597,13 @@ std::vector<MediaChapter> PlayerSession::chapters() const {
 
 void PlayerSession::addSubtitleFile(const std::string& path) {
   if (!isNativeMediaActive()) {
-    setStatusMessage(_("Subtitle files are shown over an MKV film that plays."), 6.0);
+    if (pageSubtitles_.isActive() && !showsSourceError()) {
+      pageSubtitles_.add(path);
+    } else {
+      setStatusMessage(_("Subtitle files are shown over a video that plays, not over YouTube or "
+                         "Disney+."),
+                       6.0);
+    }
     return;
   }
   if (auto problem = SubtitleFile::problem(path)) {

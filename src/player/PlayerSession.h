@@ -26,6 +26,7 @@
 #include "player/CurrentFileDeletion.h"
 #include "player/FrameSaving.h"
 #include "player/MediaTracks.h"
+#include "player/PageSubtitles.h"
 #include "player/PlayQueue.h"
 #include "player/PlaybackControls.h"
 #include "player/PlaybackSpeed.h"
@@ -85,6 +86,9 @@ class PlayerSession final : public PlaybackControls {
     std::function<std::optional<std::string>()> picturesFolder;
     // The user's home, which messages shorten to "~".
     std::string home;
+    // Runs work off the main loop, then what it returns on the main loop; on the main loop's
+    // next turn when left empty.
+    std::function<void(std::function<std::function<void()>()> work)> inBackground;
   };
 
   // What the session asks of the window around it; every hook may be left empty.
@@ -399,13 +403,33 @@ class PlayerSession final : public PlaybackControls {
       .routeTakesVolume = [this] { return equalizerTakesVolume(); },
       .changed = [this] { changed(); },
   }};
+  PageSubtitles pageSubtitles_{PageSubtitles::Host{
+      .inBackground =
+          [this](std::function<std::function<void()>()> work) {
+            if (deps_.inBackground) {
+              deps_.inBackground(std::move(work));
+            } else {
+              deps_.queue.post([work = std::move(work)] { work()(); });
+            }
+          },
+      .evaluate = [this](const std::string& script) { deps_.web.evaluate(script, nullptr); },
+      .statusMessage = [this](const std::string& text,
+                              double clearAfter) { setStatusMessage(text, clearAfter); },
+      .changed = [this] { tracks_.refresh(); },
+  }};
   MediaTracks tracks_{MediaTracks::Host{
       .tracks =
           [this] {
-            return isNativeMediaActive() ? deps_.native.tracks() : std::vector<MediaTrack>();
+            return isNativeMediaActive() ? deps_.native.tracks() : pageSubtitles_.tracks();
           },
-      .select = [this](MediaTrack::Kind kind,
-                       std::optional<std::int64_t> id) { deps_.native.selectTrack(kind, id); },
+      .select =
+          [this](MediaTrack::Kind kind, std::optional<std::int64_t> id) {
+            if (isNativeMediaActive()) {
+              deps_.native.selectTrack(kind, id);
+            } else if (kind == MediaTrack::Kind::subtitle) {
+              pageSubtitles_.select(id);
+            }
+          },
       .changed = [this] { changed(); },
   }};
   FrameSaving frames_{FrameSaving::Host{

@@ -201,6 +201,8 @@ void PlayerSession::unloadCurrentMedia() {
   playerState_ = -1;
   playerCurrentTime_ = 0;
   playerDuration_ = 0;
+  tracks_.clear();
+  pageSubtitles_.clear();
   deps_.native.stop();
   loader_.invalidatePlayerShell();
   deps_.web.loadHTML("", std::nullopt);

@@ -67,4 +67,8 @@ std::optional<std::string> problem(const std::string& path) {
   return std::nullopt;
 }
 
+std::string noSubtitlesMessage(const std::string& path) {
+  return formatted(_("%s holds no subtitles."), {shownName(path)});
+}
+
 }  // namespace orvel::SubtitleFile

@@ -21,4 +21,7 @@ inline constexpr std::size_t kLargest = 10 * 1024 * 1024;
 // refused, a file in UTF-16 is not).
 std::optional<std::string> problem(const std::string& path);
 
+// What the status line says of a file that was read and held no subtitle the player can show.
+std::string noSubtitlesMessage(const std::string& path);
+
 }  // namespace orvel::SubtitleFile

@@ -257,11 +257,12 @@ TEST_F(SessionFixture, TheSpeedKeysActOnWhatPlaysAndTheSpeedStaysForTheNextMedia
   EXPECT_EQ(native.speed, 1.0);
 }
 
-TEST_F(SessionFixture, PageKeysGoByTheFilmsChaptersAndSubtitleFilesNeedAFilmThatPlays) {
-  start().loadStreamingURL(fileLink("clip.webm"), true);
-  queue.runUntilIdle();
+TEST_F(SessionFixture, PageKeysGoByTheFilmsChaptersAndSubtitleFilesNeedAVideoThatPlays) {
+  start();
+  playYouTube("https://www.youtube.com/watch?v=dQw4w9WgXcQ");
   session->addSubtitleFile(makeFile("clip.srt"));
-  EXPECT_EQ(session->statusMessage(), "Subtitle files are shown over an MKV film that plays.");
+  EXPECT_EQ(session->statusMessage(),
+            "Subtitle files are shown over a video that plays, not over YouTube or Disney+.");
 
   session->loadStreamingURL(fileLink("film.mkv"), true);
   queue.runUntilIdle();
@@ -289,6 +290,53 @@ TEST_F(SessionFixture, PageKeysGoByTheFilmsChaptersAndSubtitleFilesNeedAFilmThat
   queue.runUntilIdle();
   EXPECT_TRUE(session->mediaTracks().subtitles().empty());
   EXPECT_TRUE(session->chapters().empty());
+}
+
+// Subtitles over a page video: the files beside it are offered once read, the first shown, and
+// go into the page only once its video is there; a dropped file is added and shown, a bad one
+// refused in words; the next video starts without them.
+TEST_F(SessionFixture, ThePagesVideoTakesTheSubtitleFilesBesideItAndDroppedOnes) {
+  std::ofstream(folder.file("talk.srt")) << "1\n00:00:01,000 --> 00:00:04,000\nHello\n";
+  std::ofstream(folder.file("talk.fr.vtt")) << "WEBVTT\n\n00:01.000 --> 00:04.000\nBonjour\n";
+  std::ofstream(folder.file("talking.srt")) << "1\n00:00:01,000 --> 00:00:04,000\nOther\n";
+  start().loadStreamingURL(fileLink("talk.webm"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(
+      web.scriptsStartingWith("(() => { const v = document.querySelector('video');").empty());
+  ASSERT_EQ(session->mediaTracks().subtitles().size(), 3u);
+  EXPECT_EQ(session->mediaTracks().subtitles()[1].label, "talk.srt (file)");
+  EXPECT_TRUE(session->mediaTracks().subtitles()[1].selected);
+  EXPECT_EQ(session->mediaTracks().subtitles()[2].label, "French (file)");
+
+  bridgeMessage(R"({"event":"state","state":1,"currentTime":0.5,"duration":90})");
+  const auto added = web.scriptsStartingWith("(() => { const v = document.querySelector('video');");
+  ASSERT_EQ(added.size(), 2u);
+  EXPECT_NE(added[0].find("\"Hello\""), std::string::npos);
+  EXPECT_NE(web.scripts.back().find("const id = \"1\""), std::string::npos);
+
+  session->mediaTracks().choose(MediaTrack::Kind::subtitle, std::nullopt);
+  EXPECT_NE(web.scripts.back().find("const id = \"\""), std::string::npos);
+  EXPECT_FALSE(session->mediaTracks().subtitles()[1].selected);
+
+  std::ofstream(folder.file("extra.ass"))
+      << "[Events]\nDialogue: 0,0:00:02.00,0:00:05.00,Default,,0,0,0,,{\\i1}Hi\\Nthere\n";
+  session->addSubtitleFile(folder.file("extra.ass"));
+  queue.runUntilIdle();
+  EXPECT_EQ(session->statusMessage(), "Subtitles added");
+  ASSERT_EQ(session->mediaTracks().subtitles().size(), 4u);
+  EXPECT_TRUE(session->mediaTracks().subtitles()[3].selected);
+  EXPECT_NE(web.scripts[web.scripts.size() - 2].find("\"Hi\\nthere\""), std::string::npos);
+  EXPECT_NE(web.scripts.back().find("const id = \"3\""), std::string::npos);
+
+  std::ofstream(folder.file("empty.srt")) << "no times here\n";
+  session->addSubtitleFile(folder.file("empty.srt"));
+  queue.runUntilIdle();
+  EXPECT_EQ(session->statusMessage(), "empty.srt holds no subtitles.");
+  EXPECT_EQ(session->mediaTracks().subtitles().size(), 4u);
+
+  session->loadStreamingURL(fileLink("other.webm"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(session->mediaTracks().subtitles().empty());
 }
 
 TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {

@@ -71,6 +71,7 @@ struct SessionFixture : ::testing::Test {
             },
         .picturesFolder = [this] { return std::optional(folder.path()); },
         .home = folder.path(),
+        .inBackground = {},
     });
     PlayerSession::WindowHooks hooks;
     hooks.terminateApplication = [this] { ++terminations; };

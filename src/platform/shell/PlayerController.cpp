@@ -281,6 +281,10 @@ void PlayerController::Parts::makeSession() {
                                                                : std::nullopt;
       },
       .home = g_get_home_dir(),
+      .inBackground =
+          [this](std::function<std::function<void()>()> work) {
+            metadataWorkers.run(std::move(work));
+          },
   });
   session->connect(bridge);
   equalizer.setNativePlayback(&native.playback());
