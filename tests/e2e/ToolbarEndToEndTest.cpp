@@ -233,6 +233,64 @@ TEST(PlayerEndToEndTracks, AFilmsTracksAreChosenInTheOptionsAndChaptersAndDroppe
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// Five lines of full blocks: a bright patch where any engine draws subtitles.
+std::string blockSubtitles(const std::string& timing) {
+  std::string lines;
+  for (int line = 0; line < 5; ++line) {
+    lines += "\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\u2588\n";
+  }
+  return timing + "\n" + lines + "\n";
+}
+
+// Subtitle files on either engine: the file beside the video with its name shows at once, "Off"
+// in the playback options hides it, and a file dropped on the window is added and shows.
+class PlayerEndToEndSubtitleFiles : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlayerEndToEndSubtitleFiles, TheFileBesideShowsOffHidesItAndADroppedFileShows) {
+  Home home;
+  const std::string clip =
+      makeClip(home, "talk." + GetParam(), 60, 440, "color=c=black:size=320x180:rate=25");
+  std::ofstream(home.folder().file("talk.en.srt"))
+      << "1\n"
+      << blockSubtitles("00:00:00,000 --> 00:05:00,000");
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, GetParam() + ":" + fileURL(clip), 1)) << player.log();
+  const auto shown = playerWindow(home);
+  ASSERT_TRUE(shown) << player.log();
+  const WindowGeometry window = windowGeometry(*shown);
+  // Below the title and above the toolbar, left of the options, which open at the right.
+  const auto subtitlePixels = [&] {
+    return x11::countBrightPixels(window.x + window.width / 5, window.y + window.height / 3,
+                                  window.width * 2 / 5, window.height * 2 / 3 - 100);
+  };
+  EXPECT_TRUE(waitUntil([&] { return subtitlePixels() > 2000; }, 30)) << subtitlePixels() << "\n"
+                                                                      << player.log();
+  screenshot("subtitles-beside-" + GetParam() + ".png");
+
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "The subtitles shown over the video")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "Off")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return subtitlePixels() < 300; }, 30)) << subtitlePixels();
+  pressKeys({"Escape"});
+  ASSERT_TRUE(waitUntil([&] { return !home.control("Off", 0); }, 30));
+
+  const std::string dropped = home.folder().file("extra.vtt");
+  std::ofstream(dropped) << "WEBVTT\n\n" << blockSubtitles("00:00.000 --> 05:00.000");
+  const auto source = dragFileOnto(
+      home, dropped, window, [&] { return home.control("Drop to Add Subtitles", 1).has_value(); });
+  ASSERT_TRUE(source) << home.controlNames();
+  run({"xdotool", "mouseup", "1"});
+  EXPECT_TRUE(home.control("Subtitles added")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return subtitlePixels() > 2000; }, 30)) << subtitlePixels() << "\n"
+                                                                      << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerEndToEndSubtitleFiles, ::testing::Values("mkv", "webm"),
+                         [](const ::testing::TestParamInfo<std::string>& format) {
+                           return format.param;
+                         });
+
 TEST(PlayerEndToEndEqualizer, AWebVideoToneRisesWithItsBandAndFallsBackWhenSwitchedOff) {
   Home home;
   SoundServer sound(home);

@@ -111,6 +111,29 @@ std::optional<std::array<int, 3>> readScreenPixel(int x, int y) {
                             static_cast<int>((pixel >> 8) & 0xFF), static_cast<int>(pixel & 0xFF)};
 }
 
+int countBrightPixels(int x, int y, int width, int height) {
+  std::lock_guard hold(displayLock());
+  Display* display = x11::display();
+  if (!display || width <= 0 || height <= 0) {
+    return 0;
+  }
+  std::unique_ptr<XImage, int (*)(XImage*)> image(
+      XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                static_cast<unsigned>(height), AllPlanes, ZPixmap),
+      [](XImage* owned) { return XDestroyImage(owned); });
+  if (!image) {
+    return 0;
+  }
+  int bright = 0;
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      const unsigned long pixel = XGetPixel(image.get(), column, row);
+      bright += ((pixel >> 16) & 0xFF) > 200 && ((pixel >> 8) & 0xFF) > 200 && (pixel & 0xFF) > 200;
+    }
+  }
+  return bright;
+}
+
 unsigned long windowUnderPointer() {
   std::lock_guard hold(displayLock());
   Display* display = x11::display();

@@ -14,6 +14,9 @@ namespace orvel::e2e::x11 {
 // The colour of one pixel of the screen, as red, green and blue.
 std::optional<std::array<int, 3>> readScreenPixel(int x, int y);
 
+// How many pixels of the screen's rectangle are near white.
+int countBrightPixels(int x, int y, int width, int height);
+
 // The innermost window that takes the pointer where it is, as the X server decides where a click
 // goes: a window whose input region leaves the pointer out is passed over. 0 when unknown.
 unsigned long windowUnderPointer();
