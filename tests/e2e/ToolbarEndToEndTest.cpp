@@ -274,10 +274,27 @@ TEST_P(PlayerEndToEndSubtitleFiles, TheFileBesideShowsOffHidesItAndADroppedFileS
   pressKeys({"Escape"});
   ASSERT_TRUE(waitUntil([&] { return !home.control("Off", 0); }, 30));
 
+  // A binary file named as subtitles is refused in words, and the video plays on.
+  const std::string junk = home.folder().file("junk.srt");
+  std::ofstream(junk, std::ios::binary) << std::string(
+      "\x7F"
+      "ELF\0\0\x01\x02",
+      8);
+  auto source = dragFileOnto(home, junk, window,
+                             [&] { return home.control("Drop to Add Subtitles", 1).has_value(); });
+  ASSERT_TRUE(source) << home.controlNames();
+  run({"xdotool", "mouseup", "1"});
+  EXPECT_TRUE(home.control("junk.srt is not a subtitle file.")) << home.controlNames();
+  const double before = home.position(GetParam() + ":" + fileURL(clip)).value_or(0);
+  EXPECT_TRUE(waitUntil(
+      [&] { return home.position(GetParam() + ":" + fileURL(clip)).value_or(0) > before + 1; }, 30))
+      << player.log();
+
+  source.reset();
   const std::string dropped = home.folder().file("extra.vtt");
   std::ofstream(dropped) << "WEBVTT\n\n" << blockSubtitles("00:00.000 --> 05:00.000");
-  const auto source = dragFileOnto(
-      home, dropped, window, [&] { return home.control("Drop to Add Subtitles", 1).has_value(); });
+  source = dragFileOnto(home, dropped, window,
+                        [&] { return home.control("Drop to Add Subtitles", 1).has_value(); });
   ASSERT_TRUE(source) << home.controlNames();
   run({"xdotool", "mouseup", "1"});
   EXPECT_TRUE(home.control("Subtitles added")) << home.controlNames();
