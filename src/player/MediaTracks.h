@@ -14,8 +14,8 @@ namespace orvel {
 
 // The audio and subtitle tracks of what plays and the user's choice among them, as the options
 // offer them: a film's own tracks and the subtitle files beside it (found by the engine), and
-// subtitle files dropped on the window. The page's video offers only the subtitle files added to
-// it, and no audio choice; where there is nothing to choose, the options hide the row.
+// subtitle files dropped on the window. The page's video offers its audio tracks and the subtitle
+// files added to it; where there is nothing to choose, the options hide the row.
 class MediaTracks {
  public:
   // One entry of a choice: a track, or none ("Off" for subtitles).

@@ -425,6 +425,7 @@ void PlayerSession::finishLoadMedia(const StreamingMedia& media, double startTim
   playerDuration_ = 0;
   tracks_.clear();
   pageSubtitles_.clear();
+  pageAudio_.clear();
   playerState_ = -1;
   videoZoom_ = 1.0;
   deps_.native.setZoom(1.0);
@@ -532,7 +533,8 @@ void PlayerSession::setPlayerDuration(double duration, const std::optional<std::
   playerDuration_ = duration;
   // A length means the media could be read, and the page's video can take subtitles.
   queue_.mediaWasRead();
-  if (duration > 0 && !isNativeMediaActive()) {
+  if (duration > 0 && !isNativeMediaActive() && !isYouTubeActive_) {
+    pageAudio_.videoReady();
     pageSubtitles_.videoReady();
   }
   if (mediaID && duration > 0) {
@@ -612,6 +614,14 @@ void PlayerSession::addSubtitleFile(const std::string& path) {
   }
   deps_.native.addSubtitleFile(path);
   setStatusMessage(_("Subtitles added"), 2.0);
+}
+
+std::vector<MediaTrack> PlayerSession::pageTracks() const {
+  std::vector<MediaTrack> tracks = pageAudio_.tracks();
+  for (MediaTrack& subtitles : pageSubtitles_.tracks()) {
+    tracks.push_back(std::move(subtitles));
+  }
+  return tracks;
 }
 
 FrameSaving::Source PlayerSession::frameSource() const {

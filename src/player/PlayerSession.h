@@ -26,6 +26,7 @@
 #include "player/CurrentFileDeletion.h"
 #include "player/FrameSaving.h"
 #include "player/MediaTracks.h"
+#include "player/PageAudioTracks.h"
 #include "player/PageSubtitles.h"
 #include "player/PlayQueue.h"
 #include "player/PlaybackControls.h"
@@ -237,6 +238,8 @@ class PlayerSession final : public PlaybackControls {
   bool isDropTargeted() const { return isDropTargeted_; }
   bool showingPlaylist() const { return showingPlaylist_; }
   bool isNativeMediaActive() const;
+  // The page video's audio tracks and the subtitle files added to it.
+  std::vector<MediaTrack> pageTracks() const;
   const PlayerPageLoader& pageLoader() const { return loader_; }
   PlayerPageLoader& pageLoader() { return loader_; }
 
@@ -417,17 +420,22 @@ class PlayerSession final : public PlaybackControls {
                               double clearAfter) { setStatusMessage(text, clearAfter); },
       .changed = [this] { tracks_.refresh(); },
   }};
+  PageAudioTracks pageAudio_{PageAudioTracks::Host{
+      .evaluate = [this](
+                      const std::string& script,
+                      WebEngine::Completion completion) { deps_.web.evaluate(script, completion); },
+      .changed = [this] { tracks_.refresh(); },
+  }};
   MediaTracks tracks_{MediaTracks::Host{
-      .tracks =
-          [this] {
-            return isNativeMediaActive() ? deps_.native.tracks() : pageSubtitles_.tracks();
-          },
+      .tracks = [this] { return isNativeMediaActive() ? deps_.native.tracks() : pageTracks(); },
       .select =
           [this](MediaTrack::Kind kind, std::optional<std::int64_t> id) {
             if (isNativeMediaActive()) {
               deps_.native.selectTrack(kind, id);
             } else if (kind == MediaTrack::Kind::subtitle) {
               pageSubtitles_.select(id);
+            } else if (id) {
+              pageAudio_.select(*id);
             }
           },
       .changed = [this] { changed(); },

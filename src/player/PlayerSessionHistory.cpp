@@ -203,6 +203,7 @@ void PlayerSession::unloadCurrentMedia() {
   playerDuration_ = 0;
   tracks_.clear();
   pageSubtitles_.clear();
+  pageAudio_.clear();
   deps_.native.stop();
   loader_.invalidatePlayerShell();
   deps_.web.loadHTML("", std::nullopt);

@@ -233,6 +233,61 @@ TEST(PlayerEndToEndTracks, AFilmsTracksAreChosenInTheOptionsAndChaptersAndDroppe
   EXPECT_EQ(player.terminate(), 0) << player.log();
 }
 
+// A WebM in the page with a silent English track and a French one that sounds: the options
+// offer both, and choosing French is heard.
+TEST(PlayerEndToEndTracks, AWebVideosAudioTrackIsChosenInTheOptions) {
+  Home home;
+  SoundServer sound(home);
+  if (!sound.available()) {
+    GTEST_SKIP() << "no PulseAudio server could be started";
+  }
+  const std::string clip = home.folder().file("two.webm");
+  ASSERT_TRUE(run({"ffmpeg",
+                   "-nostdin",
+                   "-v",
+                   "error",
+                   "-y",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "color=c=black:size=320x180:rate=25",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "anullsrc=r=48000:cl=stereo",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=f=1000",
+                   "-map",
+                   "0:v",
+                   "-map",
+                   "1:a",
+                   "-map",
+                   "2:a",
+                   "-t",
+                   "60",
+                   "-c:v",
+                   "libvpx",
+                   "-c:a",
+                   "libopus",
+                   "-metadata:s:a:0",
+                   "language=eng",
+                   "-metadata:s:a:1",
+                   "language=fre",
+                   "-disposition:a:1",
+                   "0",
+                   clip}));
+  Player player(home, {clip}, "player.log");
+  ASSERT_TRUE(playsTo(home, "webm:" + fileURL(clip), 1)) << player.log();
+  EXPECT_LT(sound.level(), -60) << "the first, silent track should play";
+  ASSERT_TRUE(clickPlayerControl(home, "Playback options")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "The audio track that plays")) << home.controlNames();
+  ASSERT_TRUE(clickControl(home, "French")) << home.controlNames();
+  EXPECT_TRUE(waitUntil([&] { return sound.level() > -40; }, 30)) << player.log();
+  EXPECT_EQ(player.terminate(), 0) << player.log();
+}
+
 // Five lines of full blocks: a bright patch where any engine draws subtitles.
 std::string blockSubtitles(const std::string& timing) {
   std::string lines;

@@ -296,20 +296,21 @@ TEST_F(SessionFixture, PageKeysGoByTheFilmsChaptersAndSubtitleFilesNeedAVideoTha
 // go into the page only once its video is there; a dropped file is added and shown, a bad one
 // refused in words; the next video starts without them.
 TEST_F(SessionFixture, ThePagesVideoTakesTheSubtitleFilesBesideItAndDroppedOnes) {
+  constexpr std::string_view kAddSubtitles =
+      "(() => { const v = document.querySelector('video'); if (!v) return '';";
   std::ofstream(folder.file("talk.srt")) << "1\n00:00:01,000 --> 00:00:04,000\nHello\n";
   std::ofstream(folder.file("talk.fr.vtt")) << "WEBVTT\n\n00:01.000 --> 00:04.000\nBonjour\n";
   std::ofstream(folder.file("talking.srt")) << "1\n00:00:01,000 --> 00:00:04,000\nOther\n";
   start().loadStreamingURL(fileLink("talk.webm"), true);
   queue.runUntilIdle();
-  EXPECT_TRUE(
-      web.scriptsStartingWith("(() => { const v = document.querySelector('video');").empty());
+  EXPECT_TRUE(web.scriptsStartingWith(kAddSubtitles).empty());
   ASSERT_EQ(session->mediaTracks().subtitles().size(), 3u);
   EXPECT_EQ(session->mediaTracks().subtitles()[1].label, "talk.srt (file)");
   EXPECT_TRUE(session->mediaTracks().subtitles()[1].selected);
   EXPECT_EQ(session->mediaTracks().subtitles()[2].label, "French (file)");
 
   bridgeMessage(R"({"event":"state","state":1,"currentTime":0.5,"duration":90})");
-  const auto added = web.scriptsStartingWith("(() => { const v = document.querySelector('video');");
+  const auto added = web.scriptsStartingWith(kAddSubtitles);
   ASSERT_EQ(added.size(), 2u);
   EXPECT_NE(added[0].find("\"Hello\""), std::string::npos);
   EXPECT_NE(web.scripts.back().find("const id = \"1\""), std::string::npos);
@@ -337,6 +338,42 @@ TEST_F(SessionFixture, ThePagesVideoTakesTheSubtitleFilesBesideItAndDroppedOnes)
   session->loadStreamingURL(fileLink("other.webm"), true);
   queue.runUntilIdle();
   EXPECT_TRUE(session->mediaTracks().subtitles().empty());
+}
+
+// An MP4 or WebM with several audio tracks offers them once its video is there; choosing one
+// enables it alone in the page.
+TEST_F(SessionFixture, ThePagesVideoOffersItsAudioTracks) {
+  web.answer = [](const std::string& script) {
+    ScriptResult result;
+    if (script == PageAudioTracks::kListScript) {
+      result.stringValue = "0\teng\tSilent\t1\n1\tfre\t\t0";
+    }
+    return result;
+  };
+  start().loadStreamingURL(fileLink("talk.mp4"), true);
+  queue.runUntilIdle();
+  EXPECT_TRUE(session->mediaTracks().audio().empty());
+  bridgeMessage(R"({"event":"state","state":1,"currentTime":0.5,"duration":90})");
+  queue.runUntilIdle();
+  ASSERT_EQ(session->mediaTracks().audio().size(), 2u);
+  EXPECT_EQ(session->mediaTracks().audio()[0].label, "English — Silent");
+  EXPECT_TRUE(session->mediaTracks().audio()[0].selected);
+  session->mediaTracks().choose(MediaTrack::Kind::audio, 1);
+  EXPECT_EQ(web.scripts.back(), PageAudioTracks::selectScript(1));
+  EXPECT_TRUE(session->mediaTracks().audio()[1].selected);
+}
+
+TEST(PageAudioTracks, OnlyWholeLinesOfTheAnswerAreTracks) {
+  EXPECT_EQ(PageAudioTracks::parse("0\ten\tMain\t1\nx\ten\tBad\t0\n2\tde\n-1\ta\tb\t0\n"
+                                   "3\tfr\tExtra\ttrue\n4\t\t\t0\textra\n5\tit\t\t0"),
+            (std::vector<MediaTrack>{{MediaTrack::Kind::audio, 0, "en", "Main", true, false},
+                                     {MediaTrack::Kind::audio, 5, "it", "", false, false}}));
+  EXPECT_TRUE(PageAudioTracks::parse("").empty());
+  std::string many;
+  for (int index = 0; index < 1000; ++index) {
+    many += std::to_string(index) + "\ten\t\t0\n";
+  }
+  EXPECT_EQ(PageAudioTracks::parse(many).size(), 64u);
 }
 
 TEST_F(SessionFixture, NativePlaybackStoresItsPositionOncePerSecondAndAtOnceOnPause) {
