@@ -36,10 +36,11 @@ ORVEL_RUN_PACKAGES=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreame
 ORVEL_DISPLAY_PACKAGES=(xvfb xauth openbox x11-utils wmctrl ffmpeg dbus xdotool)
 # What building and running the tests needs on top (openssl makes the certificate of a local
 # https server; man-db checks the manual page; locales makes the French locale of the test that
-# runs the player in French).
+# runs the player in French; pipewire-pulse and wireplumber are the sound server of a stock
+# desktop, which the web audio route is tested on beside PulseAudio).
 ORVEL_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format git pulseaudio pulseaudio-utils
   desktop-file-utils appstream libglib2.0-bin at-spi2-core libatspi2.0-dev openssl man-db locales
-  mutter playerctl)
+  mutter playerctl pipewire-pulse wireplumber)
 # What building the Debian package needs on top (scripts/build-deb.sh).
 ORVEL_PACKAGE_PACKAGES=(debhelper dpkg-dev lintian)
 # What building the benchmarks needs on top.

@@ -71,6 +71,10 @@ struct SinkInfo {
   std::string name;
   std::string monitorSource;
   std::uint32_t sampleRate = 0;
+  // The module that made the sink, and the properties a route gives its own.
+  std::uint32_t ownerModule = kNoAudioIndex;
+  std::string description;
+  std::string ownerProcess;
 };
 
 struct ServerInfo {

@@ -2,10 +2,12 @@
 
 #include "native/WebProcessEqualizer.h"
 
+#include <unistd.h>
+
 #include <set>
 #include <utility>
 
-#include "core/Uuid.h"
+#include "core/Log.h"
 
 namespace orvel {
 
@@ -29,7 +31,7 @@ WebProcessEqualizer::WebProcessEqualizer(MainQueue& queue, AudioServer& server,
       processor_(std::move(processor)),
       failed_(std::move(failed)),
       options_(options),
-      sinkName_(kSinkNamePrefix + Uuid::random().uuidString()) {}
+      sinkName_(userSinkName()) {}
 
 WebProcessEqualizer::~WebProcessEqualizer() {
   stop();
@@ -40,13 +42,44 @@ bool WebProcessEqualizer::isWebEngineStream(const SinkInput& stream) {
 }
 
 std::string WebProcessEqualizer::sinkArguments(const std::string& sinkName,
-                                               std::uint32_t sampleRate) {
+                                               std::uint32_t sampleRate,
+                                               std::int64_t ownerProcess) {
   // Float samples at the output's rate: the monitor then hands the processor what it takes,
   // and nothing is resampled between the private sink and the output. Spelled little-endian,
   // which every server's parser knows and the machines the player runs on are.
   return "sink_name=" + sinkName + " format=float32le rate=" + std::to_string(sampleRate) +
          " channels=2 channel_map=front-left,front-right sink_properties='device.description=\"" +
-         kSinkDescription + "\"'";
+         kSinkDescription + "\" " + kOwnerProperty + "=" + std::to_string(ownerProcess) + "'";
+}
+
+std::string WebProcessEqualizer::userSinkName() {
+  return kSinkNamePrefix + std::to_string(getuid());
+}
+
+bool WebProcessEqualizer::isPlayerSink(const SinkInfo& sink, const std::string& sinkName) {
+  return sink.name == sinkName && sink.description == kSinkDescription &&
+         sink.ownerModule != kNoAudioIndex;
+}
+
+bool WebProcessEqualizer::isLeftover(const SinkInfo& sink, const std::string& sinkName,
+                                     std::int64_t self) {
+  return isPlayerSink(sink, sinkName) && sink.ownerProcess != std::to_string(self);
+}
+
+std::optional<PlayerEqualizerError> WebProcessEqualizer::removeEarlierSinks() {
+  // A server may hold several sinks of one name (PipeWire does); each pass removes the first.
+  for (int pass = 0; pass < 8; ++pass) {
+    auto earlier = server_.sink(sinkName_);
+    if (!earlier.ok() || !isPlayerSink(earlier.value(), sinkName_)) {
+      return std::nullopt;
+    }
+    logLine("Equalizer", "Removing a sink an earlier route left: module " +
+                             std::to_string(earlier.value().ownerModule));
+    if (auto error = server_.unloadModule(earlier.value().ownerModule)) {
+      return errorFor(*error);
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<PlayerEqualizerError> WebProcessEqualizer::start() {
@@ -128,7 +161,10 @@ std::optional<PlayerEqualizerError> WebProcessEqualizer::build(
   if (rate == 0) {
     return PlayerEqualizerError::unsupportedAudioFormat();
   }
-  auto module = server_.loadModule("module-null-sink", sinkArguments(sinkName_, rate));
+  if (auto error = removeEarlierSinks()) {
+    return error;
+  }
+  auto module = server_.loadModule("module-null-sink", sinkArguments(sinkName_, rate, getpid()));
   if (!module.ok()) {
     return errorFor(module.error());
   }

@@ -39,8 +39,12 @@ class WebProcessEqualizer {
   using FailureHandler = std::function<void(const PlayerEqualizerError&)>;
 
   static constexpr const char* kSinkDescription = "Orvel player EQ";
-  // Followed by a new UUID on every attempt, so a retry never meets an earlier sink's name.
+  // Followed by the user's number: one name for every route of this user's player (there is one
+  // player per user), so the sound server's and the session manager's memories of sinks hold one
+  // entry, not one per route.
   static constexpr const char* kSinkNamePrefix = "com.example.OrvelPlayer.eq.";
+  // The sink property naming the process that made it.
+  static constexpr const char* kOwnerProperty = "orvel.player.pid";
 
   // `failed` hears about failures after `start` has returned (web audio never began, the server
   // went away, the route broke); it may destroy this object.
@@ -67,8 +71,17 @@ class WebProcessEqualizer {
 
   // True for the processes the web engine plays its sound from.
   static bool isWebEngineStream(const SinkInput& stream);
-  // The module arguments of the private sink.
-  static std::string sinkArguments(const std::string& sinkName, std::uint32_t sampleRate);
+  // The module arguments of the private sink, which names the process that makes it.
+  static std::string sinkArguments(const std::string& sinkName, std::uint32_t sampleRate,
+                                   std::int64_t ownerProcess);
+  // This user's sink name.
+  static std::string userSinkName();
+  // Whether the sink is one a route of this user's player made (its name and description): a
+  // route removes such a sink before it makes its own. Another program's sink never is.
+  static bool isPlayerSink(const SinkInfo& sink, const std::string& sinkName);
+  // Whether the sink is one an earlier player left behind (killed before it could remove it):
+  // a player sink made by another process than `self`.
+  static bool isLeftover(const SinkInfo& sink, const std::string& sinkName, std::int64_t self);
 
  private:
   // The web-engine process to route, none while nothing plays, or an error.
@@ -78,6 +91,9 @@ class WebProcessEqualizer {
   };
 
   Choice choose(const std::vector<SinkInput>& streams) const;
+  // Removes the sinks of this name that a route left (at most a few); an error when one
+  // cannot be.
+  std::optional<PlayerEqualizerError> removeEarlierSinks();
   std::optional<PlayerEqualizerError> build(const std::vector<SinkInput>& streams,
                                             const SinkInput& chosen);
   bool belongsToRoute(const SinkInput& stream) const;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,12 +45,14 @@ class FakeAudioServer final : public AudioServer {
   };
 
   FakeAudioServer() {
-    sinks["speakers"] = {
-        .index = 0, .name = "speakers", .monitorSource = "speakers.monitor", .sampleRate = 48000};
-    sinks["headphones"] = {.index = 1,
-                           .name = "headphones",
-                           .monitorSource = "headphones.monitor",
-                           .sampleRate = 44100};
+    for (const auto& [index, name, rate] :
+         {std::tuple{0u, "speakers", 48000u}, std::tuple{1u, "headphones", 44100u}}) {
+      SinkInfo& sink = sinks[name];
+      sink.index = index;
+      sink.name = name;
+      sink.monitorSource = std::string(name) + ".monitor";
+      sink.sampleRate = rate;
+    }
   }
 
   // Adds a playback stream on the default sink, as a client would.
@@ -119,14 +122,27 @@ class FakeAudioServer final : public AudioServer {
     if (auto error = check("loadModule")) {
       return *error;
     }
+    // As PulseAudio, a sink name already taken fails the module.
+    const std::string sinkName = argument(arguments, "sink_name");
+    if (sinks.contains(sinkName)) {
+      return AudioServerError{AudioServerError::Kind::failed, kNoEntity};
+    }
     const std::uint32_t index = nextModule++;
     modules[index] = {name, arguments};
-    const std::string sinkName = argument(arguments, "sink_name");
+    std::string owner = argument(arguments, "orvel.player.pid");
+    if (owner.ends_with('\'')) {
+      owner.pop_back();
+    }
     sinks[sinkName] = {
         .index = nextSink++,
         .name = sinkName,
         .monitorSource = sinkName + ".monitor",
-        .sampleRate = static_cast<std::uint32_t>(std::stoul("0" + argument(arguments, "rate")))};
+        .sampleRate = static_cast<std::uint32_t>(std::stoul("0" + argument(arguments, "rate"))),
+        .ownerModule = index,
+        .description = arguments.find("device.description=\"Orvel player EQ\"") != std::string::npos
+                           ? "Orvel player EQ"
+                           : "",
+        .ownerProcess = owner};
     moduleSinks[index] = sinkName;
     return index;
   }

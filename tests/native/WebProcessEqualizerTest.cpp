@@ -3,6 +3,7 @@
 #include "native/WebProcessEqualizer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <memory>
 #include <optional>
@@ -75,7 +76,8 @@ TEST_F(WebProcessEqualizerTest, RoutesThePlayingWebStreamThroughAPrivateSinkAndB
   EXPECT_EQ(module.arguments,
             "sink_name=" + route.sinkName() +
                 " format=float32le rate=48000 channels=2 channel_map=front-left,front-right "
-                "sink_properties='device.description=\"Orvel player EQ\"'");
+                "sink_properties='device.description=\"Orvel player EQ\" orvel.player.pid=" +
+                std::to_string(getpid()) + "'");
   EXPECT_EQ(server_.stream(web)->sink, privateSink());
   EXPECT_EQ(server_.stream(web - 1)->sink, kSpeakers) << "other applications keep their output";
   // The monitor is recorded at the output's rate, and the filters are set up for it first.
@@ -96,13 +98,54 @@ TEST_F(WebProcessEqualizerTest, RoutesThePlayingWebStreamThroughAPrivateSinkAndB
   EXPECT_TRUE(failures_.empty());
 }
 
-TEST_F(WebProcessEqualizerTest, EachAttemptNamesItsSinkAfresh) {
+// One sink name for all of this user's routes, so the server's memory of sinks holds one; a
+// route first removes a sink of that name that an earlier player was killed before removing, but
+// never another program's sink.
+TEST_F(WebProcessEqualizerTest, EveryRouteUsesTheUsersSinkNameAndRemovesWhatAKilledPlayerLeft) {
   WebProcessEqualizer first(queue_, server_, processor_, nullptr);
   WebProcessEqualizer second(queue_, server_, processor_, nullptr);
-  const std::string prefix = WebProcessEqualizer::kSinkNamePrefix;
-  EXPECT_EQ(first.sinkName().rfind(prefix, 0), 0u);
-  EXPECT_EQ(first.sinkName().size(), prefix.size() + 36);
-  EXPECT_NE(first.sinkName(), second.sinkName());
+  EXPECT_EQ(first.sinkName(), WebProcessEqualizer::kSinkNamePrefix + std::to_string(getuid()));
+  EXPECT_EQ(first.sinkName(), second.sinkName());
+
+  server_.addStream("WebKitWebProcess", 3);
+  server_.connected = true;
+  const std::uint32_t leftover =
+      server_
+          .loadModule("module-null-sink",
+                      WebProcessEqualizer::sinkArguments(first.sinkName(), 48000, 999999))
+          .value();
+  ASSERT_EQ(first.start(), std::nullopt);
+  EXPECT_FALSE(server_.modules.contains(leftover));
+  ASSERT_EQ(server_.modules.size(), 1u);
+  first.stop();
+  EXPECT_TRUE(server_.modules.empty());
+
+  // A sink of that name that is not the player's is left alone, and the route does not start.
+  server_.loadModule("module-null-sink", "sink_name=" + first.sinkName());
+  EXPECT_TRUE(second.start().has_value());
+  EXPECT_EQ(server_.modules.size(), 1u);
+}
+
+TEST(WebProcessEqualizer, ALeftoverIsAPlayerSinkOfAnotherProcess) {
+  const std::string name = WebProcessEqualizer::userSinkName();
+  const SinkInfo sink{.index = 4,
+                      .name = name,
+                      .monitorSource = name + ".monitor",
+                      .sampleRate = 48000,
+                      .ownerModule = 7,
+                      .description = WebProcessEqualizer::kSinkDescription,
+                      .ownerProcess = "123"};
+  EXPECT_TRUE(WebProcessEqualizer::isLeftover(sink, name, 456));
+  EXPECT_FALSE(WebProcessEqualizer::isLeftover(sink, name, 123)) << "this player's own";
+  SinkInfo renamed = sink;
+  renamed.name += "x";
+  SinkInfo described = sink;
+  described.description = "Speakers";
+  SinkInfo unowned = sink;
+  unowned.ownerModule = kNoAudioIndex;
+  for (const SinkInfo& other : {renamed, described, unowned}) {
+    EXPECT_FALSE(WebProcessEqualizer::isLeftover(other, name, 456)) << other.name;
+  }
 }
 
 TEST_F(WebProcessEqualizerTest, ChoosesByProcessAndRoutesAllOfItsStreams) {
@@ -241,7 +284,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BuildFailure{"serverInfo", 1, kGone, Error::soundServerUnavailable()},
                       BuildFailure{"sink", 1, kRefused, Error::audioStatus(3)},
                       BuildFailure{"loadModule", 1, kRefused, Error::audioStatus(3)},
-                      BuildFailure{"sink", 2, kRefused, Error::audioStatus(3)},
+                      // The second look is for a sink an earlier player left, the third for the
+                      // route's own.
+                      BuildFailure{"sink", 3, kRefused, Error::audioStatus(3)},
                       BuildFailure{"openPassThrough", 1, kRefused, Error::audioStatus(3)},
                       BuildFailure{"openPassThrough",
                                    1,

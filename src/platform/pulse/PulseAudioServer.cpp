@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "native/WebProcessEqualizer.h"
 #include "platform/pulse/PulseMainLoop.h"
 #include "platform/pulse/PulsePassThrough.h"
 
@@ -45,6 +46,18 @@ void succeeded(pa_context*, int success, void* userdata) {
 }
 
 }  // namespace
+
+SinkInfo sinkInfoOf(const pa_sink_info& info) {
+  const char* description = pa_proplist_gets(info.proplist, PA_PROP_DEVICE_DESCRIPTION);
+  const char* owner = pa_proplist_gets(info.proplist, WebProcessEqualizer::kOwnerProperty);
+  return {.index = info.index,
+          .name = info.name ? info.name : "",
+          .monitorSource = info.monitor_source_name ? info.monitor_source_name : "",
+          .sampleRate = info.sample_spec.rate,
+          .ownerModule = info.owner_module,
+          .description = description ? description : "",
+          .ownerProcess = owner ? owner : ""};
+}
 
 PulseAudioServer::PulseAudioServer(MainQueue& queue)
     : loop_(std::make_shared<PulseMainLoop>(queue)) {}
@@ -117,10 +130,7 @@ AudioServerResult<SinkInfo> PulseAudioServer::sink(const std::string& name) {
           reply->complete(last > 0);
           return;
         }
-        reply->value = {.index = info->index,
-                        .name = info->name ? info->name : "",
-                        .monitorSource = info->monitor_source_name ? info->monitor_source_name : "",
-                        .sampleRate = info->sample_spec.rate};
+        reply->value = sinkInfoOf(*info);
       },
       &answer);
   return outcome(*loop_, context, operation, answer);

@@ -9,9 +9,14 @@
 #include "core/MainQueue.h"
 #include "native/AudioServer.h"
 
+struct pa_sink_info;
+
 namespace orvel {
 
 class PulseMainLoop;
+
+// What the route needs to know of a sink the server describes.
+SinkInfo sinkInfoOf(const pa_sink_info& info);
 
 // The sound server over the PulseAudio client API, which PipeWire serves too. Requests come
 // from the main thread and wait for their answer (at most a few seconds each, so a stalled

@@ -37,6 +37,7 @@
 #include "platform/net/SoupUpdateChecker.h"
 #include "platform/net/SoupYouTubeMetadata.h"
 #include "platform/pulse/PulseAudioServer.h"
+#include "platform/pulse/PulseLeftoverSinks.h"
 #include "platform/shell/NativeMedia.h"
 #include "platform/shell/OverlayAwareDialogs.h"
 #include "platform/shell/Resources.h"
@@ -122,6 +123,7 @@ struct PlayerController::Parts {
   std::optional<Uuid> panelItemID;
   PlaylistRepeat panelRepeat = PlaylistRepeat::off;
   ObserverToken sessionChanges;
+  TaskHandle leftoverSweep;
   Lifetime lifetime;
 
   bool isShowingDialog() const { return gtkDialogs.isShowingDialog() || panel != nullptr; }
@@ -592,6 +594,14 @@ void PlayerController::start(const std::optional<std::string>& openText) {
   }
   p.session->tellOfSetAsideLibrary();
   p.scanMediaFolder();
+  // An equalizer sink that a killed player left would stay among the desktop's outputs; it is
+  // removed a moment after the start, off the main loop.
+  p.leftoverSweep = p.queue.postDelayed(3, [&p] {
+    p.metadataWorkers.run([] {
+      removeLeftoverEqualizerSinks();
+      return WorkerPool::MainTurn();
+    });
+  });
   PlayerWindowRegistry::shared().registerWindow(p.playerWindow->windowNumber());
   p.following->update();
 }

@@ -231,12 +231,61 @@ std::optional<std::chrono::steady_clock::time_point> TestMeter::nextClick(double
   return arrived;
 }
 
+std::optional<double> TestMeter::brokenBlocksOver(double seconds, double frequency) {
+  pa_threaded_mainloop_lock(loop_);
+  toneFactor_ = 2 * std::cos(2 * M_PI * frequency / TestPlayer::kRate);
+  history_ = 0;
+  blockFrames_ = 0;
+  blockBroken_ = false;
+  blocks_ = 0;
+  brokenBlocks_ = 0;
+  const auto wanted = static_cast<std::uint64_t>(seconds * 100);
+  waitFor([&] { return blocks_ >= wanted; }, seconds + 5);
+  std::optional<double> share;
+  if (blocks_ >= wanted) {
+    share = static_cast<double>(brokenBlocks_) / static_cast<double>(blocks_);
+  }
+  toneFactor_.reset();
+  pa_threaded_mainloop_unlock(loop_);
+  return share;
+}
+
+// Follows the left channel: a steady tone's every sample is the factor times the one before,
+// less the one before that.
+void TestMeter::checkTone(const float* samples, std::size_t frames) {
+  constexpr std::uint64_t kBlockFrames = TestPlayer::kRate / 100;
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    const float sample = samples ? samples[2 * frame] : 0;
+    if (!samples) {
+      blockBroken_ = true;
+      history_ = 0;
+    } else if (history_ >= 2 &&
+               std::fabs(sample - (*toneFactor_ * before_[1] - before_[0])) > 0.005) {
+      blockBroken_ = true;
+    }
+    if (samples) {
+      before_[0] = before_[1];
+      before_[1] = sample;
+      ++history_;
+    }
+    if (++blockFrames_ == kBlockFrames) {
+      ++blocks_;
+      brokenBlocks_ += blockBroken_ ? 1 : 0;
+      blockFrames_ = 0;
+      blockBroken_ = false;
+    }
+  }
+}
+
 void TestMeter::readable(pa_stream* stream, std::size_t, void* userdata) {
   auto* self = static_cast<TestMeter*>(userdata);
   const auto arrival = now();
   const void* data = nullptr;
   std::size_t bytes = 0;
   while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+    if (self->toneFactor_) {
+      self->checkTone(static_cast<const float*>(data), bytes / kFrameBytes);
+    }
     if (data) {
       const auto* samples = static_cast<const float*>(data);
       const std::size_t count = bytes / sizeof(float);

@@ -81,6 +81,9 @@ class TestMeter final : public PulseTestClient {
   // in the fragment that carried it.
   std::optional<std::chrono::steady_clock::time_point> nextClick(double timeoutSeconds,
                                                                  float threshold = 0.05f);
+  // Of the 10 ms blocks of the next `seconds`, the share that break a steady tone of this
+  // frequency: a sample far from the one the two before it predict, or a hole; none on timeout.
+  std::optional<double> brokenBlocksOver(double seconds, double frequency);
 
  private:
   static void readable(pa_stream* stream, std::size_t bytes, void* userdata);
@@ -91,6 +94,16 @@ class TestMeter final : public PulseTestClient {
   bool watchingClicks_ = false;
   float threshold_ = 0;
   std::optional<std::chrono::steady_clock::time_point> clickArrived_;
+  // The tone being checked, as the factor of the two-sample prediction; none when not checking.
+  std::optional<double> toneFactor_;
+  float before_[2] = {0, 0};
+  std::uint64_t history_ = 0;
+  std::uint64_t blockFrames_ = 0;
+  bool blockBroken_ = false;
+  std::uint64_t blocks_ = 0;
+  std::uint64_t brokenBlocks_ = 0;
+
+  void checkTone(const float* samples, std::size_t frames);
 };
 
 }  // namespace orvel

@@ -11,9 +11,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,7 @@
 #include "e2e/audio/PulseTestClient.h"
 #include "native/WebProcessEqualizer.h"
 #include "platform/pulse/PulseAudioServer.h"
+#include "platform/pulse/PulseLeftoverSinks.h"
 #include "support/ManualMainQueue.h"
 
 namespace orvel {
@@ -59,6 +62,15 @@ std::string run(const std::string& command) {
     pclose(pipe);
   }
   return output;
+}
+
+// The text as one word of the shell.
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
 }
 
 // What a route could leave behind, as the server's own tool lists it.
@@ -226,6 +238,117 @@ TEST_F(WebAudioRouteTest, AFailureAfterTheSinkIsLoadedLeavesNothingBehind) {
   EXPECT_EQ(route.start(), Error::audioStatus(5));
   EXPECT_TRUE(refusing.loaded && refusing.passThroughWasOpen) << "failed late enough";
   EXPECT_EQ(serverState(), before);
+}
+
+// Keeps one core busy for as long as it lives, as a build or a browser tab would.
+class BusyCore {
+ public:
+  BusyCore()
+      : thread_([this] {
+          volatile std::uint64_t spins = 0;
+          while (!stop_) {
+            spins = spins + 1;
+          }
+        }) {}
+  ~BusyCore() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// A steady tone through the route stays whole while another core is busy: it breaks hardly more
+// often than the tone played straight to the output under the same load. (The figures are
+// printed; the bound is loose, so that a busy machine does not fail it, yet a route that drops
+// sound whenever its queue runs full does.)
+TEST_F(WebAudioRouteTest, AToneThroughTheRouteStaysWholeWithABusyCore) {
+  constexpr double kTone = 1500;
+  TestMeter output("speakers.monitor");
+  TestPlayer web("WebKitWebProcess", TestPlayer::Signal::tone, kTone);
+  ASSERT_TRUE(output.ready() && web.ready());
+  settle();
+  const BusyCore busy;
+  const std::optional<double> direct = output.brokenBlocksOver(5, kTone);
+  auto route = makeRoute(std::make_shared<Gain>(1.0f));
+  ASSERT_EQ(route->start(), std::nullopt);
+  ASSERT_TRUE(pumpUntil([&] { return route->state() == State::running; }));
+  settle();
+  const std::optional<double> routed = output.brokenBlocksOver(5, kTone);
+  ASSERT_TRUE(direct && routed);
+  std::printf(
+      "[ measure  ] 10 ms blocks broken with a busy core: %.1f %% direct, %.1f %% through "
+      "the route\n",
+      *direct * 100, *routed * 100);
+  EXPECT_LT(*routed, *direct + 0.03);
+  route->stop();
+  EXPECT_TRUE(failures_.empty());
+}
+
+// The sinks of the user's sink name, as the server's own tool lists them.
+std::size_t playerSinks() {
+  const std::string listed = run("pactl list short sinks");
+  const std::string name = WebProcessEqualizer::userSinkName();
+  std::size_t count = 0;
+  for (std::size_t at = listed.find(name); at != std::string::npos;
+       at = listed.find(name, at + name.size())) {
+    ++count;
+  }
+  return count;
+}
+
+// A player killed with its route on leaves its sink (a module no client owns); the next player
+// removes it, at its start and before it builds a route, and nothing else of the server.
+TEST_F(WebAudioRouteTest, ASinkAKilledPlayerLeftIsRemovedAndOnlyThat) {
+  const std::string leftover = "pactl load-module module-null-sink " +
+                               shellQuoted(WebProcessEqualizer::sinkArguments(
+                                   WebProcessEqualizer::userSinkName(), 48000, 999999));
+  const std::string otherModule =
+      run("pactl load-module module-null-sink " +
+          shellQuoted("sink_name=someone.else sink_properties='device.description=\"Orvel "
+                      "player EQ\"'"));
+  const std::string others = run("pactl list short modules");
+  ASSERT_NE(others.find("someone.else"), std::string::npos) << others;
+  run(leftover);
+  ASSERT_EQ(playerSinks(), 1u) << run("pactl list short sinks");
+  EXPECT_EQ(removeLeftoverEqualizerSinks(), 1);
+  EXPECT_EQ(playerSinks(), 0u);
+  EXPECT_EQ(run("pactl list short modules"), others) << "the other program's sink stays";
+
+  // A route finds the same left behind and removes it before making its own: one sink of the
+  // name, whose sound is the route's (PipeWire would take a second sink of the same name).
+  run(leftover);
+  TestPlayer web("WebKitWebProcess", TestPlayer::Signal::tone);
+  ASSERT_TRUE(web.ready());
+  settle();
+  auto route = makeRoute(std::make_shared<Gain>(1.0f));
+  ASSERT_EQ(route->start(), std::nullopt);
+  ASSERT_TRUE(pumpUntil([&] { return route->state() == State::running; }));
+  EXPECT_EQ(playerSinks(), 1u) << run("pactl list short sinks");
+  EXPECT_EQ(removeLeftoverEqualizerSinks(), 0) << "the running player's own sink is no leftover";
+  route->stop();
+  EXPECT_EQ(playerSinks(), 0u);
+  run("pactl unload-module " + otherModule);
+
+  // PipeWire's session manager remembers every sink by name: three sinks made one entry.
+  if (const char* state = std::getenv("XDG_STATE_HOME")) {
+    std::set<std::string> names;
+    pumpUntil(
+        [&] {
+          std::ifstream remembered(std::string(state) + "/wireplumber/restore-stream");
+          for (std::string line; std::getline(remembered, line);) {
+            if (line.starts_with("Audio/Sink:node.name:" +
+                                 std::string(WebProcessEqualizer::kSinkNamePrefix))) {
+              names.insert(line.substr(0, line.rfind(':')));
+            }
+          }
+          return !names.empty();
+        },
+        5);
+    EXPECT_EQ(names.size(), 1u);
+  }
 }
 
 // Run last, on a server of its own: the test kills it.
