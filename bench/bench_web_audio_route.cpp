@@ -60,6 +60,47 @@ std::optional<Delays> clickDelays(TestPlayer& web, TestMeter& output) {
   return Delays{delays[delays.size() / 2], delays.front(), delays.back()};
 }
 
+// The silence a switch of the route makes in a steady tone, on and off, median of five of each.
+int measureSwitches(GlibMainQueue& queue, PulseAudioServer& server, TestMeter& output,
+                    TestPlayer& clicks) {
+  // The clicks' stream paused, the tone's is the one web process that plays.
+  clicks.setCorked(true);
+  TestPlayer tone("WebKitWebProcess", TestPlayer::Signal::tone);
+  if (!tone.ready()) {
+    return 1;
+  }
+  pumpFor(0.4);
+  std::vector<double> on;
+  std::vector<double> off;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
+                              WebProcessEqualizer::Options{.audioWait = 0});
+    output.watchSilence();
+    if (route.start()) {
+      std::fprintf(stderr, "the route did not start\n");
+      return 1;
+    }
+    const auto switchedOn = output.longestSilence(0.5);
+    pumpFor(0.2);
+    output.watchSilence();
+    route.stop();
+    const auto switchedOff = output.longestSilence(0.5);
+    if (!switchedOn || !switchedOff) {
+      return 1;
+    }
+    on.push_back(*switchedOn);
+    off.push_back(*switchedOff);
+    pumpFor(0.2);
+  }
+  std::sort(on.begin(), on.end());
+  std::sort(off.begin(), off.end());
+  std::printf(
+      "[ measure  ] silence at a switch, median of 5 (range): on %.1f ms (%.1f-%.1f), off %.1f "
+      "ms (%.1f-%.1f)\n",
+      on[2], on.front(), on.back(), off[2], off.front(), off.back());
+  return 0;
+}
+
 int measure() {
   if (!std::getenv("PULSE_SERVER")) {
     std::fprintf(stderr, "needs the private sound server of bench/web_audio_route.sh\n");
@@ -94,7 +135,7 @@ int measure() {
       "(%.1f-%.1f) through the route; the route adds %.1f ms (target: at most 50 ms)\n",
       direct->median, direct->lowest, direct->highest, routed->median, routed->lowest,
       routed->highest, routed->median - direct->median);
-  return 0;
+  return measureSwitches(queue, server, output, web);
 }
 
 }  // namespace

@@ -250,6 +250,39 @@ std::optional<double> TestMeter::brokenBlocksOver(double seconds, double frequen
   return share;
 }
 
+void TestMeter::watchSilence() {
+  pa_threaded_mainloop_lock(loop_);
+  watchedFrames_ = 0;
+  silentRun_ = 0;
+  longestSilentRun_ = 0;
+  watchingSilence_ = true;
+  pa_threaded_mainloop_unlock(loop_);
+}
+
+std::optional<double> TestMeter::longestSilence(double seconds) {
+  pa_threaded_mainloop_lock(loop_);
+  const auto wanted = static_cast<std::uint64_t>(seconds * TestPlayer::kRate);
+  waitFor([&] { return watchedFrames_ >= wanted; }, seconds + 5);
+  std::optional<double> longest;
+  if (watchedFrames_ >= wanted) {
+    longest =
+        static_cast<double>(std::max(longestSilentRun_, silentRun_)) * 1000 / TestPlayer::kRate;
+  }
+  watchingSilence_ = false;
+  pa_threaded_mainloop_unlock(loop_);
+  return longest;
+}
+
+// A hole counts as silence.
+void TestMeter::checkSilence(const float* samples, std::size_t frames) {
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    const bool silent = !samples || std::fabs(samples[2 * frame]) < 1e-4f;
+    silentRun_ = silent ? silentRun_ + 1 : 0;
+    longestSilentRun_ = std::max(longestSilentRun_, silentRun_);
+  }
+  watchedFrames_ += frames;
+}
+
 // Follows the left channel: a steady tone's every sample is the factor times the one before,
 // less the one before that.
 void TestMeter::checkTone(const float* samples, std::size_t frames) {
@@ -285,6 +318,9 @@ void TestMeter::readable(pa_stream* stream, std::size_t, void* userdata) {
   while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
     if (self->toneFactor_) {
       self->checkTone(static_cast<const float*>(data), bytes / kFrameBytes);
+    }
+    if (self->watchingSilence_) {
+      self->checkSilence(static_cast<const float*>(data), bytes / kFrameBytes);
     }
     if (data) {
       const auto* samples = static_cast<const float*>(data);

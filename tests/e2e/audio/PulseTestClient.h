@@ -81,6 +81,11 @@ class TestMeter final : public PulseTestClient {
   // in the fragment that carried it.
   std::optional<std::chrono::steady_clock::time_point> nextClick(double timeoutSeconds,
                                                                  float threshold = 0.05f);
+  // Starts watching for silence in what arrives; `longestSilence` says the longest stretch since.
+  void watchSilence();
+  // The longest stretch of silence (in ms) between `watchSilence` and `seconds` of sound after
+  // it; none on timeout.
+  std::optional<double> longestSilence(double seconds);
   // Of the 10 ms blocks of the next `seconds`, the share that break a steady tone of this
   // frequency: a sample far from the one the two before it predict, or a hole; none on timeout.
   std::optional<double> brokenBlocksOver(double seconds, double frequency);
@@ -103,7 +108,13 @@ class TestMeter final : public PulseTestClient {
   std::uint64_t blocks_ = 0;
   std::uint64_t brokenBlocks_ = 0;
 
+  bool watchingSilence_ = false;
+  std::uint64_t watchedFrames_ = 0;
+  std::uint64_t silentRun_ = 0;
+  std::uint64_t longestSilentRun_ = 0;
+
   void checkTone(const float* samples, std::size_t frames);
+  void checkSilence(const float* samples, std::size_t frames);
 };
 
 }  // namespace orvel
