@@ -437,6 +437,7 @@ int main(int argc, char** argv) {
             .currentItemID = [] { return std::optional<orvel::Uuid>(); },
             .onPlay = [](std::optional<orvel::Uuid>, std::optional<orvel::Uuid>) {},
             .onFileTrashed = [](const orvel::Url&) {},
+            .onRepeatChanged = [] {},
         },
         .metadata = metadata,
         .defaults = *defaults,
