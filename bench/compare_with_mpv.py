@@ -25,6 +25,8 @@ import tempfile
 import time
 
 PLAYER, PROBE, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+# The web path's floor, built beside the probe: a bare WebKitGTK view with the player's settings.
+BARE_VIEW = os.path.join(os.path.dirname(PROBE), "bare_web_view")
 RUNS = int(sys.argv[4]) if len(sys.argv) > 4 else 5
 KINDS = sys.argv[5].split(",") if len(sys.argv) > 5 and sys.argv[5] else None
 SCREEN_W, SCREEN_H = 1280, 800
@@ -245,12 +247,15 @@ def main():
             continue
         # The two programs take turns, so that neither always finds the machine (the sound
         # server, the caches) as the other left it.
-        runs = {"mpv": [], "orvel-player": []}
+        programs = [("mpv", mpv + [clip]), ("orvel-player", [PLAYER, clip])]
+        if kind != "MKV" and os.access(BARE_VIEW, os.X_OK):
+            programs.append(("bare web view", [BARE_VIEW, clip]))
+        runs = {name: [] for name, _ in programs}
         for run in range(RUNS):
-            for name, command in (("mpv", mpv + [clip]), ("orvel-player", [PLAYER, clip])):
+            for name, command in programs:
                 with tempfile.TemporaryDirectory(dir=WORK) as home:
                     runs[name].append(measure(command, player_env(home)))
-        for name in ("mpv", "orvel-player"):
+        for name, _ in programs:
             label = "%s, %s" % (name, kind)
             results[label] = report(label, runs[name])
     for kind, target in (("MKV", "at most 1.0"), ("WebM", "at most 1.3"), ("MP4", "at most 1.3")):
@@ -269,6 +274,19 @@ def main():
             print("%s proportional memory (shared pages counted once), player / mpv: %.2f "
                   "(player %.0f MiB, mpv %.0f MiB)" % (kind, ours_pss / peer_pss, ours_pss,
                                                       peer_pss), flush=True)
+    for kind in ("WebM", "MP4"):
+        if "bare web view, " + kind not in results:
+            continue
+        (ours, _, ours_pss), (floor, _, floor_pss) = (results["orvel-player, " + kind],
+                                                       results["bare web view, " + kind])
+        if ours and floor:
+            print("%s first frame, player / bare web view: %.2f (player %.0f ms, bare view %.0f "
+                  "ms; target at most 1.1)" % (kind, ours / floor, ours * 1000, floor * 1000),
+                  flush=True)
+        if ours_pss and floor_pss:
+            print("%s proportional memory, player / bare web view: %.2f (player %.0f MiB, bare "
+                  "view %.0f MiB; target at most 1.1)" % (kind, ours_pss / floor_pss, ours_pss,
+                                                          floor_pss), flush=True)
     if not KINDS or "YouTube" in KINDS:
         # A YouTube link, played by the player page through the stand-in embed page from the
         # WebM clip (as a data: address, which the page may load, as the end-to-end tests do);
