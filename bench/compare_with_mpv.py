@@ -10,7 +10,8 @@ session (see bench/compare_with_mpv.sh); the screen is read back through Xlib by
 
 usage: compare_with_mpv.py PLAYER SCREEN_PROBE WORK_FOLDER [RUNS [KINDS]]
 
-KINDS is a comma-separated choice of MKV, WebM, MP4 and YouTube (all by default); naming any of them
+KINDS is a comma-separated choice of MKV, WebM, MP4, YouTube and Again (a second start of the WebM
+in the same home, beside the bare web view; all by default); naming any of them
 measures only those first frames and skips the processor-time part. YouTube plays the WebM clip
 through the stand-in embed page of the end-to-end tests.
 """
@@ -274,6 +275,21 @@ def main():
             print("%s proportional memory (shared pages counted once), player / mpv: %.2f "
                   "(player %.0f MiB, mpv %.0f MiB)" % (kind, ours_pss / peer_pss, ours_pss,
                                                       peer_pss), flush=True)
+    if os.access(BARE_VIEW, os.X_OK) and (not KINDS or "Again" in KINDS):
+        # A second start, as a user's every start after the first: the same home, the caches a
+        # first start left (GStreamer's registry, the web engine's) in place.
+        again = {"orvel-player": [], "bare web view": []}
+        for run in range(RUNS):
+            for name, command in (("orvel-player", [PLAYER, webm]),
+                                  ("bare web view", [BARE_VIEW, webm])):
+                with tempfile.TemporaryDirectory(dir=WORK) as home:
+                    measure(command, player_env(home))
+                    again[name].append(measure(command, player_env(home)))
+        ours = report("orvel-player, WebM again", again["orvel-player"])
+        floor = report("bare web view, WebM again", again["bare web view"])
+        if ours[0] and floor[0]:
+            print("WebM second start, player / bare web view: %.2f (player %.0f ms, bare view "
+                  "%.0f ms)" % (ours[0] / floor[0], ours[0] * 1000, floor[0] * 1000), flush=True)
     for kind in ("WebM", "MP4"):
         if "bare web view, " + kind not in results:
             continue
