@@ -290,7 +290,7 @@ struct MprisService::Callbacks {
   static gboolean setProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                               const gchar* name, GVariant* value, GError** error, gpointer data) {
     auto& service = *static_cast<MprisService*>(data);
-    // A rate of 0 pauses, as the specification says; any other is the playback speed.
+    // A rate of 0 pauses, as MPRIS has it; any other is the playback speed.
     if (g_strcmp0(name, "Volume") == 0) {
       service.remote_.setVolume(g_variant_get_double(value));
     } else if (g_strcmp0(name, "Rate") == 0) {
