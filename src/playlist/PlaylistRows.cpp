@@ -2,11 +2,8 @@
 
 #include "playlist/PlaylistRows.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "core/Text.h"
 #include "playlist/PlaylistLibrary.h"
@@ -16,79 +13,6 @@ namespace {
 
 using Nodes = PlaylistRows::Nodes;
 using Row = PlaylistRows::Row;
-
-struct GFree {
-  void operator()(void* pointer) const { g_free(pointer); }
-};
-using GString = std::unique_ptr<char, GFree>;
-
-bool isASCII(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      return false;
-    }
-  }
-  return true;
-}
-
-char lowered(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Case folded and in composed form, so that a search ignores case ("ß" finds "SS") and finds
-// text however its accents were encoded.
-std::string folded(std::string_view text) {
-  if (isASCII(text)) {
-    return asciiLowercased(text);
-  }
-  GString valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
-  GString casefolded(g_utf8_casefold(valid.get(), -1));
-  GString composed(g_utf8_normalize(casefolded.get(), -1, G_NORMALIZE_NFC));
-  return composed ? composed.get() : casefolded.get();
-}
-
-// A search text, folded once and matched against many titles and links.
-class SearchText {
- public:
-  explicit SearchText(std::string_view query) : needle_(folded(query)) {}
-
-  bool isFoundIn(std::string_view text) const {
-    if (isASCII(text)) {
-      return isASCII(needle_) && foundInASCII(text);
-    }
-    const std::string haystack = folded(text);
-    for (std::size_t at = haystack.find(needle_); at != std::string::npos;
-         at = haystack.find(needle_, at + 1)) {
-      // A letter followed by a combining accent is one letter to the reader: "e" does not find
-      // the "é" of "café" written as e and an accent.
-      const std::size_t end = at + needle_.size();
-      if (end < haystack.size() && g_unichar_ismark(g_utf8_get_char(haystack.c_str() + end))) {
-        continue;
-      }
-      return true;
-    }
-    return false;
-  }
-
- private:
-  bool foundInASCII(std::string_view text) const {
-    if (needle_.size() > text.size()) {
-      return false;
-    }
-    for (std::size_t at = 0; at + needle_.size() <= text.size(); ++at) {
-      std::size_t matched = 0;
-      while (matched < needle_.size() && lowered(text[at + matched]) == needle_[matched]) {
-        ++matched;
-      }
-      if (matched == needle_.size()) {
-        return true;
-      }
-    }
-    return false;
-  }
-
-  std::string needle_;
-};
 
 void visitFolders(const Nodes& nodes, int depth, const std::vector<bool>& guides,
                   const PlaylistRows::SidebarVisitor& visit) {
@@ -126,8 +50,18 @@ const PlaylistNode* existingFolder(const Nodes& library, std::optional<Uuid> fol
 }  // namespace
 
 PlaylistRows::PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup metadata,
-                           const PlaylistLinkResolver& resolver)
-    : defaults_(defaults), metadata_(std::move(metadata)), resolver_(resolver) {}
+                           const PlaylistLinkResolver& resolver, PlaylistSearchIndex* index)
+    : defaults_(defaults), metadata_(std::move(metadata)), resolver_(resolver), index_(index) {}
+
+PlaylistSearchIndex& PlaylistRows::index() const {
+  if (index_) {
+    return *index_;
+  }
+  if (!ownIndex_) {
+    ownIndex_.emplace([this](const PlaylistNode& item) { return itemTitle(item); });
+  }
+  return *ownIndex_;
+}
 
 void PlaylistRows::forEachSidebarFolder(const Nodes& library, const SidebarVisitor& visit) {
   visitFolders(library, 0, {}, visit);
@@ -135,85 +69,54 @@ void PlaylistRows::forEachSidebarFolder(const Nodes& library, const SidebarVisit
 
 std::vector<Row> PlaylistRows::visibleRows(const Nodes& library, std::optional<Uuid> folderID,
                                            std::string_view searchText) const {
-  const PlaylistNode* folder = existingFolder(library, folderID);
-  const Nodes& scope = folder ? *folder->children : library;
-  const std::string_view query = trimmedWhitespace(searchText);
-  const std::optional<Uuid> scopeID = folder ? folderID : std::nullopt;
-  const std::optional<Uuid> resume = resumeID(library, scopeID);
+  const std::vector<const PlaylistNode*> nodes = visibleNodes(library, folderID, searchText);
+  const std::optional<Uuid> resume = visibleResumeID(library, folderID);
   std::vector<Row> rows;
-  auto add = [&](const PlaylistNode& node) {
-    if (!node.isFolder()) {
-      rows.push_back(Row{node, static_cast<int>(rows.size()) + 1, node.id == resume, 0});
-      return;
-    }
-    PlaylistNode shallow;
-    shallow.id = node.id;
-    shallow.name = node.name;
-    shallow.url = node.url;
-    shallow.children.emplace();
-    shallow.isExpanded = node.isExpanded;
-    shallow.lastPlayedID = node.lastPlayedID;
-    rows.push_back(Row{std::move(shallow), static_cast<int>(rows.size()) + 1, node.id == resume,
-                       PlaylistTree::itemCount(*node.children)});
-  };
-  if (query.empty()) {
-    rows.reserve(scope.size());
-    for (const PlaylistNode& node : scope) {
-      add(node);
-    }
-  } else {
-    const std::vector<Match>& found = search(scope, scopeID, query);
-    rows.reserve(found.size());
-    for (const Match& match : found) {
-      add(*match.item);
-    }
+  rows.reserve(nodes.size());
+  for (const PlaylistNode* node : nodes) {
+    rows.push_back(row(*node, rows.size(), resume));
   }
   return rows;
 }
 
-const std::vector<PlaylistRows::Match>& PlaylistRows::search(const Nodes& scope,
-                                                             const std::optional<Uuid>& folderID,
-                                                             std::string_view query) const {
-  const Found* narrowest = nullptr;
-  for (const Found& found : searches_) {
-    if (found.scope != &scope || found.folder != folderID) {
-      continue;
-    }
-    if (found.query == query) {
-      return found.items;
-    }
-    // What a longer text finds, a shorter text within it finds too. (Not so for every text: "e"
-    // does not find the "e" of an "e" and an accent, which "e" and the accent does find.)
-    if (isASCII(query) && query.find(found.query) != std::string_view::npos &&
-        (!narrowest || found.items.size() < narrowest->items.size())) {
-      narrowest = &found;
-    }
-  }
-  const SearchText search(query);
-  auto matches = [&](const Match& match) {
-    return search.isFoundIn(*match.title) ||
-           (match.item->url && search.isFoundIn(*match.item->url));
-  };
-  std::vector<Match> shown;
-  if (narrowest) {
-    for (const Match& match : narrowest->items) {
-      if (matches(match)) {
-        shown.push_back(match);
-      }
+std::vector<const PlaylistNode*> PlaylistRows::visibleNodes(const Nodes& library,
+                                                            std::optional<Uuid> folderID,
+                                                            std::string_view searchText) const {
+  const PlaylistNode* folder = existingFolder(library, folderID);
+  const Nodes& scope = folder ? *folder->children : library;
+  const std::string_view query = trimmedWhitespace(searchText);
+  std::vector<const PlaylistNode*> nodes;
+  if (query.empty()) {
+    nodes.reserve(scope.size());
+    for (const PlaylistNode& node : scope) {
+      nodes.push_back(&node);
     }
   } else {
-    PlaylistTree::forEachItem(scope, [&](const PlaylistNode& item) {
-      if (const Match match{&item, &itemTitle(item)}; matches(match)) {
-        shown.push_back(match);
-      }
-      return true;
-    });
+    nodes = index().find(library, scope, query);
   }
-  if (searches_.size() == kKeptSearches) {
-    searches_.erase(searches_.begin());
+  return nodes;
+}
+
+std::optional<Uuid> PlaylistRows::visibleResumeID(const Nodes& library,
+                                                  std::optional<Uuid> folderID) const {
+  return resumeID(library, existingFolder(library, folderID) ? folderID : std::nullopt);
+}
+
+Row PlaylistRows::row(const PlaylistNode& node, std::size_t position,
+                      std::optional<Uuid> resumeID) {
+  const bool isResume = node.id == resumeID;
+  const int number = static_cast<int>(position) + 1;
+  if (!node.isFolder()) {
+    return Row{node, number, isResume, 0};
   }
-  searches_.push_back({&scope, folderID, std::string(query), std::move(shown)});
-  return searches_.back().items;
+  PlaylistNode shallow;
+  shallow.id = node.id;
+  shallow.name = node.name;
+  shallow.url = node.url;
+  shallow.children.emplace();
+  shallow.isExpanded = node.isExpanded;
+  shallow.lastPlayedID = node.lastPlayedID;
+  return Row{std::move(shallow), number, isResume, PlaylistTree::itemCount(*node.children)};
 }
 
 std::optional<Uuid> PlaylistRows::resumeID(const Nodes& library,
@@ -335,18 +238,26 @@ const std::string& PlaylistRows::itemTitle(const PlaylistNode& item) const {
   if (!item.name.empty() || !item.url) {
     return item.name;
   }
-  // A search reads every title below the folder at each keystroke.
   auto [title, added] = titles_.try_emplace(*item.url);
   if (added) {
-    const PlaylistMetadata::Info* info = metadata_ ? metadata_(*item.url) : nullptr;
-    title->second = info && info->title ? *info->title : item.title(resolver_);
+    title->second = itemTitle(item, metadata_, resolver_);
   }
   return title->second;
 }
 
+std::string PlaylistRows::itemTitle(const PlaylistNode& item,
+                                    const PlaylistMetadata::Lookup& metadata,
+                                    const PlaylistLinkResolver& resolver) {
+  if (!item.name.empty() || !item.url) {
+    return item.name;
+  }
+  const PlaylistMetadata::Info* info = metadata ? metadata(*item.url) : nullptr;
+  return info && info->title ? *info->title : item.title(resolver);
+}
+
 void PlaylistRows::metadataChanged(const std::string& url) const {
   titles_.erase(url);
-  searches_.clear();
+  index().titleChanged(url);
   resumeIDs_.clear();
   total_ = {};
 }

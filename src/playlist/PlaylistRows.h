@@ -15,6 +15,7 @@
 #include "playlist/PlaylistLinkResolver.h"
 #include "playlist/PlaylistMetadata.h"
 #include "playlist/PlaylistNode.h"
+#include "playlist/PlaylistSearchIndex.h"
 #include "playlist/PlaylistTree.h"
 
 namespace orvel {
@@ -53,8 +54,13 @@ class PlaylistRows {
   };
   using SidebarVisitor = std::function<void(const PlaylistNode& folder, const SidebarPlace&)>;
 
+  // Searches read `index` when one is given, which outlives this and is told of every change of
+  // the library; otherwise an index of its own.
   explicit PlaylistRows(const Defaults& defaults, PlaylistMetadata::Lookup metadata = {},
-                        const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared());
+                        const PlaylistLinkResolver& resolver = PlaylistLinkResolver::shared(),
+                        PlaylistSearchIndex* index = nullptr);
+  PlaylistRows(const PlaylistRows&) = delete;
+  PlaylistRows& operator=(const PlaylistRows&) = delete;
 
   // The folder tree without items, in order; collapsed folders hide their subtree. The folders
   // visited are the library's own, not copies: one may hold 100,000 items. The panel puts the
@@ -64,6 +70,14 @@ class PlaylistRows {
   // search text every item below it whose title or link contains the text, ignoring case.
   std::vector<Row> visibleRows(const Nodes& library, std::optional<Uuid> folderID,
                                std::string_view searchText) const;
+  // The same nodes, not copied: valid until the library changes. A list of 100,000 rows makes
+  // its `Row`s one at a time, for the rows on screen.
+  std::vector<const PlaylistNode*> visibleNodes(const Nodes& library, std::optional<Uuid> folderID,
+                                                std::string_view searchText) const;
+  // The resume point among what `visibleNodes` gives.
+  std::optional<Uuid> visibleResumeID(const Nodes& library, std::optional<Uuid> folderID) const;
+  // The row of a node `visibleNodes` gave at `position` (0-based).
+  static Row row(const PlaylistNode& node, std::size_t position, std::optional<Uuid> resumeID);
   // The item played last in the folder (the top level's mark when the folder is none), or else
   // the first item with a saved position that is not within 5 seconds of its end.
   std::optional<Uuid> resumeID(const Nodes& library, std::optional<Uuid> folderID) const;
@@ -82,21 +96,16 @@ class PlaylistRows {
   // The metadata of the link changed: its title is looked up again, and searches and resume
   // points (which read titles and durations) are found again.
   void metadataChanged(const std::string& url) const;
+  // The title an item shows: its name, else the metadata title of its link, else the title the
+  // link gives.
+  static std::string itemTitle(const PlaylistNode& item, const PlaylistMetadata::Lookup& metadata,
+                               const PlaylistLinkResolver& resolver);
 
  private:
   using Table = std::unordered_map<std::string, double>;
 
-  // An item a search found, and its display title as kept in `titles_`.
-  struct Match {
-    const PlaylistNode* item;
-    const std::string* title;
-  };
-
   std::optional<Uuid> findResumeID(const Nodes& scope, std::optional<Uuid> lastPlayed) const;
-  // Every item below the scope whose title or link contains the text; valid until the next
-  // search.
-  const std::vector<Match>& search(const Nodes& scope, const std::optional<Uuid>& folderID,
-                                   std::string_view query) const;
+  PlaylistSearchIndex& index() const;
   // The display title of an item (of a node with a name or a link), kept for the next search
   // until its metadata changes.
   const std::string& itemTitle(const PlaylistNode& item) const;
@@ -111,16 +120,8 @@ class PlaylistRows {
   mutable std::optional<Table> positions_;
   mutable std::optional<Table> durations_;
   mutable std::unordered_map<std::string, std::string> titles_;
-  // The items that recent searches found, by open folder and search text, newest last: erasing a
-  // letter finds them again, and typing one more searches only what the shorter text found.
-  struct Found {
-    const Nodes* scope;
-    std::optional<Uuid> folder;
-    std::string query;
-    std::vector<Match> items;
-  };
-  static constexpr std::size_t kKeptSearches = 32;
-  mutable std::vector<Found> searches_;
+  PlaylistSearchIndex* index_;
+  mutable std::optional<PlaylistSearchIndex> ownIndex_;
   mutable std::map<std::optional<Uuid>, std::optional<Uuid>> resumeIDs_;
   // The library's total duration while it is added up.
   struct Total {

@@ -30,7 +30,19 @@ std::string joined(const std::vector<std::string>& parts) {
 }  // namespace
 
 PlaylistView::PlaylistView(Inputs inputs, Dependencies dependencies)
-    : inputs_(std::move(inputs)), deps_(std::move(dependencies)) {}
+    : inputs_(std::move(inputs)),
+      deps_(std::move(dependencies)),
+      searchIndex_([this](const PlaylistNode& item) {
+        return PlaylistRows::itemTitle(item, metadataLookup(), PlaylistLinkResolver::shared());
+      }) {}
+
+PlaylistMetadata::Lookup PlaylistView::metadataLookup() const {
+  PlaylistMetadata::Lookup lookup;
+  if (PlaylistMetadata* metadata = deps_.metadata) {
+    lookup = [metadata](const std::string& url) { return metadata->info(url); };
+  }
+  return lookup;
+}
 
 PlaylistRepeat PlaylistView::repeatMode() const {
   return storedPlaylistRepeat(deps_.defaults);
@@ -41,6 +53,7 @@ ObserverToken PlaylistView::observeChanges(std::function<void()> observer) {
 }
 
 void PlaylistView::libraryChanged() {
+  searchIndex_.libraryChanged();
   // Rows that went away cannot stay selected.
   std::erase_if(selection_, [this](const Uuid& id) { return node(id) == nullptr; });
   changed();
@@ -77,11 +90,7 @@ const PlaylistRows& PlaylistView::rows() const {
   // One per redraw: it reads the stored positions and durations once, and every row drawn after
   // a change shares them.
   if (!rows_) {
-    PlaylistMetadata::Lookup lookup;
-    if (PlaylistMetadata* metadata = deps_.metadata) {
-      lookup = [metadata](const std::string& url) { return metadata->info(url); };
-    }
-    rows_.emplace(deps_.defaults, std::move(lookup));
+    rows_.emplace(deps_.defaults, metadataLookup(), PlaylistLinkResolver::shared(), &searchIndex_);
   }
   return *rows_;
 }
@@ -231,7 +240,13 @@ std::string PlaylistView::displayTitle(const PlaylistNode& shown) const {
 void PlaylistView::metadataChanged(const std::string& url) const {
   if (rows_) {
     rows_->metadataChanged(url);
+  } else {
+    searchIndex_.titleChanged(url);
   }
+}
+
+bool PlaylistView::prepareSearch(std::size_t items) const {
+  return searchIndex_.prepare(library(), items);
 }
 
 std::size_t PlaylistView::itemCount(std::optional<Uuid> scope) const {

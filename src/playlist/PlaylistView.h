@@ -134,6 +134,13 @@ class PlaylistView {
   // Shared by everything drawn until the next change is announced.
   const PlaylistRows& rows() const;
   std::vector<Row> visibleRows() const;
+  // The nodes of `visibleRows`, pointing into the library: valid until it changes.
+  std::vector<const PlaylistNode*> visibleNodes() const {
+    return rows().visibleNodes(library(), folderID(), query_);
+  }
+  std::optional<Uuid> visibleResumeID() const {
+    return rows().visibleResumeID(library(), folderID());
+  }
   void forEachSidebarFolder(const PlaylistRows::SidebarVisitor& visit) const {
     PlaylistRows::forEachSidebarFolder(library(), visit);
   }
@@ -143,6 +150,8 @@ class PlaylistView {
   std::string headerSummary() const;
   // Adds the next `items` items' durations to the header's total; true once every item is in.
   bool sumDurations(std::size_t items = SIZE_MAX) const;
+  // Reads the next `items` items into the search's index; true once the library is all in.
+  bool prepareSearch(std::size_t items) const;
   std::string searchPlaceholder() const {
     return formatted(_("Search %s"), {folderTitle(folderID())});
   }
@@ -278,6 +287,7 @@ class PlaylistView {
   std::vector<Uuid> inRowOrder(const Ids& ids) const;
   const PlaylistNode* node(const Uuid& id) const { return PlaylistTree::find(library(), id); }
   std::optional<Uuid> parentFolder(const Uuid& id) const;
+  PlaylistMetadata::Lookup metadataLookup() const;
 
   Inputs inputs_;
   Dependencies deps_;
@@ -292,6 +302,8 @@ class PlaylistView {
   std::string renameText_;
   std::optional<Uuid> openFolder_;
   std::mt19937 random_{std::random_device{}()};
+  // Kept while the library stays, through changes of the selection, the search and metadata.
+  mutable PlaylistSearchIndex searchIndex_;
   mutable std::optional<PlaylistRows> rows_;
   ObserverList<> observers_;
 };

@@ -522,6 +522,10 @@ TEST_F(PlaylistViewText, DurationsSummaryAndSubtitles) {
   current = std::nullopt;
   EXPECT_TRUE(panel().sumDurations());
   EXPECT_EQ(panel().headerSummary(), "1 video · 1 folder");
+  // The search reads the new library.
+  EXPECT_TRUE(panel().visibleRows().empty());
+  panel().setQuery("only");
+  EXPECT_EQ(panel().visibleRows().size(), 1u);
   panel().setQuery("");
   EXPECT_EQ(panel().subtitle(panel().visibleRows()[0]), "1 video");
 }

@@ -2,6 +2,8 @@
 
 #include "platform/gtk/playlist/PlaylistPanel.h"
 
+#include <utility>
+
 #include "core/Log.h"
 #include "core/Translation.h"
 #include "platform/gtk/WindowPresenting.h"
@@ -38,6 +40,7 @@ PlaylistPanel::~PlaylistPanel() {
   // The rows unbind while the window's tree comes down: that needs the panel still whole.
   summaryUpdate_.disconnect();
   summing_.disconnect();
+  indexing_.disconnect();
   window_.unset_child();
   boundRows_.clear();
 }
@@ -227,14 +230,16 @@ Gtk::Widget& PlaylistPanel::buildList() {
     auto* row = static_cast<PlaylistContentRow*>(item->get_child());
     const std::size_t position = item->get_position();
     if (position < rows_.size()) {
-      row->bind(rows_[position], position);
+      row->bind(rowAt(position), position);
       boundRows_.insert(row);
+      staleRows_.erase(row);
     }
   });
   factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
     auto* row = static_cast<PlaylistContentRow*>(item->get_child());
     row->unbind();
     boundRows_.erase(row);
+    staleRows_.erase(row);
   });
   // A grid of one column: it keeps row widgets for about 30 rows around the view, where a list
   // view keeps 200, so a search that changes the row count makes and drops few of them.
@@ -246,14 +251,14 @@ Gtk::Widget& PlaylistPanel::buildList() {
   list_->signal_activate().connect([this](guint position) {
     // The primary action goes to the first selected row, else the one activated.
     const Ids& selected = model_.selection();
-    for (const Row& row : rows_) {
-      if (selected.contains(row.node.id)) {
-        model_.activate(row.node.id);
+    for (const PlaylistNode* row : rows_) {
+      if (selected.contains(row->id)) {
+        model_.activate(row->id);
         return;
       }
     }
     if (position < rows_.size()) {
-      model_.activate(rows_[position].node.id);
+      model_.activate(rows_[position]->id);
     }
   });
   selection_->signal_selection_changed().connect([this](guint, guint) { selectionChanged(); });
@@ -332,7 +337,7 @@ void PlaylistPanel::scrollToResumeRow() {
       return true;
     }
     for (std::size_t position = 0; position < rows_.size(); ++position) {
-      if (rows_[position].isResume) {
+      if (rows_[position]->id == resumeID_) {
         list_->activate_action("list.scroll-to-item",
                                Glib::Variant<guint32>::create(static_cast<guint32>(position)));
         break;
@@ -343,27 +348,30 @@ void PlaylistPanel::scrollToResumeRow() {
 }
 
 void PlaylistPanel::refreshRows(bool contentChanged) {
-  // The rows shown until now are let go on a later, idle turn, after the frame that is due:
-  // freeing ten thousand of them would delay it.
-  std::vector<Row> visible = model_.visibleRows();
-  if (!rows_.empty()) {
-    if (retiredRows_.empty()) {
-      later_.post([this] { retiredRows_.clear(); });
-    }
-    retiredRows_.push_back(std::move(rows_));
-  }
-  rows_ = std::move(visible);
+  rows_ = model_.visibleNodes();
+  resumeID_ = model_.visibleResumeID();
   // The list's entries stand for positions, so only the count changes: a search or an edit
   // rebinds the rows on screen instead of making new ones.
   syncingSelection_ = true;
   positions_->setCount(static_cast<guint>(rows_.size()));
   syncingSelection_ = false;
+  // Rows on screen show their new content in the coming frame; the list's rows kept out of sight
+  // (about three in four) follow on the idle turn after it.
+  bool deferred = false;
   for (PlaylistContentRow* row : boundRows_) {
     const auto position = row->position();
     if (position && *position < rows_.size() &&
-        (contentChanged || row->id() != rows_[*position].node.id)) {
-      row->bind(rows_[*position], *position);
+        (contentChanged || row->id() != rows_[*position]->id)) {
+      if (isInView(*row)) {
+        row->bind(rowAt(*position), *position);
+        staleRows_.erase(row);
+      } else {
+        deferred |= staleRows_.insert(row).second;
+      }
     }
+  }
+  if (deferred) {
+    later_.post([this] { bindStaleRows(); });
   }
   const auto empty = model_.emptyState(!rows_.empty());
   if (empty) {
@@ -375,9 +383,9 @@ void PlaylistPanel::refreshRows(bool contentChanged) {
   list_->set_can_focus(!rows_.empty());
   // Only rows on screen stay selected: the footer's actions never reach a row out of sight.
   Ids shown;
-  for (const Row& row : rows_) {
-    if (model_.selection().contains(row.node.id)) {
-      shown.insert(row.node.id);
+  for (const PlaylistNode* row : rows_) {
+    if (model_.selection().contains(row->id)) {
+      shown.insert(row->id);
     }
   }
   if (shown.size() != model_.selection().size()) {
@@ -416,6 +424,7 @@ void PlaylistPanel::refreshBreadcrumb() {
 // What depends on the library and the open folder, and not on the search or the selection.
 void PlaylistPanel::refreshScope() {
   refreshSummary();
+  prepareSearch();
   const std::string playLabel = formatted(_("Play %s"), {model_.folderTitle(model_.folderID())});
   describe(playScope_, playLabel, playLabel);
   for (Gtk::Button* play : {&playScope_, &playFromBeginning_}) {
@@ -425,6 +434,14 @@ void PlaylistPanel::refreshScope() {
   footer_.refreshScope();
   addBar_.refreshScope();
   files_.refreshScope();
+}
+
+// The search's index of a large library is read on idle turns, a slice at a time, so that the
+// first keystroke finds it ready and neither the first frame nor a scroll waits for it.
+void PlaylistPanel::prepareSearch() {
+  static constexpr std::size_t kSlice = 2000;
+  indexing_.disconnect();
+  indexing_ = Glib::signal_idle().connect([this] { return !model_.prepareSearch(kSlice); });
 }
 
 // A large library's total duration is added up on idle turns, a slice at a time, so that neither
@@ -463,7 +480,7 @@ void PlaylistPanel::applySelection() {
   const Ids& wanted = model_.selection();
   auto selected = Gtk::Bitset::create();
   for (std::size_t position = 0; position < rows_.size(); ++position) {
-    if (wanted.contains(rows_[position].node.id)) {
+    if (wanted.contains(rows_[position]->id)) {
       selected->add(static_cast<guint>(position));
     }
   }
@@ -494,7 +511,7 @@ void PlaylistPanel::selectionChanged() {
   for (guint64 index = 0; index < count; ++index) {
     const guint position = selected->get_nth(static_cast<guint>(index));
     if (position < rows_.size()) {
-      ids.insert(rows_[position].node.id);
+      ids.insert(rows_[position]->id);
     }
   }
   model_.setSelection(std::move(ids));
@@ -514,11 +531,33 @@ void PlaylistPanel::setSelected(std::size_t position, bool selected) {
   }
 }
 
+bool PlaylistPanel::isInView(Gtk::Widget& row) const {
+  graphene_rect_t bounds;
+  if (!row.get_mapped() ||
+      !gtk_widget_compute_bounds(row.gobj(), GTK_WIDGET(list_->gobj()), &bounds)) {
+    return false;
+  }
+  return bounds.origin.y + bounds.size.height > 0 && bounds.origin.y < list_->get_height();
+}
+
+void PlaylistPanel::bindStaleRows() {
+  for (PlaylistContentRow* row : std::exchange(staleRows_, {})) {
+    const auto position = row->position();
+    if (boundRows_.contains(row) && position && *position < rows_.size()) {
+      row->bind(rowAt(*position), *position);
+    }
+  }
+}
+
+PlaylistView::Row PlaylistPanel::rowAt(std::size_t position) const {
+  return PlaylistRows::row(*rows_[position], position, resumeID_);
+}
+
 Ids PlaylistPanel::contextTargets(std::size_t position) const {
   if (position >= rows_.size()) {
     return {};
   }
-  const Uuid& id = rows_[position].node.id;
+  const Uuid& id = rows_[position]->id;
   // A right click on a selected row acts on the selection, elsewhere on that row alone.
   if (model_.selection().contains(id)) {
     return model_.selection();
@@ -545,7 +584,7 @@ void PlaylistPanel::dropRows(std::size_t from, std::size_t destination) {
   std::vector<std::size_t> offsets;
   if (isSelected(from)) {
     for (std::size_t position = 0; position < rows_.size(); ++position) {
-      if (model_.selection().contains(rows_[position].node.id)) {
+      if (model_.selection().contains(rows_[position]->id)) {
         offsets.push_back(position);
       }
     }
@@ -561,7 +600,7 @@ void PlaylistPanel::metadataChanged(const std::string& url) {
   model_.metadataChanged(url);
   for (PlaylistContentRow* row : boundRows_) {
     if (row->url() == url && row->position() && *row->position() < rows_.size()) {
-      row->bind(rows_[*row->position()], *row->position());
+      row->bind(rowAt(*row->position()), *row->position());
     }
   }
   // Durations come in one by one while rows are drawn; the total is summed again once they pause.

@@ -64,6 +64,9 @@ class PlaylistPanel : private PlaylistRowHost {
   PlaylistMetadata& metadata() override { return inputs_.metadata; }
   bool isSelected(std::size_t position) const override;
   void setSelected(std::size_t position, bool selected) override;
+  PlaylistView::Row rowAt(std::size_t position) const;
+  bool isInView(Gtk::Widget& row) const;
+  void bindStaleRows();
   PlaylistView::Ids contextTargets(std::size_t position) const override;
   void showContextMenu(Gtk::Widget& anchor, double x, double y,
                        const PlaylistView::Ids& ids) override;
@@ -91,6 +94,7 @@ class PlaylistPanel : private PlaylistRowHost {
   void scrollToResumeRow();
   void refreshScope();
   void refreshSummary();
+  void prepareSearch();
   void refreshControls();
   void refreshBreadcrumb();
   void applySelection();
@@ -119,13 +123,19 @@ class PlaylistPanel : private PlaylistRowHost {
   std::optional<Uuid> shownFolder_;
   bool shownOnce_ = false;
   std::string shownQuery_;
-  std::vector<PlaylistView::Row> rows_;
-  std::vector<std::vector<PlaylistView::Row>> retiredRows_;
+  // The nodes shown, in the library: every change of the library comes through `refresh` before
+  // the next frame binds a row, so none of them is read after it is gone. Rows are made from them
+  // as they are bound, so a search of 100,000 items copies none of them.
+  std::vector<const PlaylistNode*> rows_;
+  std::optional<Uuid> resumeID_;
   bool syncingSelection_ = false;
   bool searchQueued_ = false;
   std::set<PlaylistContentRow*> boundRows_;
+  // Bound rows out of sight that still show what they showed before the last change.
+  std::set<PlaylistContentRow*> staleRows_;
   sigc::connection summaryUpdate_;
   sigc::connection summing_;
+  sigc::connection indexing_;
   LaterTurns later_;
 
   Gtk::Label summary_;
