@@ -11,6 +11,46 @@
 #include <webkit/webkit.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// With ORVEL_STARTUP_TRACE set, the player's start-up milestones that a bare view also passes,
+// in milliseconds since the process started, as the player prints them.
+double processStart() {
+  std::ifstream stat("/proc/self/stat");
+  std::string line;
+  std::getline(stat, line);
+  std::size_t field = line.rfind(')');
+  for (int skip = 0; skip < 20 && field != std::string::npos; ++skip) {
+    field = line.find(' ', field + 1);
+  }
+  return field == std::string::npos ? 0 : std::strtod(line.c_str() + field + 1, nullptr) / 100.0;
+}
+
+void mark(const char* milestone) {
+  if (!std::getenv("ORVEL_STARTUP_TRACE")) {
+    return;
+  }
+  static const double started = processStart();
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  const double seconds = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+  std::printf("[Startup] %ld ms: %s\n", static_cast<long>((seconds - started) * 1000), milestone);
+  std::fflush(stdout);
+}
+
+void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer) {
+  static const char* const names[] = {"page load started", "page load redirected",
+                                      "page load committed", "page load finished"};
+  mark(names[event]);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -25,7 +65,9 @@ int main(int argc, char** argv) {
       g_setenv("GDK_DEBUG", "gl-disable", TRUE);
     }
   }
+  mark("program started");
   gtk_init();
+  mark("toolkit started");
   GtkWidget* window = gtk_window_new();
   gtk_window_set_default_size(GTK_WINDOW(window), 1024, 576);
   gtk_window_set_title(GTK_WINDOW(window), "bare web view");
@@ -48,10 +90,13 @@ int main(int argc, char** argv) {
   webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(view), &clear);
   gtk_window_set_child(GTK_WINDOW(window), view);
   gtk_window_present(GTK_WINDOW(window));
+  g_signal_connect(view, "load-changed", G_CALLBACK(loadChanged), nullptr);
 
+  mark("view made");
   gchar* uri = g_filename_to_uri(argv[1], nullptr, nullptr);
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
   g_free(uri);
+  mark("file load asked");
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   g_signal_connect_swapped(window, "destroy", G_CALLBACK(g_main_loop_quit), loop);
