@@ -13,7 +13,8 @@ usage: compare_with_mpv.py PLAYER SCREEN_PROBE WORK_FOLDER [RUNS [KINDS]]
 KINDS is a comma-separated choice of MKV, WebM, MP4, YouTube and Again (a second start of the WebM
 in the same home, beside the bare web view; all by default); naming any of them
 measures only those first frames and skips the processor-time part. YouTube plays the WebM clip
-through the stand-in embed page of the end-to-end tests.
+through the stand-in embed page of the end-to-end tests, beside the bare web view on a page of one
+video element playing the same clip.
 """
 import base64
 import os
@@ -309,14 +310,34 @@ def main():
         # mpv has no peer for it without a network.
         with open(webm, "rb") as clip:
             address = "data:video/webm;base64," + base64.b64encode(clip.read()).decode()
-        runs = []
+        # Its floor: the bare web view on a page of one video element playing the same address,
+        # the least a web page playing that clip asks of the engine.
+        page = os.path.join(WORK, "bare-video-page.html")
+        with open(page, "w") as out:
+            out.write('<!DOCTYPE html><html><body style="margin:0;background:#000">'
+                      '<video autoplay style="width:100vw;height:100vh" src="%s"></video>'
+                      '</body></html>' % address)
+        runs, bare = [], []
         for run in range(RUNS):
             with tempfile.TemporaryDirectory(dir=WORK) as home:
                 env = with_standin(player_env(home),
                                    '{"videos": {"benchclip01": "%s"}}' % address)
                 runs.append(measure([PLAYER, "https://www.youtube.com/watch?v=benchclip01"],
                                     env))
+            if os.access(BARE_VIEW, os.X_OK):
+                with tempfile.TemporaryDirectory(dir=WORK) as home:
+                    bare.append(measure([BARE_VIEW, page], player_env(home)))
         youtube = report("orvel-player, YouTube", runs)
+        if bare:
+            floor = report("bare web view, video page", bare)
+            if youtube[0] and floor[0]:
+                print("YouTube (stand-in) first frame, player / bare web view on a video page: "
+                      "%.2f (player %.0f ms, bare view %.0f ms)" %
+                      (youtube[0] / floor[0], youtube[0] * 1000, floor[0] * 1000), flush=True)
+            if youtube[2] and floor[2]:
+                print("YouTube (stand-in) proportional memory, player / bare web view: %.2f "
+                      "(player %.0f MiB, bare view %.0f MiB)" %
+                      (youtube[2] / floor[2], youtube[2], floor[2]), flush=True)
         if youtube[0] and results.get("mpv, WebM", (None,))[0]:
             print("YouTube (stand-in embed page) first frame: player %.0f ms, beside mpv's WebM "
                   "%.0f ms: %.2f" % (youtube[0] * 1000, results["mpv, WebM"][0] * 1000,
