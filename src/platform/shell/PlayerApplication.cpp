@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/GStreamerRegistryCheck.h"
 #include "app/LaunchArgument.h"
 #include "core/Log.h"
 #include "core/StartupTrace.h"
@@ -80,6 +81,20 @@ bool mayPlayWebMedia(const std::optional<std::string>& launchText) {
   return !media || media->providerID != "mkv";
 }
 
+// The web engine's process builds the media framework's registry when it finds none (a first
+// start, or plugins installed since), which holds its first frame for a few hundred milliseconds:
+// then the player readies it on a thread of its own while it starts. With the registry current,
+// that thread would only take a core from the start.
+bool mediaRegistryNeedsReadying() {
+  const auto environment = [](const std::string& name) -> std::optional<std::string> {
+    const char* value = g_getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  };
+  return !GStreamerRegistryCheck::isCurrent(
+      GStreamerRegistryCheck::registryFiles(environment, g_get_user_cache_dir()),
+      GStreamerRegistryCheck::pluginFolders(environment, ORVEL_GST_PLUGIN_DIR));
+}
+
 // Set before the toolkit starts, for the player alone.
 void setPlayerEnvironment() {
   // The window-manager states the player relies on (keep-above, every workspace) are X11's; under
@@ -115,7 +130,7 @@ class Launches {
     g_strfreev(arguments);
     if (!controller_) {
       startupMark("toolkit started");
-      if (mayPlayWebMedia(text)) {
+      if (mayPlayWebMedia(text) && mediaRegistryNeedsReadying()) {
         webEngineWarmup_.emplace();
       }
       // The windows take their icon from the theme when they are realized, so the player's
