@@ -217,17 +217,42 @@ def library_startup():
         missing(what, "<= 1,000 ms added (#29)", "library_startup")
 
 
-def beside(what, pattern, log, target, bound=None, program=None):
-    """A figure beside mpv's, read as (ratio, ours, mpv's); with a bound, judged by the ratio.
-    Without the figure, `program` is named as what did not give it (nothing is said without
-    one)."""
+def beside(what, pattern, log, target, bound=None, program=None, peer_name="mpv"):
+    """A figure beside a peer's (mpv's unless named), read as (ratio, ours, the peer's); with a
+    bound, judged by the ratio. Without the figure, `program` is named as what did not give it
+    (nothing is said without one)."""
     found = search(pattern, log)
     if found:
         ratio, ours, peer = found
-        row(what, number(ours, 0), number(peer, 0) + " (mpv)", number(ratio, 2), target,
-            verdict(ratio <= bound) if bound else "—")
+        row(what, number(ours, 0), "%s (%s)" % (number(peer, 0), peer_name), number(ratio, 2),
+            target, verdict(ratio <= bound) if bound else "—")
     elif program:
         missing(what, target, program)
+
+
+def beside_bare_view():
+    """The web path beside its floor, the bare WebKitGTK view (bench/bare_web_view.cpp)."""
+    log = text("mpv")
+    bare = "bare view"
+    for kind in ("WebM", "MP4"):
+        beside("%s first frame on screen, beside the bare view (ms)" % kind,
+               kind + r" first frame, player / bare web view: ([\d.]+) \(player (\d+) ms, bare "
+               r"view (\d+) ms", log, "<= 1.1 x bare view (#40)", 1.1, "compare_with_mpv", bare)
+        beside("%s playing, proportional memory, beside the bare view (MiB)" % kind,
+               kind + r" proportional memory, player / bare web view: ([\d.]+) \(player (\d+) "
+               r"MiB, bare view (\d+) MiB", log, "<= 1.1 x bare view (#40)", 1.1,
+               "compare_with_mpv", bare)
+    beside("WebM second start, beside the bare view's (ms)",
+           r"WebM second start, player / bare web view: ([\d.]+) \(player (\d+) ms, bare view "
+           r"(\d+) ms", log, "<= 1.1 x bare view (#40)", 1.1, "compare_with_mpv", bare)
+    beside("YouTube stand-in first frame, beside the bare view on a video page (ms)",
+           r"YouTube \(stand-in\) first frame, player / bare web view on a video page: ([\d.]+) "
+           r"\(player (\d+) ms, bare view (\d+) ms", log, "— (#40: reported)", None,
+           "compare_with_mpv", bare)
+    beside("YouTube stand-in, proportional memory, beside the bare view (MiB)",
+           r"YouTube \(stand-in\) proportional memory, player / bare web view: ([\d.]+) "
+           r"\(player (\d+) MiB, bare view (\d+) MiB", log, "— (#40: reported)", None,
+           "compare_with_mpv", bare)
 
 
 def beside_mpv():
@@ -308,7 +333,7 @@ def crashes():
 
 def main():
     for part in (core, playlist, equalizer, route, metadata, panel, library_startup, beside_mpv,
-                 crashes):
+                 beside_bare_view, crashes):
         part()
     header = ("figure", "ours", "peer", "ours/peer", "target (issue)", "verdict")
     widths = [max(len(str(line[column])) for line in ROWS + [header]) for column in range(6)]
