@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/Cancellable.h"
+#include "platform/gtk/ShadowedLabel.h"
 #include "platform/gtk/WidgetHelpers.h"
 #include "platform/gtk/toolbar/PlayerToolbar.h"
 #include "player/PlaybackKeys.h"
@@ -82,7 +83,7 @@ class PlayerView final : public Gtk::Overlay {
   Gtk::Box topBand_;
   Gtk::Label status_;
   Gtk::Box topBar_;
-  Gtk::Label title_;
+  ShadowedLabel title_;
   PlayerToolbar* toolbar_ = nullptr;
   bool toolbarHasFocus_ = false;
   Glib::RefPtr<Gtk::EventControllerFocus> toolbarFocus_;

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "platform/gtk/ShadowedLabel.h"
+
+#include <gsk/gskcairorenderer.h>
+
+#include <cmath>
+
+namespace orvel {
+
+void ShadowedLabel::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
+  GtkNative* native = gtk_widget_get_native(GTK_WIDGET(gobj()));
+  GskRenderer* renderer = native ? gtk_native_get_renderer(native) : nullptr;
+  if (!renderer || !GSK_IS_CAIRO_RENDERER(renderer) || get_scale_factor() != 1) {
+    picture_.reset();
+    Gtk::Label::snapshot_vfunc(snapshot);
+    return;
+  }
+  Key key{get_text(), get_pango_context()->get_font_description().to_string(), get_width(),
+          get_height(), static_cast<int>(get_state_flags())};
+  if (!picture_ || key != key_) {
+    picture_.reset();
+    key_ = std::move(key);
+    const auto drawing = Gtk::Snapshot::create();
+    Gtk::Label::snapshot_vfunc(drawing);
+    GskRenderNode* node = gtk_snapshot_to_node(drawing->gobj());
+    if (!node) {
+      return;
+    }
+    graphene_rect_t bounds;
+    gsk_render_node_get_bounds(node, &bounds);
+    // Whole pixels, so that the picture lands on the pixels it was drawn for.
+    const float left = std::floor(bounds.origin.x);
+    const float top = std::floor(bounds.origin.y);
+    graphene_rect_init(&bounds_, left, top, std::ceil(bounds.origin.x + bounds.size.width) - left,
+                       std::ceil(bounds.origin.y + bounds.size.height) - top);
+    if (bounds_.size.width > 0 && bounds_.size.height > 0) {
+      picture_.reset(gsk_renderer_render_texture(renderer, node, &bounds_));
+    }
+    gsk_render_node_unref(node);
+  }
+  if (picture_) {
+    gtk_snapshot_append_texture(snapshot->gobj(), picture_.get(), &bounds_);
+  }
+}
+
+}  // namespace orvel
