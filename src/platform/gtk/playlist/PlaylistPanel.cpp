@@ -2,8 +2,6 @@
 
 #include "platform/gtk/playlist/PlaylistPanel.h"
 
-#include <utility>
-
 #include "core/Log.h"
 #include "core/Translation.h"
 #include "platform/gtk/WindowPresenting.h"
@@ -232,14 +230,12 @@ Gtk::Widget& PlaylistPanel::buildList() {
     if (position < rows_.size()) {
       row->bind(rowAt(position), position);
       boundRows_.insert(row);
-      staleRows_.erase(row);
     }
   });
   factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
     auto* row = static_cast<PlaylistContentRow*>(item->get_child());
     row->unbind();
     boundRows_.erase(row);
-    staleRows_.erase(row);
   });
   // A grid of one column: it keeps row widgets for about 30 rows around the view, where a list
   // view keeps 200, so a search that changes the row count makes and drops few of them.
@@ -355,23 +351,12 @@ void PlaylistPanel::refreshRows(bool contentChanged) {
   syncingSelection_ = true;
   positions_->setCount(static_cast<guint>(rows_.size()));
   syncingSelection_ = false;
-  // Rows on screen show their new content in the coming frame; the list's rows kept out of sight
-  // (about three in four) follow on the idle turn after it.
-  bool deferred = false;
   for (PlaylistContentRow* row : boundRows_) {
     const auto position = row->position();
     if (position && *position < rows_.size() &&
         (contentChanged || row->id() != rows_[*position]->id)) {
-      if (isInView(*row)) {
-        row->bind(rowAt(*position), *position);
-        staleRows_.erase(row);
-      } else {
-        deferred |= staleRows_.insert(row).second;
-      }
+      row->bind(rowAt(*position), *position);
     }
-  }
-  if (deferred) {
-    later_.post([this] { bindStaleRows(); });
   }
   const auto empty = model_.emptyState(!rows_.empty());
   if (empty) {
@@ -528,24 +513,6 @@ void PlaylistPanel::setSelected(std::size_t position, bool selected) {
     selection_->select_item(static_cast<guint>(position), false);
   } else {
     selection_->unselect_item(static_cast<guint>(position));
-  }
-}
-
-bool PlaylistPanel::isInView(Gtk::Widget& row) const {
-  graphene_rect_t bounds;
-  if (!row.get_mapped() ||
-      !gtk_widget_compute_bounds(row.gobj(), GTK_WIDGET(list_->gobj()), &bounds)) {
-    return false;
-  }
-  return bounds.origin.y + bounds.size.height > 0 && bounds.origin.y < list_->get_height();
-}
-
-void PlaylistPanel::bindStaleRows() {
-  for (PlaylistContentRow* row : std::exchange(staleRows_, {})) {
-    const auto position = row->position();
-    if (boundRows_.contains(row) && position && *position < rows_.size()) {
-      row->bind(rowAt(*position), *position);
-    }
   }
 }
 

@@ -65,8 +65,6 @@ class PlaylistPanel : private PlaylistRowHost {
   bool isSelected(std::size_t position) const override;
   void setSelected(std::size_t position, bool selected) override;
   PlaylistView::Row rowAt(std::size_t position) const;
-  bool isInView(Gtk::Widget& row) const;
-  void bindStaleRows();
   PlaylistView::Ids contextTargets(std::size_t position) const override;
   void showContextMenu(Gtk::Widget& anchor, double x, double y,
                        const PlaylistView::Ids& ids) override;
@@ -131,8 +129,6 @@ class PlaylistPanel : private PlaylistRowHost {
   bool syncingSelection_ = false;
   bool searchQueued_ = false;
   std::set<PlaylistContentRow*> boundRows_;
-  // Bound rows out of sight that still show what they showed before the last change.
-  std::set<PlaylistContentRow*> staleRows_;
   sigc::connection summaryUpdate_;
   sigc::connection summing_;
   sigc::connection indexing_;
