@@ -270,10 +270,10 @@ TEST(PlayerEndToEndPlaylist, ALargePlaylistFileIsImportedWhileThePanelAnswers) {
   const auto again = findPanel();
   ASSERT_TRUE(again) << player.log();
   EXPECT_TRUE(home.control("Big", 60, again)) << home.controlNames();
-  // A search over the 100,000 clips: 11 of them hold the text (9999 and 99990 to 99999).
+  // A search over the 100,000 clips that one of them answers.
   ASSERT_TRUE(clickControl(home, "Search this folder", 1, 1, again)) << home.controlNames();
-  typeText("clip 9999");
-  EXPECT_TRUE(home.control("Clip 99990", 30, again)) << home.controlNames();
+  typeText("clip 99998");
+  EXPECT_TRUE(home.control("Clip 99998", 30, again)) << home.controlNames();
   EXPECT_FALSE(home.control("Clip 1", 0, again)) << home.controlNames();
   screenshot("playlist-search-imported.png");
   pressKeys({"ctrl+q"});
