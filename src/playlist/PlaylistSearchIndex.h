@@ -75,8 +75,8 @@ class PlaylistSearchIndex {
   std::deque<std::string> changed_;
   // The entries below each folder's children (and the library's), which follow one another.
   std::unordered_map<const Nodes*, Range> ranges_;
-  // The entries read, by link.
-  std::unordered_map<std::string, std::vector<std::size_t>> byURL_;
+  // The entries read, by link (the items' own, which outlive the index's use of them).
+  std::unordered_map<std::string_view, std::vector<std::size_t>> byURL_;
   // The last search, which the next keystroke narrows.
   struct Found {
     Range range;

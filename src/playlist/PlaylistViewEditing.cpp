@@ -51,10 +51,10 @@ std::optional<Uuid> PlaylistView::parentFolder(const Uuid& id) const {
 
 std::vector<Uuid> PlaylistView::inRowOrder(const Ids& ids) const {
   std::vector<Uuid> ordered;
-  for (const Row& row : visibleRows()) {
-    if (ids.contains(row.node.id) &&
-        std::find(ordered.begin(), ordered.end(), row.node.id) == ordered.end()) {
-      ordered.push_back(row.node.id);
+  for (const PlaylistNode* node : visibleNodes()) {
+    if (ids.contains(node->id) &&
+        std::find(ordered.begin(), ordered.end(), node->id) == ordered.end()) {
+      ordered.push_back(node->id);
     }
   }
   return ordered;
