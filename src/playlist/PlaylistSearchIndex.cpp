@@ -113,7 +113,8 @@ bool PlaylistSearchIndex::prepare(const Nodes& library, std::size_t items) {
     listedFrom_ = first;
     listedSize_ = library.size();
   }
-  const std::size_t end = std::min(entries_.size(), read_ + items);
+  // `items` may be the largest size there is: "all that is left".
+  const std::size_t end = read_ + std::min(items, entries_.size() - read_);
   for (; read_ < end; ++read_) {
     const PlaylistNode& item = *entries_[read_].item;
     entries_[read_].text = kept(textOf(item));

@@ -270,6 +270,12 @@ TEST(PlayerEndToEndPlaylist, ALargePlaylistFileIsImportedWhileThePanelAnswers) {
   const auto again = findPanel();
   ASSERT_TRUE(again) << player.log();
   EXPECT_TRUE(home.control("Big", 60, again)) << home.controlNames();
+  // A search over the 100,000 clips that one of them answers.
+  ASSERT_TRUE(clickControl(home, "Search this folder", 1, 1, again)) << home.controlNames();
+  typeText("clip 99998");
+  EXPECT_TRUE(home.control("Clip 99998", 30, again)) << home.controlNames();
+  EXPECT_FALSE(home.control("Clip 1", 0, again)) << home.controlNames();
+  screenshot("playlist-search-imported.png");
   pressKeys({"ctrl+q"});
   EXPECT_EQ(player.wait(60), 0) << player.log();
 }
