@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "app/GStreamerRegistryCheck.h"
 #include "app/LaunchArgument.h"
@@ -19,6 +20,7 @@
 #include "media/StreamingProviderRegistry.h"
 #include "platform/gtk/ControlMap.h"
 #include "platform/gtk/PlayerChromeStyle.h"
+#include "platform/shell/NativeMedia.h"
 #include "platform/shell/PlayerController.h"
 #include "platform/shell/Resources.h"
 #include "platform/system/DesktopLaunch.h"
@@ -130,7 +132,9 @@ class Launches {
     g_strfreev(arguments);
     if (!controller_) {
       startupMark("toolkit started");
-      if (mayPlayWebMedia(text) && mediaRegistryNeedsReadying()) {
+      if (!mayPlayWebMedia(text)) {
+        nativeMediaAhead_ = std::jthread([] { nativeMediaBackend(); });
+      } else if (mediaRegistryNeedsReadying()) {
         webEngineWarmup_.emplace();
       }
       // The windows take their icon from the theme when they are realized, so the player's
@@ -168,6 +172,7 @@ class Launches {
   Gtk::Application& application_;
   std::unique_ptr<PlayerController> controller_;
   std::optional<WebEngineWarmup> webEngineWarmup_;
+  std::jthread nativeMediaAhead_;
 #ifdef ORVEL_TEST_HOOKS
   std::optional<ControlMapService> controlMap_;
 #endif
