@@ -118,8 +118,11 @@ class PlaylistView {
 
   // Told after every change of what the panel shows.
   [[nodiscard]] ObserverToken observeChanges(std::function<void()> observer);
-  // The library changed from elsewhere (a scan, the player advancing).
+  // The library changed from elsewhere (a scan, an import).
   void libraryChanged();
+  // The item playing changed (the player advanced); the library is the same, and so is what a
+  // search reads.
+  void currentItemChanged() const { changed(); }
   // The stored repeat mode changed from elsewhere (the desktop's media controls).
   void repeatChanged() const { viewChanged(); }
 

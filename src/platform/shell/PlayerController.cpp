@@ -200,11 +200,13 @@ void PlayerController::Parts::scanMediaFolder() {
 void PlayerController::Parts::syncPlaylistPanel() {
   const bool showing = session->showingPlaylist();
   // A hidden panel waiting to go still holds rows of the library: it hears of changes too.
-  if (panel && (panelLibraryRevision != session->libraryRevision() ||
-                panelItemID != session->playlistItemID())) {
+  if (panel && panelLibraryRevision != session->libraryRevision()) {
     panelLibraryRevision = session->libraryRevision();
     panelItemID = session->playlistItemID();
     panel->libraryChanged();
+  } else if (panel && panelItemID != session->playlistItemID()) {
+    panelItemID = session->playlistItemID();
+    panel->currentItemChanged();
   }
   if (panel && panelRepeat != session->repeatMode()) {
     panelRepeat = session->repeatMode();

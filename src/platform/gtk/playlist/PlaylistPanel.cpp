@@ -85,6 +85,11 @@ void PlaylistPanel::libraryChanged() {
   model_.libraryChanged();
 }
 
+void PlaylistPanel::currentItemChanged() {
+  rowsStale_ = true;
+  model_.currentItemChanged();
+}
+
 void PlaylistPanel::done() {
   if (inputs_.onDone) {
     inputs_.onDone();

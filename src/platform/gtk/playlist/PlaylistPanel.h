@@ -53,8 +53,10 @@ class PlaylistPanel : private PlaylistRowHost {
   PlaylistPanel& operator=(const PlaylistPanel&) = delete;
 
   void present();
-  // The library or the item playing changed elsewhere.
+  // The library changed elsewhere.
   void libraryChanged();
+  // The item playing changed; the library is the same.
+  void currentItemChanged();
   void repeatChanged() { model_.repeatChanged(); }
   Gtk::Window& window() { return window_; }
 
