@@ -132,6 +132,8 @@ class Launches {
     g_strfreev(arguments);
     if (!controller_) {
       startupMark("toolkit started");
+      // An MKV file needs the native media module, whose hundred-odd libraries take about a
+      // tenth of a second to load: they load on a thread of their own while the player is built.
       if (!mayPlayWebMedia(text)) {
         nativeMediaAhead_ = std::jthread([] { nativeMediaBackend(); });
       } else if (mediaRegistryNeedsReadying()) {
