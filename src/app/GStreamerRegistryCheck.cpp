@@ -47,12 +47,14 @@ std::vector<fs::path> registryFiles(const Environment& environment,
 }
 
 std::vector<fs::path> pluginFolders(const Environment& environment,
-                                    const fs::path& systemPluginFolder) {
+                                    const fs::path& systemPluginFolder,
+                                    const fs::path& userDataFolder) {
   std::vector<fs::path> folders;
   if (auto system =
           firstSet(environment, {"GST_PLUGIN_SYSTEM_PATH_1_0", "GST_PLUGIN_SYSTEM_PATH"})) {
     appendList(folders, *system);
   } else {
+    folders.push_back(userDataFolder / "gstreamer-1.0" / "plugins");
     folders.push_back(systemPluginFolder);
   }
   if (auto extra = firstSet(environment, {"GST_PLUGIN_PATH_1_0", "GST_PLUGIN_PATH"})) {

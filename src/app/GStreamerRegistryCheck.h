@@ -22,10 +22,11 @@ using Environment = std::function<std::optional<std::string>(const std::string& 
 // the user's cache ("registry.<architecture>.bin").
 std::vector<std::filesystem::path> registryFiles(const Environment& environment,
                                                  const std::filesystem::path& userCacheFolder);
-// The plugin folders GStreamer scans: its variables' lists, else the system's folder, with the
-// user's own plugin paths.
+// The plugin folders GStreamer scans: its variables' lists, else the system's folder and the
+// user's own (in the user's data folder), with the user's own plugin paths.
 std::vector<std::filesystem::path> pluginFolders(const Environment& environment,
-                                                 const std::filesystem::path& systemPluginFolder);
+                                                 const std::filesystem::path& systemPluginFolder,
+                                                 const std::filesystem::path& userDataFolder);
 // True when one of the registries was written after every existing plugin folder last changed
 // (installing, removing or upgrading a plugin changes its folder).
 bool isCurrent(const std::vector<std::filesystem::path>& registries,

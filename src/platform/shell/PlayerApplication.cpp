@@ -94,7 +94,8 @@ bool mediaRegistryNeedsReadying() {
   };
   return !GStreamerRegistryCheck::isCurrent(
       GStreamerRegistryCheck::registryFiles(environment, g_get_user_cache_dir()),
-      GStreamerRegistryCheck::pluginFolders(environment, ORVEL_GST_PLUGIN_DIR));
+      GStreamerRegistryCheck::pluginFolders(environment, ORVEL_GST_PLUGIN_DIR,
+                                            g_get_user_data_dir()));
 }
 
 // Set before the toolkit starts, for the player alone.

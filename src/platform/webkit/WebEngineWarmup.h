@@ -15,6 +15,8 @@ namespace orvel {
 // - The web engine asks EGL which platforms it has as its first web context is made, on the
 //   main thread; the first question loads the EGL vendor libraries. Asked here first, they are
 //   loaded by then.
+// The player makes one only when the registry needs readying: with the registry current, the EGL
+// libraries alone did not pay for a thread that takes a core from the start.
 class WebEngineWarmup {
  public:
   WebEngineWarmup();
