@@ -8,6 +8,19 @@
 
 namespace orvel {
 
+ShadowedLabel::ShadowedLabel() : settings_(gtk_widget_get_settings(GTK_WIDGET(gobj()))) {
+  settingsChanged_ =
+      g_signal_connect_swapped(settings_, "notify", G_CALLBACK(+[](ShadowedLabel* label) {
+                                 label->picture_.reset();
+                                 label->queue_draw();
+                               }),
+                               this);
+}
+
+ShadowedLabel::~ShadowedLabel() {
+  g_signal_handler_disconnect(settings_, settingsChanged_);
+}
+
 void ShadowedLabel::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
   GtkNative* native = gtk_widget_get_native(GTK_WIDGET(gobj()));
   GskRenderer* renderer = native ? gtk_native_get_renderer(native) : nullptr;

@@ -15,6 +15,12 @@ namespace orvel {
 // that touches the label, and the title lies over the video, which every video frame touches:
 // about 12 ms of the main loop per frame. With the GL renderer the label draws as any other.
 class ShadowedLabel : public Gtk::Label {
+ public:
+  ShadowedLabel();
+  ~ShadowedLabel() override;
+  ShadowedLabel(const ShadowedLabel&) = delete;
+  ShadowedLabel& operator=(const ShadowedLabel&) = delete;
+
  protected:
   void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override;
 
@@ -30,6 +36,10 @@ class ShadowedLabel : public Gtk::Label {
   Key key_;
   GObjectPtr<GdkTexture> picture_;
   graphene_rect_t bounds_{};
+  // The desktop's settings (font rendering, theme) draw the text too: a change of any of them
+  // drops the picture.
+  GtkSettings* settings_ = nullptr;
+  gulong settingsChanged_ = 0;
 };
 
 }  // namespace orvel
