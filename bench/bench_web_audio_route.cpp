@@ -101,6 +101,53 @@ int measureSwitches(GlibMainQueue& queue, PulseAudioServer& server, TestMeter& o
   return 0;
 }
 
+// Whether a switch repeats or leaves out sound: a counter plays through five switches each way,
+// and the frames heard twice or never are counted.
+int measureSwitchBreaks(GlibMainQueue& queue, PulseAudioServer& server, TestMeter& output) {
+  TestPlayer counter("WebKitWebProcess", TestPlayer::Signal::counter);
+  if (!counter.ready()) {
+    return 1;
+  }
+  pumpFor(0.4);
+  TestMeter::CounterBreaks on;
+  TestMeter::CounterBreaks off;
+  const auto add = [](TestMeter::CounterBreaks& sum, const TestMeter::CounterBreaks& more) {
+    sum.repeated += more.repeated;
+    sum.skipped += more.skipped;
+    sum.silent += more.silent;
+    sum.foreign += more.foreign;
+  };
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
+                              WebProcessEqualizer::Options{.audioWait = 0});
+    output.watchCounter();
+    if (route.start()) {
+      std::fprintf(stderr, "the route did not start\n");
+      return 1;
+    }
+    const auto switchedOn = output.counterBreaks(0.5);
+    pumpFor(0.2);
+    output.watchCounter();
+    route.stop();
+    const auto switchedOff = output.counterBreaks(0.5);
+    if (!switchedOn || !switchedOff) {
+      return 1;
+    }
+    add(on, *switchedOn);
+    add(off, *switchedOff);
+    pumpFor(0.2);
+  }
+  const auto ms = [](std::uint64_t frames) {
+    return static_cast<double>(frames) * 1000 / TestPlayer::kRate;
+  };
+  std::printf(
+      "[ measure  ] sound at five switches (ms in all): on %.1f heard twice, %.1f left out, %.1f "
+      "silent, %.1f mixed; off %.1f heard twice, %.1f left out, %.1f silent, %.1f mixed\n",
+      ms(on.repeated), ms(on.skipped), ms(on.silent), ms(on.foreign), ms(off.repeated),
+      ms(off.skipped), ms(off.silent), ms(off.foreign));
+  return 0;
+}
+
 int measure() {
   if (!std::getenv("PULSE_SERVER")) {
     std::fprintf(stderr, "needs the private sound server of bench/web_audio_route.sh\n");
@@ -135,7 +182,10 @@ int measure() {
       "(%.1f-%.1f) through the route; the route adds %.1f ms (target: at most 50 ms)\n",
       direct->median, direct->lowest, direct->highest, routed->median, routed->lowest,
       routed->highest, routed->median - direct->median);
-  return measureSwitches(queue, server, output, web);
+  if (const int failed = measureSwitches(queue, server, output, web)) {
+    return failed;
+  }
+  return measureSwitchBreaks(queue, server, output);
 }
 
 }  // namespace

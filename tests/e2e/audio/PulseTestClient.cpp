@@ -176,6 +176,13 @@ void TestPlayer::writable(pa_stream* stream, std::size_t bytes, void* userdata) 
       samples[2 * frame + 1] = value;
       self->phase_ = std::fmod(self->phase_ + step, 2 * std::numbers::pi);
     }
+  } else if (self->signal_ == Signal::counter) {
+    for (std::size_t frame = 0; frame < samples.size() / 2; ++frame) {
+      const float value = kCounterLowest + static_cast<float>(self->count_) * kCounterStep;
+      samples[2 * frame] = value;
+      samples[2 * frame + 1] = value;
+      self->count_ = (self->count_ + 1) % kCounterPeriod;
+    }
   } else if (self->clickWanted_) {
     // One millisecond at half scale: far above the silence around it.
     const std::size_t clickFrames = std::min<std::size_t>(kRate / 1000, samples.size() / 2);
@@ -250,6 +257,63 @@ std::optional<double> TestMeter::brokenBlocksOver(double seconds, double frequen
   return share;
 }
 
+void TestMeter::watchCounter() {
+  pa_threaded_mainloop_lock(loop_);
+  lastCount_.reset();
+  countedFrames_ = 0;
+  counterBreaks_ = {};
+  checkingCounter_ = true;
+  pa_threaded_mainloop_unlock(loop_);
+}
+
+std::optional<TestMeter::CounterBreaks> TestMeter::counterBreaks(double seconds) {
+  pa_threaded_mainloop_lock(loop_);
+  const auto wanted = static_cast<std::uint64_t>(seconds * TestPlayer::kRate);
+  waitFor([&] { return countedFrames_ >= wanted; }, seconds + 5);
+  std::optional<CounterBreaks> breaks;
+  if (countedFrames_ >= wanted) {
+    breaks = counterBreaks_;
+  }
+  checkingCounter_ = false;
+  pa_threaded_mainloop_unlock(loop_);
+  return breaks;
+}
+
+// Follows the left channel. Silence between two frames is a pause, not a break: what matters is
+// whether the frame after it is the one after the frame before it.
+void TestMeter::checkCounter(const float* samples, std::size_t frames) {
+  constexpr std::uint32_t period = TestPlayer::kCounterPeriod;
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    ++countedFrames_;
+    if (!samples || std::fabs(samples[2 * frame]) < 1e-5f) {
+      ++counterBreaks_.silent;
+      continue;
+    }
+    const long count =
+        std::lround((samples[2 * frame] - TestPlayer::kCounterLowest) / TestPlayer::kCounterStep);
+    if (count < 0 || count >= static_cast<long>(period) ||
+        std::fabs(samples[2 * frame] - (TestPlayer::kCounterLowest +
+                                        static_cast<float>(count) * TestPlayer::kCounterStep)) >
+            TestPlayer::kCounterStep / 4) {
+      ++counterBreaks_.foreign;
+      lastCount_.reset();
+      continue;
+    }
+    const auto current = static_cast<std::uint32_t>(count);
+    if (lastCount_) {
+      const std::uint32_t ahead = (current + period - *lastCount_) % period;
+      if (ahead == 0) {
+        ++counterBreaks_.repeated;
+      } else if (ahead > period / 2) {
+        counterBreaks_.repeated += period - ahead + 1;
+      } else {
+        counterBreaks_.skipped += ahead - 1;
+      }
+    }
+    lastCount_ = current;
+  }
+}
+
 void TestMeter::watchSilence() {
   pa_threaded_mainloop_lock(loop_);
   watchedFrames_ = 0;
@@ -318,6 +382,9 @@ void TestMeter::readable(pa_stream* stream, std::size_t, void* userdata) {
   while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
     if (self->toneFactor_) {
       self->checkTone(static_cast<const float*>(data), bytes / kFrameBytes);
+    }
+    if (self->checkingCounter_) {
+      self->checkCounter(static_cast<const float*>(data), bytes / kFrameBytes);
     }
     if (self->watchingSilence_) {
       self->checkSilence(static_cast<const float*>(data), bytes / kFrameBytes);

@@ -43,10 +43,15 @@ class PulseTestClient {
 };
 
 // Plays as the web engine's process would: a stream whose process binary is the given one,
-// carrying a continuous tone, or silence with short clicks on request.
+// carrying a continuous tone, silence with short clicks on request, or a counter: a ramp whose
+// every frame says where it is in a period of 100 ms, so that a frame heard twice or left out
+// shows.
 class TestPlayer final : public PulseTestClient {
  public:
-  enum class Signal { tone, clicks };
+  enum class Signal { tone, clicks, counter };
+  static constexpr std::uint32_t kCounterPeriod = 4800;
+  static constexpr float kCounterStep = 1.0f / 4096;
+  static constexpr float kCounterLowest = -0.6f;
 
   TestPlayer(const std::string& processBinary, Signal signal, double frequency = 1500,
              double amplitude = 0.1);
@@ -65,6 +70,7 @@ class TestPlayer final : public PulseTestClient {
   double frequency_;
   double amplitude_;
   double phase_ = 0;
+  std::uint32_t count_ = 0;
   bool clickWanted_ = false;
   std::optional<std::chrono::steady_clock::time_point> clickWritten_;
 };
@@ -89,6 +95,18 @@ class TestMeter final : public PulseTestClient {
   // Of the 10 ms blocks of the next `seconds`, the share that break a steady tone of this
   // frequency: a sample far from the one the two before it predict, or a hole; none on timeout.
   std::optional<double> brokenBlocksOver(double seconds, double frequency);
+  // Starts following a counter's sound; `counterBreaks` says, once `seconds` of it arrived since,
+  // the frames heard again, the frames left out and the silent frames between them; none on
+  // timeout.
+  struct CounterBreaks {
+    std::uint64_t repeated = 0;
+    std::uint64_t skipped = 0;
+    std::uint64_t silent = 0;
+    // Frames that are no frame of the counter (two sounds mixed, or another sound).
+    std::uint64_t foreign = 0;
+  };
+  void watchCounter();
+  std::optional<CounterBreaks> counterBreaks(double seconds);
 
  private:
   static void readable(pa_stream* stream, std::size_t bytes, void* userdata);
@@ -113,7 +131,13 @@ class TestMeter final : public PulseTestClient {
   std::uint64_t silentRun_ = 0;
   std::uint64_t longestSilentRun_ = 0;
 
+  bool checkingCounter_ = false;
+  std::optional<std::uint32_t> lastCount_;
+  std::uint64_t countedFrames_ = 0;
+  CounterBreaks counterBreaks_;
+
   void checkTone(const float* samples, std::size_t frames);
+  void checkCounter(const float* samples, std::size_t frames);
   void checkSilence(const float* samples, std::size_t frames);
 };
 
