@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -60,6 +61,33 @@ std::optional<Delays> clickDelays(TestPlayer& web, TestMeter& output) {
   return Delays{delays[delays.size() / 2], delays.front(), delays.back()};
 }
 
+// Switches the route on and off five times: `watch` starts a measure before each switch, and
+// `measured(on)` takes it after; false when the route did not start or a measure timed out.
+bool switchFiveTimes(GlibMainQueue& queue, PulseAudioServer& server,
+                     const std::function<void()>& watch,
+                     const std::function<bool(bool on)>& measured) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
+                              WebProcessEqualizer::Options{.audioWait = 0});
+    watch();
+    if (route.start()) {
+      std::fprintf(stderr, "the route did not start\n");
+      return false;
+    }
+    if (!measured(true)) {
+      return false;
+    }
+    pumpFor(0.2);
+    watch();
+    route.stop();
+    if (!measured(false)) {
+      return false;
+    }
+    pumpFor(0.2);
+  }
+  return true;
+}
+
 // The silence a switch of the route makes in a steady tone, on and off, median of five of each.
 int measureSwitches(GlibMainQueue& queue, PulseAudioServer& server, TestMeter& output,
                     TestPlayer& clicks) {
@@ -72,25 +100,17 @@ int measureSwitches(GlibMainQueue& queue, PulseAudioServer& server, TestMeter& o
   pumpFor(0.4);
   std::vector<double> on;
   std::vector<double> off;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
-                              WebProcessEqualizer::Options{.audioWait = 0});
-    output.watchSilence();
-    if (route.start()) {
-      std::fprintf(stderr, "the route did not start\n");
-      return 1;
-    }
-    const auto switchedOn = output.longestSilence(0.5);
-    pumpFor(0.2);
-    output.watchSilence();
-    route.stop();
-    const auto switchedOff = output.longestSilence(0.5);
-    if (!switchedOn || !switchedOff) {
-      return 1;
-    }
-    on.push_back(*switchedOn);
-    off.push_back(*switchedOff);
-    pumpFor(0.2);
+  const bool measured = switchFiveTimes(
+      queue, server, [&] { output.watchSilence(); },
+      [&](bool switchedOn) {
+        const auto silence = output.longestSilence(0.5);
+        if (silence) {
+          (switchedOn ? on : off).push_back(*silence);
+        }
+        return silence.has_value();
+      });
+  if (!measured) {
+    return 1;
   }
   std::sort(on.begin(), on.end());
   std::sort(off.begin(), off.end());
@@ -117,25 +137,17 @@ int measureSwitchBreaks(GlibMainQueue& queue, PulseAudioServer& server, TestMete
     sum.silent += more.silent;
     sum.foreign += more.foreign;
   };
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    WebProcessEqualizer route(queue, server, std::make_shared<PassThrough>(), nullptr,
-                              WebProcessEqualizer::Options{.audioWait = 0});
-    output.watchCounter();
-    if (route.start()) {
-      std::fprintf(stderr, "the route did not start\n");
-      return 1;
-    }
-    const auto switchedOn = output.counterBreaks(0.5);
-    pumpFor(0.2);
-    output.watchCounter();
-    route.stop();
-    const auto switchedOff = output.counterBreaks(0.5);
-    if (!switchedOn || !switchedOff) {
-      return 1;
-    }
-    add(on, *switchedOn);
-    add(off, *switchedOff);
-    pumpFor(0.2);
+  const bool measured = switchFiveTimes(
+      queue, server, [&] { output.watchCounter(); },
+      [&](bool switchedOn) {
+        const auto breaks = output.counterBreaks(0.5);
+        if (breaks) {
+          add(switchedOn ? on : off, *breaks);
+        }
+        return breaks.has_value();
+      });
+  if (!measured) {
+    return 1;
   }
   const auto ms = [](std::uint64_t frames) {
     return static_cast<double>(frames) * 1000 / TestPlayer::kRate;

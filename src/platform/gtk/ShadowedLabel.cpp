@@ -19,6 +19,31 @@ ShadowedLabel::ShadowedLabel() : settings_(gtk_widget_get_settings(GTK_WIDGET(go
 
 ShadowedLabel::~ShadowedLabel() {
   g_signal_handler_disconnect(settings_, settingsChanged_);
+  if (font_) {
+    pango_font_description_free(font_);
+  }
+}
+
+bool ShadowedLabel::pictureIsCurrent() const {
+  GtkWidget* widget = GTK_WIDGET(const_cast<GtkLabel*>(gobj()));
+  return picture_ && text_ == gtk_label_get_text(const_cast<GtkLabel*>(gobj())) && font_ &&
+         pango_font_description_equal(
+             font_, pango_context_get_font_description(gtk_widget_get_pango_context(widget))) &&
+         width_ == get_width() && height_ == get_height() &&
+         state_ == gtk_widget_get_state_flags(widget);
+}
+
+void ShadowedLabel::rememberPicturedState() {
+  GtkWidget* widget = GTK_WIDGET(gobj());
+  text_ = gtk_label_get_text(gobj());
+  if (font_) {
+    pango_font_description_free(font_);
+  }
+  font_ = pango_font_description_copy(
+      pango_context_get_font_description(gtk_widget_get_pango_context(widget)));
+  width_ = get_width();
+  height_ = get_height();
+  state_ = gtk_widget_get_state_flags(widget);
 }
 
 void ShadowedLabel::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
@@ -29,11 +54,9 @@ void ShadowedLabel::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) 
     Gtk::Label::snapshot_vfunc(snapshot);
     return;
   }
-  Key key{get_text(), get_pango_context()->get_font_description().to_string(), get_width(),
-          get_height(), static_cast<int>(get_state_flags())};
-  if (!picture_ || key != key_) {
+  if (!pictureIsCurrent()) {
     picture_.reset();
-    key_ = std::move(key);
+    rememberPicturedState();
     const auto drawing = Gtk::Snapshot::create();
     Gtk::Label::snapshot_vfunc(drawing);
     GskRenderNode* node = gtk_snapshot_to_node(drawing->gobj());

@@ -25,15 +25,16 @@ class ShadowedLabel : public Gtk::Label {
   void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override;
 
  private:
-  struct Key {
-    std::string text;
-    std::string font;
-    int width = 0;
-    int height = 0;
-    int state = 0;
-    bool operator==(const Key&) const = default;
-  };
-  Key key_;
+  // Whether the kept picture is of what the label shows now; looked at in every frame, so it
+  // compares in place and copies only when something changed.
+  bool pictureIsCurrent() const;
+  void rememberPicturedState();
+
+  std::string text_;
+  PangoFontDescription* font_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  GtkStateFlags state_{};
   GObjectPtr<GdkTexture> picture_;
   graphene_rect_t bounds_{};
   // The desktop's settings (font rendering, theme) draw the text too: a change of any of them
