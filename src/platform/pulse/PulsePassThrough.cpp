@@ -14,8 +14,12 @@ namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 
+std::uint32_t framesFor(double seconds, std::uint32_t sampleRate) {
+  return static_cast<std::uint32_t>(seconds * sampleRate);
+}
+
 std::uint32_t bytesFor(double seconds, std::uint32_t sampleRate) {
-  return static_cast<std::uint32_t>(seconds * sampleRate) * kFrameBytes;
+  return framesFor(seconds, sampleRate) * kFrameBytes;
 }
 
 StreamFormat formatOf(pa_stream* stream) {
@@ -29,15 +33,20 @@ StreamFormat formatOf(pa_stream* stream) {
 
 PulsePassThrough::PulsePassThrough(std::shared_ptr<PulseMainLoop> loop,
                                    std::shared_ptr<AudioProcessor> processor,
-                                   std::function<void(AudioServerError)> failed)
-    : loop_(std::move(loop)), processor_(std::move(processor)), failed_(std::move(failed)) {}
+                                   std::function<void(AudioServerError)> failed,
+                                   std::uint32_t sampleRate)
+    : loop_(std::move(loop)),
+      processor_(std::move(processor)),
+      failed_(std::move(failed)),
+      level_(sampleRate, framesFor(kPlaybackLevelSeconds, sampleRate),
+             framesFor(kPlaybackRiseSeconds, sampleRate)) {}
 
 AudioServerResult<std::unique_ptr<AudioPassThrough>> PulsePassThrough::open(
     std::shared_ptr<PulseMainLoop> loop, const std::string& source, std::uint32_t sampleRate,
     std::shared_ptr<AudioProcessor> processor, std::function<void(AudioServerError)> failed) {
   // Declared before the lock, so that on an early return it is released after the lock is.
   std::unique_ptr<PulsePassThrough> self(
-      new PulsePassThrough(loop, std::move(processor), std::move(failed)));
+      new PulsePassThrough(loop, std::move(processor), std::move(failed), sampleRate));
   PulseMainLoop::Lock lock(*loop);
   pa_context* context = loop->context();
   if (!context) {
@@ -79,12 +88,18 @@ std::optional<AudioServerError> PulsePassThrough::connect(pa_context* context,
     pa_stream_set_state_callback(stream, stateChanged, this);
   }
   pa_stream_set_read_callback(capture_.get(), captured, this);
+  pa_stream_set_underflow_callback(
+      playback_.get(),
+      [](pa_stream*, void* userdata) {
+        static_cast<PulsePassThrough*>(userdata)->level_.ranEmpty();
+      },
+      this);
 
   const std::uint32_t unset = static_cast<std::uint32_t>(-1);
   const pa_buffer_attr playbackBuffer{.maxlength = unset,
-                                      .tlength = bytesFor(kPlaybackTargetSeconds, sampleRate),
-                                      .prebuf = bytesFor(kPlaybackStartSeconds, sampleRate),
-                                      .minreq = unset,
+                                      .tlength = bytesFor(kPlaybackRoomSeconds, sampleRate),
+                                      .prebuf = bytesFor(kPlaybackLevelSeconds, sampleRate),
+                                      .minreq = bytesFor(kPlaybackRequestSeconds, sampleRate),
                                       .fragsize = unset};
   const pa_buffer_attr captureBuffer{.maxlength = unset,
                                      .tlength = unset,
@@ -170,6 +185,7 @@ void PulsePassThrough::stateChanged(pa_stream* stream, void* userdata) {
 void PulsePassThrough::captured(pa_stream* stream, std::size_t, void* userdata) {
   auto* self = static_cast<PulsePassThrough*>(userdata);
   const bool playing = pa_stream_get_state(self->playback_.get()) == PA_STREAM_READY;
+  std::size_t skip = playing ? self->prepareFor(pa_stream_readable_size(stream) / kFrameBytes) : 0;
   while (pa_stream_readable_size(stream) > 0) {
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -178,22 +194,35 @@ void PulsePassThrough::captured(pa_stream* stream, std::size_t, void* userdata) 
     }
     // No data with a size is a hole in the capture: nothing to play for it.
     if (data && playing) {
-      self->forward(static_cast<const float*>(data), bytes / kFrameBytes);
+      const std::size_t frames = bytes / kFrameBytes;
+      const std::size_t left = std::min(skip, frames);
+      skip -= left;
+      self->forward(static_cast<const float*>(data) + left * (kFrameBytes / sizeof(float)),
+                    frames - left);
     }
     pa_stream_drop(stream);
   }
 }
 
+std::size_t PulsePassThrough::prepareFor(std::size_t incoming) {
+  pa_stream* playback = playback_.get();
+  const std::size_t writable = pa_stream_writable_size(playback);
+  const pa_buffer_attr* attr = pa_stream_get_buffer_attr(playback);
+  if (writable == static_cast<std::size_t>(-1) || !attr) {
+    return incoming;
+  }
+  // The server asks for what it lacks of its room, so the rest waits for the output.
+  const std::size_t room = attr->tlength / kFrameBytes;
+  const std::size_t queued = room - std::min(room, writable / kFrameBytes);
+  const PlaybackLevel::Plan plan = level_.plan(queued, incoming, room);
+  forward(nullptr, plan.silence);
+  return plan.skip;
+}
+
 void PulsePassThrough::forward(const float* samples, std::size_t frames) {
   pa_stream* playback = playback_.get();
   while (frames > 0) {
-    const std::size_t writable = pa_stream_writable_size(playback);
-    // The output already holds its whole target: the sinks' clocks have drifted apart, and
-    // dropping this bit keeps the delay from growing.
-    if (writable == static_cast<std::size_t>(-1) || writable < kFrameBytes) {
-      return;
-    }
-    std::size_t bytes = std::min(frames * kFrameBytes, writable / kFrameBytes * kFrameBytes);
+    std::size_t bytes = frames * kFrameBytes;
     void* buffer = nullptr;
     if (pa_stream_begin_write(playback, &buffer, &bytes) < 0 || !buffer) {
       return;
@@ -203,10 +232,14 @@ void PulsePassThrough::forward(const float* samples, std::size_t frames) {
       pa_stream_cancel_write(playback);
       return;
     }
-    std::memcpy(buffer, samples, bytes);
-    processor_->process(static_cast<float*>(buffer), bytes / kFrameBytes);
+    if (samples) {
+      std::memcpy(buffer, samples, bytes);
+      processor_->process(static_cast<float*>(buffer), bytes / kFrameBytes);
+      samples += bytes / sizeof(float);
+    } else {
+      std::memset(buffer, 0, bytes);
+    }
     pa_stream_write(playback, buffer, bytes, nullptr, 0, PA_SEEK_RELATIVE);
-    samples += bytes / sizeof(float);
     frames -= bytes / kFrameBytes;
   }
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "native/AudioServer.h"
+#include "native/PlaybackLevel.h"
 #include "platform/pulse/PulsePtr.h"
 
 namespace orvel {
@@ -18,8 +19,9 @@ class PulseMainLoop;
 
 // A record stream on a source and a playback stream to the default sink, both stereo 32-bit
 // float at one rate. Each captured fragment is copied straight into the playback stream's
-// buffer, filtered there in place and queued: the PulseAudio thread does all of it and touches
-// nothing but the processor and the two streams.
+// buffer, filtered there in place and queued, with the playback queue held at a steady level:
+// the PulseAudio thread does all of it and touches nothing but the processor, the level and the
+// two streams.
 class PulsePassThrough final : public AudioPassThrough {
  public:
   // Called holding no lock, on the main thread.
@@ -34,21 +36,31 @@ class PulsePassThrough final : public AudioPassThrough {
   StreamFormat captureFormat() const override { return captureFormat_; }
   StreamFormat playbackFormat() const override { return playbackFormat_; }
 
-  // The playback stream's target: this much queued ahead of the output at most, so the delay the
-  // route adds stays bounded even when the two sinks' clocks drift apart.
-  static constexpr double kPlaybackTargetSeconds = 0.040;
-  // Playback starts once this much is queued: the margin against a late wake-up of the
-  // PulseAudio thread on a busy machine.
-  static constexpr double kPlaybackStartSeconds = 0.020;
+  // The playback stream's room: well above its level, so that fragments arriving together after a
+  // late wake-up are all kept.
+  static constexpr double kPlaybackRoomSeconds = 0.080;
+  // The level the playback queue is kept at, just after a fragment is queued: the margin against
+  // a late wake-up of the PulseAudio thread on a busy machine.
+  static constexpr double kPlaybackLevelSeconds = 0.030;
+  // A lasting rise of the level beyond this (the two sinks' clocks drift apart, a stall left a
+  // backlog) is cut, so that the delay the route adds stays bounded.
+  static constexpr double kPlaybackRiseSeconds = 0.010;
   // How much the capture hands over at a time.
   static constexpr double kCaptureFragmentSeconds = 0.010;
+  // The playback server asks for more in steps this small, so that what it has asked for tells
+  // the level closely.
+  static constexpr double kPlaybackRequestSeconds = 0.005;
 
  private:
   PulsePassThrough(std::shared_ptr<PulseMainLoop> loop, std::shared_ptr<AudioProcessor> processor,
-                   std::function<void(AudioServerError)> failed);
+                   std::function<void(AudioServerError)> failed, std::uint32_t sampleRate);
 
   static void stateChanged(pa_stream* stream, void* userdata);
   static void captured(pa_stream* stream, std::size_t bytes, void* userdata);
+  // Queues the silence the level asks for ahead of `incoming` captured frames; returns how many
+  // of them to leave out.
+  std::size_t prepareFor(std::size_t incoming);
+  // Filters and queues the frames; none (silence) when `samples` is null.
   void forward(const float* samples, std::size_t frames);
   AudioServerError failure(pa_stream* stream) const;
   // Called with the loop locked; on failure the streams are gone.
@@ -63,6 +75,8 @@ class PulsePassThrough final : public AudioPassThrough {
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   PulseStreamPtr capture_;
   PulseStreamPtr playback_;
+  // Touched on the PulseAudio thread only.
+  PlaybackLevel level_;
   bool opened_ = false;
   bool reported_ = false;
   StreamFormat captureFormat_;
