@@ -185,7 +185,11 @@ void PulsePassThrough::stateChanged(pa_stream* stream, void* userdata) {
 void PulsePassThrough::captured(pa_stream* stream, std::size_t, void* userdata) {
   auto* self = static_cast<PulsePassThrough*>(userdata);
   const bool playing = pa_stream_get_state(self->playback_.get()) == PA_STREAM_READY;
-  std::size_t skip = playing ? self->prepareFor(pa_stream_readable_size(stream) / kFrameBytes) : 0;
+  const std::size_t readable = pa_stream_readable_size(stream);
+  if (readable == static_cast<std::size_t>(-1)) {
+    return;
+  }
+  std::size_t skip = playing ? self->prepareFor(readable / kFrameBytes) : 0;
   while (pa_stream_readable_size(stream) > 0) {
     const void* data = nullptr;
     std::size_t bytes = 0;
