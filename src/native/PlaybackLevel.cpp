@@ -23,13 +23,13 @@ PlaybackLevel::Plan PlaybackLevel::plan(std::size_t queued, std::size_t incoming
     plan.skip = std::min(incoming, owed_);
     owed_ -= plan.skip;
   }
+  std::size_t level = queued + plan.silence + incoming - plan.skip;
   // Whatever the level, the queue holds no more than its room.
-  const std::size_t after = queued + plan.silence + incoming - plan.skip;
-  if (after > room) {
-    plan.skip = std::min(incoming, plan.skip + (after - room));
+  if (level > room) {
+    const std::size_t more = std::min(incoming - plan.skip, level - room);
+    plan.skip += more;
+    level -= more;
   }
-
-  const std::size_t level = queued + plan.silence + incoming - plan.skip;
   lowest_ = std::min(lowest_.value_or(level), level);
   seen_ += incoming;
   if (seen_ >= window_) {
