@@ -11,11 +11,12 @@ namespace orvel {
 // break the sound and the delay between the two stays bounded. All counts are in frames.
 //
 // The queue starts at `target` (measured just after a fragment is queued): silence fills it up,
-// and when it starts again after running empty, the oldest of a backlog is left out instead, in
-// the break that is already there. After that, jitter (a late wake-up, two fragments at once)
-// only moves the level for a moment, so nothing is cut for it; drift between the two clocks or a
-// stall that left a backlog raises the level's lowest point. Only when that lowest point over a
-// whole window stays more than `allowedRise` above the target is the excess cut, in one step.
+// and when it starts again after running empty, the oldest of a backlog the capture hands over at
+// once is left out instead, in the break that is already there. After that, jitter (a late wake-up,
+// two fragments at once) only moves the level for a moment, so nothing is cut for it; drift between
+// the two clocks or a stall that left a backlog raises the level's lowest point. Only when that
+// lowest point over a whole window stays more than `allowedRise` above the target is the excess
+// cut, in one step.
 class PlaybackLevel {
  public:
   struct Plan {
@@ -40,6 +41,7 @@ class PlaybackLevel {
   std::size_t target_;
   std::size_t allowedRise_;
   bool starting_ = true;
+  bool draining_ = false;  // leaving out what comes until the level is down to the target
   std::optional<std::size_t> lowest_;
   std::size_t seen_ = 0;
   std::size_t owed_ = 0;

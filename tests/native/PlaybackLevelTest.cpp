@@ -106,12 +106,40 @@ TEST(PlaybackLevelTest, AfterRunningEmptyItStartsAgainAtItsTarget) {
   route.capture(kFragment);
   EXPECT_EQ(route.silence - silenceBefore, kTarget - kFragment);
   EXPECT_EQ(route.cuts.size(), 1u);
+}
 
-  // The backlog never grows the queue past its room either.
-  PlaybackLevel level{kWindow, kTarget, kRise};
-  level.plan(0, kFragment, kRoom);
-  EXPECT_EQ(level.plan(kRoom - kFragment, 4 * kFragment, kRoom),
-            (PlaybackLevel::Plan{.silence = 0, .skip = 3 * kFragment}));
+// The output stalls while the capture goes on: the queue never grows past its room, and what
+// reaches it is left out down to the target in that one break, not cut again a window later.
+TEST(PlaybackLevelTest, ABacklogThatReachesTheRoomIsLeftOutDownToTheTargetInOneBreak) {
+  Route route;
+  route.capture(kFragment);
+  std::size_t highest = 0;
+  for (int turn = 0; turn < 12; ++turn) {
+    route.capture(kFragment);
+    highest = std::max(highest, route.queued);
+  }
+  EXPECT_LE(highest, kRoom);
+  for (int turn = 0; turn < 300; ++turn) {
+    route.play(kFragment);
+    route.capture(kFragment);
+  }
+  EXPECT_EQ(route.cuts.size(), 1u);
+  EXPECT_EQ(route.queued, kTarget);
+}
+
+// A server may report the queue ran empty after it was fed again, and report it at every turn
+// while it is busy: what the queue holds plays on, and no fragment is left out for it.
+TEST(PlaybackLevelTest, ALateReportOfRunningEmptyLeavesNothingOut) {
+  Route route;
+  route.capture(kFragment);
+  route.capture(kFragment);
+  for (int turn = 0; turn < 20; ++turn) {
+    route.level.ranEmpty();
+    route.play(kFragment);
+    route.capture(kFragment);
+  }
+  EXPECT_TRUE(route.cuts.empty()) << route.cuts.size() << " cuts";
+  EXPECT_EQ(route.silence, kTarget - kFragment) << "no silence after the start";
 }
 
 }  // namespace

@@ -238,23 +238,27 @@ std::optional<std::chrono::steady_clock::time_point> TestMeter::nextClick(double
   return arrived;
 }
 
-std::optional<double> TestMeter::brokenBlocksOver(double seconds, double frequency) {
+std::optional<std::vector<double>> TestMeter::brokenBlocksEachSecond(int seconds,
+                                                                     double frequency) {
   pa_threaded_mainloop_lock(loop_);
   toneFactor_ = 2 * std::cos(2 * M_PI * frequency / TestPlayer::kRate);
   history_ = 0;
   blockFrames_ = 0;
   blockBroken_ = false;
   blocks_ = 0;
-  brokenBlocks_ = 0;
-  const auto wanted = static_cast<std::uint64_t>(seconds * 100);
+  brokenEachSecond_.assign(static_cast<std::size_t>(seconds), 0);
+  const auto wanted = static_cast<std::uint64_t>(seconds) * 100;
   waitFor([&] { return blocks_ >= wanted; }, seconds + 5);
-  std::optional<double> share;
+  std::optional<std::vector<double>> shares;
   if (blocks_ >= wanted) {
-    share = static_cast<double>(brokenBlocks_) / static_cast<double>(blocks_);
+    shares.emplace();
+    for (std::uint64_t broken : brokenEachSecond_) {
+      shares->push_back(static_cast<double>(broken) / 100);
+    }
   }
   toneFactor_.reset();
   pa_threaded_mainloop_unlock(loop_);
-  return share;
+  return shares;
 }
 
 void TestMeter::watchCounter() {
@@ -366,8 +370,10 @@ void TestMeter::checkTone(const float* samples, std::size_t frames) {
       ++history_;
     }
     if (++blockFrames_ == kBlockFrames) {
+      if (blockBroken_ && blocks_ / 100 < brokenEachSecond_.size()) {
+        ++brokenEachSecond_[blocks_ / 100];
+      }
       ++blocks_;
-      brokenBlocks_ += blockBroken_ ? 1 : 0;
       blockFrames_ = 0;
       blockBroken_ = false;
     }

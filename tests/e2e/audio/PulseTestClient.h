@@ -92,9 +92,9 @@ class TestMeter final : public PulseTestClient {
   // The longest stretch of silence (in ms) between `watchSilence` and `seconds` of sound after
   // it; none on timeout.
   std::optional<double> longestSilence(double seconds);
-  // Of the 10 ms blocks of the next `seconds`, the share that break a steady tone of this
+  // Of the 10 ms blocks of each of the next `seconds`, the share that break a steady tone of this
   // frequency: a sample far from the one the two before it predict, or a hole; none on timeout.
-  std::optional<double> brokenBlocksOver(double seconds, double frequency);
+  std::optional<std::vector<double>> brokenBlocksEachSecond(int seconds, double frequency);
   // Starts following a counter's sound; `counterBreaks` says, once `seconds` of it arrived since,
   // the frames heard again, the frames left out and the silent frames between them; none on
   // timeout.
@@ -124,7 +124,7 @@ class TestMeter final : public PulseTestClient {
   std::uint64_t blockFrames_ = 0;
   bool blockBroken_ = false;
   std::uint64_t blocks_ = 0;
-  std::uint64_t brokenBlocks_ = 0;
+  std::vector<std::uint64_t> brokenEachSecond_;
 
   bool watchingSilence_ = false;
   std::uint64_t watchedFrames_ = 0;

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <string>
@@ -260,6 +262,19 @@ class BusyCore {
   std::thread thread_;
 };
 
+// The share of broken blocks over eight seconds, leaving out the worst three: the whole machine
+// stalling for a moment (another test starting a browser) breaks any sound, and is not what is
+// measured; a route that breaks the sound steadily still shows.
+std::optional<double> brokenLeavingOutTheWorstThree(TestMeter& meter, double tone) {
+  auto seconds = meter.brokenBlocksEachSecond(8, tone);
+  if (!seconds) {
+    return std::nullopt;
+  }
+  std::sort(seconds->begin(), seconds->end());
+  return std::accumulate(seconds->begin(), seconds->end() - 3, 0.0) /
+         static_cast<double>(seconds->size() - 3);
+}
+
 // A steady tone through the route stays whole while another core is busy: it breaks hardly more
 // often than the tone played straight to the output under the same load. (The figures are
 // printed; the bound is loose, so that a busy machine does not fail it, yet a route that drops
@@ -271,16 +286,16 @@ TEST_F(WebAudioRouteTest, AToneThroughTheRouteStaysWholeWithABusyCore) {
   ASSERT_TRUE(output.ready() && web.ready());
   settle();
   const BusyCore busy;
-  const std::optional<double> direct = output.brokenBlocksOver(5, kTone);
+  const std::optional<double> direct = brokenLeavingOutTheWorstThree(output, kTone);
   auto route = makeRoute(std::make_shared<Gain>(1.0f));
   ASSERT_EQ(route->start(), std::nullopt);
   ASSERT_TRUE(pumpUntil([&] { return route->state() == State::running; }));
   settle();
-  const std::optional<double> routed = output.brokenBlocksOver(5, kTone);
+  const std::optional<double> routed = brokenLeavingOutTheWorstThree(output, kTone);
   ASSERT_TRUE(direct && routed);
   std::printf(
-      "[ measure  ] 10 ms blocks broken with a busy core: %.1f %% direct, %.1f %% through "
-      "the route\n",
+      "[ measure  ] 10 ms blocks broken with a busy core, the worst three seconds of eight "
+      "left out: %.1f %% direct, %.1f %% through the route\n",
       *direct * 100, *routed * 100);
   EXPECT_LT(*routed, *direct + 0.03);
   route->stop();
