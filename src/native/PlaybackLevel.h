@@ -16,7 +16,8 @@ namespace orvel {
 // two fragments at once) only moves the level for a moment, so nothing is cut for it; drift between
 // the two clocks or a stall that left a backlog raises the level's lowest point. Only when that
 // lowest point over a whole window stays more than `allowedRise` above the target is the excess
-// cut, in one step.
+// cut, in one step. A backlog that fills the queue's room is left out down to the target at once,
+// in that one break.
 class PlaybackLevel {
  public:
   struct Plan {
